@@ -1,0 +1,13 @@
+# TUMBLA.exe: the same game code against the real SDK headers and DLLs.
+enable_language(RC)
+set(rc_file ${CMAKE_SOURCE_DIR}/resources/tumbla.rc)
+set(win_sources ${TUMBLA_GAME_SOURCES} ${CMAKE_SOURCE_DIR}/cmake/windows_layouts.cpp)
+if(EXISTS ${rc_file})
+  list(APPEND win_sources ${rc_file})
+endif()
+add_executable(TUMBLA WIN32 ${win_sources})
+set_target_properties(TUMBLA PROPERTIES OUTPUT_NAME TUMBLA SUFFIX .exe)
+target_include_directories(TUMBLA PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_definitions(TUMBLA PRIVATE WIN32_LEAN_AND_MEAN DIRECTDRAW_VERSION=0x0300 DIRECTSOUND_VERSION=0x0300)
+target_link_options(TUMBLA PRIVATE -static -static-libgcc -static-libstdc++)
+target_link_libraries(TUMBLA PRIVATE ddraw dsound winmm gdi32 user32 kernel32 uuid dxguid)

@@ -1,0 +1,7 @@
+// Only in the Windows build: the structure layouts the game relies on, as the
+// real 32-bit SDK lays them out, so our own headers can never drift from them.
+#include <windows.h>
+#include <mmsystem.h>
+
+static_assert(sizeof(void*) == 4, "TUMBLA.exe is a 32-bit program");
+static_assert(sizeof(JOYINFOEX) == 52, "JOYINFOEX");

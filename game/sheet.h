@@ -1,0 +1,30 @@
+// The sprite sheet's map: where every sprite lies on bitmap resource 117,
+// and where the panel's parts sit relative to the panel.
+#ifndef TUMBLA_GAME_SHEET_H
+#define TUMBLA_GAME_SHEET_H
+
+#include <windows.h>
+
+struct SheetRect {
+    LONG x;
+    LONG y;
+    LONG width;
+    LONG height;
+};
+
+#define SPRITE_SHEET_RESOURCE 117
+#define PANEL_WIDTH 160
+#define PANEL_HEIGHT 320
+
+extern const SheetRect panelFrame;
+extern const SheetRect cellTiles[8];
+extern const SheetRect entryWaveFrames[4];
+extern const SheetRect meterSegments[3];
+extern const SheetRect smallBurstFrames[8];
+extern const SheetRect largeBurstFrames[8];
+extern const SheetRect debrisFrames[8];
+extern const SheetRect starFrames[8];
+extern const SheetRect orbitBodies[3];
+extern const SheetRect figureFrames[8];
+
+#endif

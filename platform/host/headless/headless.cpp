@@ -1,0 +1,175 @@
+// The headless host: a virtual millisecond clock, scripted keys and joystick,
+// a pretend desktop and captured screens. Deterministic by construction: the
+// clock moves only when the program waits or a test moves it.
+#include "platform/host/headless/headless.h"
+
+#include <algorithm>
+#include <array>
+#include <map>
+#include <utility>
+
+#include "platform/user/user_internal.h"
+
+namespace headless {
+namespace {
+
+struct HostState {
+    std::uint32_t clock = 0;
+    IdleHook idle;
+    std::array<bool, 256> keys{};
+    bool joystickPresent = false;
+    host::JoystickCaps joyCaps{};
+    host::JoystickState joyState{};
+    std::map<std::string, bool> foreign;
+    std::map<std::string, int> raiseRequests;
+    std::map<std::string, int> published;
+    bool raiseMe = false;
+    host::DesktopMode desktop{1024, 768, 8};
+    bool fullScreen = false;
+    host::DesktopMode mode{1024, 768, 8};
+    Screen screen;
+    int screensShown = 0;
+    int refreshWaits = 0;
+    std::vector<MessageBoxRecord> boxes;
+};
+
+HostState& H() {
+    static HostState h;
+    return h;
+}
+
+std::string Lower(std::string s) {
+    for (char& c : s) c = static_cast<char>((c >= 'A' && c <= 'Z') ? c + 32 : c);
+    return s;
+}
+
+}  // namespace
+
+void Reset() {
+    platform::user::ResetForTests();
+    H() = HostState{};
+    platform::ClearFaults();
+    platform::ClearTrace();
+}
+
+void SetTime(std::uint32_t ms) { H().clock = ms; }
+void AdvanceTime(std::uint32_t ms) { H().clock += ms; }
+std::uint32_t Time() { return H().clock; }
+void SetIdleHook(IdleHook hook) { H().idle = std::move(hook); }
+
+void SetKey(int vk, bool down) {
+    if (vk >= 0 && vk < 256) H().keys[static_cast<std::size_t>(vk)] = down;
+}
+void ReleaseAllKeys() { H().keys.fill(false); }
+
+void SetJoystick(bool present, const host::JoystickCaps& caps) {
+    H().joystickPresent = present;
+    H().joyCaps = caps;
+}
+void SetJoystickState(const host::JoystickState& state) { H().joyState = state; }
+
+void SetForeignWindow(const std::string& className, bool exists) { H().foreign[Lower(className)] = exists; }
+int RaiseRequests(const std::string& className) { return H().raiseRequests[Lower(className)]; }
+void RequestRaise() { H().raiseMe = true; }
+bool ClassPublished(const std::string& className) { return H().published[Lower(className)] > 0; }
+
+void SetDesktop(const host::DesktopMode& mode) {
+    H().desktop = mode;
+    if (!H().fullScreen) H().mode = mode;
+}
+const Screen& LastScreen() { return H().screen; }
+int ScreensShown() { return H().screensShown; }
+int RefreshWaits() { return H().refreshWaits; }
+const std::vector<MessageBoxRecord>& MessageBoxes() { return H().boxes; }
+
+}  // namespace headless
+
+namespace host {
+
+using headless::H;
+
+std::uint32_t Milliseconds() { return H().clock; }
+
+void Idle(std::uint32_t ms) {
+    if (H().idle) H().idle(ms);
+    else H().clock += ms;
+}
+
+void PumpEvents() {}
+
+bool KeyDown(int vk) {
+    auto& k = H().keys;
+    auto at = [&](int v) { return v >= 0 && v < 256 && k[static_cast<std::size_t>(v)]; };
+    switch (vk) {
+        case 0x10: return at(0x10) || at(0xA0) || at(0xA1);
+        case 0x11: return at(0x11) || at(0xA2) || at(0xA3);
+        case 0x12: return at(0x12) || at(0xA4) || at(0xA5);
+        default: return at(vk);
+    }
+}
+
+int JoystickCount() { return H().joystickPresent ? 1 : 0; }
+bool JoystickGetCaps(int index, JoystickCaps& caps) {
+    if (index != 0 || !H().joystickPresent) return false;
+    caps = H().joyCaps;
+    return true;
+}
+bool JoystickGetState(int index, JoystickState& state) {
+    if (index != 0 || !H().joystickPresent) return false;
+    state = H().joyState;
+    return true;
+}
+
+bool ForeignWindowExists(std::string_view className) {
+    auto it = H().foreign.find(headless::Lower(std::string(className)));
+    return it != H().foreign.end() && it->second;
+}
+bool RaiseForeignWindow(std::string_view className) {
+    if (!ForeignWindowExists(className)) return false;
+    ++H().raiseRequests[headless::Lower(std::string(className))];
+    return true;
+}
+void PublishWindowClass(std::string_view className) { ++H().published[headless::Lower(std::string(className))]; }
+void WithdrawWindowClass(std::string_view className) { H().published[headless::Lower(std::string(className))] = 0; }
+bool TakeRaiseRequest() { return std::exchange(H().raiseMe, false); }
+
+DesktopMode Desktop() { return H().desktop; }
+bool SetDisplayMode(int width, int height, int bitsPerPixel) {
+    H().mode = DesktopMode{width, height, bitsPerPixel};
+    H().fullScreen = true;
+    return true;
+}
+void RestoreDisplayMode() {
+    H().mode = H().desktop;
+    H().fullScreen = false;
+}
+bool InFullScreenMode() { return H().fullScreen; }
+
+void ShowScreen(const ScreenImage& image) {
+    auto& s = H().screen;
+    s.width = image.width;
+    s.height = image.height;
+    s.pixels.resize(static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height));
+    for (int y = 0; y < image.height; ++y)
+        std::copy_n(image.pixels + static_cast<std::ptrdiff_t>(y) * image.pitch, image.width,
+                    s.pixels.begin() + static_cast<std::ptrdiff_t>(y) * image.width);
+    s.palette.assign(image.palette, image.palette + 256);
+    ++H().screensShown;
+}
+
+void WaitForRefresh() {
+    // The next 60 Hz refresh after now: refresh k happens at k * 1000 / 60 ms.
+    std::uint64_t now = H().clock;
+    std::uint64_t k = now * 60 / 1000 + 1;
+    std::uint32_t next = static_cast<std::uint32_t>(k * 1000 / 60);
+    if (next == now) next = static_cast<std::uint32_t>((k + 1) * 1000 / 60);
+    ++H().refreshWaits;
+    Idle(next - H().clock);
+}
+
+int ShowMessageBox(const char* utf8Text, const char* utf8Caption, unsigned type) {
+    H().boxes.push_back(headless::MessageBoxRecord{utf8Text ? utf8Text : "", utf8Caption ? utf8Caption : "", type});
+    return 1;  // IDOK: the test's user reads it and presses OK
+}
+
+}  // namespace host

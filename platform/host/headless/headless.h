@@ -1,0 +1,67 @@
+// The headless host's control surface: what a test can set and read back
+// while the real program runs without a screen, keyboard or sound card.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/host/host.h"
+#include "platform/host/host_video.h"
+#include "platform/kernel/trace.h"
+
+namespace headless {
+
+// A fresh host and a fresh stand-in: clock at 0, no keys down, no joystick,
+// no windows, classes or messages, an empty call log and no armed faults.
+void Reset();
+
+// The millisecond clock moves only when the program idles (by the time it
+// asked to wait) or when a test moves it.
+void SetTime(std::uint32_t ms);
+void AdvanceTime(std::uint32_t ms);
+std::uint32_t Time();
+
+// Replaces what idling does. The hook receives the milliseconds asked for and
+// may advance the clock, press keys or post messages; the default advances
+// the clock by that many milliseconds.
+using IdleHook = std::function<void(std::uint32_t ms)>;
+void SetIdleHook(IdleHook hook);
+
+void SetKey(int virtualKey, bool down);
+void ReleaseAllKeys();
+
+void SetJoystick(bool present, const host::JoystickCaps& caps = {});
+void SetJoystickState(const host::JoystickState& state);
+
+// Another process's window of this class exists (or not); count the requests
+// to bring it forward; ask this process's window to come forward.
+void SetForeignWindow(const std::string& className, bool exists);
+int RaiseRequests(const std::string& className);
+void RequestRaise();
+bool ClassPublished(const std::string& className);
+
+// The emulated desktop and what the display showed.
+void SetDesktop(const host::DesktopMode& mode);
+struct Screen {
+    int width = 0, height = 0;
+    std::vector<std::uint8_t> pixels;   // width * height indices
+    std::vector<PALETTEENTRY> palette;  // 256 entries
+};
+const Screen& LastScreen();
+int ScreensShown();
+int RefreshWaits();
+
+// Writes 8-bit indexed pixels through a palette as a PNG file.
+bool WritePng(const std::string& path, const std::uint8_t* pixels, int width, int height, int pitch,
+              const PALETTEENTRY* palette);
+
+struct MessageBoxRecord {
+    std::string text;     // UTF-8
+    std::string caption;  // UTF-8
+    unsigned type;
+};
+const std::vector<MessageBoxRecord>& MessageBoxes();
+
+}  // namespace headless

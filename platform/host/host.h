@@ -1,0 +1,52 @@
+// The one door from our Windows stand-in down to the machine it runs on.
+// Two hosts implement it, chosen at link time: sdl/ (a real window, keys,
+// joystick, audio) and headless/ (tests: a clock turned by hand, scripted keys).
+// Nothing above platform/ includes this file.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace host {
+
+// Milliseconds since the host started, wrapping at 2^32 like timeGetTime.
+std::uint32_t Milliseconds();
+
+// Gives the processor away for at most `ms` milliseconds, returning early when
+// a host event arrives. The message queue calls it when it has nothing to do.
+void Idle(std::uint32_t ms);
+
+// Turns the host's pending events into window messages (PostMessageA on the
+// windows of platform/user). Called by the message functions.
+void PumpEvents();
+
+// Is the key with this Windows virtual-key code down now? VK_SHIFT, VK_CONTROL
+// and VK_MENU stand for either key of the pair.
+bool KeyDown(int virtualKey);
+
+// The host's first game controller or joystick, in the units of the
+// multimedia joystick services (0..65535 per axis unless a test says otherwise).
+struct JoystickCaps {
+    unsigned xMin, xMax, yMin, yMax, zMin, zMax, rMin, rMax;
+    unsigned buttonCount;
+    char name[32];
+};
+struct JoystickState {
+    unsigned x, y, z, r;
+    unsigned buttons;  // bit n = button n + 1
+};
+int JoystickCount();
+bool JoystickGetCaps(int index, JoystickCaps& caps);
+bool JoystickGetState(int index, JoystickState& state);
+
+// Top-level windows of other processes, found by class name, for the
+// single-instance rule. PublishWindowClass announces that this process owns
+// a window of the class until WithdrawWindowClass or the end of the process.
+bool ForeignWindowExists(std::string_view className);
+bool RaiseForeignWindow(std::string_view className);
+void PublishWindowClass(std::string_view className);
+void WithdrawWindowClass(std::string_view className);
+// Called by the message functions: has another process asked us to come forward?
+bool TakeRaiseRequest();
+
+}  // namespace host

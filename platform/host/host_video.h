@@ -1,0 +1,46 @@
+// The host's screen: the emulated display's picture, its mode and refresh,
+// and message boxes. Used by platform/ddraw, platform/gdi and platform/user.
+#pragma once
+
+#include <cstdint>
+
+#include "win/gdi.h"
+
+namespace host {
+
+// The emulated desktop: size and colour depth. Palette-based (8 bits) unless
+// a test or the host says otherwise.
+struct DesktopMode {
+    int width;
+    int height;
+    int bitsPerPixel;
+};
+DesktopMode Desktop();
+// Exclusive full-screen mode of the given size; the host shows the whole
+// picture on its screen with the 4:3 shape kept. Restore returns to the desktop.
+bool SetDisplayMode(int width, int height, int bitsPerPixel);
+void RestoreDisplayMode();
+bool InFullScreenMode();
+
+// The visible primary surface changed: the host shows `pixels` (8-bit indices
+// through `palette`). In window mode `clientLeft/Top/Width/Height` is the
+// window's client area on the emulated desktop, which the host scales into its
+// window; in full screen the whole picture is shown.
+struct ScreenImage {
+    const std::uint8_t* pixels;
+    int pitch;
+    int width;
+    int height;
+    const PALETTEENTRY* palette;  // 256 entries
+};
+void ShowScreen(const ScreenImage& image);
+
+// Blocks until the emulated display's next 60 Hz refresh, as a flip waits for
+// the vertical blank.
+void WaitForRefresh();
+
+// A message box with UTF-8 texts; blocks until dismissed and returns the
+// button's IDOK/IDCANCEL value.
+int ShowMessageBox(const char* utf8Text, const char* utf8Caption, unsigned type);
+
+}  // namespace host

@@ -1,0 +1,3 @@
+// DirectSound.
+#pragma once
+#include "windows.h"

@@ -1,0 +1,2 @@
+// The Media Control Interface.
+#pragma once

@@ -1,0 +1,2 @@
+// MIDI output and MIDI streams.
+#pragma once

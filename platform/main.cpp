@@ -1,0 +1,17 @@
+// The process entry on hosts without Windows: argv becomes the command line
+// Windows would pass to WinMain (program name removed, arguments joined by
+// spaces, quoted when they hold a space).
+#include <windows.h>
+
+#include <string>
+
+int main(int argc, char** argv) {
+    std::string line;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (!line.empty()) line += ' ';
+        if (arg.find(' ') != std::string::npos) line += '"' + arg + '"';
+        else line += arg;
+    }
+    return WinMain(GetModuleHandleA(nullptr), nullptr, line.data(), SW_SHOWDEFAULT);
+}

@@ -1,0 +1,2 @@
+// Stands in for the resource table when a build carries no resources.
+#include "platform/kernel/resources.h"

@@ -1,0 +1,161 @@
+// The message queue: posted messages in order, then WM_PAINT for windows
+// needing it, then WM_QUIT once PostQuitMessage was called, as Windows
+// delivers them.
+#include "platform/user/queue.h"
+
+#include <algorithm>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "platform/host/host.h"
+#include "platform/kernel/trace.h"
+#include "platform/user/user_internal.h"
+
+namespace platform::user {
+namespace {
+
+struct QueueState {
+    std::deque<MSG> posted;
+    std::vector<HWND> needPaint;
+    bool quitPosted = false;
+    int quitCode = 0;
+    std::vector<std::string> foreignClasses;
+};
+
+QueueState& Q() {
+    static QueueState q;
+    return q;
+}
+
+bool MatchesFilter(const MSG& m, HWND hwnd, UINT low, UINT high) {
+    if (hwnd && m.hwnd != hwnd) return false;
+    if (low == 0 && high == 0) return true;
+    return m.message >= low && m.message <= high;
+}
+
+void Stamp(MSG& m) {
+    m.time = host::Milliseconds();
+    m.pt = POINT{0, 0};
+}
+
+// Takes (or with remove = false, copies) the next message the filter allows.
+bool NextMessage(MSG* out, HWND hwnd, UINT low, UINT high, bool remove) {
+    auto& q = Q();
+    if (host::TakeRaiseRequest()) {
+        auto windows = TopLevelWindows();
+        if (!windows.empty()) SetForegroundWindow(windows.front());
+    }
+    for (auto it = q.posted.begin(); it != q.posted.end(); ++it) {
+        if (!MatchesFilter(*it, hwnd, low, high)) continue;
+        *out = *it;
+        if (remove) q.posted.erase(it);
+        return true;
+    }
+    for (auto it = q.needPaint.begin(); it != q.needPaint.end(); ++it) {
+        if (!FromHandle(*it)) continue;
+        MSG m{*it, WM_PAINT, 0, 0, 0, {}};
+        if (!MatchesFilter(m, hwnd, low, high)) continue;
+        Stamp(m);
+        *out = m;
+        // WM_PAINT stays pending until the window is validated (BeginPaint).
+        return true;
+    }
+    if (q.quitPosted) {
+        MSG m{nullptr, WM_QUIT, static_cast<WPARAM>(q.quitCode), 0, 0, {}};
+        Stamp(m);
+        *out = m;
+        if (remove) q.quitPosted = false;
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+void DiscardMessagesFor(HWND hwnd) {
+    auto& q = Q();
+    q.posted.erase(std::remove_if(q.posted.begin(), q.posted.end(), [&](const MSG& m) { return m.hwnd == hwnd; }),
+                   q.posted.end());
+    ValidateWindow(hwnd);
+}
+
+void RequestPaint(HWND hwnd) {
+    auto& p = Q().needPaint;
+    if (std::find(p.begin(), p.end(), hwnd) == p.end()) p.push_back(hwnd);
+}
+
+void ValidateWindow(HWND hwnd) {
+    auto& p = Q().needPaint;
+    p.erase(std::remove(p.begin(), p.end(), hwnd), p.end());
+}
+
+HWND ForeignWindowHandle(const char* className) {
+    auto& f = Q().foreignClasses;
+    auto it = std::find(f.begin(), f.end(), className);
+    if (it == f.end()) it = f.insert(f.end(), className);
+    return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0x7F000000 + 4 * (it - f.begin())));
+}
+
+const char* ForeignWindowClass(HWND hwnd) {
+    auto value = reinterpret_cast<std::uintptr_t>(hwnd);
+    auto& f = Q().foreignClasses;
+    if (value < 0x7F000000 || (value - 0x7F000000) % 4 != 0) return nullptr;
+    std::size_t index = (value - 0x7F000000) / 4;
+    return index < f.size() ? f[index].c_str() : nullptr;
+}
+
+void ResetQueueForTests() { Q() = QueueState{}; }
+
+}  // namespace platform::user
+
+using namespace platform::user;
+
+BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg) {
+    if (!lpMsg) return FALSE;
+    host::PumpEvents();
+    if (NextMessage(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, (wRemoveMsg & PM_REMOVE) != 0)) return TRUE;
+    // An empty queue gives the processor away for up to one tick of the
+    // millisecond clock, so a polling loop does not burn a whole core.
+    if (!(wRemoveMsg & PM_NOYIELD)) host::Idle(1);
+    return FALSE;
+}
+
+BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax) {
+    if (!lpMsg) return -1;
+    for (;;) {
+        host::PumpEvents();
+        if (NextMessage(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, true)) return lpMsg->message == WM_QUIT ? FALSE : TRUE;
+        host::Idle(10);
+    }
+}
+
+BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
+    // The game reads no WM_CHAR; nothing to translate into.
+    return lpMsg && (lpMsg->message == WM_KEYDOWN || lpMsg->message == WM_SYSKEYDOWN) ? TRUE : FALSE;
+}
+
+LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) {
+    if (!lpMsg) return 0;
+    Window* w = FromHandle(lpMsg->hwnd);
+    if (!w || !w->proc) return 0;
+    return w->proc(lpMsg->hwnd, lpMsg->message, lpMsg->wParam, lpMsg->lParam);
+}
+
+BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
+    platform::TraceCall("PostMessageA");
+    if (hWnd && !FromHandle(hWnd)) {
+        SetLastError(1400);
+        return FALSE;
+    }
+    MSG m{hWnd, Msg, wParam, lParam, 0, {}};
+    m.time = host::Milliseconds();
+    Q().posted.push_back(m);
+    return TRUE;
+}
+
+void WINAPI PostQuitMessage(int nExitCode) {
+    platform::TraceCall("PostQuitMessage");
+    Q().quitPosted = true;
+    Q().quitCode = nExitCode;
+}

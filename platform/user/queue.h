@@ -1,0 +1,17 @@
+// The thread's message queue, shared by the window and message functions.
+#pragma once
+
+#include <windows.h>
+
+namespace platform::user {
+
+void DiscardMessagesFor(HWND hwnd);
+// Marks a window as needing WM_PAINT, delivered when the queue is otherwise empty.
+void RequestPaint(HWND hwnd);
+void ValidateWindow(HWND hwnd);
+// Handles that stand for another process's window of a class.
+HWND ForeignWindowHandle(const char* className);
+const char* ForeignWindowClass(HWND hwnd);
+void ResetQueueForTests();
+
+}  // namespace platform::user

@@ -1,0 +1,64 @@
+// The multimedia clock and joystick services over the host's clock and its
+// first game controller.
+#include <mmsystem.h>
+
+#include <cstring>
+
+#include "platform/host/host.h"
+#include "platform/kernel/trace.h"
+
+DWORD WINAPI timeGetTime(void) { return host::Milliseconds(); }
+
+// Windows 95's joystick driver reports two devices whether or not any stick
+// is plugged in; the position query is what tells.
+UINT WINAPI joyGetNumDevs(void) {
+    platform::TraceCall("joyGetNumDevs");
+    std::int32_t fault;
+    if (platform::InjectedFault("joyGetNumDevs", fault)) return 0;
+    return 2;
+}
+
+MMRESULT WINAPI joyGetDevCapsA(UINT_PTR uJoyID, LPJOYCAPSA pjc, UINT cbjc) {
+    platform::TraceCall("joyGetDevCapsA");
+    if (!pjc || cbjc < sizeof(JOYCAPSA)) return MMSYSERR_INVALPARAM;
+    if (uJoyID > 1) return MMSYSERR_NODRIVER;
+    host::JoystickCaps caps{};
+    if (static_cast<int>(uJoyID) >= host::JoystickCount() || !host::JoystickGetCaps(static_cast<int>(uJoyID), caps))
+        return JOYERR_PARMS;
+    std::memset(pjc, 0, sizeof(JOYCAPSA));
+    std::strncpy(pjc->szPname, caps.name, MAXPNAMELEN - 1);
+    pjc->wXmin = caps.xMin;
+    pjc->wXmax = caps.xMax;
+    pjc->wYmin = caps.yMin;
+    pjc->wYmax = caps.yMax;
+    pjc->wZmin = caps.zMin;
+    pjc->wZmax = caps.zMax;
+    pjc->wRmin = caps.rMin;
+    pjc->wRmax = caps.rMax;
+    pjc->wNumButtons = caps.buttonCount;
+    pjc->wMaxButtons = 32;
+    pjc->wNumAxes = pjc->wMaxAxes = 4;
+    pjc->wPeriodMin = 10;
+    pjc->wPeriodMax = 1000;
+    return JOYERR_NOERROR;
+}
+
+MMRESULT WINAPI joyGetPosEx(UINT uJoyID, LPJOYINFOEX pji) {
+    platform::TraceCall("joyGetPosEx");
+    if (!pji || pji->dwSize != sizeof(JOYINFOEX)) return MMSYSERR_INVALPARAM;
+    if (uJoyID > 1) return MMSYSERR_NODRIVER;
+    host::JoystickState state{};
+    if (static_cast<int>(uJoyID) >= host::JoystickCount() || !host::JoystickGetState(static_cast<int>(uJoyID), state))
+        return JOYERR_UNPLUGGED;
+    DWORD flags = pji->dwFlags;
+    if (flags & JOY_RETURNX) pji->dwXpos = state.x;
+    if (flags & JOY_RETURNY) pji->dwYpos = state.y;
+    if (flags & JOY_RETURNZ) pji->dwZpos = state.z;
+    if (flags & JOY_RETURNR) pji->dwRpos = state.r;
+    if (flags & JOY_RETURNBUTTONS) {
+        pji->dwButtons = state.buttons;
+        pji->dwButtonNumber = 0;
+        for (unsigned b = state.buttons; b; b &= b - 1) ++pji->dwButtonNumber;
+    }
+    return JOYERR_NOERROR;
+}
