@@ -80,4 +80,20 @@ consteval std::uint8_t C(int r, int g, int b) {
     return static_cast<std::uint8_t>(i);
 }
 
+// The display entry nearest to a colour (squared distance in RGB, the lowest
+// index on a tie): how the loaded sheet's colours are turned into pixels.
+inline int NearestIndex(const Palette& display, Rgb c) {
+    int best = 0;
+    long bestDistance = -1;
+    for (int i = 0; i < 256; ++i) {
+        const long dr = display[i].r - c.r, dg = display[i].g - c.g, db = display[i].b - c.b;
+        const long distance = dr * dr + dg * dg + db * db;
+        if (bestDistance < 0 || distance < bestDistance) {
+            bestDistance = distance;
+            best = i;
+        }
+    }
+    return best;
+}
+
 }  // namespace sheet

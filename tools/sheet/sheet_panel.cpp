@@ -14,7 +14,7 @@ struct Shades {
     std::uint8_t hi, light, face, dark, deep;
 };
 
-constexpr Shades kRedBlock{C(255, 109, 170), C(255, 72, 85), C(218, 0, 0), C(145, 0, 0), C(72, 0, 0)};
+constexpr Shades kRedBlock{C(255, 72, 170), C(255, 36, 85), C(218, 0, 0), C(145, 0, 0), C(72, 0, 0)};
 constexpr Shades kGreenBlock{C(182, 255, 170), C(109, 255, 85), C(0, 218, 0), C(0, 145, 0), C(0, 72, 0)};
 constexpr Shades kBlueBlock{C(182, 218, 255), C(109, 145, 255), C(36, 72, 255), C(0, 0, 170), C(0, 0, 85)};
 constexpr Shades kYellowBlock{C(255, 255, 255), C(255, 251, 240), C(255, 255, 0), C(182, 182, 0),
@@ -193,7 +193,7 @@ void DrawPanelFrame(Image8& sheet) {
     SmallText(p, 12, 13, "TUMBLA", col::yellow);
 
     // The lamp window on the right shoulder.
-    SunkenBox(p, kPanelTextAt.x - 2, kPanelTextAt.y - 2, 27, 9, col::ink);
+    SunkenBox(p, kPanelTextAt.x - 1, kPanelTextAt.y - 1, 25, 7, col::ink);
 
     // Meter groove with dim, unlit segments in the colours of their zones.
     const int grooveX = kMeterBottomAt.x;
@@ -268,7 +268,7 @@ void DrawMeterSegments(Image8& sheet) {
     struct Lit {
         std::uint8_t hi, face, dark;
     };
-    constexpr Lit lit[3] = {{C(255, 109, 170), C(255, 0, 0), C(145, 0, 0)},
+    constexpr Lit lit[3] = {{C(255, 72, 170), C(255, 0, 0), C(145, 0, 0)},
                             {C(255, 255, 255), C(255, 255, 0), C(182, 182, 0)},
                             {C(182, 255, 170), C(0, 255, 0), C(0, 145, 0)}};
     for (int kind = 0; kind < 3; ++kind) {

@@ -1,0 +1,37 @@
+// The one host audio stream. Sound buffers (DirectSound) and the MIDI
+// synthesiser are sources mixed into it, on the audio thread, never calling
+// game code. With no audio device the stream cannot open and both
+// DirectSoundCreate and midiStreamOpen fail as Windows does without hardware.
+#pragma once
+
+#include <cstdint>
+
+namespace platform::audio {
+
+constexpr int kSampleRate = 44100;
+constexpr int kChannels = 2;
+
+class Source {
+public:
+    // Adds `frames` interleaved stereo frames (-1..1) into `out`. Audio thread.
+    virtual void Mix(float* out, int frames) = 0;
+
+protected:
+    ~Source() = default;
+};
+
+// Opens the host device on first use (reference counted); false = no device.
+bool Acquire();
+void Release();
+bool IsOpen();
+
+// Sources are added and removed from the main thread; the call returns only
+// when the audio thread no longer uses a removed source.
+void AddSource(Source* source);
+void RemoveSource(Source* source);
+
+// Called by the host's audio callback (or by tests through the headless
+// host): mixes every source into `frames` interleaved 16-bit stereo frames.
+void Render(std::int16_t* out, int frames);
+
+}  // namespace platform::audio

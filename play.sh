@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds TUMBLA and starts it. Arguments are passed
+# to the game: /F full screen, /E emulation-only display, /M system memory,
+# /S slow motion.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/install-deps.sh
+cmake -S . -B build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build/linux -j"$(nproc)" --target tumbla
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  cat <<'MSG'
+There is no display here (DISPLAY is not set), so TUMBLA cannot open its window.
+Run it on a desktop, or inside a virtual X server, for example:
+
+  xvfb-run -s "-screen 0 1024x768x24" ./play.sh
+
+(without a sound card add SDL_AUDIODRIVER=dummy in front).
+MSG
+  exit 1
+fi
+exec build/linux/tumbla "$@"

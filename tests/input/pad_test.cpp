@@ -1,0 +1,151 @@
+// The pad: keys and joystick merged into bits, the edges and the
+// auto-repeat of left and right.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "input/pad.h"
+#include "shell/shell.h"
+#include "tests/support/game_harness.h"
+
+namespace {
+
+class Pad : public ::testing::Test {
+protected:
+    void SetUp() override { harness::ResetAll(); }
+
+    // One running frame's pad work, as GameFrame does it.
+    DWORD Frame() {
+        PadPoll(&shell.padState);
+        PadUpdateEdges();
+        return shell.padPressed;
+    }
+
+    // Frames (counted from the first) in which `bit` was pressed while the key is held.
+    std::vector<int> PressedFrames(int vk, DWORD bit, int frames) {
+        std::vector<int> out;
+        headless::SetKey(vk, true);
+        for (int f = 0; f < frames; ++f)
+            if (Frame() & bit) out.push_back(f);
+        return out;
+    }
+
+    static host::JoystickCaps Stick() {
+        host::JoystickCaps caps{};
+        caps.xMax = caps.yMax = caps.zMax = caps.rMax = 65535;
+        caps.buttonCount = 8;
+        return caps;
+    }
+};
+
+TEST_F(Pad, NothingBeforeDetection) {
+    headless::SetKey(VK_LEFT, true);
+    PadState state;
+    EXPECT_EQ(PadPoll(&state), 0u);
+    EXPECT_EQ(state.buttons, 0u);
+    EXPECT_EQ(state.xHalfRange, 0u);
+}
+
+TEST_F(Pad, KeysOfTheTableSetTheirBits) {
+    PadDetectJoystick();
+    struct {
+        int vk;
+        DWORD bit;
+    } cases[] = {{VK_UP, PAD_UP},          {VK_NUMPAD8, PAD_UP},     {VK_DOWN, PAD_DOWN},       {VK_NUMPAD2, PAD_DOWN},
+                 {VK_LEFT, PAD_LEFT},      {VK_NUMPAD4, PAD_LEFT},   {VK_RIGHT, PAD_RIGHT},     {VK_NUMPAD6, PAD_RIGHT},
+                 {'Z', PAD_BUTTON1},       {VK_SPACE, PAD_BUTTON1},  {'X', PAD_BUTTON2},        {VK_RETURN, PAD_BUTTON2},
+                 {VK_LSHIFT, PAD_BUTTON3}, {'Q', PAD_BUTTON4},       {VK_ESCAPE, PAD_ESCAPE}};
+    for (auto c : cases) {
+        headless::ReleaseAllKeys();
+        headless::SetKey(c.vk, true);
+        EXPECT_EQ(PadPoll(nullptr), c.bit) << "key " << c.vk;
+    }
+}
+
+TEST_F(Pad, KeyboardOffsetsCancelWhenBothDirectionsAreHeld) {
+    PadDetectJoystick();
+    PadState state;
+    headless::SetKey(VK_LEFT, true);
+    headless::SetKey(VK_RIGHT, true);
+    headless::SetKey(VK_UP, true);
+    EXPECT_EQ(PadPoll(&state), static_cast<DWORD>(PAD_LEFT | PAD_RIGHT | PAD_UP));
+    EXPECT_EQ(state.xOffset, 0);
+    EXPECT_EQ(state.yOffset, -1);
+    EXPECT_EQ(state.xHalfRange, 1u);
+    EXPECT_EQ(state.yHalfRange, 1u);
+    EXPECT_EQ(state.zHalfRange, 0u);
+}
+
+TEST_F(Pad, LeftRepeatsFromTheSixthFrameAfterThePress) {
+    PadDetectJoystick();
+    Frame();  // a frame with the key up leaves the counter at -1
+    std::vector<int> got = PressedFrames(VK_LEFT, PAD_LEFT, 10);
+    EXPECT_EQ(got, (std::vector<int>{0, 6, 7, 8, 9}));
+}
+
+TEST_F(Pad, KeyDownInTheVeryFirstFrameRepeatsOneFrameLater) {
+    PadDetectJoystick();
+    std::vector<int> got = PressedFrames(VK_RIGHT, PAD_RIGHT, 10);
+    EXPECT_EQ(got, (std::vector<int>{0, 7, 8, 9}));
+}
+
+TEST_F(Pad, ReleaseAndPressAgainRestartsTheDelay) {
+    PadDetectJoystick();
+    Frame();
+    PressedFrames(VK_LEFT, PAD_LEFT, 9);
+    headless::SetKey(VK_LEFT, false);
+    EXPECT_EQ(Frame() & PAD_LEFT, 0u);
+    EXPECT_EQ(PressedFrames(VK_LEFT, PAD_LEFT, 8), (std::vector<int>{0, 6, 7}));
+}
+
+TEST_F(Pad, OtherBitsArePressedOncePerPress) {
+    PadDetectJoystick();
+    EXPECT_EQ(PressedFrames(VK_UP, PAD_UP, 12), (std::vector<int>{0}));
+    EXPECT_EQ(shell.padPrevious & PAD_UP, static_cast<DWORD>(PAD_UP));
+}
+
+TEST_F(Pad, JoystickDeadZoneIsAQuarterOfTheHalfRange) {
+    headless::SetJoystick(true, Stick());
+    PadDetectJoystick();
+    ASSERT_EQ(joystickCount, 1);
+    EXPECT_EQ(joystickCalibration.xHalfRange, 32767u);
+    EXPECT_EQ(joystickCalibration.xCentre, 32767u);
+    const unsigned centre = 32767, quarter = 32767 / 4;
+
+    headless::SetJoystickState({centre - quarter, centre, centre, centre, 0});
+    EXPECT_EQ(PadPoll(nullptr), 0u) << "exactly at the edge of the dead zone";
+    headless::SetJoystickState({centre - quarter - 1, centre, centre, centre, 0});
+    EXPECT_EQ(PadPoll(nullptr), static_cast<DWORD>(PAD_LEFT));
+    headless::SetJoystickState({centre + quarter + 1, centre + quarter + 1, centre, centre, 0});
+    EXPECT_EQ(PadPoll(nullptr), static_cast<DWORD>(PAD_RIGHT | PAD_DOWN));
+    headless::SetJoystickState({centre, 0, centre, centre, 0});
+    EXPECT_EQ(PadPoll(nullptr), static_cast<DWORD>(PAD_UP));
+}
+
+TEST_F(Pad, JoystickButtonsAndOffsets) {
+    headless::SetJoystick(true, Stick());
+    PadDetectJoystick();
+    PadState state;
+    headless::SetJoystickState({100, 65535, 32767, 40000, 1u << 4});
+    DWORD bits = PadPoll(&state);
+    EXPECT_EQ(bits & 0x0FF0, static_cast<DWORD>(PAD_BUTTON5)) << "button 5 gives 0x0100, which no key gives";
+    EXPECT_EQ(state.xOffset, 100 - 32767);
+    EXPECT_EQ(state.yOffset, 65535 - 32767);
+    EXPECT_EQ(state.zOffset, 0);
+    EXPECT_EQ(state.rOffset, 40000 - 32767);
+    EXPECT_EQ(state.rHalfRange, 32767u);
+    headless::SetJoystickState({32767, 32767, 32767, 32767, 0xFFFF});
+    EXPECT_EQ(PadPoll(nullptr), 0x0FF0u) << "only buttons 1 to 8 count";
+}
+
+TEST_F(Pad, NoStickPluggedInMeansKeyboardOnly) {
+    PadDetectJoystick();  // the driver reports devices but none answers
+    EXPECT_EQ(joystickCount, 1);
+    EXPECT_EQ(joystickCalibration.xHalfRange, 0u);
+    headless::SetKey(VK_DOWN, true);
+    PadState state;
+    EXPECT_EQ(PadPoll(&state), static_cast<DWORD>(PAD_DOWN));
+    EXPECT_EQ(state.yOffset, 1);
+}
+
+}  // namespace

@@ -1,0 +1,136 @@
+// The frame loop against the hand-turned clock: pacing, activation, slow
+// motion, the single-instance rule and the start-up order.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "game/play.h"
+#include "game/rules.h"
+#include "platform/user/user_internal.h"
+#include "shell/shell.h"
+#include "tests/support/game_harness.h"
+
+namespace {
+
+class FrameLoop : public ::testing::Test {
+protected:
+    void SetUp() override { harness::ResetAll(); }
+};
+
+TEST_F(FrameLoop, NeverTwoTicksInOneMillisecond) {
+    std::vector<std::pair<DWORD, std::uint32_t>> ticks;
+    int idles = 0;
+    headless::SetTime(1000);
+    harness::RunProgram("", [&](std::uint32_t) {
+        if (ticks.empty() || ticks.back().first != shell.frameCounter)
+            ticks.emplace_back(shell.frameCounter, headless::Time());
+        // Hold the clock still for most idles: the loop must wait for it.
+        if (++idles % 7 != 0) headless::SetTime(headless::Time() - 1);
+        return shell.frameCounter < 60;
+    });
+    ASSERT_GE(ticks.size(), 30u);
+    for (std::size_t i = 1; i < ticks.size(); ++i) {
+        EXPECT_EQ(ticks[i].first, ticks[i - 1].first + 1) << "one tick at a time";
+        EXPECT_GT(ticks[i].second, ticks[i - 1].second) << "tick " << ticks[i].first;
+    }
+}
+
+TEST_F(FrameLoop, InactiveApplicationRunsNoFramesButHandlesMessages) {
+    bool deactivated = false;
+    DWORD frozenAt = 0;
+    int idlesWhileInactive = 0;
+    int code = harness::RunProgram("", [&](std::uint32_t) {
+        if (!deactivated && shell.frameCounter >= 10) {
+            platform::user::SetApplicationActive(false);
+            deactivated = true;
+            frozenAt = shell.frameCounter;
+        }
+        if (deactivated) {
+            EXPECT_EQ(shell.frameCounter, frozenAt);
+            // A message still gets through: closing the window ends the loop.
+            if (++idlesWhileInactive == 500) PostMessageA(shell.mainWindow, WM_CLOSE, 0, 0);
+        }
+        return idlesWhileInactive < 1000;
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(shell.appActive, 0);
+    EXPECT_EQ(shell.frameCounter, frozenAt);
+    EXPECT_GE(idlesWhileInactive, 500);
+    EXPECT_FALSE(IsWindow(shell.mainWindow));
+}
+
+TEST_F(FrameLoop, SlowMotionRunsOneTickInEvery129) {
+    // Ticks 1, 130, 259 and 388 run: the start-up step and three running frames.
+    harness::RunFrames("/S", 388);
+    EXPECT_EQ(shell.frameCounter, 388u);
+    EXPECT_EQ(harness::RunningFramesSeen(), 3);
+}
+
+TEST_F(FrameLoop, WithoutSlowMotionEveryTickRunsAFrame) {
+    harness::RunFrames("", 50);
+    EXPECT_EQ(harness::RunningFramesSeen(), 49) << "tick 1 is the start-up step";
+}
+
+TEST_F(FrameLoop, StartUpOnTickOneThenPlayFromTickTwo) {
+    std::vector<LONG> sceneAt(5, -1);
+    std::vector<LONG> stateAt(5, -1);
+    harness::RunFrames("", 4, [&](unsigned long f) {
+        if (f < sceneAt.size()) {
+            sceneAt[f] = currentScene;
+            stateAt[f] = frameState;
+        }
+    });
+    EXPECT_EQ(stateAt[1], STATE_RUNNING);
+    EXPECT_EQ(sceneAt[1], SCENE_STARTUP);
+    EXPECT_EQ(sceneAt[2], SCENE_PLAY);
+    // The first piece was chosen at frame counter 2: the single block.
+    harness::ResetAll();
+    harness::RunFrames("", 2);
+    EXPECT_EQ(piece.shape, 0);
+    EXPECT_EQ(piece.rotation, 1);
+}
+
+TEST_F(FrameLoop, SecondInstanceBringsTheFirstForwardAndLeaves) {
+    headless::SetForeignWindow(TUMBLA_CLASS_NAME, true);
+    int code = harness::RunFrames("/F", 10);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(headless::RaiseRequests(TUMBLA_CLASS_NAME), 1);
+    EXPECT_EQ(shell.frameCounter, 0u) << "no frame, no window, no device";
+    EXPECT_EQ(shell.mainWindow, nullptr);
+}
+
+TEST_F(FrameLoop, RunningInstanceAnnouncesItsWindowClass) {
+    bool published = false;
+    harness::RunFrames("", 3, [&](unsigned long) { published = headless::ClassPublished(TUMBLA_CLASS_NAME); });
+    EXPECT_TRUE(published);
+    EXPECT_FALSE(headless::ClassPublished(TUMBLA_CLASS_NAME)) << "withdrawn with the window";
+}
+
+TEST_F(FrameLoop, QuitStepReleasesThenPostsQuitAndEnds) {
+    int code = harness::RunProgram("", [&](std::uint32_t) {
+        if (shell.frameCounter == 5 && frameState == STATE_RUNNING) RequestQuit();
+        return true;
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(frameState, STATE_DONE);
+    EXPECT_EQ(shell.frameCounter, 6u) << "the quit step ran on the next tick and nothing after it";
+    EXPECT_EQ(launchOptions.displayReady, 0);
+}
+
+TEST_F(FrameLoop, ErrorStepReleasesReportsThenQuits) {
+    std::vector<LONG> states;
+    harness::RunProgram("", [&](std::uint32_t) {
+        if (shell.frameCounter == 5 && frameState == STATE_RUNNING) RaiseError(ERR_SCREEN_MODE);
+        if (states.empty() || states.back() != frameState) states.push_back(frameState);
+        return true;
+    });
+    states.push_back(frameState);
+    ASSERT_GE(states.size(), 3u);
+    EXPECT_EQ(states[states.size() - 3], STATE_ERROR);
+    EXPECT_EQ(states[states.size() - 2], STATE_QUIT);
+    EXPECT_EQ(states.back(), STATE_DONE);
+    EXPECT_EQ(shell.frameCounter, 7u) << "error step at tick 6, quit step at tick 7";
+    EXPECT_EQ(errorFlags, static_cast<DWORD>(ERR_SCREEN_MODE));
+}
+
+}  // namespace

@@ -1,0 +1,67 @@
+#include "tests/support/game_harness.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "game/play.h"
+#include "game/rules.h"
+#include "shell/shell.h"
+
+namespace harness {
+
+void ResetAll() {
+    headless::Reset();
+    platform::SetTracing(true);
+    std::memset(&shell, 0, sizeof(shell));
+    std::memset(&launchOptions, 0, sizeof(launchOptions));
+    std::memset(&playState, 0, sizeof(playState));
+    std::memset(&wellGrid, 0, sizeof(wellGrid));
+    std::memset(&piece, 0, sizeof(piece));
+    gameRandom.state = 0;
+    stackHeight = 0;
+    frameState = 0;
+    errorFlags = 0;
+    currentScene = 0;
+    joystickCount = -1;
+    std::memset(&joystickCalibration, 0, sizeof(joystickCalibration));
+}
+
+int RunProgram(const std::string& commandLine, const std::function<bool(std::uint32_t ms)>& onIdle, long maxIdles) {
+    // The hook sees the clock as it was when the program started to idle.
+    long idles = 0;
+    bool closing = false;
+    headless::SetIdleHook([&](std::uint32_t ms) {
+        ++idles;
+        if (!closing && ((onIdle && !onIdle(ms)) || idles >= maxIdles)) {
+            closing = true;
+            if (IsWindow(shell.mainWindow)) PostMessageA(shell.mainWindow, WM_CLOSE, 0, 0);
+            else PostQuitMessage(0);
+        }
+        // Time stands still once closing, so no further tick sneaks in before
+        // the loop sees the message.
+        if (!closing) headless::AdvanceTime(ms);
+    });
+    std::string line = commandLine;
+    int code = WinMain(GetModuleHandleA(nullptr), nullptr, line.data(), SW_SHOWDEFAULT);
+    headless::SetIdleHook({});
+    return code;
+}
+
+int RunFrames(const std::string& commandLine, unsigned long frames,
+              const std::function<void(unsigned long frame)>& everyFrame) {
+    unsigned long seen = 0;
+    return RunProgram(commandLine, [&](std::uint32_t) {
+        if (shell.frameCounter != seen) {
+            seen = shell.frameCounter;
+            if (everyFrame) everyFrame(seen);
+        }
+        return shell.frameCounter < frames;
+    });
+}
+
+long RunningFramesSeen() {
+    auto calls = platform::TracedCalls();
+    return static_cast<long>(std::count(calls.begin(), calls.end(), std::string("GetAsyncKeyState"))) / 15;
+}
+
+}  // namespace harness
