@@ -6,6 +6,50 @@
 
 #include "game/sheet.h"
 
+#define STAR_COUNT 32
+#define BURST_COUNT 64
+#define DEBRIS_COUNT 80
+
+struct StarRecord {
+    LONG active;
+    LONG x, y;
+    LONG vx, vy;
+};
+
+struct BurstRecord {
+    LONG active;
+    LONG x, y;
+    LONG age;
+    LONG size;
+    LONG angle;
+};
+
+struct DebrisRecord {
+    LONG active;
+    LONG x, y;
+    LONG age;
+    const SheetRect* frames;
+    LONG length;
+    LONG drift;
+    LONG divisor;
+};
+
+struct OrbitRecord {
+    LONG remaining;
+    LONG planetAngle;
+    LONG moonAngle;
+};
+
+extern const signed char SineTable[256 + 64];
+extern const signed char* const CosineTable;
+extern const LONG BurstSequence[19];
+extern StarRecord StarField[STAR_COUNT];
+extern BurstRecord BurstPool[BURST_COUNT];
+extern DebrisRecord DebrisPool[DEBRIS_COUNT];
+extern OrbitRecord Orbit;
+
+LONG SinTimes(LONG angle, LONG radius);
+LONG CosTimes(LONG angle, LONG radius);
 void ResetStars(void);
 void StepStars(void);
 void SpawnBurst(LONG x, LONG y, LONG size, LONG angle);

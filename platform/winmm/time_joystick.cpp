@@ -26,7 +26,7 @@ MMRESULT WINAPI joyGetDevCapsA(UINT_PTR uJoyID, LPJOYCAPSA pjc, UINT cbjc) {
     if (static_cast<int>(uJoyID) >= host::JoystickCount() || !host::JoystickGetCaps(static_cast<int>(uJoyID), caps))
         return JOYERR_PARMS;
     std::memset(pjc, 0, sizeof(JOYCAPSA));
-    std::strncpy(pjc->szPname, caps.name, MAXPNAMELEN - 1);
+    std::memcpy(pjc->szPname, caps.name, strnlen(caps.name, MAXPNAMELEN - 1));
     pjc->wXmin = caps.xMin;
     pjc->wXmax = caps.xMax;
     pjc->wYmin = caps.yMin;
