@@ -14,3 +14,4 @@ void ScrollWellImage(LONG) {}
 void DrawPanel(DWORD) {}
 void DrawPiece(LONG, LONG, LONG, LPDIRECTDRAWSURFACE) {}
 void DrawDebugOverlays(void) {}
+void DropDisplaySurfaces(void) {}
