@@ -36,12 +36,12 @@ void View::Bevel(int x, int y, int w, int h, std::uint8_t topLeft, std::uint8_t 
 }
 
 void Paint(View& v, int x, int y, std::initializer_list<std::string_view> rows,
-           std::initializer_list<Ink> legend, bool mirror) {
+           std::initializer_list<Ink> legend) {
     int row = 0;
     for (std::string_view text : rows) {
         const int n = static_cast<int>(text.size());
         for (int i = 0; i < n; ++i) {
-            const char ch = text[static_cast<std::size_t>(mirror ? n - 1 - i : i)];
+            const char ch = text[static_cast<std::size_t>(i)];
             for (const Ink& ink : legend)
                 if (ink.key == ch) v.Set(x + i, y + row, ink.colour);
         }

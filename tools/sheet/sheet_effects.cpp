@@ -39,12 +39,11 @@ constexpr std::uint8_t kFire[8] = {
     C(255, 255, 255), C(255, 251, 240), C(255, 255, 0), C(218, 182, 0),
     C(218, 109, 0),   C(182, 36, 0),    C(109, 0, 0),   C(72, 0, 0),
 };
-// Smoke, lightest first.
-constexpr std::uint8_t kSmoke[3] = {C(160, 160, 164), C(128, 128, 128), C(72, 72, 85)};
 
-// One burst frame of size n (16 or 32). `age` runs from 0 to 7 and `scale`
-// is n / 16. The fireball grows and cools, hollows into a ring, and breaks
-// into embers that fly on outward.
+// One burst frame, n pixels square (16 or 32), `age` from 0 to 7: the
+// fireball grows and cools, hollows into a ring, and breaks into embers
+// that fly on outward. The large frames are the small design at twice the
+// size with more detail, not a scaled copy.
 void BurstFrame(View& v, int n, int age, std::uint32_t seed) {
     const int s = n / 16;
     const int c2 = n;  // centre, in half pixels

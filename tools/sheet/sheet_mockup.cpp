@@ -2,7 +2,9 @@
 // one, so the artwork can be judged in place: the panel with locked blocks,
 // a falling piece, the numbers in their fields, the meter, and the effects.
 // Usage: sheet_mockup <sprites.bmp> <frame.bmp>
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "bitmap8.h"
@@ -99,9 +101,9 @@ int main(int argc, char** argv) {
     for (int s = 0; s < height; ++s)
         f.Sprite(MeterSegment(kMeterKinds[s]), px + kMeterBottomAt.x, py + kMeterBottomAt.y - 16 * s);
 
-    // The falling T piece, part way down.
+    // A falling piece part way down, in the two-colour tile.
     const int piece[][2] = {{1, 0}, {0, 1}, {1, 1}, {2, 1}};
-    for (const auto& c : piece) f.Sprite(CellTile(7 - 2), px + 64 + 16 * c[0], py + 96 + 16 * c[1]);
+    for (const auto& c : piece) f.Sprite(CellTile(5), px + 64 + 16 * c[0], py + 96 + 16 * c[1]);
 
     // A lock's effects: bursts, debris, and a rain of figures.
     for (int k = 0; k < 8; ++k) {

@@ -1,6 +1,6 @@
 // The play panel's artwork: block tiles, the panel frame, the entry wave and
 // the height meter's segments.
-#include <cstdlib>
+#include <algorithm>
 
 #include "sheet_art.h"
 #include "sheet_map.h"
@@ -25,9 +25,9 @@ constexpr Shades kCyanBlock{C(218, 255, 255), C(109, 255, 255), C(0, 218, 255), 
 constexpr Shades kGreyBlock{C(255, 255, 255), C(192, 192, 192), C(160, 160, 164), C(128, 128, 128),
                             C(72, 72, 85)};
 
-// A raised block: two rings of bevel round a flat face, and a small gleam in
-// the lit corner. `shade` picks the colours for each pixel so that a tile can
-// mix two colour families.
+// A raised block: two rings of bevel round a flat face, lit from the upper
+// left. `shade` picks the colours for each pixel so that a tile can mix two
+// colour families.
 template <typename ShadeAt>
 void BevelBlock(View& v, ShadeAt shade) {
     for (int y = 0; y < 16; ++y)
@@ -43,6 +43,7 @@ void BevelBlock(View& v, ShadeAt shade) {
         }
 }
 
+// A small highlight in the lit corner of a block's face.
 void Gleam(View& v) {
     v.Set(3, 3, col::white);
     v.Set(4, 3, col::white);
@@ -110,7 +111,6 @@ namespace steel {
 constexpr std::uint8_t edge = C(182, 218, 255);
 constexpr std::uint8_t hi = C(145, 182, 255);
 constexpr std::uint8_t face = C(109, 145, 170);
-constexpr std::uint8_t dark = C(72, 109, 170);
 constexpr std::uint8_t shade = C(36, 72, 85);
 constexpr std::uint8_t deep = C(0, 36, 85);
 }  // namespace steel

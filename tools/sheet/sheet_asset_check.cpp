@@ -2,7 +2,7 @@
 // the file formats, colours that survive matching to the display palette,
 // every sprite present at its place and nothing spilled elsewhere, opaque
 // tiles and panel parts, legible fields.
-// Usage: asset_check <sprites.bmp> <tumbla.ico>
+// Usage: sheet_asset_check <sprites.bmp> <tumbla.ico>
 #include <cstdio>
 #include <cstdlib>
 #include <set>
@@ -71,6 +71,12 @@ struct Sheet {
         for (int y = b.y; y < b.y + b.h; ++y)
             for (int x = b.x; x < b.x + b.w; ++x) n += Clear(x, y) ? 0 : 1;
         return n;
+    }
+    // A fingerprint of a rectangle's pixels, to tell frames apart.
+    std::uint64_t Hash(const Box& b) const {
+        std::uint64_t h = 14695981039346656037ull;
+        for (std::uint8_t p : Pixels(b)) h = (h ^ p) * 1099511628211ull;
+        return h;
     }
     std::vector<std::uint8_t> Pixels(const Box& b) const {
         std::vector<std::uint8_t> out;
@@ -155,13 +161,13 @@ void CheckFonts(const Sheet& s) {
 }
 
 void CheckTiles(const Sheet& s) {
-    std::set<std::vector<std::uint8_t>> distinct;
+    std::set<std::uint64_t> distinct;
     for (int k = 0; k < 8; ++k) {
         const Box b{160 + 16 * k, 80, 16, 16};
         // Tiles are painted into the well image, whose key is black: any
         // hole or near-black pixel would show the frame through a block.
         CHECK(s.Opaque(b) == 256, "tile %d has transparent pixels", k);
-        distinct.insert(s.Pixels(b));
+        distinct.insert(s.Hash(b));
     }
     CHECK(distinct.size() == 8, "tiles are not all different");
 }
@@ -222,10 +228,10 @@ void CheckAnimations(const Sheet& s) {
         {"orbit body", 368, 432, 48, 0, 48, 48, 3},
     };
     for (const Run& r : runs) {
-        std::set<std::vector<std::uint8_t>> distinct;
+        std::set<std::uint64_t> distinct;
         for (int k = 0; k < r.frames; ++k) {
             const Box b{r.x + r.dx * k, r.y + r.dy * k, r.w, r.h};
-            distinct.insert(s.Pixels(b));
+            distinct.insert(s.Hash(b));
             CHECK(s.Opaque(b) < r.w * r.h, "%s %d has no transparent surround", r.name, k);
         }
         CHECK(static_cast<int>(distinct.size()) == r.frames, "%s frames repeat", r.name);
@@ -296,13 +302,13 @@ void CheckDecoderRefusesBrokenFiles(const std::vector<std::uint8_t>& good) {
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: %s <sprites.bmp> <tumbla.ico>\n", argc > 0 ? argv[0] : "asset_check");
+        std::fprintf(stderr, "usage: %s <sprites.bmp> <tumbla.ico>\n", argc > 0 ? argv[0] : "sheet_asset_check");
         return 2;
     }
     const auto sheetBytes = ReadFile(argv[1]);
     const auto iconBytes = ReadFile(argv[2]);
     if (!sheetBytes || !iconBytes) {
-        std::fprintf(stderr, "asset_check: cannot read %s\n", !sheetBytes ? argv[1] : argv[2]);
+        std::fprintf(stderr, "sheet_asset_check: cannot read %s\n", !sheetBytes ? argv[1] : argv[2]);
         return 1;
     }
     CheckSheetFile(*sheetBytes);
