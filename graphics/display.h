@@ -20,10 +20,21 @@ struct Display {
 };
 
 extern Display display;
+// The code of the set-up step that failed in the last CreateDisplay, 0 when
+// it succeeded.
+extern LONG displaySetupCode;
+
+// What CallResult tells the caller to do with a DirectDraw result.
+#define CALL_FAILED 0
+#define CALL_DONE 1
+#define CALL_RETRY 2
 
 LONG CreateDisplay(void);
 LONG PresentFrame(void);
 LONG RestoreSurfaces(void);
 LONG ReleaseDisplay(LONG releaseDirectDraw);
+LONG CheckEmulationCaps(void);
+DWORD PlacementCaps(DWORD caps);
+LONG CallResult(HRESULT result);
 
 #endif

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "platform/host/host_audio.h"
+
 int main(int argc, char** argv) {
     std::string line;
     for (int i = 1; i < argc; ++i) {
@@ -13,5 +15,10 @@ int main(int argc, char** argv) {
         if (arg.find(' ') != std::string::npos) line += '"' + arg + '"';
         else line += arg;
     }
-    return WinMain(GetModuleHandleA(nullptr), nullptr, line.data(), SW_SHOWDEFAULT);
+    int code = WinMain(GetModuleHandleA(nullptr), nullptr, line.data(), SW_SHOWDEFAULT);
+    // Windows stops a process's other threads before it tears anything down;
+    // stop the audio callback the same way, since a game that ends by its
+    // window closing leaves its sound and music devices open.
+    host::AudioClose();
+    return code;
 }

@@ -10,10 +10,14 @@ namespace platform::audio {
 
 constexpr int kSampleRate = 44100;
 constexpr int kChannels = 2;
+// The stream is mixed in pieces of at most this many frames.
+constexpr int kMaxMixFrames = 512;
 
 class Source {
 public:
     // Adds `frames` interleaved stereo frames (-1..1) into `out`. Audio thread.
+    // Runs under the stream's lock: it must not add or remove sources, and it
+    // should not allocate. `frames` is at most kMaxMixFrames.
     virtual void Mix(float* out, int frames) = 0;
 
 protected:

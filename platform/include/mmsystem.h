@@ -28,3 +28,4 @@ DWORD WINAPI timeGetTime(void);
 #include "mm/joystick.h"
 #include "mm/midi.h"
 #include "mm/mci.h"
+#include "mm/wave.h"

@@ -1,6 +1,7 @@
 #include "platform/kernel/trace.h"
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 
 namespace platform {
@@ -17,6 +18,10 @@ struct TraceState {
     bool tracing = false;
     std::vector<std::string> calls;
     std::vector<ArmedFault> faults;
+    // Read without the lock, so that calls cost nothing while no test
+    // traces or arms a fault (blits run thousands of times a frame).
+    std::atomic<bool> tracingOn{false};
+    std::atomic<bool> anyFaults{false};
 };
 
 TraceState& T() {
@@ -28,12 +33,14 @@ TraceState& T() {
 
 void TraceCall(const char* name) {
     auto& t = T();
+    if (!t.tracingOn.load(std::memory_order_acquire)) return;
     std::lock_guard guard(t.lock);
     if (t.tracing) t.calls.emplace_back(name);
 }
 
 bool InjectedFault(const char* name, std::int32_t& code) {
     auto& t = T();
+    if (!t.anyFaults.load(std::memory_order_acquire)) return false;
     std::lock_guard guard(t.lock);
     for (auto& f : t.faults) {
         if (f.spent || f.plan.call != name) continue;
@@ -54,18 +61,21 @@ void ArmFault(const FaultPlan& plan) {
     auto& t = T();
     std::lock_guard guard(t.lock);
     t.faults.push_back(ArmedFault{plan});
+    t.anyFaults.store(true, std::memory_order_release);
 }
 
 void ClearFaults() {
     auto& t = T();
     std::lock_guard guard(t.lock);
     t.faults.clear();
+    t.anyFaults.store(false, std::memory_order_release);
 }
 
 void SetTracing(bool on) {
     auto& t = T();
     std::lock_guard guard(t.lock);
     t.tracing = on;
+    t.tracingOn.store(on, std::memory_order_release);
 }
 
 std::vector<std::string> TracedCalls() {

@@ -1,10 +1,12 @@
 // The message queue: posted messages in order, then WM_PAINT for windows
 // needing it, then WM_QUIT once PostQuitMessage was called, as Windows
-// delivers them.
+// delivers them. Other threads (the multimedia notifications) may post;
+// everything else happens on the main thread.
 #include "platform/user/queue.h"
 
 #include <algorithm>
 #include <deque>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,7 @@ namespace platform::user {
 namespace {
 
 struct QueueState {
+    std::mutex postedLock;  // guards `posted` only
     std::deque<MSG> posted;
     std::vector<HWND> needPaint;
     bool quitPosted = false;
@@ -46,11 +49,14 @@ bool NextMessage(MSG* out, HWND hwnd, UINT low, UINT high, bool remove) {
         auto windows = TopLevelWindows();
         if (!windows.empty()) SetForegroundWindow(windows.front());
     }
-    for (auto it = q.posted.begin(); it != q.posted.end(); ++it) {
-        if (!MatchesFilter(*it, hwnd, low, high)) continue;
-        *out = *it;
-        if (remove) q.posted.erase(it);
-        return true;
+    {
+        std::lock_guard guard(q.postedLock);
+        for (auto it = q.posted.begin(); it != q.posted.end(); ++it) {
+            if (!MatchesFilter(*it, hwnd, low, high)) continue;
+            *out = *it;
+            if (remove) q.posted.erase(it);
+            return true;
+        }
     }
     for (auto it = q.needPaint.begin(); it != q.needPaint.end(); ++it) {
         if (!FromHandle(*it)) continue;
@@ -75,14 +81,21 @@ bool NextMessage(MSG* out, HWND hwnd, UINT low, UINT high, bool remove) {
 
 void DiscardMessagesFor(HWND hwnd) {
     auto& q = Q();
+    std::unique_lock guard(q.postedLock);
     q.posted.erase(std::remove_if(q.posted.begin(), q.posted.end(), [&](const MSG& m) { return m.hwnd == hwnd; }),
                    q.posted.end());
+    guard.unlock();
     ValidateWindow(hwnd);
 }
 
 void RequestPaint(HWND hwnd) {
     auto& p = Q().needPaint;
     if (std::find(p.begin(), p.end(), hwnd) == p.end()) p.push_back(hwnd);
+}
+
+bool NeedsPaint(HWND hwnd) {
+    auto& p = Q().needPaint;
+    return std::find(p.begin(), p.end(), hwnd) != p.end();
 }
 
 void ValidateWindow(HWND hwnd) {
@@ -105,7 +118,17 @@ const char* ForeignWindowClass(HWND hwnd) {
     return index < f.size() ? f[index].c_str() : nullptr;
 }
 
-void ResetQueueForTests() { Q() = QueueState{}; }
+void ResetQueueForTests() {
+    auto& q = Q();
+    {
+        std::lock_guard guard(q.postedLock);
+        q.posted.clear();
+    }
+    q.needPaint.clear();
+    q.quitPosted = false;
+    q.quitCode = 0;
+    q.foreignClasses.clear();
+}
 
 }  // namespace platform::user
 
@@ -125,7 +148,8 @@ BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
     if (!lpMsg) return -1;
     for (;;) {
         host::PumpEvents();
-        if (NextMessage(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, true)) return lpMsg->message == WM_QUIT ? FALSE : TRUE;
+        if (NextMessage(lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, true))
+            return lpMsg->message == WM_QUIT ? FALSE : TRUE;
         host::Idle(10);
     }
 }
@@ -150,6 +174,7 @@ BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
     }
     MSG m{hWnd, Msg, wParam, lParam, 0, {}};
     m.time = host::Milliseconds();
+    std::lock_guard guard(Q().postedLock);
     Q().posted.push_back(m);
     return TRUE;
 }

@@ -9,6 +9,7 @@ void DiscardMessagesFor(HWND hwnd);
 // Marks a window as needing WM_PAINT, delivered when the queue is otherwise empty.
 void RequestPaint(HWND hwnd);
 void ValidateWindow(HWND hwnd);
+bool NeedsPaint(HWND hwnd);
 // Handles that stand for another process's window of a class.
 HWND ForeignWindowHandle(const char* className);
 const char* ForeignWindowClass(HWND hwnd);

@@ -6,9 +6,10 @@
 #include <memory>
 
 #include "platform/host/host.h"
+#include "platform/host/host_video.h"
 #include "platform/kernel/trace.h"
-#include "platform/user/user_internal.h"
 #include "platform/user/queue.h"
+#include "platform/user/user_internal.h"
 
 namespace platform::user {
 namespace {
@@ -20,14 +21,23 @@ struct WindowClass {
 
 struct State {
     std::map<std::string, WindowClass, std::less<>> classes;  // by lower-case name
-    std::vector<std::unique_ptr<Window>> windows;              // index + 1 is the handle's value
+    std::vector<std::unique_ptr<Window>> windows;             // index + 1 is the handle's value
     bool active = false;
+    HWND focus = nullptr;
 };
 
 State& S() {
     static State s;
     return s;
 }
+
+// Outlives ResetForTests: the host registers itself once, at start.
+WindowHost* windowHost = nullptr;
+
+// Set in WINDOWPOS by SetWindowPos when the client area did not move or
+// change size, so that WM_WINDOWPOSCHANGED sends only what changed.
+constexpr UINT kNoClientSize = 0x0800;
+constexpr UINT kNoClientMove = 0x1000;
 
 std::string Lower(std::string_view text) {
     std::string out(text);
@@ -37,12 +47,72 @@ std::string Lower(std::string_view text) {
 
 // Window handles are small, never reused numbers so that a stale handle is
 // recognised as such instead of reaching another window.
-HWND ToHandle(std::size_t index) { return reinterpret_cast<HWND>(static_cast<std::uintptr_t>((index + 1) * 4 + 0x10000)); }
+HWND ToHandle(std::size_t index) {
+    return reinterpret_cast<HWND>(static_cast<std::uintptr_t>((index + 1) * 4 + 0x10000));
+}
 
-void SendSizeAndMove(HWND hwnd) {
-    RECT client = ClientRectOnScreen(hwnd);
-    SendMessageA(hwnd, WM_MOVE, 0, MAKELPARAM(client.left, client.top));
-    SendMessageA(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right - client.left, client.bottom - client.top));
+void NotifyChanged(HWND hwnd) {
+    if (windowHost && FromHandle(hwnd)) windowHost->WindowChanged(hwnd);
+}
+
+// The limits DefWindowProc applies to a new size: what WM_GETMINMAXINFO
+// answers, starting from the desktop's defaults.
+MINMAXINFO QueryMinMax(HWND hwnd) {
+    host::DesktopMode desktop = host::Desktop();
+    int frame = kSizingFrame + kEdge;
+    MINMAXINFO mmi{};
+    mmi.ptMaxSize = POINT{desktop.width + 2 * frame, desktop.height + 2 * frame};
+    mmi.ptMaxPosition = POINT{-frame, -frame};
+    mmi.ptMinTrackSize = POINT{kMinTrackWidth, kMinTrackHeight};
+    mmi.ptMaxTrackSize = POINT{desktop.width + 2 * frame, desktop.height + 2 * frame};
+    SendMessageA(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
+    return mmi;
+}
+
+// Windows with a sizing frame, and overlapped windows, are held within
+// their minimum and maximum tracking sizes whenever they are sized.
+bool HasTrackingLimits(const Window& w) { return (w.style & WS_THICKFRAME) || !(w.style & (WS_POPUP | WS_CHILD)); }
+
+void ClampToTracking(HWND hwnd, int& cx, int& cy) {
+    MINMAXINFO mmi = QueryMinMax(hwnd);
+    LONG maxX = std::max(mmi.ptMaxTrackSize.x, mmi.ptMinTrackSize.x);
+    LONG maxY = std::max(mmi.ptMaxTrackSize.y, mmi.ptMinTrackSize.y);
+    cx = std::clamp<LONG>(cx, mmi.ptMinTrackSize.x, maxX);
+    cy = std::clamp<LONG>(cy, mmi.ptMinTrackSize.y, maxY);
+}
+
+// Moves and sizes a window the way SetWindowPos does: WM_WINDOWPOSCHANGING
+// (where DefWindowProc applies the tracking limits), the change,
+// WM_WINDOWPOSCHANGED (where DefWindowProc sends WM_MOVE and WM_SIZE).
+void PlaceWindow(HWND hwnd, int x, int y, int cx, int cy, UINT flags) {
+    Window* w = FromHandle(hwnd);
+    if (!w) return;
+    WINDOWPOS pos{hwnd, nullptr, x, y, cx, cy, flags};
+    if (!(flags & SWP_NOMOVE) || !(flags & SWP_NOSIZE)) {
+        if (flags & SWP_NOMOVE) pos.x = w->rect.left, pos.y = w->rect.top;
+        if (flags & SWP_NOSIZE) pos.cx = w->rect.right - w->rect.left, pos.cy = w->rect.bottom - w->rect.top;
+        SendMessageA(hwnd, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&pos));
+        if (!(w = FromHandle(hwnd))) return;
+    }
+    RECT oldClient = ClientRectOnScreen(hwnd);
+    RECT r = w->rect;
+    if (!(flags & SWP_NOMOVE)) {
+        LONG width = r.right - r.left, height = r.bottom - r.top;
+        r = RECT{pos.x, pos.y, pos.x + width, pos.y + height};
+    }
+    if (!(flags & SWP_NOSIZE)) {
+        r.right = r.left + std::max(0, pos.cx);
+        r.bottom = r.top + std::max(0, pos.cy);
+    }
+    w->rect = r;
+    RECT newClient = ClientRectOnScreen(hwnd);
+    if (newClient.left == oldClient.left && newClient.top == oldClient.top) pos.flags |= kNoClientMove;
+    if (newClient.right - newClient.left == oldClient.right - oldClient.left &&
+        newClient.bottom - newClient.top == oldClient.bottom - oldClient.top)
+        pos.flags |= kNoClientSize;
+    // Classes with CS_HREDRAW | CS_VREDRAW repaint whole after a resize.
+    if (!(pos.flags & kNoClientSize) || (flags & SWP_FRAMECHANGED)) RequestPaint(hwnd);
+    SendMessageA(hwnd, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&pos));
 }
 
 }  // namespace
@@ -65,22 +135,22 @@ std::vector<HWND> TopLevelWindows() {
 }
 
 RECT NonClientInsets(DWORD style, BOOL menu, DWORD exStyle) {
-    // The emulated desktop draws Windows 95's default metrics: a 4-pixel
-    // sizing frame, an 18-pixel caption and a 19-pixel menu bar, and a
-    // 2-pixel client edge.
     RECT in{};
     int frame = 0;
-    if (style & WS_THICKFRAME) frame = 4;
-    else if ((style & WS_CAPTION) || (style & WS_DLGFRAME)) frame = 3;
-    else if (style & WS_BORDER) frame = 1;
+    if (style & WS_THICKFRAME)
+        frame = kSizingFrame;
+    else if ((style & WS_CAPTION) || (style & WS_DLGFRAME))
+        frame = kFixedFrame;
+    else if (style & WS_BORDER)
+        frame = kBorder;
     in.left = in.right = in.top = in.bottom = frame;
-    if ((style & WS_CAPTION) == WS_CAPTION) in.top += 18;
-    if (menu) in.top += 19;
+    if ((style & WS_CAPTION) == WS_CAPTION) in.top += kCaption;
+    if (menu) in.top += kMenuBar;
     if (exStyle & WS_EX_CLIENTEDGE) {
-        in.left += 2;
-        in.right += 2;
-        in.top += 2;
-        in.bottom += 2;
+        in.left += kEdge;
+        in.right += kEdge;
+        in.top += kEdge;
+        in.bottom += kEdge;
     }
     return in;
 }
@@ -105,8 +175,41 @@ void SetApplicationActive(bool active) {
 
 bool ApplicationActive() { return S().active; }
 
+void SetWindowHost(WindowHost* host) { windowHost = host; }
+
+void HostMovedWindow(HWND hwnd, int clientLeft, int clientTop) {
+    Window* w = FromHandle(hwnd);
+    if (!w) return;
+    RECT in = NonClientInsets(w->style, FALSE, w->exStyle);
+    int x = clientLeft - in.left, y = clientTop - in.top;
+    if (x == w->rect.left && y == w->rect.top) return;
+    PlaceWindow(hwnd, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void HostResizedWindow(HWND hwnd, int clientWidth, int clientHeight) {
+    Window* w = FromHandle(hwnd);
+    if (!w) return;
+    RECT client = ClientRectOnScreen(hwnd);
+    if (client.right - client.left == clientWidth && client.bottom - client.top == clientHeight) return;
+    RECT in = NonClientInsets(w->style, FALSE, w->exStyle);
+    PlaceWindow(hwnd, 0, 0, clientWidth + in.left + in.right, clientHeight + in.top + in.bottom,
+                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+SIZE MinimumClientSize(HWND hwnd) {
+    Window* w = FromHandle(hwnd);
+    if (!w || !HasTrackingLimits(*w)) return SIZE{0, 0};
+    MINMAXINFO mmi = QueryMinMax(hwnd);
+    if (!(w = FromHandle(hwnd))) return SIZE{0, 0};
+    RECT in = NonClientInsets(w->style, FALSE, w->exStyle);
+    return SIZE{std::max<LONG>(0, mmi.ptMinTrackSize.x - in.left - in.right),
+                std::max<LONG>(0, mmi.ptMinTrackSize.y - in.top - in.bottom)};
+}
+
 void ResetForTests() {
     for (auto& [key, cls] : S().classes) host::WithdrawWindowClass(cls.name);
+    if (windowHost)
+        for (HWND hwnd : TopLevelWindows()) windowHost->WindowDestroyed(hwnd);
     S() = State{};
     ResetQueueForTests();
 }
@@ -118,12 +221,20 @@ using platform::TraceCall;
 
 ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpwcx) {
     TraceCall("RegisterClassExA");
+    std::int32_t fault;
+    if (platform::InjectedFault("RegisterClassExA", fault)) {
+        SetLastError(static_cast<DWORD>(fault));
+        return 0;
+    }
     if (!lpwcx || lpwcx->cbSize != sizeof(WNDCLASSEXA) || !lpwcx->lpszClassName || !lpwcx->lpfnWndProc) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
     std::string key = Lower(lpwcx->lpszClassName);
-    if (S().classes.count(key)) return 0;  // ERROR_CLASS_ALREADY_EXISTS
+    if (S().classes.count(key)) {
+        SetLastError(1410);  // ERROR_CLASS_ALREADY_EXISTS
+        return 0;
+    }
     WindowClass cls;
     cls.desc = *lpwcx;
     cls.name = lpwcx->lpszClassName;
@@ -141,15 +252,26 @@ BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE) {
 HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
                             int nWidth, int nHeight, HWND, HMENU, HINSTANCE hInstance, LPVOID lpParam) {
     TraceCall("CreateWindowExA");
+    std::int32_t fault;
+    if (platform::InjectedFault("CreateWindowExA", fault)) {
+        SetLastError(static_cast<DWORD>(fault));
+        return nullptr;
+    }
     if (!lpClassName) return nullptr;
     auto it = S().classes.find(Lower(lpClassName));
-    if (it == S().classes.end()) return nullptr;
+    if (it == S().classes.end()) {
+        SetLastError(1407);  // ERROR_CANNOT_FIND_WND_CLASS
+        return nullptr;
+    }
     auto window = std::make_unique<Window>();
     window->className = it->second.name;
     window->title = lpWindowName ? lpWindowName : "";
     window->proc = it->second.desc.lpfnWndProc;
     window->instance = hInstance;
-    window->style = dwStyle;
+    window->classCursor = it->second.desc.hCursor;
+    window->classIcon = it->second.desc.hIcon;
+    window->classStyle = it->second.desc.style;
+    window->style = dwStyle & ~static_cast<DWORD>(WS_VISIBLE);
     window->exStyle = dwExStyle;
     // CW_USEDEFAULT places the window at the emulated shell's first cascade
     // position with its default size.
@@ -159,8 +281,19 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
     S().windows.push_back(std::move(window));
     HWND hwnd = ToHandle(S().windows.size() - 1);
 
+    if (windowHost && !windowHost->WindowCreated(hwnd)) {
+        FromHandle(hwnd)->destroyed = true;
+        SetLastError(1400);
+        return nullptr;
+    }
+    if (HasTrackingLimits(*FromHandle(hwnd))) {
+        int cx = nWidth, cy = nHeight;
+        ClampToTracking(hwnd, cx, cy);
+        if (Window* w = FromHandle(hwnd)) w->rect = RECT{X, Y, X + cx, Y + cy};
+    }
     (void)lpParam;
     if (!SendMessageA(hwnd, WM_NCCREATE, 0, 0)) {
+        if (windowHost) windowHost->WindowDestroyed(hwnd);
         FromHandle(hwnd)->destroyed = true;
         return nullptr;
     }
@@ -169,12 +302,13 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
         return nullptr;
     }
     host::PublishWindowClass(FromHandle(hwnd)->className);
-    SendSizeAndMove(hwnd);
-    if (dwStyle & WS_VISIBLE) {
-        FromHandle(hwnd)->visible = true;
-        SendMessageA(hwnd, WM_SHOWWINDOW, TRUE, 0);
-        SetApplicationActive(true);
-    }
+    RECT client = ClientRectOnScreen(hwnd);
+    SendMessageA(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right - client.left, client.bottom - client.top));
+    SendMessageA(hwnd, WM_MOVE, 0, MAKELPARAM(client.left, client.top));
+    if (dwStyle & WS_VISIBLE)
+        ShowWindow(hwnd, SW_SHOW);
+    else
+        NotifyChanged(hwnd);
     return hwnd;
 }
 
@@ -194,12 +328,14 @@ BOOL WINAPI DestroyWindow(HWND hWnd) {
     w = FromHandle(hWnd);
     if (w) {
         std::string cls = w->className;
+        if (windowHost) windowHost->WindowDestroyed(hWnd);
         w->destroyed = true;
         bool stillOwned = false;
         for (HWND other : TopLevelWindows())
             if (Lower(FromHandle(other)->className) == Lower(cls)) stillOwned = true;
         if (!stillOwned) host::WithdrawWindowClass(cls);
     }
+    if (S().focus == hWnd) S().focus = nullptr;
     DiscardMessagesFor(hWnd);
     if (TopLevelWindows().empty()) S().active = false;
     return TRUE;
@@ -208,26 +344,49 @@ BOOL WINAPI DestroyWindow(HWND hWnd) {
 BOOL WINAPI IsWindow(HWND hWnd) { return FromHandle(hWnd) ? TRUE : FALSE; }
 
 LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
+    Window* w = FromHandle(hWnd);
     switch (Msg) {
-        case WM_NCCREATE:
-            return TRUE;
-        case WM_PAINT:
-            ValidateWindow(hWnd);
+        case WM_NCCREATE: return TRUE;
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            BeginPaint(hWnd, &ps);
+            EndPaint(hWnd, &ps);
             return 0;
-        case WM_CLOSE:
-            DestroyWindow(hWnd);
+        }
+        case WM_CLOSE: DestroyWindow(hWnd); return 0;
+        case WM_WINDOWPOSCHANGING: {
+            auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
+            if (w && pos && !(pos->flags & SWP_NOSIZE) && HasTrackingLimits(*w))
+                ClampToTracking(hWnd, pos->cx, pos->cy);
             return 0;
-        case WM_SYSKEYUP:
-        case WM_SYSKEYDOWN:
-        case WM_SYSCOMMAND:
+        }
+        case WM_WINDOWPOSCHANGED: {
+            auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
+            if (!w || !pos) return 0;
+            RECT client = ClientRectOnScreen(hWnd);
+            if (!(pos->flags & kNoClientSize))
+                SendMessageA(hWnd, WM_SIZE, SIZE_RESTORED,
+                             MAKELPARAM(client.right - client.left, client.bottom - client.top));
+            if (!(pos->flags & kNoClientMove)) SendMessageA(hWnd, WM_MOVE, 0, MAKELPARAM(client.left, client.top));
+            return 0;
+        }
         case WM_SETCURSOR:
-        case WM_ERASEBKGND:
+            // Over the client area the class cursor comes back.
+            if (w && LOWORD(lParam) == HTCLIENT) {
+                SetCursor(w->classCursor);
+                return TRUE;
+            }
+            return FALSE;
+        case WM_SYSKEYDOWN:
+            if (wParam == VK_F4) SendMessageA(hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
             return 0;
+        case WM_SYSCOMMAND:
+            if ((wParam & 0xFFF0) == SC_CLOSE) SendMessageA(hWnd, WM_CLOSE, 0, 0);
+            return 0;
+        case WM_ERASEBKGND:  // none of our classes has a background brush
+        case WM_SYSKEYUP:
         case WM_GETMINMAXINFO:
-        default:
-            (void)wParam;
-            (void)lParam;
-            return 0;
+        default: return 0;
     }
 }
 
@@ -241,19 +400,25 @@ HWND WINAPI FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName) {
     }
     // Windows of other processes are found by class only: that is all the
     // single-instance rule asks of them.
-    if (lpClassName && !lpWindowName && host::ForeignWindowExists(lpClassName))
-        return ForeignWindowHandle(lpClassName);
+    if (lpClassName && !lpWindowName && host::ForeignWindowExists(lpClassName)) return ForeignWindowHandle(lpClassName);
     return nullptr;
 }
 
 BOOL WINAPI SetForegroundWindow(HWND hWnd) {
     TraceCall("SetForegroundWindow");
     if (FromHandle(hWnd)) {
+        if (windowHost) windowHost->WindowRaised(hWnd);
         SetApplicationActive(true);
         return TRUE;
     }
     if (const char* cls = ForeignWindowClass(hWnd)) return host::RaiseForeignWindow(cls) ? TRUE : FALSE;
     return FALSE;
+}
+
+HWND WINAPI GetForegroundWindow(void) {
+    if (!S().active) return nullptr;
+    auto windows = TopLevelWindows();
+    return windows.empty() ? nullptr : windows.front();
 }
 
 LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
@@ -270,47 +435,42 @@ BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
     bool show = nCmdShow != SW_HIDE;
     if (show != wasVisible) {
         w->visible = show;
-        if (show) w->style |= WS_VISIBLE;
-        else w->style &= ~static_cast<DWORD>(WS_VISIBLE);
+        if (show)
+            w->style |= WS_VISIBLE;
+        else
+            w->style &= ~static_cast<DWORD>(WS_VISIBLE);
         SendMessageA(hWnd, WM_SHOWWINDOW, show ? TRUE : FALSE, 0);
+        if (show) RequestPaint(hWnd);
+        NotifyChanged(hWnd);
     }
-    if (show && nCmdShow != SW_SHOWMINIMIZED && nCmdShow != SW_MINIMIZE) SetApplicationActive(true);
+    // The program's first window comes up in front, as one started from the
+    // shell does.
+    if (show && nCmdShow != SW_SHOWMINIMIZED && nCmdShow != SW_MINIMIZE && !S().active) SetForegroundWindow(hWnd);
     return wasVisible ? TRUE : FALSE;
 }
 
 BOOL WINAPI UpdateWindow(HWND hWnd) {
     if (!FromHandle(hWnd)) return FALSE;
+    // A pending repaint is sent at once instead of waiting in the queue.
+    if (NeedsPaint(hWnd)) SendMessageA(hWnd, WM_PAINT, 0, 0);
     return TRUE;
 }
 
 HWND WINAPI SetFocus(HWND hWnd) {
-    static HWND focus = nullptr;
-    HWND previous = FromHandle(focus) ? focus : nullptr;
+    HWND previous = FromHandle(S().focus) ? S().focus : nullptr;
     if (hWnd && !FromHandle(hWnd)) return nullptr;
-    focus = hWnd;
+    S().focus = hWnd;
+    if (hWnd && hWnd != previous && windowHost) windowHost->WindowRaised(hWnd);
     return previous;
 }
 
 BOOL WINAPI SetWindowPos(HWND hWnd, HWND, int X, int Y, int cx, int cy, UINT uFlags) {
     TraceCall("SetWindowPos");
-    Window* w = FromHandle(hWnd);
-    if (!w) return FALSE;
-    RECT r = w->rect;
-    if (!(uFlags & SWP_NOMOVE)) {
-        LONG width = r.right - r.left, height = r.bottom - r.top;
-        r.left = X;
-        r.top = Y;
-        r.right = X + width;
-        r.bottom = Y + height;
-    }
-    if (!(uFlags & SWP_NOSIZE)) {
-        r.right = r.left + std::max(0, cx);
-        r.bottom = r.top + std::max(0, cy);
-    }
-    w->rect = r;
+    if (!FromHandle(hWnd)) return FALSE;
+    PlaceWindow(hWnd, X, Y, cx, cy, uFlags);
     if (uFlags & SWP_SHOWWINDOW) ShowWindow(hWnd, SW_SHOW);
     if (uFlags & SWP_HIDEWINDOW) ShowWindow(hWnd, SW_HIDE);
-    SendSizeAndMove(hWnd);
+    NotifyChanged(hWnd);
     return TRUE;
 }
 
@@ -321,6 +481,8 @@ LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex) {
         case GWL_STYLE: return static_cast<LONG>(w->style);
         case GWL_EXSTYLE: return static_cast<LONG>(w->exStyle);
         case GWL_USERDATA: return w->userData;
+        case GWL_WNDPROC: return 0;  // a 32-bit LONG cannot hold a host pointer
+        case GWL_HINSTANCE: return 0;
         default: return 0;
     }
 }
@@ -330,11 +492,19 @@ LONG WINAPI SetWindowLongA(HWND hWnd, int nIndex, LONG dwNewLong) {
     if (!w) return 0;
     LONG old = GetWindowLongA(hWnd, nIndex);
     switch (nIndex) {
-        case GWL_STYLE: w->style = static_cast<DWORD>(dwNewLong); break;
+        case GWL_STYLE: {
+            // WS_VISIBLE follows the window's real state; the frame takes the
+            // new style at the next SetWindowPos with SWP_FRAMECHANGED, but
+            // the client rectangle is measured with it at once, as on Windows.
+            DWORD visible = w->style & WS_VISIBLE;
+            w->style = (static_cast<DWORD>(dwNewLong) & ~static_cast<DWORD>(WS_VISIBLE)) | visible;
+            break;
+        }
         case GWL_EXSTYLE: w->exStyle = static_cast<DWORD>(dwNewLong); break;
-        case GWL_USERDATA: w->userData = dwNewLong; break;
+        case GWL_USERDATA: w->userData = dwNewLong; return old;
         default: return 0;
     }
+    NotifyChanged(hWnd);
     return old;
 }
 

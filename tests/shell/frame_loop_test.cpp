@@ -74,11 +74,14 @@ TEST_F(FrameLoop, WithoutSlowMotionEveryTickRunsAFrame) {
 TEST_F(FrameLoop, StartUpOnTickOneThenPlayFromTickTwo) {
     std::vector<LONG> sceneAt(5, -1);
     std::vector<LONG> stateAt(5, -1);
-    harness::RunFrames("", 4, [&](unsigned long f) {
+    // The last idle of a tick comes after its step; record what it left.
+    harness::RunProgram("", [&](std::uint32_t) {
+        unsigned long f = shell.frameCounter;
         if (f < sceneAt.size()) {
             sceneAt[f] = currentScene;
             stateAt[f] = frameState;
         }
+        return f < 4;
     });
     EXPECT_EQ(stateAt[1], STATE_RUNNING);
     EXPECT_EQ(sceneAt[1], SCENE_STARTUP);
@@ -130,7 +133,6 @@ TEST_F(FrameLoop, ErrorStepReleasesReportsThenQuits) {
     EXPECT_EQ(states[states.size() - 2], STATE_QUIT);
     EXPECT_EQ(states.back(), STATE_DONE);
     EXPECT_EQ(shell.frameCounter, 7u) << "error step at tick 6, quit step at tick 7";
-    EXPECT_EQ(errorFlags, static_cast<DWORD>(ERR_SCREEN_MODE));
 }
 
 }  // namespace

@@ -6,10 +6,20 @@
 #include "game/play.h"
 #include "game/rules.h"
 #include "shell/shell.h"
+#include "game/field.h"
+#include "graphics/display.h"
+#include "music/music.h"
+#include "sound/sound.h"
 
 namespace harness {
 
 void ResetAll() {
+    // A new process starts with every device closed; a run that ended by its
+    // close box left them open, as the real program leaves them to the system.
+    ReleaseDisplay(1);
+    DropDisplaySurfaces();
+    SoundClose();
+    MusicClose();
     headless::Reset();
     platform::SetTracing(true);
     std::memset(&shell, 0, sizeof(shell));

@@ -8,6 +8,7 @@
 #include <map>
 #include <utility>
 
+#include "platform/host/headless/headless_video.h"
 #include "platform/user/user_internal.h"
 
 namespace headless {
@@ -46,6 +47,7 @@ std::string Lower(std::string s) {
 }  // namespace
 
 void Reset() {
+    ResetVideo();
     platform::user::ResetForTests();
     H() = HostState{};
     platform::ClearFaults();

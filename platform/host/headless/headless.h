@@ -53,9 +53,16 @@ const Screen& LastScreen();
 int ScreensShown();
 int RefreshWaits();
 
-// Writes 8-bit indexed pixels through a palette as a PNG file.
+// Writes 8-bit indexed pixels with their palette as a PNG file, and reads
+// back a file that WritePng made.
 bool WritePng(const std::string& path, const std::uint8_t* pixels, int width, int height, int pitch,
               const PALETTEENTRY* palette);
+struct IndexedPicture {
+    int width = 0, height = 0;
+    std::vector<std::uint8_t> pixels;
+    std::vector<PALETTEENTRY> palette;
+};
+bool ReadPng(const std::string& path, IndexedPicture& out);
 
 struct MessageBoxRecord {
     std::string text;     // UTF-8

@@ -8,6 +8,8 @@
 #define GetGValue(rgb) (LOBYTE(((WORD)(rgb)) >> 8))
 #define GetBValue(rgb) (LOBYTE((rgb) >> 16))
 #define CLR_INVALID 0xFFFFFFFF
+#define PALETTERGB(r, g, b) (0x02000000 | RGB(r, g, b))
+#define PALETTEINDEX(i) ((COLORREF)(0x01000000 | (DWORD)(WORD)(i)))
 
 typedef struct tagPALETTEENTRY {
     BYTE peRed;
@@ -61,6 +63,8 @@ typedef struct tagBITMAPINFO {
 #define BI_RLE4 2L
 #define BI_BITFIELDS 3L
 
+typedef struct tagDIBSECTION DIBSECTION;
+
 typedef struct tagBITMAP {
     LONG bmType;
     LONG bmWidth;
@@ -71,6 +75,29 @@ typedef struct tagBITMAP {
     LPVOID bmBits;
 } BITMAP, *LPBITMAP;
 
+struct tagDIBSECTION {
+    BITMAP dsBm;
+    BITMAPINFOHEADER dsBmih;
+    DWORD dsBitfields[3];
+    HANDLE dshSection;
+    DWORD dsOffset;
+};
+typedef DIBSECTION *LPDIBSECTION, *PDIBSECTION;
+
+// Regions as rectangle lists (DirectDraw clip lists).
+#define RDH_RECTANGLES 1
+typedef struct _RGNDATAHEADER {
+    DWORD dwSize;
+    DWORD iType;
+    DWORD nCount;
+    DWORD nRgnSize;
+    RECT rcBound;
+} RGNDATAHEADER, *PRGNDATAHEADER;
+typedef struct _RGNDATA {
+    RGNDATAHEADER rdh;
+    char Buffer[1];
+} RGNDATA, *PRGNDATA, *LPRGNDATA;
+
 // GetDeviceCaps indices and raster capabilities.
 #define HORZRES 8
 #define VERTRES 10
@@ -80,7 +107,14 @@ typedef struct tagBITMAP {
 #define RASTERCAPS 38
 #define SIZEPALETTE 104
 #define NUMRESERVED 106
+#define RC_BITBLT 0x0001
+#define RC_BITMAP64 0x0008
+#define RC_DI_BITMAP 0x0080
 #define RC_PALETTE 0x0100
+#define RC_DIBTODEV 0x0200
+#define RC_STRETCHBLT 0x0800
+#define RC_STRETCHDIB 0x2000
+#define DIB_RGB_COLORS 0
 
 // Stock objects.
 #define WHITE_BRUSH 0
@@ -90,7 +124,13 @@ typedef struct tagBITMAP {
 #define BLACK_BRUSH 4
 #define NULL_BRUSH 5
 
+#define BLACK_PEN 7
+#define WHITE_PEN 6
+#define DEFAULT_PALETTE 15
+
 #define SRCCOPY (DWORD)0x00CC0020
+#define BLACKNESS (DWORD)0x00000042
+#define WHITENESS (DWORD)0x00FF0062
 
 int WINAPI GetDeviceCaps(HDC hdc, int index);
 UINT WINAPI GetSystemPaletteEntries(HDC hdc, UINT iStart, UINT cEntries, LPPALETTEENTRY pPalEntries);
@@ -99,6 +139,7 @@ BOOL WINAPI DeleteDC(HDC hdc);
 HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h);
 BOOL WINAPI DeleteObject(HGDIOBJ ho);
 HGDIOBJ WINAPI GetStockObject(int i);
+HBRUSH WINAPI CreateSolidBrush(COLORREF color);
 int WINAPI GetObjectA(HANDLE h, int c, LPVOID pv);
 BOOL WINAPI StretchBlt(HDC hdcDest, int xDest, int yDest, int wDest, int hDest, HDC hdcSrc, int xSrc, int ySrc,
                        int wSrc, int hSrc, DWORD rop);

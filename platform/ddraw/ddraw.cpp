@@ -1,0 +1,583 @@
+// The DirectDraw object, palettes and clippers, and DirectDrawCreate: a
+// software DirectDraw over the emulated 256-colour display. Surfaces are in
+// surface.cpp.
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <unordered_set>
+
+#include "platform/ddraw/objects.h"
+#include "platform/gdi/screen.h"
+#include "platform/host/host_video.h"
+#include "platform/kernel/trace.h"
+#include "platform/user/user_internal.h"
+
+namespace platform::ddraw {
+namespace {
+
+// What the emulation layer of DirectX 3 can do for 8-bit surfaces.
+constexpr DWORD kHelCaps = DDCAPS_BLT | DDCAPS_BLTSTRETCH | DDCAPS_PALETTE | DDCAPS_COLORKEY | DDCAPS_BLTCOLORFILL |
+                           DDCAPS_CANCLIP | DDCAPS_CANCLIPSTRETCHED | DDCAPS_CANBLTSYSMEM;
+constexpr DWORD kHelFxCaps = DDFXCAPS_BLTMIRRORLEFTRIGHT | DDFXCAPS_BLTMIRRORUPDOWN | DDFXCAPS_BLTSHRINKX |
+                             DDFXCAPS_BLTSHRINKXN | DDFXCAPS_BLTSHRINKY | DDFXCAPS_BLTSHRINKYN | DDFXCAPS_BLTSTRETCHX |
+                             DDFXCAPS_BLTSTRETCHXN | DDFXCAPS_BLTSTRETCHY | DDFXCAPS_BLTSTRETCHYN;
+
+struct State {
+    Config config = DefaultConfig();
+    std::unordered_set<const void*> surfaces, palettes, clippers;
+    std::unordered_set<DirectDraw*> objects;
+    std::vector<std::unique_ptr<Child>> graveyard;
+    std::size_t videoUsed = 0;
+    DirectDraw* exclusiveOwner = nullptr;
+};
+
+State& S() {
+    static State s;
+    return s;
+}
+
+// Display modes the pretend card offers, all with 256 colours.
+bool ModeOffered(DWORD width, DWORD height, DWORD bpp) {
+    static const DWORD modes[][2] = {{320, 200}, {320, 240},  {640, 400},  {640, 480},
+                                     {800, 600}, {1024, 768}, {1280, 1024}};
+    if (bpp != 8) return false;
+    for (const auto& m : modes)
+        if (m[0] == width && m[1] == height) return true;
+    return false;
+}
+
+void AnnounceModeChange() {
+    video::Mode m = video::CurrentMode();
+    for (HWND w : user::TopLevelWindows())
+        SendMessageA(w, WM_DISPLAYCHANGE, static_cast<WPARAM>(m.bitsPerPixel), MAKELPARAM(m.width, m.height));
+}
+
+}  // namespace
+
+Config DefaultConfig() { return Config{kHelCaps, kHelFxCaps, std::size_t{4} << 20}; }
+Config& CurrentConfig() { return S().config; }
+
+bool IsLiveSurface(const void* p) { return S().surfaces.count(p) != 0; }
+bool IsLivePalette(const void* p) { return S().palettes.count(p) != 0; }
+bool IsLiveClipper(const void* p) { return S().clippers.count(p) != 0; }
+void Register(Surface* s) { S().surfaces.insert(static_cast<IDirectDrawSurface*>(s)); }
+void Register(Palette* p) { S().palettes.insert(static_cast<IDirectDrawPalette*>(p)); }
+void Register(Clipper* c) { S().clippers.insert(static_cast<IDirectDrawClipper*>(c)); }
+void Unregister(const void* p) {
+    S().surfaces.erase(p);
+    S().palettes.erase(p);
+    S().clippers.erase(p);
+}
+void Bury(Child* child) { S().graveyard.emplace_back(child); }
+std::size_t& VideoMemoryUsed() { return S().videoUsed; }
+DirectDraw*& ExclusiveOwner() { return S().exclusiveOwner; }
+
+bool Fault(const char* call, HRESULT& code) {
+    std::int32_t injected;
+    if (!InjectedFault(call, injected)) return false;
+    code = injected;
+    return true;
+}
+
+void ResetForTests() {
+    std::vector<DirectDraw*> live(S().objects.begin(), S().objects.end());
+    for (DirectDraw* dd : live) {
+        dd->Kill();
+        Bury(dd);
+    }
+    S() = State{};
+}
+
+// ---------------------------------------------------------------------------
+// Palettes.
+
+Palette::Palette(DirectDraw* owner, DWORD caps, const PALETTEENTRY* entries) : owner_(owner), caps_(caps) {
+    std::copy_n(entries, 256, entries_.begin());
+}
+
+HRESULT Palette::GetCaps(LPDWORD caps) {
+    if (!caps) return DDERR_INVALIDPARAMS;
+    if (dead_) return DDERR_INVALIDOBJECT;
+    *caps = caps_;
+    return DD_OK;
+}
+
+HRESULT Palette::GetEntries(DWORD, DWORD base, DWORD count, LPPALETTEENTRY entries) {
+    if (!entries || base > 256 || count > 256 - base) return DDERR_INVALIDPARAMS;
+    if (dead_) return DDERR_INVALIDOBJECT;
+    std::copy_n(entries_.begin() + base, count, entries);
+    return DD_OK;
+}
+
+HRESULT Palette::SetEntries(DWORD, DWORD start, DWORD count, LPPALETTEENTRY entries) {
+    TraceCall("SetEntries");
+    if (dead_) return DDERR_INVALIDOBJECT;
+    HRESULT fault;
+    if (Fault("SetEntries", fault)) return fault;
+    if (!entries || start > 256 || count > 256 - start) return DDERR_INVALIDPARAMS;
+    std::copy_n(entries, count, entries_.begin() + start);
+    if (primaryAttachments > 0) {
+        video::SetHardwarePalette(entries_.data(), !video::ExclusiveModeSet());
+        video::Present(owner_ ? owner_->CooperativeWindow() : nullptr);
+    }
+    return DD_OK;
+}
+
+void Palette::FinalRelease() {
+    Kill();
+    if (owner_) owner_->Forget(this);
+    Unregister(this);
+    delete this;
+}
+
+void Palette::Kill() { dead_ = true; }
+
+// ---------------------------------------------------------------------------
+// Clippers.
+
+HRESULT Clipper::GetClipList(LPRECT, LPRGNDATA, LPDWORD) { return DDERR_UNSUPPORTED; }
+
+HRESULT Clipper::GetHWnd(HWND* window) {
+    if (!window) return DDERR_INVALIDPARAMS;
+    if (dead_) return DDERR_INVALIDOBJECT;
+    *window = window_;
+    return DD_OK;
+}
+
+HRESULT Clipper::IsClipListChanged(BOOL* changed) {
+    if (!changed) return DDERR_INVALIDPARAMS;
+    *changed = FALSE;
+    return dead_ ? DDERR_INVALIDOBJECT : DD_OK;
+}
+
+HRESULT Clipper::SetClipList(LPRGNDATA list, DWORD flags) {
+    TraceCall("SetClipList");
+    if (dead_) return DDERR_INVALIDOBJECT;
+    HRESULT fault;
+    if (Fault("SetClipList", fault)) return fault;
+    if (flags != 0) return DDERR_INVALIDPARAMS;
+    if (window_) return DDERR_CLIPPERISUSINGHWND;
+    if (!list) {
+        rects_.clear();
+        hasList_ = false;
+        return DD_OK;
+    }
+    // The rectangles follow the header as in a GDI region; the header's size
+    // field may count them too, so it only has to cover the header itself.
+    const RGNDATAHEADER& h = list->rdh;
+    if (h.dwSize < sizeof(RGNDATAHEADER) || h.iType != RDH_RECTANGLES || h.nCount > 4096) return DDERR_INVALIDCLIPLIST;
+    if (h.nRgnSize != 0 && h.nRgnSize < h.nCount * sizeof(RECT)) return DDERR_INVALIDCLIPLIST;
+    std::vector<RECT> rects(h.nCount);
+    std::memcpy(rects.data(), list->Buffer, h.nCount * sizeof(RECT));
+    for (const RECT& r : rects)
+        if (r.left > r.right || r.top > r.bottom) return DDERR_INVALIDCLIPLIST;
+    rects_ = std::move(rects);
+    hasList_ = true;
+    return DD_OK;
+}
+
+HRESULT Clipper::SetHWnd(DWORD flags, HWND window) {
+    TraceCall("SetHWnd");
+    if (dead_) return DDERR_INVALIDOBJECT;
+    HRESULT fault;
+    if (Fault("SetHWnd", fault)) return fault;
+    if (flags != 0) return DDERR_INVALIDPARAMS;
+    if (window && !user::FromHandle(window)) return DDERR_INVALIDPARAMS;
+    window_ = window;
+    return DD_OK;
+}
+
+bool Clipper::ClipRects(std::vector<RECT>& out) const {
+    out.clear();
+    if (window_) {
+        // The window's client area on the screen; a window that has gone
+        // leaves nothing visible.
+        if (user::FromHandle(window_)) out.push_back(user::ClientRectOnScreen(window_));
+        return true;
+    }
+    if (!hasList_) return false;
+    out = rects_;
+    return true;
+}
+
+void Clipper::FinalRelease() {
+    Kill();
+    if (owner_) owner_->Forget(this);
+    Unregister(this);
+    delete this;
+}
+
+void Clipper::Kill() { dead_ = true; }
+
+// ---------------------------------------------------------------------------
+// The DirectDraw object.
+
+void DirectDraw::Forget(Child* child) {
+    children.erase(std::remove(children.begin(), children.end(), child), children.end());
+}
+
+HRESULT DirectDraw::CreateClipper(DWORD flags, LPDIRECTDRAWCLIPPER* out, IUnknown* outer) {
+    TraceCall("CreateClipper");
+    if (!out) return DDERR_INVALIDPARAMS;
+    *out = nullptr;
+    if (dead_) return DDERR_INVALIDOBJECT;
+    if (outer) return CLASS_E_NOAGGREGATION;
+    HRESULT fault;
+    if (Fault("CreateClipper", fault)) return fault;
+    if (flags != 0) return DDERR_INVALIDPARAMS;
+    auto* c = new (std::nothrow) Clipper(this);
+    if (!c) return DDERR_OUTOFMEMORY;
+    children.push_back(c);
+    Register(c);
+    *out = c;
+    return DD_OK;
+}
+
+HRESULT DirectDraw::CreatePalette(DWORD flags, LPPALETTEENTRY table, LPDIRECTDRAWPALETTE* out, IUnknown* outer) {
+    TraceCall("CreatePalette");
+    if (!out) return DDERR_INVALIDPARAMS;
+    *out = nullptr;
+    if (dead_) return DDERR_INVALIDOBJECT;
+    if (outer) return CLASS_E_NOAGGREGATION;
+    HRESULT fault;
+    if (Fault("CreatePalette", fault)) return fault;
+    if (!table) return DDERR_INVALIDPARAMS;
+    if (level_ == 0) return DDERR_NOCOOPERATIVELEVELSET;
+    if (!(flags & DDPCAPS_8BIT)) return DDERR_UNSUPPORTED;  // only 256-entry palettes here
+    if (flags & (DDPCAPS_4BIT | DDPCAPS_2BIT | DDPCAPS_1BIT)) return DDERR_INVALIDPARAMS;
+    auto* p = new (std::nothrow) Palette(this, flags, table);
+    if (!p) return DDERR_OUTOFMEMORY;
+    children.push_back(p);
+    Register(p);
+    *out = p;
+    return DD_OK;
+}
+
+HRESULT DirectDraw::CreatePrimary(const DDSURFACEDESC& desc, Surface** out) {
+    DWORD caps = desc.ddsCaps.dwCaps;
+    if (primary) return DDERR_PRIMARYSURFACEALREADYEXISTS;
+    if (desc.dwFlags & (DDSD_WIDTH | DDSD_HEIGHT)) return DDERR_INVALIDPARAMS;
+    bool flip = (caps & DDSCAPS_FLIP) != 0;
+    DWORD backCount = 0;
+    if (flip) {
+        if (!(caps & DDSCAPS_COMPLEX) || !(desc.dwFlags & DDSD_BACKBUFFERCOUNT) || desc.dwBackBufferCount == 0 ||
+            desc.dwBackBufferCount > 3)
+            return DDERR_INVALIDCAPS;
+        if (!Exclusive()) return DDERR_NOEXCLUSIVEMODE;  // only an exclusive mode can flip
+        backCount = desc.dwBackBufferCount;
+    }
+    video::Screen& screen = video::TheScreen();
+    // The front buffer is the display memory itself, whatever placement was
+    // asked for; emulation only changes where the back buffers go.
+    DWORD frontCaps = (caps & ~DDSCAPS_SYSTEMMEMORY) | DDSCAPS_VIDEOMEMORY | DDSCAPS_VISIBLE;
+    if (flip) frontCaps |= DDSCAPS_FRONTBUFFER;
+    auto* front = new (std::nothrow) Surface(this, frontCaps, screen.width, screen.height, true);
+    if (!front || !front->Allocate(0)) {
+        delete front;
+        return DDERR_OUTOFMEMORY;
+    }
+    std::size_t bytes = static_cast<std::size_t>(screen.pitch) * static_cast<std::size_t>(screen.height);
+    for (DWORD i = 0; i < backCount; ++i) {
+        bool video = !emulationOnly_ && !(caps & DDSCAPS_SYSTEMMEMORY) &&
+                     VideoMemoryUsed() + bytes <= CurrentConfig().videoMemory;
+        if (caps & DDSCAPS_VIDEOMEMORY && !video) {
+            for (Surface* b : front->backBuffers) {
+                b->Kill();
+                Unregister(b);
+                Bury(b);
+            }
+            front->Kill();
+            Bury(front);
+            return emulationOnly_ ? DDERR_NODIRECTDRAWHW : DDERR_OUTOFVIDEOMEMORY;
+        }
+        DWORD backCaps = (caps & ~(DDSCAPS_PRIMARYSURFACE | DDSCAPS_VIDEOMEMORY | DDSCAPS_SYSTEMMEMORY)) |
+                         (i == 0 ? DDSCAPS_BACKBUFFER : 0) | (video ? DDSCAPS_VIDEOMEMORY : DDSCAPS_SYSTEMMEMORY);
+        auto* back = new (std::nothrow) Surface(this, backCaps, screen.width, screen.height, false);
+        if (!back || !back->Allocate(video ? bytes : 0)) {
+            delete back;
+            for (Surface* b : front->backBuffers) {
+                b->Kill();
+                Unregister(b);
+                Bury(b);
+            }
+            front->Kill();
+            Bury(front);
+            return DDERR_OUTOFMEMORY;
+        }
+        back->front = front;
+        front->backBuffers.push_back(back);
+        Register(back);
+    }
+    *out = front;
+    primary = front;
+    return DD_OK;
+}
+
+HRESULT DirectDraw::CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* out, IUnknown* outer) {
+    TraceCall("CreateSurface");
+    if (!out) return DDERR_INVALIDPARAMS;
+    *out = nullptr;
+    if (dead_) return DDERR_INVALIDOBJECT;
+    if (outer) return CLASS_E_NOAGGREGATION;
+    if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
+    HRESULT fault;
+    if (Fault("CreateSurface", fault)) return fault;
+    if (level_ == 0) return DDERR_NOCOOPERATIVELEVELSET;
+    DWORD caps = (desc->dwFlags & DDSD_CAPS) ? desc->ddsCaps.dwCaps : DDSCAPS_OFFSCREENPLAIN;
+    if ((caps & DDSCAPS_SYSTEMMEMORY) && (caps & DDSCAPS_VIDEOMEMORY)) return DDERR_INVALIDCAPS;
+    if (caps & (DDSCAPS_OVERLAY | DDSCAPS_ZBUFFER | DDSCAPS_TEXTURE | DDSCAPS_3DDEVICE | DDSCAPS_MIPMAP))
+        return DDERR_INVALIDCAPS;
+    if ((desc->dwFlags & DDSD_PIXELFORMAT) &&
+        !((desc->ddpfPixelFormat.dwFlags & DDPF_PALETTEINDEXED8) || desc->ddpfPixelFormat.dwRGBBitCount == 8))
+        return DDERR_INVALIDPIXELFORMAT;  // the emulated display has 8-bit pixels only
+
+    Surface* surface = nullptr;
+    if (caps & DDSCAPS_PRIMARYSURFACE) {
+        if (HRESULT hr = CreatePrimary(*desc, &surface); hr != DD_OK) return hr;
+    } else {
+        if (caps & (DDSCAPS_FLIP | DDSCAPS_BACKBUFFER)) return DDERR_INVALIDCAPS;
+        if ((desc->dwFlags & (DDSD_WIDTH | DDSD_HEIGHT)) != (DDSD_WIDTH | DDSD_HEIGHT)) return DDERR_INVALIDPARAMS;
+        if (desc->dwWidth == 0 || desc->dwHeight == 0) return DDERR_INVALIDPARAMS;
+        if (desc->dwWidth > 16384) return DDERR_TOOBIGWIDTH;
+        if (desc->dwHeight > 16384) return DDERR_TOOBIGHEIGHT;
+        int width = static_cast<int>(desc->dwWidth), height = static_cast<int>(desc->dwHeight);
+        std::size_t bytes = static_cast<std::size_t>((width + 3) & ~3) * static_cast<std::size_t>(height);
+        bool fits = VideoMemoryUsed() + bytes <= CurrentConfig().videoMemory;
+        bool video;
+        if (caps & DDSCAPS_VIDEOMEMORY) {
+            // The emulation layer has no video memory to give.
+            if (emulationOnly_) return DDERR_NODIRECTDRAWHW;
+            if (!fits) return DDERR_OUTOFVIDEOMEMORY;
+            video = true;
+        } else {
+            video = !(caps & DDSCAPS_SYSTEMMEMORY) && !emulationOnly_ && fits;
+        }
+        caps = (caps & ~(DDSCAPS_VIDEOMEMORY | DDSCAPS_SYSTEMMEMORY)) | DDSCAPS_OFFSCREENPLAIN |
+               (video ? DDSCAPS_VIDEOMEMORY : DDSCAPS_SYSTEMMEMORY);
+        surface = new (std::nothrow) Surface(this, caps, width, height, false);
+        if (!surface || !surface->Allocate(video ? bytes : 0)) {
+            delete surface;
+            return DDERR_OUTOFMEMORY;
+        }
+    }
+    children.push_back(surface);
+    for (Surface* b : surface->backBuffers) children.push_back(b);
+    Register(surface);
+    if (desc->dwFlags & DDSD_CKSRCBLT) surface->SetColorKey(DDCKEY_SRCBLT | DDCKEY_COLORSPACE, &desc->ddckCKSrcBlt);
+    if (desc->dwFlags & DDSD_CKDESTBLT) surface->SetColorKey(DDCKEY_DESTBLT | DDCKEY_COLORSPACE, &desc->ddckCKDestBlt);
+    *out = surface;
+    return DD_OK;
+}
+
+HRESULT DirectDraw::EnumDisplayModes(DWORD, LPDDSURFACEDESC, LPVOID context, LPDDENUMMODESCALLBACK callback) {
+    if (!callback) return DDERR_INVALIDPARAMS;
+    if (dead_) return DDERR_INVALIDOBJECT;
+    static const DWORD modes[][2] = {{320, 200}, {320, 240},  {640, 400},  {640, 480},
+                                     {800, 600}, {1024, 768}, {1280, 1024}};
+    for (const auto& m : modes) {
+        DDSURFACEDESC d{};
+        d.dwSize = sizeof(d);
+        d.dwFlags = DDSD_WIDTH | DDSD_HEIGHT | DDSD_PITCH | DDSD_PIXELFORMAT | DDSD_REFRESHRATE;
+        d.dwWidth = m[0];
+        d.dwHeight = m[1];
+        d.lPitch = static_cast<LONG>(m[0]);
+        d.dwRefreshRate = 60;
+        d.ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
+        d.ddpfPixelFormat.dwFlags = DDPF_RGB | DDPF_PALETTEINDEXED8;
+        d.ddpfPixelFormat.dwRGBBitCount = 8;
+        if (callback(&d, context) == DDENUMRET_CANCEL) break;
+    }
+    return DD_OK;
+}
+
+HRESULT DirectDraw::GetCaps(LPDDCAPS driver, LPDDCAPS hel) {
+    TraceCall("GetCaps");
+    if (dead_) return DDERR_INVALIDOBJECT;
+    if (!driver && !hel) return DDERR_INVALIDPARAMS;
+    // The DirectX 3 record, or a later and larger one whose first part it is.
+    auto sizeOk = [](LPDDCAPS c) { return !c || (c->dwSize >= sizeof(DDCAPS_DX3) && c->dwSize <= 1024); };
+    if (!sizeOk(driver) || !sizeOk(hel)) return DDERR_INVALIDPARAMS;
+    HRESULT fault;
+    if (Fault("GetCaps", fault)) return fault;
+    const Config& config = CurrentConfig();
+    if (driver) {
+        DWORD size = driver->dwSize;
+        std::memset(driver, 0, size);
+        driver->dwSize = size;
+        if (emulationOnly_) {
+            driver->dwCaps = DDCAPS_NOHARDWARE;
+        } else {
+            driver->dwCaps = kHelCaps;
+            driver->dwCKeyCaps = DDCKEYCAPS_SRCBLT;
+            driver->dwFXCaps = kHelFxCaps;
+            driver->dwPalCaps = DDPCAPS_8BIT | DDPCAPS_PRIMARYSURFACE;
+            driver->dwVidMemTotal = static_cast<DWORD>(config.videoMemory);
+            driver->dwVidMemFree =
+                static_cast<DWORD>(config.videoMemory - std::min(config.videoMemory, VideoMemoryUsed()));
+            driver->ddsCaps.dwCaps = DDSCAPS_BACKBUFFER | DDSCAPS_COMPLEX | DDSCAPS_FLIP | DDSCAPS_FRONTBUFFER |
+                                     DDSCAPS_OFFSCREENPLAIN | DDSCAPS_PALETTE | DDSCAPS_PRIMARYSURFACE |
+                                     DDSCAPS_VIDEOMEMORY | DDSCAPS_VISIBLE;
+        }
+    }
+    if (hel) {
+        DWORD size = hel->dwSize;
+        std::memset(hel, 0, size);
+        hel->dwSize = size;
+        hel->dwCaps = config.helCaps;
+        hel->dwCKeyCaps = DDCKEYCAPS_SRCBLT;
+        hel->dwFXCaps = config.helFxCaps;
+        hel->dwPalCaps = DDPCAPS_8BIT | DDPCAPS_PRIMARYSURFACE;
+        hel->ddsCaps.dwCaps = DDSCAPS_BACKBUFFER | DDSCAPS_COMPLEX | DDSCAPS_FLIP | DDSCAPS_FRONTBUFFER |
+                              DDSCAPS_OFFSCREENPLAIN | DDSCAPS_PALETTE | DDSCAPS_PRIMARYSURFACE | DDSCAPS_SYSTEMMEMORY |
+                              DDSCAPS_VISIBLE;
+    }
+    return DD_OK;
+}
+
+HRESULT DirectDraw::GetDisplayMode(LPDDSURFACEDESC desc) {
+    if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
+    if (dead_) return DDERR_INVALIDOBJECT;
+    video::Mode m = video::CurrentMode();
+    std::memset(desc, 0, sizeof(*desc));
+    desc->dwSize = sizeof(*desc);
+    desc->dwFlags = DDSD_WIDTH | DDSD_HEIGHT | DDSD_PITCH | DDSD_PIXELFORMAT | DDSD_REFRESHRATE;
+    desc->dwWidth = static_cast<DWORD>(m.width);
+    desc->dwHeight = static_cast<DWORD>(m.height);
+    desc->lPitch = (m.width * m.bitsPerPixel / 8 + 3) & ~3;
+    desc->dwRefreshRate = 60;
+    desc->ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
+    desc->ddpfPixelFormat.dwFlags = DDPF_RGB | (m.bitsPerPixel == 8 ? DDPF_PALETTEINDEXED8 : 0);
+    desc->ddpfPixelFormat.dwRGBBitCount = static_cast<DWORD>(m.bitsPerPixel);
+    return DD_OK;
+}
+
+HRESULT DirectDraw::GetFourCCCodes(LPDWORD count, LPDWORD) {
+    if (!count) return DDERR_INVALIDPARAMS;
+    *count = 0;
+    return dead_ ? DDERR_INVALIDOBJECT : DD_OK;
+}
+
+HRESULT DirectDraw::GetMonitorFrequency(LPDWORD frequency) {
+    if (!frequency) return DDERR_INVALIDPARAMS;
+    *frequency = 60;
+    return dead_ ? DDERR_INVALIDOBJECT : DD_OK;
+}
+
+HRESULT DirectDraw::GetVerticalBlankStatus(BOOL* inBlank) {
+    if (!inBlank) return DDERR_INVALIDPARAMS;
+    *inBlank = FALSE;
+    return dead_ ? DDERR_INVALIDOBJECT : DD_OK;
+}
+
+HRESULT DirectDraw::WaitForVerticalBlank(DWORD flags, HANDLE) {
+    if (dead_) return DDERR_INVALIDOBJECT;
+    if (flags & DDWAITVB_BLOCKBEGINEVENT) return DDERR_UNSUPPORTED;
+    host::WaitForRefresh();
+    return DD_OK;
+}
+
+HRESULT DirectDraw::SetCooperativeLevel(HWND window, DWORD flags) {
+    TraceCall("SetCooperativeLevel");
+    if (dead_) return DDERR_INVALIDOBJECT;
+    HRESULT fault;
+    if (Fault("SetCooperativeLevel", fault)) return fault;
+    bool exclusive = (flags & DDSCL_EXCLUSIVE) != 0, fullScreen = (flags & DDSCL_FULLSCREEN) != 0;
+    bool normal = (flags & DDSCL_NORMAL) != 0;
+    if (normal == exclusive || exclusive != fullScreen) return DDERR_INVALIDPARAMS;
+    if (window && !user::FromHandle(window)) return DDERR_INVALIDPARAMS;
+    if (exclusive) {
+        if (!window) return DDERR_INVALIDPARAMS;
+        if (ExclusiveOwner() && ExclusiveOwner() != this) return DDERR_EXCLUSIVEMODEALREADYSET;
+        ExclusiveOwner() = this;
+    } else if (ExclusiveOwner() == this) {
+        ExclusiveOwner() = nullptr;
+    }
+    level_ = flags;
+    window_ = window;
+    return DD_OK;
+}
+
+HRESULT DirectDraw::SetDisplayMode(DWORD width, DWORD height, DWORD bpp) {
+    TraceCall("SetDisplayMode");
+    if (dead_) return DDERR_INVALIDOBJECT;
+    HRESULT fault;
+    if (Fault("SetDisplayMode", fault)) return fault;
+    if (level_ == 0) return DDERR_NOCOOPERATIVELEVELSET;
+    if (ExclusiveOwner() && ExclusiveOwner() != this) return DDERR_NOEXCLUSIVEMODE;
+    if (!ModeOffered(width, height, bpp)) return DDERR_INVALIDMODE;
+    video::Mode mode{static_cast<int>(width), static_cast<int>(height), static_cast<int>(bpp)};
+    bool changed = video::CurrentMode() != mode || !video::ExclusiveModeSet();
+    if (!video::SetExclusiveMode(mode)) return DDERR_INVALIDMODE;
+    modeSet_ = true;
+    // In an exclusive mode the window covers the new screen.
+    if (Exclusive() && !(level_ & DDSCL_NOWINDOWCHANGES) && user::FromHandle(window_))
+        SetWindowPos(window_, nullptr, 0, 0, mode.width, mode.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (changed) AnnounceModeChange();
+    return DD_OK;
+}
+
+HRESULT DirectDraw::RestoreDisplayMode() {
+    TraceCall("RestoreDisplayMode");
+    if (dead_) return DDERR_INVALIDOBJECT;
+    HRESULT fault;
+    if (Fault("RestoreDisplayMode", fault)) return fault;
+    if (!modeSet_) return DD_OK;
+    modeSet_ = false;
+    video::RestoreDesktopMode();
+    AnnounceModeChange();
+    return DD_OK;
+}
+
+void DirectDraw::Retire() {
+    // Everything made from this object goes with it.
+    std::vector<Child*> all = children;
+    children.clear();
+    for (Child* c : all) {
+        c->Kill();
+        Unregister(dynamic_cast<IDirectDrawSurface*>(c));
+        Unregister(dynamic_cast<IDirectDrawPalette*>(c));
+        Unregister(dynamic_cast<IDirectDrawClipper*>(c));
+        Bury(c);
+    }
+    primary = nullptr;
+    if (ExclusiveOwner() == this) ExclusiveOwner() = nullptr;
+    if (modeSet_) {
+        modeSet_ = false;
+        video::RestoreDesktopMode();
+        AnnounceModeChange();
+    }
+    S().objects.erase(this);
+    dead_ = true;
+}
+
+void DirectDraw::FinalRelease() {
+    Retire();
+    delete this;
+}
+
+void DirectDraw::Kill() {
+    if (!dead_) Retire();
+}
+
+}  // namespace platform::ddraw
+
+using namespace platform::ddraw;
+
+HRESULT WINAPI DirectDrawCreate(GUID* lpGUID, LPDIRECTDRAW* lplpDD, IUnknown* pUnkOuter) {
+    platform::TraceCall("DirectDrawCreate");
+    if (!lplpDD) return DDERR_INVALIDPARAMS;
+    *lplpDD = nullptr;
+    if (pUnkOuter) return CLASS_E_NOAGGREGATION;
+    HRESULT fault;
+    if (Fault("DirectDrawCreate", fault)) return fault;
+    auto id = reinterpret_cast<std::uintptr_t>(lpGUID);
+    // The driver identifiers are small numbers in the pointer's place; a real
+    // GUID would name a display device, and this machine has only the one.
+    if (id != 0 && id != DDCREATE_HARDWAREONLY && id != DDCREATE_EMULATIONONLY) return DDERR_INVALIDDIRECTDRAWGUID;
+    auto* dd = new (std::nothrow) DirectDraw(id == DDCREATE_EMULATIONONLY);
+    if (!dd) return DDERR_OUTOFMEMORY;
+    S().objects.insert(dd);
+    *lplpDD = dd;
+    return DD_OK;
+}

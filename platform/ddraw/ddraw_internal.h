@@ -1,0 +1,40 @@
+// The software DirectDraw's objects, for its own files and the test host.
+#pragma once
+
+#include <ddraw.h>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace platform::ddraw {
+
+class DirectDraw;
+class Surface;
+class Palette;
+class Clipper;
+
+// Everything a DirectDraw object made, so that it can take it all with it.
+struct Child {
+    virtual ~Child() = default;
+    // The owner went away: drop memory and references, answer every later
+    // call with DDERR_INVALIDOBJECT.
+    virtual void Kill() = 0;
+};
+
+// What the emulated hardware and emulation layer report, and how much video
+// memory the pretend card has. Tests may change them.
+struct Config {
+    DWORD helCaps;
+    DWORD helFxCaps;
+    std::size_t videoMemory;
+};
+Config DefaultConfig();
+Config& CurrentConfig();
+
+// Takes every live DirectDraw object down as its final Release would, and
+// forgets everything (tests).
+void ResetForTests();
+
+}  // namespace platform::ddraw

@@ -1,0 +1,230 @@
+// The classes behind DirectDraw's interfaces.
+#pragma once
+
+#include <windows.h>
+#include <ddraw.h>
+
+#include <array>
+#include <memory>
+#include <vector>
+
+#include "platform/ddraw/ddraw_internal.h"
+
+namespace platform::ddraw {
+
+// Reference counting shared by the four kinds of object. A dead object (its
+// DirectDraw object was released) stays allocated so that a stale pointer
+// meets DDERR_INVALIDOBJECT instead of freed memory.
+template <typename Interface>
+class Com : public Interface, public Child {
+public:
+    HRESULT QueryInterface(REFIID, LPVOID* out) override {
+        if (out) *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return dead_ ? 0 : ++refs_; }
+    ULONG Release() override {
+        if (dead_ || refs_ == 0) return 0;
+        if (--refs_ == 0) {
+            FinalRelease();
+            return 0;
+        }
+        return refs_;
+    }
+    bool Dead() const { return dead_; }
+
+protected:
+    virtual void FinalRelease() = 0;
+    ULONG refs_ = 1;
+    bool dead_ = false;
+};
+
+class Palette final : public Com<IDirectDrawPalette> {
+public:
+    Palette(DirectDraw* owner, DWORD caps, const PALETTEENTRY* entries);
+    HRESULT GetCaps(LPDWORD caps) override;
+    HRESULT GetEntries(DWORD flags, DWORD base, DWORD count, LPPALETTEENTRY entries) override;
+    HRESULT Initialize(LPDIRECTDRAW, DWORD, LPPALETTEENTRY) override { return DDERR_ALREADYINITIALIZED; }
+    HRESULT SetEntries(DWORD flags, DWORD start, DWORD count, LPPALETTEENTRY entries) override;
+    void Kill() override;
+
+    const PALETTEENTRY* Entries() const { return entries_.data(); }
+    int primaryAttachments = 0;
+
+private:
+    void FinalRelease() override;
+    DirectDraw* owner_;
+    DWORD caps_;
+    std::array<PALETTEENTRY, 256> entries_{};
+};
+
+class Clipper final : public Com<IDirectDrawClipper> {
+public:
+    explicit Clipper(DirectDraw* owner) : owner_(owner) {}
+    HRESULT GetClipList(LPRECT rect, LPRGNDATA list, LPDWORD size) override;
+    HRESULT GetHWnd(HWND* window) override;
+    HRESULT Initialize(LPDIRECTDRAW, DWORD) override { return DDERR_ALREADYINITIALIZED; }
+    HRESULT IsClipListChanged(BOOL* changed) override;
+    HRESULT SetClipList(LPRGNDATA list, DWORD flags) override;
+    HRESULT SetHWnd(DWORD flags, HWND window) override;
+    void Kill() override;
+
+    // The rectangles a blit may touch, in the coordinates of the surface the
+    // clipper is attached to; false when the clipper has no list and no window.
+    bool ClipRects(std::vector<RECT>& out) const;
+    HWND Window() const { return window_; }
+
+private:
+    void FinalRelease() override;
+    DirectDraw* owner_;
+    std::vector<RECT> rects_;
+    bool hasList_ = false;
+    HWND window_ = nullptr;
+};
+
+class Surface final : public Com<IDirectDrawSurface> {
+public:
+    Surface(DirectDraw* owner, DWORD caps, int width, int height, bool usesScreen);
+
+    HRESULT AddAttachedSurface(LPDIRECTDRAWSURFACE) override { return DDERR_UNSUPPORTED; }
+    HRESULT AddOverlayDirtyRect(LPRECT) override { return DDERR_UNSUPPORTED; }
+    HRESULT Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD flags, LPDDBLTFX fx) override;
+    HRESULT BltBatch(LPDDBLTBATCH, DWORD, DWORD) override { return DDERR_UNSUPPORTED; }
+    HRESULT BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD trans) override;
+    HRESULT DeleteAttachedSurface(DWORD, LPDIRECTDRAWSURFACE) override { return DDERR_UNSUPPORTED; }
+    HRESULT EnumAttachedSurfaces(LPVOID, LPDDENUMSURFACESCALLBACK) override { return DDERR_UNSUPPORTED; }
+    HRESULT EnumOverlayZOrders(DWORD, LPVOID, LPDDENUMSURFACESCALLBACK) override { return DDERR_UNSUPPORTED; }
+    HRESULT Flip(LPDIRECTDRAWSURFACE target, DWORD flags) override;
+    HRESULT GetAttachedSurface(LPDDSCAPS caps, LPDIRECTDRAWSURFACE* out) override;
+    HRESULT GetBltStatus(DWORD) override;
+    HRESULT GetCaps(LPDDSCAPS caps) override;
+    HRESULT GetClipper(LPDIRECTDRAWCLIPPER* out) override;
+    HRESULT GetColorKey(DWORD flags, LPDDCOLORKEY key) override;
+    HRESULT GetDC(HDC* out) override;
+    HRESULT GetFlipStatus(DWORD) override;
+    HRESULT GetOverlayPosition(LPLONG, LPLONG) override { return DDERR_NOTAOVERLAYSURFACE; }
+    HRESULT GetPalette(LPDIRECTDRAWPALETTE* out) override;
+    HRESULT GetPixelFormat(LPDDPIXELFORMAT format) override;
+    HRESULT GetSurfaceDesc(LPDDSURFACEDESC desc) override;
+    HRESULT Initialize(LPDIRECTDRAW, LPDDSURFACEDESC) override { return DDERR_ALREADYINITIALIZED; }
+    HRESULT IsLost() override;
+    HRESULT Lock(LPRECT rect, LPDDSURFACEDESC desc, DWORD flags, HANDLE event) override;
+    HRESULT ReleaseDC(HDC dc) override;
+    HRESULT Restore() override;
+    HRESULT SetClipper(LPDIRECTDRAWCLIPPER clipper) override;
+    HRESULT SetColorKey(DWORD flags, LPDDCOLORKEY key) override;
+    HRESULT SetOverlayPosition(LONG, LONG) override { return DDERR_NOTAOVERLAYSURFACE; }
+    HRESULT SetPalette(LPDIRECTDRAWPALETTE palette) override;
+    HRESULT Unlock(LPVOID data) override;
+    HRESULT UpdateOverlay(LPRECT, LPDIRECTDRAWSURFACE, LPRECT, DWORD, LPDDOVERLAYFX) override {
+        return DDERR_NOTAOVERLAYSURFACE;
+    }
+    HRESULT UpdateOverlayDisplay(DWORD) override { return DDERR_NOTAOVERLAYSURFACE; }
+    HRESULT UpdateOverlayZOrder(DWORD, LPDIRECTDRAWSURFACE) override { return DDERR_NOTAOVERLAYSURFACE; }
+    void Kill() override;
+
+    // Set up by CreateSurface.
+    bool Allocate(std::size_t videoBytes);
+    std::vector<Surface*> backBuffers;  // front of a flip chain: its back buffers
+    Surface* front = nullptr;           // back buffer: the front of its chain
+
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    int Pitch() const;
+    std::uint8_t* Pixels();
+    bool Visible() const { return usesScreen_; }
+    bool LostNow();
+    bool Busy() const { return locked_ || dc_ != nullptr; }
+    void MarkLost() { lost_ = true; }
+    std::vector<std::uint8_t>& Storage();
+
+private:
+    void FinalRelease() override;
+    HRESULT CheckUsable(Surface* other);
+    void ShowIfVisible();
+    void Wait(bool wait) const;
+    void FillDesc(DDSURFACEDESC& desc);
+    HWND PresentWindow() const;
+
+    DirectDraw* owner_;
+    DWORD caps_;
+    int width_;
+    int height_;
+    bool usesScreen_;  // the front of a primary: its pixels are the screen's
+    std::vector<std::uint8_t> own_;
+    int pitch_ = 0;
+    std::size_t videoBytes_ = 0;
+    unsigned generation_;
+    int modeWidth_, modeHeight_;
+    bool lost_ = false;
+    bool locked_ = false;
+    bool lockWrites_ = false;
+    HDC dc_ = nullptr;
+    bool hasSourceKey_ = false, hasDestKey_ = false;
+    DDCOLORKEY sourceKey_{}, destKey_{};
+    Palette* palette_ = nullptr;
+    Clipper* clipper_ = nullptr;
+};
+
+class DirectDraw final : public Com<IDirectDraw> {
+public:
+    explicit DirectDraw(bool emulationOnly) : emulationOnly_(emulationOnly) {}
+    HRESULT Compact() override { return DD_OK; }
+    HRESULT CreateClipper(DWORD flags, LPDIRECTDRAWCLIPPER* out, IUnknown* outer) override;
+    HRESULT CreatePalette(DWORD flags, LPPALETTEENTRY table, LPDIRECTDRAWPALETTE* out, IUnknown* outer) override;
+    HRESULT CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* out, IUnknown* outer) override;
+    HRESULT DuplicateSurface(LPDIRECTDRAWSURFACE, LPDIRECTDRAWSURFACE*) override { return DDERR_CANTDUPLICATE; }
+    HRESULT EnumDisplayModes(DWORD, LPDDSURFACEDESC, LPVOID, LPDDENUMMODESCALLBACK) override;
+    HRESULT EnumSurfaces(DWORD, LPDDSURFACEDESC, LPVOID, LPDDENUMSURFACESCALLBACK) override {
+        return DDERR_UNSUPPORTED;
+    }
+    HRESULT FlipToGDISurface() override { return DD_OK; }
+    HRESULT GetCaps(LPDDCAPS driver, LPDDCAPS hel) override;
+    HRESULT GetDisplayMode(LPDDSURFACEDESC desc) override;
+    HRESULT GetFourCCCodes(LPDWORD count, LPDWORD) override;
+    HRESULT GetGDISurface(LPDIRECTDRAWSURFACE*) override { return DDERR_NOTFOUND; }
+    HRESULT GetMonitorFrequency(LPDWORD frequency) override;
+    HRESULT GetScanLine(LPDWORD) override { return DDERR_UNSUPPORTED; }
+    HRESULT GetVerticalBlankStatus(BOOL* inBlank) override;
+    HRESULT Initialize(GUID*) override { return DDERR_ALREADYINITIALIZED; }
+    HRESULT RestoreDisplayMode() override;
+    HRESULT SetCooperativeLevel(HWND window, DWORD flags) override;
+    HRESULT SetDisplayMode(DWORD width, DWORD height, DWORD bpp) override;
+    HRESULT WaitForVerticalBlank(DWORD flags, HANDLE event) override;
+    void Kill() override;
+
+    bool EmulationOnly() const { return emulationOnly_; }
+    HWND CooperativeWindow() const { return window_; }
+    bool Exclusive() const { return (level_ & DDSCL_EXCLUSIVE) != 0; }
+    std::vector<Child*> children;
+    Surface* primary = nullptr;
+    void Forget(Child* child);
+
+private:
+    void FinalRelease() override;
+    void Retire();
+    HRESULT CreatePrimary(const DDSURFACEDESC& desc, Surface** out);
+    bool emulationOnly_;
+    DWORD level_ = 0;
+    HWND window_ = nullptr;
+    bool modeSet_ = false;
+};
+
+// Bookkeeping shared by the objects.
+bool IsLiveSurface(const void* p);
+bool IsLivePalette(const void* p);
+bool IsLiveClipper(const void* p);
+void Register(Surface* s);
+void Register(Palette* p);
+void Register(Clipper* c);
+void Unregister(const void* p);
+// Takes a dead child out of its owner's care; it stays allocated for good.
+void Bury(Child* child);
+std::size_t& VideoMemoryUsed();
+DirectDraw*& ExclusiveOwner();
+
+// A result code a test armed for this call; a lost-surface code also loses
+// the surface so that Restore has something to do.
+bool Fault(const char* call, HRESULT& code);
+
+}  // namespace platform::ddraw

@@ -1,0 +1,665 @@
+// Surfaces: 8-bit pixels in memory (or, for the front of a primary, the
+// emulated screen itself), blits with colour fill, source colour key,
+// stretching, shrinking and mirroring, clipping, locks, device contexts,
+// flips and lost surfaces.
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "platform/ddraw/objects.h"
+#include "platform/gdi/gdi_internal.h"
+#include "platform/gdi/screen.h"
+#include "platform/host/host_video.h"
+#include "platform/kernel/trace.h"
+
+namespace platform::ddraw {
+namespace {
+
+bool ValidRect(const RECT& r) { return r.left <= r.right && r.top <= r.bottom; }
+bool Inside(const RECT& r, int width, int height) {
+    return r.left >= 0 && r.top >= 0 && r.right <= width && r.bottom <= height;
+}
+RECT Intersect(const RECT& a, const RECT& b) {
+    return RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                std::min(a.bottom, b.bottom)};
+}
+bool Empty(const RECT& r) { return r.left >= r.right || r.top >= r.bottom; }
+
+struct Key {
+    bool on = false;
+    DWORD low = 0, high = 0;
+    bool Hit(std::uint8_t v) const { return on && v >= low && v <= high; }
+};
+
+// One rectangle of a copy, after clipping: destination pixels [dx0, dx1) x
+// [dy0, dy1) of the full destination rectangle `dest` taken from `src`.
+struct Copy {
+    const std::uint8_t* srcPixels;
+    int srcPitch;
+    std::uint8_t* dstPixels;
+    int dstPitch;
+    RECT dest;  // the whole destination rectangle, before clipping
+    RECT src;   // the whole source rectangle
+    bool mirrorX, mirrorY;
+    Key sourceKey, destKey;
+};
+
+// The source offsets of destination offsets first, first + 1, ... of a span
+// `destLength` long scaled from `srcLength`: offset * srcLength / destLength,
+// stepped without a division per pixel.
+struct Stepper {
+    long long quotient, remainder, srcLength, destLength;
+    Stepper(long long first, long long srcLen, long long destLen)
+        : quotient(first * srcLen / destLen),
+          remainder(first * srcLen % destLen),
+          srcLength(srcLen),
+          destLength(destLen) {}
+    void Next() {
+        remainder += srcLength;
+        while (remainder >= destLength) {
+            remainder -= destLength;
+            ++quotient;
+        }
+    }
+};
+
+// One row of a keyed copy. Written as a select over the whole row so that
+// the compiler can do it many pixels at a time.
+inline void KeyedRow(std::uint8_t* __restrict out, const std::uint8_t* __restrict in, int width, std::uint8_t key) {
+    for (int x = 0; x < width; ++x) {
+        std::uint8_t v = in[x];
+        out[x] = v == key ? out[x] : v;
+    }
+}
+
+void CopyPiece(const Copy& c, const RECT& piece) {
+    const long long dw = c.dest.right - c.dest.left, dh = c.dest.bottom - c.dest.top;
+    const long long sw = c.src.right - c.src.left, sh = c.src.bottom - c.src.top;
+    const bool oneToOne = dw == sw && dh == sh && !c.mirrorX;
+    const bool plainKey = c.sourceKey.on && !c.destKey.on && c.sourceKey.low == c.sourceKey.high;
+    const std::uint8_t key = static_cast<std::uint8_t>(c.sourceKey.low);
+    const int width = piece.right - piece.left;
+
+    // Source columns for a stretched or mirrored copy.
+    int stackColumns[1024];
+    std::vector<int> heapColumns;
+    int* columns = stackColumns;
+    if (!oneToOne) {
+        if (width > 1024) {
+            heapColumns.resize(static_cast<std::size_t>(width));
+            columns = heapColumns.data();
+        }
+        Stepper sx(piece.left - c.dest.left, sw, dw);
+        for (int x = 0; x < width; ++x, sx.Next())
+            columns[x] = static_cast<int>(c.mirrorX ? c.src.right - 1 - sx.quotient : c.src.left + sx.quotient);
+    }
+
+    std::uint8_t stackGathered[1024];
+    std::vector<std::uint8_t> heapGathered;
+    std::uint8_t* gathered = stackGathered;
+    if (!oneToOne && width > 1024) {
+        heapGathered.resize(static_cast<std::size_t>(width));
+        gathered = heapGathered.data();
+    }
+    long long lastSrcY = -1;
+
+    Stepper sy(piece.top - c.dest.top, sh, dh);
+    for (LONG y = piece.top; y < piece.bottom; ++y, sy.Next()) {
+        long long srcY = c.mirrorY ? c.src.bottom - 1 - sy.quotient : c.src.top + sy.quotient;
+        const std::uint8_t* srow = c.srcPixels + srcY * c.srcPitch;
+        std::uint8_t* drow = c.dstPixels + static_cast<std::ptrdiff_t>(y) * c.dstPitch + piece.left;
+        if (oneToOne) {
+            const std::uint8_t* s = srow + c.src.left + (piece.left - c.dest.left);
+            if (!c.sourceKey.on && !c.destKey.on) {
+                std::memmove(drow, s, static_cast<std::size_t>(width));
+            } else if (plainKey) {
+                KeyedRow(drow, s, width, key);
+            } else {
+                for (int x = 0; x < width; ++x)
+                    if (!c.sourceKey.Hit(s[x]) && (!c.destKey.on || c.destKey.Hit(drow[x]))) drow[x] = s[x];
+            }
+        } else if (!c.sourceKey.on && !c.destKey.on) {
+            for (int x = 0; x < width; ++x) drow[x] = srow[columns[x]];
+        } else if (plainKey) {
+            // A stretched source row is gathered once and reused for every
+            // destination row it lands on; the keyed copy then runs wide.
+            if (srcY != lastSrcY) {
+                for (int x = 0; x < width; ++x) gathered[x] = srow[columns[x]];
+                lastSrcY = srcY;
+            }
+            KeyedRow(drow, gathered, width, key);
+        } else {
+            for (int x = 0; x < width; ++x) {
+                std::uint8_t v = srow[columns[x]];
+                if (c.sourceKey.Hit(v)) continue;
+                if (c.destKey.on && !c.destKey.Hit(drow[x])) continue;
+                drow[x] = v;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+Surface::Surface(DirectDraw* owner, DWORD caps, int width, int height, bool usesScreen)
+    : owner_(owner), caps_(caps), width_(width), height_(height), usesScreen_(usesScreen) {
+    generation_ = video::ModeGeneration();
+    video::Mode m = video::CurrentMode();
+    modeWidth_ = m.width;
+    modeHeight_ = m.height;
+}
+
+bool Surface::Allocate(std::size_t videoBytes) {
+    if (usesScreen_) {
+        pitch_ = video::TheScreen().pitch;
+        return true;
+    }
+    pitch_ = (width_ + 3) & ~3;
+    try {
+        own_.assign(static_cast<std::size_t>(pitch_) * static_cast<std::size_t>(height_), 0);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    videoBytes_ = videoBytes;
+    VideoMemoryUsed() += videoBytes_;
+    return true;
+}
+
+int Surface::Pitch() const { return usesScreen_ ? video::TheScreen().pitch : pitch_; }
+
+std::uint8_t* Surface::Pixels() { return usesScreen_ ? video::TheScreen().pixels.data() : own_.data(); }
+
+std::vector<std::uint8_t>& Surface::Storage() { return usesScreen_ ? video::TheScreen().pixels : own_; }
+
+bool Surface::LostNow() {
+    if (lost_) return true;
+    bool tied = usesScreen_ || front != nullptr || (caps_ & DDSCAPS_VIDEOMEMORY);
+    if (tied && generation_ != video::ModeGeneration()) lost_ = true;
+    return lost_;
+}
+
+HWND Surface::PresentWindow() const {
+    if (clipper_ && clipper_->Window()) return clipper_->Window();
+    return owner_ ? owner_->CooperativeWindow() : nullptr;
+}
+
+void Surface::ShowIfVisible() {
+    if (usesScreen_) video::Present(PresentWindow());
+}
+
+// A blit onto the visible screen waits for the display's refresh, as a real
+// one waits for the vertical blank so that it does not tear.
+void Surface::Wait(bool wait) const {
+    if (wait && usesScreen_) host::WaitForRefresh();
+}
+
+HRESULT Surface::CheckUsable(Surface* other) {
+    if (dead_) return DDERR_INVALIDOBJECT;
+    if (LostNow() || (other && other->LostNow())) return DDERR_SURFACELOST;
+    if (Busy() || (other && other->Busy())) return DDERR_SURFACEBUSY;
+    return DD_OK;
+}
+
+void Surface::FillDesc(DDSURFACEDESC& desc) {
+    DWORD size = desc.dwSize;
+    std::memset(&desc, 0, sizeof(desc));
+    desc.dwSize = size;
+    desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH | DDSD_PIXELFORMAT;
+    desc.dwWidth = static_cast<DWORD>(width_);
+    desc.dwHeight = static_cast<DWORD>(height_);
+    desc.lPitch = Pitch();
+    if (!backBuffers.empty()) {
+        desc.dwFlags |= DDSD_BACKBUFFERCOUNT;
+        desc.dwBackBufferCount = static_cast<DWORD>(backBuffers.size());
+    }
+    if (hasSourceKey_) desc.dwFlags |= DDSD_CKSRCBLT, desc.ddckCKSrcBlt = sourceKey_;
+    if (hasDestKey_) desc.dwFlags |= DDSD_CKDESTBLT, desc.ddckCKDestBlt = destKey_;
+    GetPixelFormat(&desc.ddpfPixelFormat);
+    desc.ddsCaps.dwCaps = caps_;
+}
+
+HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD flags, LPDDBLTFX fx) {
+    TraceCall("Blt");
+    if (dead_) return DDERR_INVALIDOBJECT;
+    HRESULT fault;
+    if (Fault("Blt", fault)) {
+        if (fault == DDERR_SURFACELOST) lost_ = true;
+        return fault;
+    }
+    Surface* src = nullptr;
+    if (source) {
+        if (!IsLiveSurface(source)) return DDERR_INVALIDPARAMS;
+        src = static_cast<Surface*>(source);
+    }
+    const bool fill = (flags & DDBLT_COLORFILL) != 0;
+    if (fill || (flags & (DDBLT_DDFX | DDBLT_KEYSRCOVERRIDE | DDBLT_KEYDESTOVERRIDE))) {
+        if (!fx || fx->dwSize != sizeof(DDBLTFX)) return DDERR_INVALIDPARAMS;
+    }
+    if (fill)
+        src = nullptr;
+    else if (!src)
+        return DDERR_INVALIDPARAMS;
+    if (HRESULT hr = CheckUsable(src); hr != DD_OK) return hr;
+
+    RECT dest = destRect ? *destRect : RECT{0, 0, width_, height_};
+    if (!ValidRect(dest)) return DDERR_INVALIDRECT;
+    RECT from{};
+    if (src) {
+        from = sourceRect ? *sourceRect : RECT{0, 0, src->width_, src->height_};
+        if (!ValidRect(from) || !Inside(from, src->width_, src->height_)) return DDERR_INVALIDRECT;
+        if (Empty(from) != Empty(dest)) return DDERR_INVALIDRECT;
+    }
+    if (Empty(dest)) return DD_OK;
+
+    // With a clipper the destination may reach outside the surface and is
+    // cut to the clip list; without one DirectDraw insists on a rectangle
+    // inside the surface.
+    thread_local std::vector<RECT> pieces, clip;
+    pieces.clear();
+    const RECT bounds{0, 0, width_, height_};
+    if (clipper_) {
+        if (!clipper_->ClipRects(clip)) return DDERR_NOCLIPLIST;
+        for (const RECT& c : clip) {
+            RECT piece = Intersect(Intersect(c, bounds), dest);
+            if (!Empty(piece)) pieces.push_back(piece);
+        }
+    } else {
+        if (!Inside(dest, width_, height_)) return DDERR_INVALIDRECT;
+        pieces.push_back(dest);
+    }
+
+    Wait((flags & DDBLT_WAIT) != 0);
+    if (fill) {
+        const std::uint8_t value = static_cast<std::uint8_t>(fx->dwFillColor);
+        std::uint8_t* pixels = Pixels();
+        const int pitch = Pitch();
+        for (const RECT& p : pieces)
+            for (LONG y = p.top; y < p.bottom; ++y)
+                std::memset(pixels + static_cast<std::ptrdiff_t>(y) * pitch + p.left, value,
+                            static_cast<std::size_t>(p.right - p.left));
+    } else {
+        Copy c{};
+        c.dstPixels = Pixels();
+        c.dstPitch = Pitch();
+        c.dest = dest;
+        c.src = from;
+        if (flags & DDBLT_DDFX) {
+            c.mirrorX = (fx->dwDDFX & DDBLTFX_MIRRORLEFTRIGHT) != 0;
+            c.mirrorY = (fx->dwDDFX & DDBLTFX_MIRRORUPDOWN) != 0;
+        }
+        // A source key asked for on a surface without one is no key at all.
+        if ((flags & DDBLT_KEYSRCOVERRIDE))
+            c.sourceKey =
+                Key{true, fx->ddckSrcColorkey.dwColorSpaceLowValue, fx->ddckSrcColorkey.dwColorSpaceHighValue};
+        else if ((flags & DDBLT_KEYSRC) && src->hasSourceKey_)
+            c.sourceKey = Key{true, src->sourceKey_.dwColorSpaceLowValue, src->sourceKey_.dwColorSpaceHighValue};
+        if (flags & DDBLT_KEYDESTOVERRIDE)
+            c.destKey =
+                Key{true, fx->ddckDestColorkey.dwColorSpaceLowValue, fx->ddckDestColorkey.dwColorSpaceHighValue};
+        else if ((flags & DDBLT_KEYDEST) && hasDestKey_)
+            c.destKey = Key{true, destKey_.dwColorSpaceLowValue, destKey_.dwColorSpaceHighValue};
+
+        // A copy within one surface reads from a snapshot of the source, so
+        // overlapping rectangles come out as if copied at once.
+        std::vector<std::uint8_t> snapshot;
+        if (src == this) {
+            snapshot.assign(Pixels(), Pixels() + Storage().size());
+            c.srcPixels = snapshot.data();
+        } else {
+            c.srcPixels = src->Pixels();
+        }
+        c.srcPitch = src->Pitch();
+        for (const RECT& p : pieces) CopyPiece(c, p);
+    }
+    if (!pieces.empty()) ShowIfVisible();
+    return DD_OK;
+}
+
+HRESULT Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD trans) {
+    TraceCall("BltFast");
+    if (dead_) return DDERR_INVALIDOBJECT;
+    HRESULT fault;
+    if (Fault("BltFast", fault)) {
+        if (fault == DDERR_SURFACELOST) lost_ = true;
+        return fault;
+    }
+    if (!source || !IsLiveSurface(source)) return DDERR_INVALIDPARAMS;
+    auto* src = static_cast<Surface*>(source);
+    // BltFast never clips: a surface with a clipper must use Blt.
+    if (clipper_) return DDERR_UNSUPPORTED;
+    if (HRESULT hr = CheckUsable(src); hr != DD_OK) return hr;
+    RECT from = sourceRect ? *sourceRect : RECT{0, 0, src->width_, src->height_};
+    if (!ValidRect(from) || !Inside(from, src->width_, src->height_)) return DDERR_INVALIDRECT;
+    const long long right = static_cast<long long>(x) + (from.right - from.left);
+    const long long bottom = static_cast<long long>(y) + (from.bottom - from.top);
+    if (x > static_cast<DWORD>(width_) || y > static_cast<DWORD>(height_) || right > width_ || bottom > height_)
+        return DDERR_INVALIDRECT;
+    if (Empty(from)) return DD_OK;
+    RECT dest{static_cast<LONG>(x), static_cast<LONG>(y), static_cast<LONG>(right), static_cast<LONG>(bottom)};
+
+    Wait((trans & DDBLTFAST_WAIT) != 0);
+    Copy c{};
+    c.dstPixels = Pixels();
+    c.dstPitch = Pitch();
+    c.dest = dest;
+    c.src = from;
+    if ((trans & DDBLTFAST_SRCCOLORKEY) && src->hasSourceKey_)
+        c.sourceKey = Key{true, src->sourceKey_.dwColorSpaceLowValue, src->sourceKey_.dwColorSpaceHighValue};
+    if ((trans & DDBLTFAST_DESTCOLORKEY) && hasDestKey_)
+        c.destKey = Key{true, destKey_.dwColorSpaceLowValue, destKey_.dwColorSpaceHighValue};
+    std::vector<std::uint8_t> snapshot;
+    if (src == this) {
+        snapshot.assign(Pixels(), Pixels() + Storage().size());
+        c.srcPixels = snapshot.data();
+    } else {
+        c.srcPixels = src->Pixels();
+    }
+    c.srcPitch = src->Pitch();
+    CopyPiece(c, dest);
+    ShowIfVisible();
+    return DD_OK;
+}
+
+HRESULT Surface::Flip(LPDIRECTDRAWSURFACE target, DWORD flags) {
+    TraceCall("Flip");
+    if (dead_) return DDERR_INVALIDOBJECT;
+    HRESULT fault;
+    if (Fault("Flip", fault)) {
+        if (fault == DDERR_SURFACELOST) lost_ = true;
+        return fault;
+    }
+    if (backBuffers.empty()) return DDERR_NOTFLIPPABLE;
+    if (target && std::find(backBuffers.begin(), backBuffers.end(), target) == backBuffers.end())
+        return DDERR_INVALIDPARAMS;
+    if (LostNow()) return DDERR_SURFACELOST;
+    for (Surface* b : backBuffers)
+        if (b->LostNow()) return DDERR_SURFACELOST;
+    if (Busy()) return DDERR_SURFACEBUSY;
+    for (Surface* b : backBuffers)
+        if (b->Busy()) return DDERR_SURFACEBUSY;
+    if (flags & DDFLIP_WAIT) host::WaitForRefresh();
+    // The buffers change places; the interfaces stay with their roles.
+    std::vector<std::uint8_t>* previous = &Storage();
+    for (Surface* b : backBuffers) {
+        std::swap(*previous, b->own_);
+        previous = &b->own_;
+    }
+    ShowIfVisible();
+    return DD_OK;
+}
+
+HRESULT Surface::GetAttachedSurface(LPDDSCAPS caps, LPDIRECTDRAWSURFACE* out) {
+    TraceCall("GetAttachedSurface");
+    if (!caps || !out) return DDERR_INVALIDPARAMS;
+    *out = nullptr;
+    if (dead_) return DDERR_INVALIDOBJECT;
+    HRESULT fault;
+    if (Fault("GetAttachedSurface", fault)) return fault;
+    Surface* found = nullptr;
+    if (caps->dwCaps & (DDSCAPS_BACKBUFFER | DDSCAPS_FLIP)) {
+        if (!backBuffers.empty()) {
+            found = backBuffers.front();
+        } else if (front) {
+            auto& chain = front->backBuffers;
+            auto it = std::find(chain.begin(), chain.end(), this);
+            if (it != chain.end() && it + 1 != chain.end()) found = *(it + 1);
+        }
+    }
+    if (!found) return DDERR_NOTFOUND;
+    found->AddRef();
+    *out = found;
+    return DD_OK;
+}
+
+HRESULT Surface::GetBltStatus(DWORD) { return dead_ ? DDERR_INVALIDOBJECT : DD_OK; }
+HRESULT Surface::GetFlipStatus(DWORD) { return dead_ ? DDERR_INVALIDOBJECT : DD_OK; }
+
+HRESULT Surface::GetCaps(LPDDSCAPS caps) {
+    if (!caps) return DDERR_INVALIDPARAMS;
+    if (dead_) return DDERR_INVALIDOBJECT;
+    caps->dwCaps = caps_;
+    return DD_OK;
+}
+
+HRESULT Surface::GetClipper(LPDIRECTDRAWCLIPPER* out) {
+    if (!out) return DDERR_INVALIDPARAMS;
+    *out = nullptr;
+    if (dead_) return DDERR_INVALIDOBJECT;
+    if (!clipper_) return DDERR_NOCLIPPERATTACHED;
+    clipper_->AddRef();
+    *out = clipper_;
+    return DD_OK;
+}
+
+HRESULT Surface::SetColorKey(DWORD flags, LPDDCOLORKEY key) {
+    TraceCall("SetColorKey");
+    if (dead_) return DDERR_INVALIDOBJECT;
+    HRESULT fault;
+    if (Fault("SetColorKey", fault)) return fault;
+    if (flags & (DDCKEY_SRCOVERLAY | DDCKEY_DESTOVERLAY)) return DDERR_NOTAOVERLAYSURFACE;
+    bool source = (flags & DDCKEY_SRCBLT) != 0, dest = (flags & DDCKEY_DESTBLT) != 0;
+    if (source == dest) return DDERR_INVALIDPARAMS;
+    DDCOLORKEY k{};
+    if (key) {
+        k = *key;
+        if (!(flags & DDCKEY_COLORSPACE)) k.dwColorSpaceHighValue = k.dwColorSpaceLowValue;
+        if (k.dwColorSpaceHighValue < k.dwColorSpaceLowValue) return DDERR_INVALIDPARAMS;
+    }
+    if (source)
+        hasSourceKey_ = key != nullptr, sourceKey_ = k;
+    else
+        hasDestKey_ = key != nullptr, destKey_ = k;
+    return DD_OK;
+}
+
+HRESULT Surface::GetColorKey(DWORD flags, LPDDCOLORKEY key) {
+    if (!key) return DDERR_INVALIDPARAMS;
+    if (dead_) return DDERR_INVALIDOBJECT;
+    if (flags & DDCKEY_SRCBLT) {
+        if (!hasSourceKey_) return DDERR_NOCOLORKEY;
+        *key = sourceKey_;
+        return DD_OK;
+    }
+    if (flags & DDCKEY_DESTBLT) {
+        if (!hasDestKey_) return DDERR_NOCOLORKEY;
+        *key = destKey_;
+        return DD_OK;
+    }
+    return DDERR_INVALIDPARAMS;
+}
+
+HRESULT Surface::GetDC(HDC* out) {
+    TraceCall("Surface::GetDC");
+    if (!out) return DDERR_INVALIDPARAMS;
+    *out = nullptr;
+    if (dead_) return DDERR_INVALIDOBJECT;
+    HRESULT fault;
+    if (Fault("GetDC", fault)) {
+        if (fault == DDERR_SURFACELOST) lost_ = true;
+        return fault;
+    }
+    if (dc_) return DDERR_DCALREADYCREATED;
+    if (LostNow()) return DDERR_SURFACELOST;
+    if (locked_) return DDERR_SURFACEBUSY;
+    gdi::PixelView view{Pixels(), Pitch(), width_, height_};
+    dc_ = gdi::CreateSurfaceDc(view, palette_ ? palette_->Entries() : nullptr, usesScreen_);
+    *out = dc_;
+    return DD_OK;
+}
+
+HRESULT Surface::ReleaseDC(HDC dc) {
+    TraceCall("Surface::ReleaseDC");
+    if (dead_) return DDERR_INVALIDOBJECT;
+    if (!dc_ || dc != dc_) return DDERR_INVALIDPARAMS;
+    bool drawn = gdi::DestroySurfaceDc(dc_);
+    dc_ = nullptr;
+    if (drawn) ShowIfVisible();
+    return DD_OK;
+}
+
+HRESULT Surface::GetPalette(LPDIRECTDRAWPALETTE* out) {
+    if (!out) return DDERR_INVALIDPARAMS;
+    *out = nullptr;
+    if (dead_) return DDERR_INVALIDOBJECT;
+    if (!palette_) return DDERR_NOPALETTEATTACHED;
+    palette_->AddRef();
+    *out = palette_;
+    return DD_OK;
+}
+
+HRESULT Surface::GetPixelFormat(LPDDPIXELFORMAT format) {
+    if (!format) return DDERR_INVALIDPARAMS;
+    if (dead_) return DDERR_INVALIDOBJECT;
+    std::memset(format, 0, sizeof(*format));
+    format->dwSize = sizeof(DDPIXELFORMAT);
+    format->dwFlags = DDPF_RGB | DDPF_PALETTEINDEXED8;
+    format->dwRGBBitCount = 8;
+    return DD_OK;
+}
+
+HRESULT Surface::GetSurfaceDesc(LPDDSURFACEDESC desc) {
+    TraceCall("GetSurfaceDesc");
+    if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
+    if (dead_) return DDERR_INVALIDOBJECT;
+    HRESULT fault;
+    if (Fault("GetSurfaceDesc", fault)) return fault;
+    FillDesc(*desc);
+    return DD_OK;
+}
+
+HRESULT Surface::IsLost() {
+    if (dead_) return DDERR_INVALIDOBJECT;
+    return LostNow() ? DDERR_SURFACELOST : DD_OK;
+}
+
+HRESULT Surface::Lock(LPRECT rect, LPDDSURFACEDESC desc, DWORD flags, HANDLE) {
+    TraceCall("Lock");
+    if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
+    if (dead_) return DDERR_INVALIDOBJECT;
+    HRESULT fault;
+    if (Fault("Lock", fault)) {
+        if (fault == DDERR_SURFACELOST) lost_ = true;
+        return fault;
+    }
+    if (LostNow()) return DDERR_SURFACELOST;
+    if (Busy()) return DDERR_SURFACEBUSY;
+    RECT r = rect ? *rect : RECT{0, 0, width_, height_};
+    if (!ValidRect(r) || !Inside(r, width_, height_)) return DDERR_INVALIDPARAMS;
+    FillDesc(*desc);
+    desc->dwFlags |= DDSD_LPSURFACE;
+    desc->lpSurface = Pixels() + static_cast<std::ptrdiff_t>(r.top) * Pitch() + r.left;
+    locked_ = true;
+    lockWrites_ = !(flags & DDLOCK_READONLY);
+    return DD_OK;
+}
+
+HRESULT Surface::Unlock(LPVOID) {
+    TraceCall("Unlock");
+    if (dead_) return DDERR_INVALIDOBJECT;
+    if (!locked_) return DDERR_NOTLOCKED;
+    locked_ = false;
+    if (lockWrites_) ShowIfVisible();
+    return DD_OK;
+}
+
+HRESULT Surface::Restore() {
+    TraceCall("Restore");
+    if (dead_) return DDERR_INVALIDOBJECT;
+    HRESULT fault;
+    if (Fault("Restore", fault)) return fault;
+    if (front) return front->Restore();  // a back buffer comes back with its chain
+    if (!LostNow()) {
+        for (Surface* b : backBuffers) b->lost_ = false;
+        return DD_OK;
+    }
+    bool tied = usesScreen_ || !backBuffers.empty();
+    video::Mode m = video::CurrentMode();
+    if (tied && (m.width != modeWidth_ || m.height != modeHeight_)) return DDERR_WRONGMODE;
+    generation_ = video::ModeGeneration();
+    lost_ = false;
+    for (Surface* b : backBuffers) {
+        b->generation_ = generation_;
+        b->lost_ = false;
+    }
+    return DD_OK;
+}
+
+HRESULT Surface::SetClipper(LPDIRECTDRAWCLIPPER clipper) {
+    TraceCall("SetClipper");
+    if (dead_) return DDERR_INVALIDOBJECT;
+    HRESULT fault;
+    if (Fault("SetClipper", fault)) return fault;
+    if (clipper && !IsLiveClipper(clipper)) return DDERR_INVALIDPARAMS;
+    auto* c = static_cast<Clipper*>(clipper);
+    if (c) c->AddRef();
+    if (clipper_) clipper_->Release();
+    clipper_ = c;
+    return DD_OK;
+}
+
+HRESULT Surface::SetPalette(LPDIRECTDRAWPALETTE palette) {
+    TraceCall("SetPalette");
+    if (dead_) return DDERR_INVALIDOBJECT;
+    HRESULT fault;
+    if (Fault("SetPalette", fault)) {
+        if (fault == DDERR_SURFACELOST) lost_ = true;
+        return fault;
+    }
+    if (palette && !IsLivePalette(palette)) return DDERR_INVALIDPARAMS;
+    auto* p = static_cast<Palette*>(palette);
+    if (p) {
+        p->AddRef();
+        if (usesScreen_) ++p->primaryAttachments;
+    }
+    if (palette_) {
+        if (usesScreen_) --palette_->primaryAttachments;
+        palette_->Release();
+    }
+    palette_ = p;
+    if (p && usesScreen_) {
+        // A window on the desktop keeps the system's twenty static colours.
+        video::SetHardwarePalette(p->Entries(), !video::ExclusiveModeSet());
+        ShowIfVisible();
+    }
+    return DD_OK;
+}
+
+void Surface::FinalRelease() {
+    if (front) {
+        refs_ = 1;  // an implicit back buffer lives as long as its chain
+        return;
+    }
+    for (Surface* b : backBuffers) {
+        b->Kill();
+        if (owner_) owner_->Forget(b);
+        Unregister(b);
+        Bury(b);
+    }
+    backBuffers.clear();
+    if (palette_) {
+        if (usesScreen_) --palette_->primaryAttachments;
+        palette_->Release();
+    }
+    if (clipper_) clipper_->Release();
+    Kill();
+    if (owner_) owner_->Forget(this);
+    Unregister(this);
+    delete this;
+}
+
+void Surface::Kill() {
+    if (dead_) return;
+    if (dc_) gdi::DestroySurfaceDc(dc_);
+    dc_ = nullptr;
+    // The palette and clipper are not released here: when the owner goes,
+    // they go with it in the same sweep.
+    palette_ = nullptr;
+    clipper_ = nullptr;
+    VideoMemoryUsed() -= videoBytes_;
+    videoBytes_ = 0;
+    std::vector<std::uint8_t>().swap(own_);
+    if (owner_ && owner_->primary == this) owner_->primary = nullptr;
+    dead_ = true;
+}
+
+}  // namespace platform::ddraw

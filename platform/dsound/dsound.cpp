@@ -1,0 +1,569 @@
+// DSOUND: the device and its sound buffers, mixed in software into the
+// host's one audio stream. Return codes and edge cases follow DirectSound 3
+// where it documents them; where it does not, Wine's behaviour is the guide
+// and the comment says so.
+#include <windows.h>
+#include <mmsystem.h>
+#include <dsound.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <vector>
+
+#include "platform/audio/stream.h"
+#include "platform/dsound/mixer.h"
+#include "platform/kernel/trace.h"
+
+const GUID IID_IDirectSound = {0x279AFA83, 0x4981, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
+const GUID IID_IDirectSoundBuffer = {0x279AFA85, 0x4981, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
+
+namespace platform::dsound {
+namespace {
+
+const GUID kIidUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+bool SameGuid(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
+
+// What the primary buffer reports as its format and size: the stream's.
+constexpr DWORD kPrimaryBytes = audio::kSampleRate / 10 * audio::kChannels * 2;
+
+class Device;
+
+class Buffer final : public IDirectSoundBuffer {
+public:
+    Buffer(Device* owner, bool isPrimary, DWORD createFlags) : device(owner), primary(isPrimary), flags(createFlags) {}
+
+    HRESULT QueryInterface(REFIID riid, LPVOID* ppvObj) override;
+    ULONG AddRef() override { return ++refs; }
+    ULONG Release() override;
+    HRESULT GetCaps(LPDSBCAPS caps) override;
+    HRESULT GetCurrentPosition(LPDWORD play, LPDWORD write) override;
+    HRESULT GetFormat(LPWAVEFORMATEX wfx, DWORD allocated, LPDWORD written) override;
+    HRESULT GetVolume(LPLONG volume) override;
+    HRESULT GetPan(LPLONG pan) override;
+    HRESULT GetFrequency(LPDWORD frequency) override;
+    HRESULT GetStatus(LPDWORD status) override;
+    HRESULT Initialize(LPDIRECTSOUND, LPCDSBUFFERDESC) override;
+    HRESULT Lock(DWORD offset, DWORD count, LPVOID* ptr1, LPDWORD bytes1, LPVOID* ptr2, LPDWORD bytes2,
+                 DWORD lockFlags) override;
+    HRESULT Play(DWORD reserved, DWORD priority, DWORD playFlags) override;
+    HRESULT SetCurrentPosition(DWORD position) override;
+    HRESULT SetFormat(LPCWAVEFORMATEX wfx) override;
+    HRESULT SetVolume(LONG volume) override;
+    HRESULT SetPan(LONG pan) override;
+    HRESULT SetFrequency(DWORD frequency) override;
+    HRESULT Stop() override;
+    HRESULT Unlock(LPVOID ptr1, DWORD bytes1, LPVOID ptr2, DWORD bytes2) override;
+    HRESULT Restore() override;
+
+    // The device went away: the buffer is released with it, keeps no samples
+    // and answers every call with DSERR_UNINITIALIZED. Its memory stays so a
+    // late call through a stale pointer is harmless.
+    void Orphan() {
+        device = nullptr;
+        voice = Voice{};
+    }
+
+    Device* device;  // null once the device is gone
+    const bool primary;
+    const DWORD flags;
+    ULONG refs = 1;
+    WAVEFORMATEX format{};
+    DWORD bytes = 0;
+    LONG volume = DSBVOLUME_MAX;
+    LONG pan = DSBPAN_CENTER;
+    DWORD frequency = 0;  // as set; 0 = the format's own rate
+    Voice voice;          // guarded by the device's lock
+
+private:
+    // Logs the call, answers an armed fault, and refuses calls on an orphan.
+    HRESULT Enter(const char* name);
+    void UpdateGains() { StereoGains(volume, pan, voice.gainLeft, voice.gainRight); }
+};
+
+class Device final : public IDirectSound, public audio::Source {
+public:
+    HRESULT QueryInterface(REFIID riid, LPVOID* ppvObj) override;
+    ULONG AddRef() override { return ++refs; }
+    ULONG Release() override;
+    HRESULT CreateSoundBuffer(LPCDSBUFFERDESC desc, LPLPDIRECTSOUNDBUFFER out, IUnknown* outer) override;
+    HRESULT GetCaps(LPDSCAPS caps) override;
+    HRESULT DuplicateSoundBuffer(LPDIRECTSOUNDBUFFER original, LPLPDIRECTSOUNDBUFFER out) override;
+    HRESULT SetCooperativeLevel(HWND hwnd, DWORD level) override;
+    HRESULT Compact() override;
+    HRESULT GetSpeakerConfig(LPDWORD config) override;
+    HRESULT SetSpeakerConfig(DWORD config) override;
+    HRESULT Initialize(LPCGUID guid) override;
+
+    // Audio thread.
+    void Mix(float* out, int frames) override;
+
+    // Adds a new buffer to the device; false when memory runs out.
+    bool Adopt(Buffer* buffer);
+    void Forget(Buffer* buffer);
+
+    std::mutex lock;
+    std::vector<Buffer*> buffers;
+    Buffer* primary = nullptr;
+    DWORD cooperativeLevel = 0;  // 0 until SetCooperativeLevel
+    ULONG refs = 1;
+};
+
+// Buffers whose device is gone, kept until their own last Release.
+std::mutex orphansLock;
+std::vector<Buffer*>& Orphans() {
+    static auto* orphans = new std::vector<Buffer*>;  // outlives every static destructor
+    return *orphans;
+}
+
+HRESULT Buffer::Enter(const char* name) {
+    TraceCall(name);
+    std::int32_t code;
+    if (InjectedFault(name, code)) return code;
+    return device ? DS_OK : DSERR_UNINITIALIZED;
+}
+
+HRESULT Buffer::QueryInterface(REFIID riid, LPVOID* ppvObj) {
+    if (!ppvObj) return E_POINTER;
+    *ppvObj = nullptr;
+    if (!SameGuid(riid, IID_IDirectSoundBuffer) && !SameGuid(riid, kIidUnknown)) return E_NOINTERFACE;
+    AddRef();
+    *ppvObj = static_cast<IDirectSoundBuffer*>(this);
+    return S_OK;
+}
+
+ULONG Buffer::Release() {
+    TraceCall("IDirectSoundBuffer::Release");
+    if (refs == 0) return 0;
+    if (--refs > 0) return refs;
+    if (device) {
+        device->Forget(this);
+    } else {
+        std::lock_guard guard(orphansLock);
+        std::erase(Orphans(), this);
+    }
+    delete this;
+    return 0;
+}
+
+HRESULT Buffer::GetCaps(LPDSBCAPS caps) {
+    if (HRESULT hr = Enter("IDirectSoundBuffer::GetCaps"); hr != DS_OK) return hr;
+    if (!caps || caps->dwSize != sizeof(DSBCAPS)) return DSERR_INVALIDPARAM;
+    caps->dwFlags = flags | DSBCAPS_LOCSOFTWARE;
+    caps->dwBufferBytes = bytes;
+    caps->dwUnlockTransferRate = 0;
+    caps->dwPlayCpuOverhead = 0;
+    return DS_OK;
+}
+
+HRESULT Buffer::GetCurrentPosition(LPDWORD play, LPDWORD write) {
+    if (HRESULT hr = Enter("IDirectSoundBuffer::GetCurrentPosition"); hr != DS_OK) return hr;
+    DWORD at;
+    {
+        std::lock_guard guard(device->lock);
+        at = static_cast<DWORD>(voice.position >> 32) * format.nBlockAlign;
+    }
+    // The mixer reads the samples as it goes, so everything behind the play
+    // cursor may be written: the write cursor is the play cursor.
+    if (play) *play = at;
+    if (write) *write = at;
+    return DS_OK;
+}
+
+HRESULT Buffer::GetFormat(LPWAVEFORMATEX wfx, DWORD allocated, LPDWORD written) {
+    if (HRESULT hr = Enter("IDirectSoundBuffer::GetFormat"); hr != DS_OK) return hr;
+    if (!wfx) {
+        // Asking for the size needed (as Wine answers it).
+        if (!written) return DSERR_INVALIDPARAM;
+        *written = sizeof(WAVEFORMATEX);
+        return DS_OK;
+    }
+    DWORD size = std::min<DWORD>(allocated, sizeof(WAVEFORMATEX));
+    std::memcpy(wfx, &format, size);
+    if (written) *written = size;
+    return DS_OK;
+}
+
+HRESULT Buffer::GetVolume(LPLONG out) {
+    if (HRESULT hr = Enter("IDirectSoundBuffer::GetVolume"); hr != DS_OK) return hr;
+    if (!out) return DSERR_INVALIDPARAM;
+    if (!(flags & DSBCAPS_CTRLVOLUME)) return DSERR_CONTROLUNAVAIL;
+    *out = volume;
+    return DS_OK;
+}
+
+HRESULT Buffer::GetPan(LPLONG out) {
+    if (HRESULT hr = Enter("IDirectSoundBuffer::GetPan"); hr != DS_OK) return hr;
+    if (!out) return DSERR_INVALIDPARAM;
+    if (!(flags & DSBCAPS_CTRLPAN)) return DSERR_CONTROLUNAVAIL;
+    *out = pan;
+    return DS_OK;
+}
+
+HRESULT Buffer::GetFrequency(LPDWORD out) {
+    if (HRESULT hr = Enter("IDirectSoundBuffer::GetFrequency"); hr != DS_OK) return hr;
+    if (!out) return DSERR_INVALIDPARAM;
+    if (primary || !(flags & DSBCAPS_CTRLFREQUENCY)) return DSERR_CONTROLUNAVAIL;
+    *out = frequency ? frequency : format.nSamplesPerSec;
+    return DS_OK;
+}
+
+HRESULT Buffer::GetStatus(LPDWORD status) {
+    if (HRESULT hr = Enter("IDirectSoundBuffer::GetStatus"); hr != DS_OK) return hr;
+    if (!status) return DSERR_INVALIDPARAM;
+    std::lock_guard guard(device->lock);
+    *status = 0;
+    if (voice.playing) *status = DSBSTATUS_PLAYING | (voice.looping ? DSBSTATUS_LOOPING : 0);
+    return DS_OK;
+}
+
+HRESULT Buffer::Initialize(LPDIRECTSOUND, LPCDSBUFFERDESC) {
+    if (HRESULT hr = Enter("IDirectSoundBuffer::Initialize"); hr != DS_OK) return hr;
+    return DSERR_ALREADYINITIALIZED;
+}
+
+HRESULT Buffer::Lock(DWORD offset, DWORD count, LPVOID* ptr1, LPDWORD bytes1, LPVOID* ptr2, LPDWORD bytes2,
+                     DWORD lockFlags) {
+    if (HRESULT hr = Enter("IDirectSoundBuffer::Lock"); hr != DS_OK) return hr;
+    if (!ptr1 || !bytes1) return DSERR_INVALIDPARAM;
+    *ptr1 = nullptr;
+    *bytes1 = 0;
+    if (ptr2) *ptr2 = nullptr;
+    if (bytes2) *bytes2 = 0;
+    // Writing the primary buffer directly is not offered at any level.
+    if (primary) return device->cooperativeLevel < DSSCL_WRITEPRIMARY ? DSERR_PRIOLEVELNEEDED : DSERR_UNSUPPORTED;
+    std::lock_guard guard(device->lock);
+    if (lockFlags & DSBLOCK_FROMWRITECURSOR) offset = static_cast<DWORD>(voice.position >> 32) * format.nBlockAlign;
+    if (lockFlags & DSBLOCK_ENTIREBUFFER) count = bytes;
+    if (offset >= bytes || count == 0 || count > bytes) return DSERR_INVALIDPARAM;
+    // The region runs from the offset to the end, and what is left over
+    // wraps round to the start as a second region.
+    std::uint8_t* data = voice.samples->bytes.data();
+    DWORD first = std::min(count, bytes - offset);
+    *ptr1 = data + offset;
+    *bytes1 = first;
+    if (count > first && ptr2 && bytes2) {
+        *ptr2 = data;
+        *bytes2 = count - first;
+    }
+    return DS_OK;
+}
+
+HRESULT Buffer::Unlock(LPVOID ptr1, DWORD bytes1, LPVOID ptr2, DWORD bytes2) {
+    if (HRESULT hr = Enter("IDirectSoundBuffer::Unlock"); hr != DS_OK) return hr;
+    if (primary) return DSERR_INVALIDCALL;
+    const std::uint8_t* begin = voice.samples->bytes.data();
+    const std::uint8_t* end = begin + bytes;
+    auto inside = [&](LPVOID p, DWORD n) {
+        auto* at = static_cast<const std::uint8_t*>(p);
+        return !p || (at >= begin && at <= end && n <= static_cast<DWORD>(end - at));
+    };
+    if (!inside(ptr1, bytes1) || !inside(ptr2, bytes2)) return DSERR_INVALIDPARAM;
+    return DS_OK;
+}
+
+HRESULT Buffer::Play(DWORD, DWORD, DWORD playFlags) {
+    if (HRESULT hr = Enter("IDirectSoundBuffer::Play"); hr != DS_OK) return hr;
+    if (device->cooperativeLevel == 0) return DSERR_PRIOLEVELNEEDED;
+    if (primary && !(playFlags & DSBPLAY_LOOPING)) return DSERR_INVALIDPARAM;
+    std::lock_guard guard(device->lock);
+    // Playing a buffer that already plays only changes its looping.
+    voice.playing = true;
+    voice.looping = (playFlags & DSBPLAY_LOOPING) != 0;
+    return DS_OK;
+}
+
+HRESULT Buffer::SetCurrentPosition(DWORD position) {
+    if (HRESULT hr = Enter("IDirectSoundBuffer::SetCurrentPosition"); hr != DS_OK) return hr;
+    if (primary) return DSERR_INVALIDCALL;
+    if (position >= bytes) return DSERR_INVALIDPARAM;
+    std::lock_guard guard(device->lock);
+    voice.position = static_cast<std::uint64_t>(position / format.nBlockAlign) << 32;
+    return DS_OK;
+}
+
+HRESULT Buffer::SetFormat(LPCWAVEFORMATEX wfx) {
+    if (HRESULT hr = Enter("IDirectSoundBuffer::SetFormat"); hr != DS_OK) return hr;
+    if (!primary) return DSERR_INVALIDCALL;
+    if (!wfx) return DSERR_INVALIDPARAM;
+    if (device->cooperativeLevel < DSSCL_PRIORITY) return DSERR_PRIOLEVELNEEDED;
+    // The stream keeps its own format; the mixer converts every buffer to it.
+    return DS_OK;
+}
+
+HRESULT Buffer::SetVolume(LONG value) {
+    if (HRESULT hr = Enter("IDirectSoundBuffer::SetVolume"); hr != DS_OK) return hr;
+    if (!(flags & DSBCAPS_CTRLVOLUME)) return DSERR_CONTROLUNAVAIL;
+    if (value < DSBVOLUME_MIN || value > DSBVOLUME_MAX) return DSERR_INVALIDPARAM;
+    std::lock_guard guard(device->lock);
+    volume = value;
+    UpdateGains();
+    return DS_OK;
+}
+
+HRESULT Buffer::SetPan(LONG value) {
+    if (HRESULT hr = Enter("IDirectSoundBuffer::SetPan"); hr != DS_OK) return hr;
+    if (!(flags & DSBCAPS_CTRLPAN)) return DSERR_CONTROLUNAVAIL;
+    if (value < DSBPAN_LEFT || value > DSBPAN_RIGHT) return DSERR_INVALIDPARAM;
+    std::lock_guard guard(device->lock);
+    pan = value;
+    UpdateGains();
+    return DS_OK;
+}
+
+HRESULT Buffer::SetFrequency(DWORD value) {
+    if (HRESULT hr = Enter("IDirectSoundBuffer::SetFrequency"); hr != DS_OK) return hr;
+    if (primary || !(flags & DSBCAPS_CTRLFREQUENCY)) return DSERR_CONTROLUNAVAIL;
+    if (value != DSBFREQUENCY_ORIGINAL && (value < DSBFREQUENCY_MIN || value > DSBFREQUENCY_MAX))
+        return DSERR_INVALIDPARAM;
+    std::lock_guard guard(device->lock);
+    frequency = value;
+    voice.rate = value ? value : format.nSamplesPerSec;
+    return DS_OK;
+}
+
+HRESULT Buffer::Stop() {
+    if (HRESULT hr = Enter("IDirectSoundBuffer::Stop"); hr != DS_OK) return hr;
+    std::lock_guard guard(device->lock);
+    voice.playing = false;  // the play cursor stays where it is
+    return DS_OK;
+}
+
+HRESULT Buffer::Restore() {
+    if (HRESULT hr = Enter("IDirectSoundBuffer::Restore"); hr != DS_OK) return hr;
+    return DS_OK;  // software buffers are never lost
+}
+
+HRESULT Device::QueryInterface(REFIID riid, LPVOID* ppvObj) {
+    if (!ppvObj) return E_POINTER;
+    *ppvObj = nullptr;
+    if (!SameGuid(riid, IID_IDirectSound) && !SameGuid(riid, kIidUnknown)) return E_NOINTERFACE;
+    AddRef();
+    *ppvObj = static_cast<IDirectSound*>(this);
+    return S_OK;
+}
+
+ULONG Device::Release() {
+    TraceCall("IDirectSound::Release");
+    if (refs == 0) return 0;
+    if (--refs > 0) return refs;
+    // Out of the stream first: once RemoveSource returns the audio thread no
+    // longer mixes this device. Then every buffer goes with the device.
+    audio::RemoveSource(this);
+    {
+        std::lock_guard guard(orphansLock);
+        for (Buffer* b : buffers) {
+            b->Orphan();
+            // Out of memory here only means the orphan is never freed.
+            try {
+                Orphans().push_back(b);
+            } catch (const std::bad_alloc&) {
+            }
+        }
+    }
+    buffers.clear();
+    audio::Release();
+    delete this;
+    return 0;
+}
+
+bool Device::Adopt(Buffer* buffer) {
+    std::lock_guard guard(lock);
+    try {
+        buffers.push_back(buffer);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    if (buffer->primary) primary = buffer;
+    return true;
+}
+
+void Device::Forget(Buffer* buffer) {
+    std::lock_guard guard(lock);
+    std::erase(buffers, buffer);
+    if (primary == buffer) primary = nullptr;
+}
+
+// Only PCM, 8 or 16 bits, mono or stereo, at a rate the frequency control
+// accepts. Reads no more than a PCMWAVEFORMAT: the extra size of a
+// WAVEFORMATEX means nothing for PCM.
+HRESULT CheckFormat(LPCWAVEFORMATEX wfx, WAVEFORMATEX& out) {
+    PCMWAVEFORMAT pcm;
+    std::memcpy(&pcm, wfx, sizeof pcm);
+    if (pcm.wf.wFormatTag != WAVE_FORMAT_PCM) return DSERR_BADFORMAT;
+    if (pcm.wf.nChannels != 1 && pcm.wf.nChannels != 2) return DSERR_BADFORMAT;
+    if (pcm.wBitsPerSample != 8 && pcm.wBitsPerSample != 16) return DSERR_BADFORMAT;
+    if (pcm.wf.nBlockAlign != pcm.wf.nChannels * pcm.wBitsPerSample / 8) return DSERR_BADFORMAT;
+    if (pcm.wf.nSamplesPerSec < DSBFREQUENCY_MIN || pcm.wf.nSamplesPerSec > DSBFREQUENCY_MAX) return DSERR_BADFORMAT;
+    std::memset(&out, 0, sizeof out);
+    std::memcpy(&out, &pcm, sizeof pcm);
+    return DS_OK;
+}
+
+HRESULT Device::CreateSoundBuffer(LPCDSBUFFERDESC desc, LPLPDIRECTSOUNDBUFFER out, IUnknown* outer) {
+    TraceCall("CreateSoundBuffer");
+    if (!out) return DSERR_INVALIDPARAM;
+    *out = nullptr;
+    if (outer) return DSERR_NOAGGREGATION;
+    if (!desc || desc->dwSize != sizeof(DSBUFFERDESC)) return DSERR_INVALIDPARAM;
+    std::int32_t fault;
+    if (InjectedFault("CreateSoundBuffer", fault)) return fault;
+
+    if (desc->dwFlags & DSBCAPS_PRIMARYBUFFER) {
+        if (desc->dwBufferBytes != 0 || desc->lpwfxFormat) return DSERR_INVALIDPARAM;
+        // There is one primary buffer; asking again gives it again.
+        if (primary) {
+            primary->AddRef();
+            *out = primary;
+            return DS_OK;
+        }
+        auto* b = new (std::nothrow) Buffer(this, true, desc->dwFlags);
+        if (!b) return DSERR_OUTOFMEMORY;
+        b->bytes = kPrimaryBytes;
+        b->format = WAVEFORMATEX{WAVE_FORMAT_PCM,
+                                 audio::kChannels,
+                                 audio::kSampleRate,
+                                 audio::kSampleRate * audio::kChannels * 2,
+                                 audio::kChannels * 2,
+                                 16,
+                                 0};
+        if (!Adopt(b)) {
+            delete b;
+            return DSERR_OUTOFMEMORY;
+        }
+        *out = b;
+        return DS_OK;
+    }
+
+    if (!desc->lpwfxFormat) return DSERR_INVALIDPARAM;
+    if (desc->dwBufferBytes < DSBSIZE_MIN || desc->dwBufferBytes > DSBSIZE_MAX) return DSERR_INVALIDPARAM;
+    WAVEFORMATEX format;
+    if (HRESULT hr = CheckFormat(desc->lpwfxFormat, format); hr != DS_OK) return hr;
+
+    std::unique_ptr<Buffer> b(new (std::nothrow) Buffer(this, false, desc->dwFlags));
+    if (!b) return DSERR_OUTOFMEMORY;
+    b->format = format;
+    b->bytes = desc->dwBufferBytes;
+    try {
+        auto block = std::make_shared<SampleBlock>();
+        // A new buffer holds silence.
+        block->bytes.assign(desc->dwBufferBytes, format.wBitsPerSample == 8 ? 0x80 : 0x00);
+        b->voice.samples = std::move(block);
+    } catch (const std::bad_alloc&) {
+        return DSERR_OUTOFMEMORY;
+    }
+    b->voice.channels = format.nChannels;
+    b->voice.bits = format.wBitsPerSample;
+    b->voice.frames = desc->dwBufferBytes / format.nBlockAlign;
+    b->voice.rate = format.nSamplesPerSec;
+    if (!Adopt(b.get())) return DSERR_OUTOFMEMORY;
+    *out = b.release();
+    return DS_OK;
+}
+
+HRESULT Device::DuplicateSoundBuffer(LPDIRECTSOUNDBUFFER original, LPLPDIRECTSOUNDBUFFER out) {
+    TraceCall("DuplicateSoundBuffer");
+    if (!out) return DSERR_INVALIDPARAM;
+    *out = nullptr;
+    if (!original) return DSERR_INVALIDPARAM;
+    std::int32_t fault;
+    if (InjectedFault("DuplicateSoundBuffer", fault)) return fault;
+    auto* source = static_cast<Buffer*>(original);
+    if (source->device != this) return DSERR_INVALIDPARAM;
+    if (source->primary) return DSERR_INVALIDCALL;
+
+    auto* b = new (std::nothrow) Buffer(this, false, source->flags);
+    if (!b) return DSERR_OUTOFMEMORY;
+    // The duplicate shares the samples and starts stopped at 0 with the
+    // original's volume, pan and frequency (as Wine copies them).
+    b->format = source->format;
+    b->bytes = source->bytes;
+    b->volume = source->volume;
+    b->pan = source->pan;
+    b->frequency = source->frequency;
+    {
+        std::lock_guard guard(lock);
+        b->voice = source->voice;
+    }
+    b->voice.position = 0;
+    b->voice.playing = false;
+    b->voice.looping = false;
+    if (!Adopt(b)) {
+        delete b;
+        return DSERR_OUTOFMEMORY;
+    }
+    *out = b;
+    return DS_OK;
+}
+
+HRESULT Device::GetCaps(LPDSCAPS caps) {
+    TraceCall("IDirectSound::GetCaps");
+    if (!caps || caps->dwSize != sizeof(DSCAPS)) return DSERR_INVALIDPARAM;
+    std::memset(reinterpret_cast<BYTE*>(caps) + sizeof(DWORD), 0, sizeof(DSCAPS) - sizeof(DWORD));
+    caps->dwFlags = DSCAPS_PRIMARYMONO | DSCAPS_PRIMARYSTEREO | DSCAPS_PRIMARY8BIT | DSCAPS_PRIMARY16BIT |
+                    DSCAPS_CONTINUOUSRATE | DSCAPS_EMULDRIVER | DSCAPS_SECONDARYMONO | DSCAPS_SECONDARYSTEREO |
+                    DSCAPS_SECONDARY8BIT | DSCAPS_SECONDARY16BIT;
+    caps->dwMinSecondarySampleRate = DSBFREQUENCY_MIN;
+    caps->dwMaxSecondarySampleRate = DSBFREQUENCY_MAX;
+    caps->dwPrimaryBuffers = 1;
+    return DS_OK;
+}
+
+HRESULT Device::SetCooperativeLevel(HWND hwnd, DWORD level) {
+    TraceCall("SetCooperativeLevel");
+    std::int32_t fault;
+    if (InjectedFault("SetCooperativeLevel", fault)) return fault;
+    if (level < DSSCL_NORMAL || level > DSSCL_WRITEPRIMARY || !IsWindow(hwnd)) return DSERR_INVALIDPARAM;
+    cooperativeLevel = level;
+    return DS_OK;
+}
+
+HRESULT Device::Compact() { return cooperativeLevel >= DSSCL_PRIORITY ? DS_OK : DSERR_PRIOLEVELNEEDED; }
+
+HRESULT Device::GetSpeakerConfig(LPDWORD config) {
+    if (!config) return DSERR_INVALIDPARAM;
+    *config = DSSPEAKER_STEREO;
+    return DS_OK;
+}
+
+HRESULT Device::SetSpeakerConfig(DWORD) { return DS_OK; }
+
+HRESULT Device::Initialize(LPCGUID) { return DSERR_ALREADYINITIALIZED; }
+
+void Device::Mix(float* out, int frames) {
+    std::lock_guard guard(lock);
+    float masterLeft = 1.0f, masterRight = 1.0f;
+    if (primary) StereoGains(primary->volume, primary->pan, masterLeft, masterRight);
+    for (Buffer* b : buffers)
+        if (!b->primary) MixVoice(b->voice, out, frames, audio::kSampleRate, masterLeft, masterRight);
+}
+
+}  // namespace
+}  // namespace platform::dsound
+
+using namespace platform;
+
+HRESULT WINAPI DirectSoundCreate(LPCGUID lpGuid, LPDIRECTSOUND* ppDS, LPUNKNOWN pUnkOuter) {
+    TraceCall("DirectSoundCreate");
+    if (!ppDS) return DSERR_INVALIDPARAM;
+    *ppDS = nullptr;
+    if (pUnkOuter) return DSERR_NOAGGREGATION;
+    std::int32_t fault;
+    if (InjectedFault("DirectSoundCreate", fault)) return fault;
+    // Only the default device exists.
+    static const GUID kNull{};
+    if (lpGuid && !dsound::SameGuid(*lpGuid, kNull)) return DSERR_NODRIVER;
+    // No audio device at all: fail as Windows does without a sound card.
+    if (!audio::Acquire()) return DSERR_NODRIVER;
+    auto* device = new (std::nothrow) dsound::Device;
+    if (!device) {
+        audio::Release();
+        return DSERR_OUTOFMEMORY;
+    }
+    audio::AddSource(device);
+    *ppDS = device;
+    return DS_OK;
+}

@@ -1,0 +1,173 @@
+#include "platform/gdi/screen.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/host/host_video.h"
+#include "platform/user/user_internal.h"
+
+namespace platform::video {
+namespace {
+
+constexpr PALETTEENTRY kStatic[20] = {
+    {0, 0, 0, 0},       {128, 0, 0, 0},     {0, 128, 0, 0},     {128, 128, 0, 0},   {0, 0, 128, 0},
+    {128, 0, 128, 0},   {0, 128, 128, 0},   {192, 192, 192, 0}, {192, 220, 192, 0}, {166, 202, 240, 0},
+    {255, 251, 240, 0}, {160, 160, 164, 0}, {128, 128, 128, 0}, {255, 0, 0, 0},     {0, 255, 0, 0},
+    {255, 255, 0, 0},   {0, 0, 255, 0},     {255, 0, 255, 0},   {0, 255, 255, 0},   {255, 255, 255, 0},
+};
+
+struct State {
+    bool exclusive = false;
+    Mode exclusiveMode;
+    unsigned generation = 1;
+    Screen screen;
+    bool paletteSet = false;
+    HWND lastWindow = nullptr;
+};
+
+State& S() {
+    static State s;
+    return s;
+}
+
+}  // namespace
+
+const std::array<PALETTEENTRY, 256>& DefaultSystemPalette() {
+    static const std::array<PALETTEENTRY, 256> table = [] {
+        std::array<PALETTEENTRY, 256> t{};
+        for (int i = 0; i < 10; ++i) {
+            t[static_cast<std::size_t>(i)] = kStatic[i];
+            t[static_cast<std::size_t>(246 + i)] = kStatic[10 + i];
+        }
+        return t;
+    }();
+    return table;
+}
+
+Mode CurrentMode() {
+    if (S().exclusive) return S().exclusiveMode;
+    host::DesktopMode d = host::Desktop();
+    return Mode{d.width, d.height, d.bitsPerPixel};
+}
+
+bool ExclusiveModeSet() { return S().exclusive; }
+
+bool SetExclusiveMode(const Mode& mode) {
+    if (!host::SetDisplayMode(mode.width, mode.height, mode.bitsPerPixel)) return false;
+    S().exclusive = true;
+    S().exclusiveMode = mode;
+    ++S().generation;
+    return true;
+}
+
+void RestoreDesktopMode() {
+    if (!S().exclusive) return;
+    host::RestoreDisplayMode();
+    S().exclusive = false;
+    ++S().generation;
+}
+
+unsigned ModeGeneration() {
+    // A desktop that changed under us (the user picked another resolution or
+    // depth) is a mode change too.
+    TheScreen();
+    return S().generation;
+}
+
+Screen& TheScreen() {
+    Screen& s = S().screen;
+    Mode mode = CurrentMode();
+    if (s.mode != mode || s.pixels.empty()) {
+        if (!s.pixels.empty() && s.mode != mode) ++S().generation;
+        s.mode = mode;
+        s.width = std::max(1, mode.width);
+        s.height = std::max(1, mode.height);
+        s.pitch = (s.width + 3) & ~3;
+        s.pixels.assign(static_cast<std::size_t>(s.pitch) * static_cast<std::size_t>(s.height), 0);
+        if (!S().paletteSet) s.palette = DefaultSystemPalette();
+    }
+    return s;
+}
+
+void SetHardwarePalette(const PALETTEENTRY* entries, bool keepStatic) {
+    Screen& s = TheScreen();
+    for (int i = 0; i < 256; ++i) {
+        if (keepStatic && (i < 10 || i >= 246)) continue;
+        s.palette[static_cast<std::size_t>(i)] = entries[i];
+        s.palette[static_cast<std::size_t>(i)].peFlags = 0;
+    }
+    S().paletteSet = true;
+}
+
+void Present(HWND window) {
+    Screen& s = TheScreen();
+    host::ScreenImage image{s.pixels.data(), s.pitch, s.width, s.height, s.palette.data()};
+    if (!S().exclusive) {
+        if (!window) window = S().lastWindow;
+        if (window && user::FromHandle(window)) {
+            S().lastWindow = window;
+            RECT r = user::ClientRectOnScreen(window);
+            r.left = std::clamp<LONG>(r.left, 0, s.width);
+            r.right = std::clamp<LONG>(r.right, 0, s.width);
+            r.top = std::clamp<LONG>(r.top, 0, s.height);
+            r.bottom = std::clamp<LONG>(r.bottom, 0, s.height);
+            if (r.right <= r.left || r.bottom <= r.top) return;
+            image.pixels = s.pixels.data() + static_cast<std::ptrdiff_t>(r.top) * s.pitch + r.left;
+            image.width = r.right - r.left;
+            image.height = r.bottom - r.top;
+        }
+    }
+    host::ShowScreen(image);
+}
+
+std::uint8_t NearestIndex(const PALETTEENTRY* palette, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+    int best = 0;
+    int bestDistance = 0x7FFFFFFF;
+    for (int i = 0; i < 256; ++i) {
+        int dr = palette[i].peRed - r, dg = palette[i].peGreen - g, db = palette[i].peBlue - b;
+        int d = dr * dr + dg * dg + db * db;
+        if (d < bestDistance) {  // strictly nearer: a tie keeps the lower index
+            bestDistance = d;
+            best = i;
+            if (d == 0) break;
+        }
+    }
+    return static_cast<std::uint8_t>(best);
+}
+
+void BuildNearestMap(const PALETTEENTRY* palette, const RGBQUAD* colours, int count, std::uint8_t* map) {
+    for (int i = 0; i < count; ++i)
+        map[i] = NearestIndex(palette, colours[i].rgbRed, colours[i].rgbGreen, colours[i].rgbBlue);
+}
+
+void ConvertToRgb32(const std::uint8_t* src, int srcPitch, int width, int height, const PALETTEENTRY* palette,
+                    std::uint32_t* dst, int dstPitchPixels) {
+    std::uint32_t lut[256];
+    for (int i = 0; i < 256; ++i)
+        lut[i] = 0xFF000000u | (std::uint32_t{palette[i].peRed} << 16) | (std::uint32_t{palette[i].peGreen} << 8) |
+                 palette[i].peBlue;
+    for (int y = 0; y < height; ++y) {
+        const std::uint8_t* s = src + static_cast<std::ptrdiff_t>(y) * srcPitch;
+        std::uint32_t* d = dst + static_cast<std::ptrdiff_t>(y) * dstPitchPixels;
+        int x = 0;
+        // Eight indices read at once, so the stores cannot make the compiler
+        // read the source again byte by byte.
+        for (; x + 8 <= width; x += 8) {
+            std::uint64_t v;
+            std::memcpy(&v, s + x, 8);
+            d[x] = lut[v & 255];
+            d[x + 1] = lut[(v >> 8) & 255];
+            d[x + 2] = lut[(v >> 16) & 255];
+            d[x + 3] = lut[(v >> 24) & 255];
+            d[x + 4] = lut[(v >> 32) & 255];
+            d[x + 5] = lut[(v >> 40) & 255];
+            d[x + 6] = lut[(v >> 48) & 255];
+            d[x + 7] = lut[v >> 56];
+        }
+        for (; x < width; ++x) d[x] = lut[s[x]];
+    }
+}
+
+void ResetForTests() { S() = State{}; }
+
+}  // namespace platform::video

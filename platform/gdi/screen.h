@@ -1,0 +1,70 @@
+// The emulated display that GDI and DirectDraw share: its mode, the 8-bit
+// frame buffer that window device contexts and a windowed primary surface
+// draw on, and the hardware palette through which the host shows it.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace platform::video {
+
+struct Mode {
+    int width = 0;
+    int height = 0;
+    int bitsPerPixel = 0;
+    bool operator==(const Mode&) const = default;
+};
+
+// The exclusive mode a DirectDraw program set, or else the host's desktop.
+Mode CurrentMode();
+bool ExclusiveModeSet();
+// Changes the display mode (DirectDraw's SetDisplayMode/RestoreDisplayMode).
+// Every change moves the mode generation on, which is how video-memory and
+// primary surfaces learn that they are lost.
+bool SetExclusiveMode(const Mode& mode);
+void RestoreDesktopMode();
+unsigned ModeGeneration();
+
+// The frame buffer of the current mode: one byte per pixel, rows `pitch`
+// apart. It follows the mode: a new mode (or a new desktop size) gives a new,
+// cleared buffer.
+struct Screen {
+    std::vector<std::uint8_t> pixels;
+    int width = 0;
+    int height = 0;
+    int pitch = 0;
+    Mode mode;
+    std::array<PALETTEENTRY, 256> palette{};  // the hardware palette
+};
+Screen& TheScreen();
+
+// The twenty colours Windows keeps in a 256-colour system palette
+// (entries 0-9 and 246-255), and the system palette at start: those colours
+// with black in between.
+const std::array<PALETTEENTRY, 256>& DefaultSystemPalette();
+// Realises a palette into the hardware palette. With `keepStatic` (a window
+// on the desktop) the twenty static entries stay the system's own.
+void SetHardwarePalette(const PALETTEENTRY* entries, bool keepStatic);
+
+// Shows the visible picture on the host: the client area of `window` in
+// window mode (the last window shown when it is null), the whole screen in an
+// exclusive mode.
+void Present(HWND window);
+
+// Nearest palette entry to a colour by squared distance in RGB; on a tie the
+// lowest index wins.
+std::uint8_t NearestIndex(const PALETTEENTRY* palette, std::uint8_t r, std::uint8_t g, std::uint8_t b);
+// The same for a whole 256-entry table of source colours at once.
+void BuildNearestMap(const PALETTEENTRY* palette, const RGBQUAD* colours, int count, std::uint8_t* map);
+
+// 8-bit indices through a palette to 0xFFRRGGBB pixels, as the host shows them.
+void ConvertToRgb32(const std::uint8_t* src, int srcPitch, int width, int height, const PALETTEENTRY* palette,
+                    std::uint32_t* dst, int dstPitchPixels);
+
+// Back to the state at start (tests).
+void ResetForTests();
+
+}  // namespace platform::video

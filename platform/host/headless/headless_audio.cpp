@@ -1,0 +1,57 @@
+#include "platform/host/headless/headless_audio.h"
+
+#include "platform/audio/stream.h"
+#include "platform/host/host_audio.h"
+
+namespace headless {
+namespace {
+
+struct AudioState {
+    bool present = true;
+    bool open = false;
+    int opens = 0;
+};
+
+AudioState& A() {
+    static AudioState a;
+    return a;
+}
+
+}  // namespace
+
+void SetAudioDevice(bool present) { A().present = present; }
+bool AudioDevicePresent() { return A().present; }
+bool AudioDeviceOpen() { return A().open; }
+int AudioOpenCount() { return A().opens; }
+
+std::vector<std::int16_t> RenderAudio(int frames) {
+    std::vector<std::int16_t> out(static_cast<std::size_t>(frames > 0 ? frames : 0) * platform::audio::kChannels, 0);
+    if (A().open && frames > 0) platform::audio::Render(out.data(), frames);
+    return out;
+}
+
+void ResetAudio() {
+    bool open = A().open;
+    A() = AudioState{};
+    A().open = open;
+}
+
+}  // namespace headless
+
+namespace host {
+
+bool AudioOpen(int sampleRate) {
+    auto& a = headless::A();
+    if (!a.present || sampleRate <= 0) return false;
+    if (!a.open) ++a.opens;
+    a.open = true;
+    return true;
+}
+
+void AudioClose() { headless::A().open = false; }
+
+// Nothing renders behind the test's back, so there is nothing to keep out.
+void AudioLock() {}
+void AudioUnlock() {}
+
+}  // namespace host

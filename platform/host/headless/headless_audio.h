@@ -1,0 +1,26 @@
+// The headless host's sound card: present or absent, and a stream that moves
+// only when a test renders it, so mixing can be checked sample by sample.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace headless {
+
+// Whether the machine has an audio device (it has one unless a test says
+// otherwise). Taking the device away while it is open does not close it.
+void SetAudioDevice(bool present);
+bool AudioDevicePresent();
+// Whether the program opened the device and has not closed it.
+bool AudioDeviceOpen();
+int AudioOpenCount();  // successful opens since the start (or the last reset)
+
+// Pulls `frames` frames of 16-bit stereo from the stream, as the device's
+// callback would. With the device closed the card plays silence and the
+// sources do not move.
+std::vector<std::int16_t> RenderAudio(int frames);
+
+// Present, closed, counters at 0. A device the program still holds stays open.
+void ResetAudio();
+
+}  // namespace headless

@@ -1,0 +1,203 @@
+// The SDL host: the clock, idling, and the host's events turned into the
+// window messages Windows would send for them.
+#include "platform/host/sdl/sdl_host.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/host/host.h"
+#include "platform/user/user_internal.h"
+
+namespace sdlhost {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+const Clock::time_point kStart = Clock::now();
+
+enum class Subsystem { Untried, Up, Failed };
+Subsystem video = Subsystem::Untried;
+Subsystem input = Subsystem::Untried;
+
+// Windows sends WM_SYSKEYUP for a lone Alt press and release (it opens the
+// menu), WM_KEYUP when another key was pressed while Alt was held.
+bool altUsedWithKey = false;
+
+LPARAM KeyData(const KeyCode& key, bool down, bool repeat, bool alt) {
+    DWORD data = 1;  // repeat count
+    data |= static_cast<DWORD>(key.scanCode & 0xFF) << 16;
+    if (key.extended) data |= 1u << 24;
+    if (alt) data |= 1u << 29;
+    if (!down || repeat) data |= 1u << 30;
+    if (!down) data |= 1u << 31;
+    return static_cast<LPARAM>(data);
+}
+
+void HandleKey(const SDL_KeyboardEvent& event) {
+    HWND hwnd = WindowFromId(event.windowID);
+    if (!hwnd) hwnd = ScreenWindow();
+    KeyCode key = TranslateKey(event.keysym.scancode);
+    if (!hwnd || key.virtualKey == 0) return;
+    bool down = event.type == SDL_KEYDOWN;
+    bool repeat = event.repeat != 0;
+    // The modifiers as they were when this key moved, not as they are now
+    // that the whole batch of events has been read.
+    Uint16 mods = event.keysym.mod;
+    bool alt = (mods & KMOD_ALT) != 0;
+    bool ctrl = (mods & KMOD_CTRL) != 0;
+    UINT message;
+    if (key.virtualKey == VK_MENU) {
+        if (down && !repeat) altUsedWithKey = false;
+        message = down ? WM_SYSKEYDOWN : (altUsedWithKey || ctrl ? WM_KEYUP : WM_SYSKEYUP);
+        alt = down;
+    } else {
+        if (alt && down) altUsedWithKey = true;
+        // Alt with Ctrl is AltGr on many layouts: ordinary keys then.
+        bool system = (alt && !ctrl) || key.virtualKey == VK_F10;
+        message = down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP);
+        alt = alt && !ctrl;
+    }
+    PostMessageA(hwnd, message, static_cast<WPARAM>(key.virtualKey), KeyData(key, down, repeat, alt));
+}
+
+WPARAM MouseKeys() {
+    Uint32 buttons = SDL_GetMouseState(nullptr, nullptr);
+    SDL_Keymod mods = SDL_GetModState();
+    WPARAM flags = 0;
+    if (buttons & SDL_BUTTON_LMASK) flags |= MK_LBUTTON;
+    if (buttons & SDL_BUTTON_RMASK) flags |= MK_RBUTTON;
+    if (buttons & SDL_BUTTON_MMASK) flags |= MK_MBUTTON;
+    if (mods & KMOD_SHIFT) flags |= MK_SHIFT;
+    if (mods & KMOD_CTRL) flags |= MK_CONTROL;
+    return flags;
+}
+
+void HandleMouseButton(const SDL_MouseButtonEvent& event) {
+    HWND hwnd = WindowFromId(event.windowID);
+    if (!hwnd || event.which == SDL_TOUCH_MOUSEID) return;
+    UINT base;
+    switch (event.button) {
+        case SDL_BUTTON_LEFT: base = WM_LBUTTONDOWN; break;
+        case SDL_BUTTON_RIGHT: base = WM_RBUTTONDOWN; break;
+        case SDL_BUTTON_MIDDLE: base = WM_MBUTTONDOWN; break;
+        default: return;
+    }
+    UINT message = base;
+    if (event.type == SDL_MOUSEBUTTONUP)
+        message = base + 1;
+    else if (event.clicks >= 2 && (platform::user::FromHandle(hwnd)->classStyle & CS_DBLCLKS))
+        message = base + 2;
+    POINT p = ToClient(hwnd, event.x, event.y);
+    PostMessageA(hwnd, message, MouseKeys(), MAKELPARAM(p.x, p.y));
+}
+
+}  // namespace
+
+bool VideoReady() {
+    if (video == Subsystem::Untried) {
+        // Keys arrive as key events; no text input, so no input method
+        // window pops up over the game.
+        SDL_SetHint(SDL_HINT_IME_SHOW_UI, "0");
+        // The picture's colours come straight from its palette; a DirectColor
+        // visual would show them only where a window manager installs the
+        // window's colour map (and not at all without one).
+        setenv("SDL_VIDEO_X11_NODIRECTCOLOR", "1", 0);
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0) {
+            video = Subsystem::Up;
+            SDL_StopTextInput();
+            // Hands the screen back in its own mode however the program ends.
+            std::atexit(SDL_Quit);
+        } else {
+            video = Subsystem::Failed;
+            std::fprintf(stderr, "tumbla: cannot open a window on this display: %s\n", SDL_GetError());
+        }
+    }
+    return video == Subsystem::Up;
+}
+
+bool InputReady() {
+    if (input == Subsystem::Untried) {
+        SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+        input = SDL_InitSubSystem(SDL_INIT_JOYSTICK | SDL_INIT_GAMECONTROLLER) == 0 ? Subsystem::Up : Subsystem::Failed;
+    }
+    return input == Subsystem::Up;
+}
+
+SDL_Point DesktopOrigin() {
+    SDL_Rect bounds{0, 0, 0, 0};
+    if (VideoReady()) SDL_GetDisplayBounds(0, &bounds);
+    return SDL_Point{bounds.x, bounds.y};
+}
+
+}  // namespace sdlhost
+
+namespace host {
+
+using namespace sdlhost;
+
+std::uint32_t Milliseconds() {
+    auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - kStart).count();
+    return static_cast<std::uint32_t>(elapsed);
+}
+
+void Idle(std::uint32_t ms) {
+    // While the program is in the background nothing runs on the clock, so
+    // it may sleep longer between looks at its queue.
+    if (!platform::user::ApplicationActive()) ms = std::max<std::uint32_t>(ms, 20);
+    if (video == Subsystem::Up) {
+        // Waits for an event without taking it from SDL's queue.
+        SDL_WaitEventTimeout(nullptr, static_cast<int>(ms));
+    } else {
+        SDL_Delay(ms);
+    }
+}
+
+void PumpEvents() {
+    if (!VideoReady()) return;
+    SDL_Event event;
+    bool moved = false;
+    SDL_MouseMotionEvent lastMotion{};
+    while (SDL_PollEvent(&event)) {
+        switch (event.type) {
+            case SDL_WINDOWEVENT: HandleWindowEvent(event.window); break;
+            case SDL_KEYDOWN:
+            case SDL_KEYUP: HandleKey(event.key); break;
+            case SDL_MOUSEMOTION:
+                // Windows keeps one WM_MOUSEMOVE in the queue, the latest.
+                if (event.motion.which != SDL_TOUCH_MOUSEID) {
+                    moved = true;
+                    lastMotion = event.motion;
+                }
+                break;
+            case SDL_MOUSEBUTTONDOWN:
+            case SDL_MOUSEBUTTONUP: HandleMouseButton(event.button); break;
+            case SDL_QUIT:
+                // An interrupt from the terminal, or the session ending.
+                for (HWND hwnd : platform::user::TopLevelWindows()) PostMessageA(hwnd, WM_CLOSE, 0, 0);
+                break;
+            case SDL_JOYDEVICEADDED:
+            case SDL_JOYDEVICEREMOVED:
+            case SDL_CONTROLLERDEVICEADDED:
+            case SDL_CONTROLLERDEVICEREMOVED: HandleJoystickEvent(event); break;
+            default: break;
+        }
+    }
+    if (moved) {
+        HWND hwnd = WindowFromId(lastMotion.windowID);
+        if (hwnd) {
+            SendMessageA(hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(hwnd), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+            RefreshCursor();
+            POINT p = ToClient(hwnd, lastMotion.x, lastMotion.y);
+            PostMessageA(hwnd, WM_MOUSEMOVE, MouseKeys(), MAKELPARAM(p.x, p.y));
+        }
+    }
+    AskCursorIfStale();
+}
+
+bool KeyDown(int virtualKey) {
+    if (video != Subsystem::Up) return false;
+    return VirtualKeyDown(virtualKey);
+}
+
+}  // namespace host

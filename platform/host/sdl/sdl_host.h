@@ -1,0 +1,55 @@
+// What the files of the SDL host share. The host brings up SDL's video,
+// events, joystick and game-controller subsystems on first use; the audio
+// files add their own subsystem with SDL_InitSubSystem(SDL_INIT_AUDIO).
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+
+#include <windows.h>
+
+namespace sdlhost {
+
+// SDL's video and event subsystems, brought up once. False when there is no
+// display; the reason has then been written to standard error.
+bool VideoReady();
+// The joystick and game-controller subsystems (they need no display).
+bool InputReady();
+
+// The emulated desktop's origin on the host's screen (its first display).
+SDL_Point DesktopOrigin();
+
+// Windows: the emulated window behind an SDL window and back, the window
+// that shows the screen (the first visible one), and what the window and
+// mouse events do to them.
+HWND WindowFromId(std::uint32_t windowId);
+SDL_Window* SdlWindowOf(HWND hwnd);
+HWND ScreenWindow();
+void HandleWindowEvent(const SDL_WindowEvent& event);
+// A pointer position in an SDL window, in the client coordinates of its
+// emulated window.
+POINT ToClient(HWND hwnd, int x, int y);
+// Shows or hides the pointer as the application's cursor says. After a
+// display change or activation the window is asked again (WM_SETCURSOR) at
+// the next pump, as Windows does with the mouse move it makes up then.
+void RefreshCursor();
+void MarkCursorStale();
+void AskCursorIfStale();
+// Brings the SDL window of the screen forward with the keyboard focus.
+void RaiseScreenWindow();
+
+// Keys: the Windows virtual key and PC scan code of an SDL scan code, and
+// whether any SDL key behind a virtual key is down.
+struct KeyCode {
+    int virtualKey;  // 0: a key Windows programs never see
+    int scanCode;
+    bool extended;
+};
+KeyCode TranslateKey(SDL_Scancode scancode);
+bool VirtualKeyDown(int virtualKey);
+
+// The joystick: hot-plug events.
+void HandleJoystickEvent(const SDL_Event& event);
+
+}  // namespace sdlhost

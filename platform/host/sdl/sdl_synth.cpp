@@ -1,0 +1,136 @@
+// The MIDI mapper's synthesiser on the real machine: FluidSynth with the
+// host's General MIDI soundfont. Without FluidSynth at build time, or without
+// a soundfont on the machine, there is no synthesiser and the MIDI calls fail
+// as Windows does without a MIDI device.
+#include <array>
+#include <sys/stat.h>
+
+#include "platform/winmm/synth.h"
+
+#ifdef TUMBLA_HAVE_FLUIDSYNTH
+#include <fluidsynth.h>
+#endif
+
+namespace platform::midi {
+
+#ifdef TUMBLA_HAVE_FLUIDSYNTH
+namespace {
+
+// Debian's General MIDI alternatives first, then the small soundfont that
+// the install script puts on the machine.
+constexpr std::array<const char*, 3> kSoundfonts = {
+    "/usr/share/sounds/sf2/default-GM.sf2",
+    "/usr/share/sounds/sf3/default-GM.sf3",
+    "/usr/share/sounds/sf2/TimGM6mb.sf2",
+};
+
+bool Exists(const char* path) {
+    struct stat st {};
+    return stat(path, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// The mix is made in pieces of this many frames, so that rendering never
+// allocates on the audio thread.
+constexpr int kChunk = 256;
+
+class FluidSynth final : public Synth {
+public:
+    FluidSynth(fluid_settings_t* settings, fluid_synth_t* synth) : settings_(settings), synth_(synth) {}
+    ~FluidSynth() override {
+        delete_fluid_synth(synth_);
+        delete_fluid_settings(settings_);
+    }
+
+    void ShortMessage(std::uint32_t m) override {
+        int channel = static_cast<int>(m & 0x0F);
+        int d1 = static_cast<int>((m >> 8) & 0x7F);
+        int d2 = static_cast<int>((m >> 16) & 0x7F);
+        switch (m & 0xF0) {
+            case 0x80: fluid_synth_noteoff(synth_, channel, d1); break;
+            case 0x90:
+                if (d2 == 0)
+                    fluid_synth_noteoff(synth_, channel, d1);
+                else
+                    fluid_synth_noteon(synth_, channel, d1, d2);
+                break;
+            case 0xA0: fluid_synth_key_pressure(synth_, channel, d1, d2); break;
+            case 0xB0: fluid_synth_cc(synth_, channel, d1, d2); break;
+            case 0xC0: fluid_synth_program_change(synth_, channel, d1); break;
+            case 0xD0: fluid_synth_channel_pressure(synth_, channel, d1); break;
+            case 0xE0: fluid_synth_pitch_bend(synth_, channel, d1 | d2 << 7); break;
+            default: break;
+        }
+    }
+
+    void AllNotesOff() override {
+        for (int channel = 0; channel < 16; ++channel) {
+            fluid_synth_cc(synth_, channel, 64, 0);  // sustain pedal up
+            fluid_synth_all_notes_off(synth_, channel);
+        }
+    }
+
+    void Render(float* out, int frames) override {
+        while (frames > 0) {
+            int n = frames < kChunk ? frames : kChunk;
+            fluid_synth_write_float(synth_, n, scratch_.data(), 0, 2, scratch_.data(), 1, 2);
+            for (int i = 0; i < n * 2; ++i) out[i] += scratch_[static_cast<std::size_t>(i)];
+            out += n * 2;
+            frames -= n;
+        }
+    }
+
+private:
+    fluid_settings_t* settings_;
+    fluid_synth_t* synth_;
+    std::array<float, kChunk * 2> scratch_{};
+};
+
+void Quiet(int, const char*, void*) {}
+
+}  // namespace
+
+std::unique_ptr<Synth> CreateSynth(int sampleRate) {
+    // The search is made once; a machine without a soundfont stays without,
+    // and says nothing: the game plays on in silence, as on Windows.
+    static bool searched = false;
+    static const char* soundfont = nullptr;
+    if (!searched) {
+        searched = true;
+        for (const char* path : kSoundfonts)
+            if (Exists(path)) {
+                soundfont = path;
+                break;
+            }
+    }
+    if (!soundfont) return nullptr;
+
+    // FluidSynth's own messages would only repeat what the result says.
+    for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
+        fluid_set_log_function(level, Quiet, nullptr);
+    fluid_settings_t* settings = new_fluid_settings();
+    if (!settings) return nullptr;
+    fluid_settings_setnum(settings, "synth.sample-rate", sampleRate);
+    fluid_settings_setnum(settings, "synth.gain", 0.6);
+    fluid_settings_setint(settings, "synth.polyphony", 128);
+    fluid_settings_setint(settings, "synth.cpu-cores", 1);
+    fluid_synth_t* synth = new_fluid_synth(settings);
+    if (!synth) {
+        delete_fluid_settings(settings);
+        return nullptr;
+    }
+    if (fluid_synth_sfload(synth, soundfont, 1) == FLUID_FAILED) {
+        delete_fluid_synth(synth);
+        delete_fluid_settings(settings);
+        soundfont = nullptr;  // unreadable: no synthesiser from now on
+        return nullptr;
+    }
+    return std::make_unique<FluidSynth>(settings, synth);
+}
+
+#else
+
+std::unique_ptr<Synth> CreateSynth(int) { return nullptr; }
+
+#endif
+
+}  // namespace platform::midi

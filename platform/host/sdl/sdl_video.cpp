@@ -1,0 +1,524 @@
+// The SDL host's screen: one SDL window for each top-level window, the
+// emulated display's picture shown in the window that holds the screen,
+// the exclusive full-screen mode, the 60 Hz refresh, the pointer and the
+// program's icon.
+//
+// Window mode: the emulated desktop has the size of the host's first
+// display, and each window's client area sits on it where its SDL window
+// sits on the host's screen. The picture shown is the part of the emulated
+// desktop under the client area (GDI and DirectDraw hand over just that),
+// scaled to the SDL window should the two sizes differ.
+//
+// Full screen: the SDL window covers the host's screen (the desktop's own
+// mode, SDL_WINDOW_FULLSCREEN_DESKTOP) and shows the whole picture of the
+// emulated mode, as large as fits with its shape kept, black around it.
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/host/host_video.h"
+#include "platform/host/sdl/sdl_host.h"
+#include "platform/user/user_internal.h"
+
+namespace sdlhost {
+namespace {
+
+using platform::user::FromHandle;
+
+struct HostWindow {
+    HWND hwnd = nullptr;
+    SDL_Window* sdl = nullptr;
+    SDL_Renderer* renderer = nullptr;
+    SDL_Texture* picture = nullptr;  // the last picture shown
+    int pictureWidth = 0, pictureHeight = 0;
+    std::string title;
+    bool shown = false;
+    SDL_Rect placed{0, 0, 0, 0};  // client rectangle last given to SDL, host screen coordinates
+    SDL_Point minimum{0, 0};
+    bool resizable = false;
+    bool bordered = true;
+};
+
+struct VideoState {
+    std::vector<HostWindow> windows;
+    bool fullScreen = false;
+    int modeWidth = 640, modeHeight = 480, modeBits = 8;
+    bool cursorStale = false;
+};
+
+VideoState& V() {
+    static VideoState v;
+    return v;
+}
+
+HostWindow* Find(HWND hwnd) {
+    for (auto& w : V().windows)
+        if (w.hwnd == hwnd) return &w;
+    return nullptr;
+}
+
+// The picture's place in a window of the given size: all of it in window
+// mode; in full screen as large as fits with its shape kept, centred.
+SDL_Rect PictureRect(int width, int height) {
+    if (!V().fullScreen) return SDL_Rect{0, 0, width, height};
+    int pw = V().modeWidth, ph = V().modeHeight;
+    SDL_Rect r{0, 0, width, height};
+    if (static_cast<long long>(width) * ph <= static_cast<long long>(height) * pw) {
+        r.h = static_cast<int>(static_cast<long long>(width) * ph / pw);
+        r.y = (height - r.h) / 2;
+    } else {
+        r.w = static_cast<int>(static_cast<long long>(height) * pw / ph);
+        r.x = (width - r.w) / 2;
+    }
+    return r;
+}
+
+void Redraw(HostWindow& w) {
+    if (!w.renderer || !w.shown) return;
+    int width = 0, height = 0;
+    if (SDL_GetRendererOutputSize(w.renderer, &width, &height) != 0 || width <= 0 || height <= 0) return;
+    SDL_SetRenderDrawColor(w.renderer, 0, 0, 0, 255);
+    SDL_RenderClear(w.renderer);
+    SDL_Rect place = PictureRect(width, height);
+    if (w.picture && place.w > 0 && place.h > 0) SDL_RenderCopy(w.renderer, w.picture, nullptr, &place);
+    SDL_RenderPresent(w.renderer);
+}
+
+// Converts the picture through its palette into the window's picture of
+// `area`'s size, the image's top left at `area`'s x, y (negative when part
+// of a window is off the emulated desktop); black where the image does not
+// reach.
+void KeepPicture(HostWindow& w, const host::ScreenImage& image, const SDL_Rect& area) {
+    if (!w.renderer || area.w <= 0 || area.h <= 0) return;
+    if (!w.picture || w.pictureWidth != area.w || w.pictureHeight != area.h) {
+        if (w.picture) SDL_DestroyTexture(w.picture);
+        w.picture =
+            SDL_CreateTexture(w.renderer, SDL_PIXELFORMAT_XRGB8888, SDL_TEXTUREACCESS_STREAMING, area.w, area.h);
+        w.pictureWidth = w.picture ? area.w : 0;
+        w.pictureHeight = w.picture ? area.h : 0;
+        if (!w.picture) return;
+    }
+    void* pixels = nullptr;
+    int pitch = 0;
+    if (SDL_LockTexture(w.picture, nullptr, &pixels, &pitch) != 0) return;
+    std::array<Uint32, 256> colour;
+    for (int i = 0; i < 256; ++i) {
+        const PALETTEENTRY& e = image.palette[i];
+        colour[static_cast<std::size_t>(i)] =
+            0xFF000000u | (Uint32{e.peRed} << 16) | (Uint32{e.peGreen} << 8) | e.peBlue;
+    }
+    for (int y = 0; y < area.h; ++y) {
+        auto* out = reinterpret_cast<Uint32*>(static_cast<Uint8*>(pixels) + static_cast<std::ptrdiff_t>(y) * pitch);
+        int sy = y - area.y;
+        if (sy < 0 || sy >= image.height) {
+            std::fill(out, out + area.w, 0xFF000000u);
+            continue;
+        }
+        const std::uint8_t* row = image.pixels + static_cast<std::ptrdiff_t>(sy) * image.pitch;
+        for (int x = 0; x < area.w; ++x) {
+            int sx = x - area.x;
+            out[x] = (sx >= 0 && sx < image.width) ? colour[row[sx]] : 0xFF000000u;
+        }
+    }
+    SDL_UnlockTexture(w.picture);
+}
+
+// Full screen is the desktop's own mode (SDL_WINDOW_FULLSCREEN_DESKTOP).
+// The window is first made to cover the display by itself as well, so that
+// it does so even where no window manager acts on the full-screen request
+// (a bare X server, a kiosk).
+void EnterFullScreen(HostWindow& w) {
+    SDL_Rect bounds{0, 0, 0, 0};
+    int display = SDL_GetWindowDisplayIndex(w.sdl);
+    if (SDL_GetDisplayBounds(display < 0 ? 0 : display, &bounds) == 0) {
+        SDL_SetWindowBordered(w.sdl, SDL_FALSE);
+        SDL_SetWindowPosition(w.sdl, bounds.x, bounds.y);
+        SDL_SetWindowSize(w.sdl, bounds.w, bounds.h);
+    }
+    SDL_SetWindowFullscreen(w.sdl, SDL_WINDOW_FULLSCREEN_DESKTOP);
+}
+
+void Sync(HostWindow& w);
+
+void LeaveFullScreen(HostWindow& w) {
+    if (SDL_GetWindowFlags(w.sdl) & SDL_WINDOW_FULLSCREEN) SDL_SetWindowFullscreen(w.sdl, 0);
+    SDL_SetWindowBordered(w.sdl, w.bordered ? SDL_TRUE : SDL_FALSE);
+    // Back to where the emulated window is.
+    w.placed = SDL_Rect{0, 0, 0, 0};
+    w.minimum = SDL_Point{0, 0};
+    Sync(w);
+}
+
+// Gives the SDL window the emulated window's title, frame, size, place and
+// visibility. In full screen the place and size belong to the mode.
+void Sync(HostWindow& w) {
+    platform::user::Window* win = FromHandle(w.hwnd);
+    if (!win || !w.sdl) return;
+    if (w.title != win->title) {
+        w.title = win->title;
+        SDL_SetWindowTitle(w.sdl, w.title.c_str());
+    }
+    bool resizable = (win->style & WS_THICKFRAME) != 0;
+    if (resizable != w.resizable) {
+        w.resizable = resizable;
+        SDL_SetWindowResizable(w.sdl, resizable ? SDL_TRUE : SDL_FALSE);
+    }
+    bool bordered = (win->style & WS_CAPTION) == WS_CAPTION;
+    if (bordered != w.bordered && !V().fullScreen) {
+        w.bordered = bordered;
+        SDL_SetWindowBordered(w.sdl, bordered ? SDL_TRUE : SDL_FALSE);
+    }
+    if (!V().fullScreen) {
+        SIZE minimum = platform::user::MinimumClientSize(w.hwnd);
+        if (!(win = FromHandle(w.hwnd))) return;
+        if (minimum.cx != w.minimum.x || minimum.cy != w.minimum.y) {
+            w.minimum = SDL_Point{minimum.cx, minimum.cy};
+            SDL_SetWindowMinimumSize(w.sdl, std::max(1, static_cast<int>(minimum.cx)),
+                                     std::max(1, static_cast<int>(minimum.cy)));
+        }
+        RECT c = platform::user::ClientRectOnScreen(w.hwnd);
+        SDL_Point origin = DesktopOrigin();
+        SDL_Rect want{origin.x + c.left, origin.y + c.top, std::max(1, static_cast<int>(c.right - c.left)),
+                      std::max(1, static_cast<int>(c.bottom - c.top))};
+        if (want.w != w.placed.w || want.h != w.placed.h) SDL_SetWindowSize(w.sdl, want.w, want.h);
+        if (want.x != w.placed.x || want.y != w.placed.y) SDL_SetWindowPosition(w.sdl, want.x, want.y);
+        w.placed = want;
+    }
+    if (win->visible && !w.shown) {
+        w.shown = true;
+        SDL_ShowWindow(w.sdl);
+        if (V().fullScreen && ScreenWindow() == w.hwnd) EnterFullScreen(w);
+    } else if (!win->visible && w.shown) {
+        w.shown = false;
+        SDL_HideWindow(w.sdl);
+    }
+}
+
+// The icon of a window class: the 32x32 image (or the nearest) of an icon
+// resource, decoded from its device-independent bitmap and AND mask.
+SDL_Surface* LoadIconSurface(HINSTANCE instance, int resourceId) {
+    if (resourceId < 0) return nullptr;
+    HRSRC group = FindResourceA(instance, MAKEINTRESOURCEA(resourceId), RT_GROUP_ICON);
+    if (!group) return nullptr;
+    const auto* dir = static_cast<const Uint8*>(LockResource(LoadResource(instance, group)));
+    std::size_t dirSize = SizeofResource(instance, group);
+    if (!dir || dirSize < 6) return nullptr;
+    int count = dir[4] | (dir[5] << 8);
+    int best = -1, bestScore = 1 << 30;
+    for (int i = 0; i < count && 6 + 14 * static_cast<std::size_t>(i + 1) <= dirSize; ++i) {
+        const Uint8* e = dir + 6 + 14 * i;
+        int size = e[0] ? e[0] : 256;
+        int bits = e[6] | (e[7] << 8);
+        int score = std::abs(size - 32) * 64 - bits;
+        if (score < bestScore) bestScore = score, best = i;
+    }
+    if (best < 0) return nullptr;
+    const Uint8* e = dir + 6 + 14 * best;
+    int iconId = e[12] | (e[13] << 8);
+    HRSRC image = FindResourceA(instance, MAKEINTRESOURCEA(iconId), RT_ICON);
+    if (!image) return nullptr;
+    const auto* dib = static_cast<const Uint8*>(LockResource(LoadResource(instance, image)));
+    std::size_t size = SizeofResource(instance, image);
+    if (!dib || size < 40) return nullptr;
+    auto read32 = [&](std::size_t at) {
+        return static_cast<Sint32>(dib[at] | (dib[at + 1] << 8) | (dib[at + 2] << 16) | (Uint32{dib[at + 3]} << 24));
+    };
+    std::size_t header = static_cast<std::size_t>(read32(0));
+    int width = read32(4), height = read32(8) / 2;
+    int bits = dib[14] | (dib[15] << 8);
+    if (header < 40 || header > size || width <= 0 || width > 256 || height <= 0 || height > 256) return nullptr;
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) return nullptr;
+    std::size_t colours = bits <= 8 ? (read32(32) ? static_cast<std::size_t>(read32(32)) : (1u << bits)) : 0;
+    if (colours > 256) return nullptr;
+    std::size_t xorPitch = ((static_cast<std::size_t>(width) * bits + 31) / 32) * 4;
+    std::size_t andPitch = ((static_cast<std::size_t>(width) + 31) / 32) * 4;
+    std::size_t xorAt = header + colours * 4;
+    std::size_t andAt = xorAt + xorPitch * height;
+    if (andAt + andPitch * height > size) return nullptr;
+    SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_ARGB8888);
+    if (!s) return nullptr;
+    for (int y = 0; y < height; ++y) {
+        const Uint8* row = dib + xorAt + xorPitch * (height - 1 - y);
+        const Uint8* mask = dib + andAt + andPitch * (height - 1 - y);
+        auto* out = reinterpret_cast<Uint32*>(static_cast<Uint8*>(s->pixels) + y * s->pitch);
+        for (int x = 0; x < width; ++x) {
+            Uint8 b, g, r, a = 255;
+            if (bits <= 8) {
+                int index = bits == 8   ? row[x]
+                            : bits == 4 ? (row[x / 2] >> (x % 2 ? 0 : 4)) & 15
+                                        : (row[x / 8] >> (7 - x % 8)) & 1;
+                if (static_cast<std::size_t>(index) >= colours) index = 0;
+                const Uint8* c = dib + header + 4 * index;
+                b = c[0], g = c[1], r = c[2];
+            } else {
+                const Uint8* c = row + x * (bits / 8);
+                b = c[0], g = c[1], r = c[2];
+                if (bits == 32) a = c[3];
+            }
+            if (bits != 32 && ((mask[x / 8] >> (7 - x % 8)) & 1)) a = 0;
+            out[x] = (Uint32{a} << 24) | (Uint32{r} << 16) | (Uint32{g} << 8) | b;
+        }
+    }
+    return s;
+}
+
+class SdlWindowHost final : public platform::user::WindowHost {
+public:
+    bool WindowCreated(HWND hwnd) override {
+        platform::user::Window* win = FromHandle(hwnd);
+        if (!win || !VideoReady()) return false;
+        RECT c = platform::user::ClientRectOnScreen(hwnd);
+        SDL_Point origin = DesktopOrigin();
+        HostWindow w;
+        w.hwnd = hwnd;
+        w.title = win->title;
+        w.resizable = (win->style & WS_THICKFRAME) != 0;
+        w.placed = SDL_Rect{origin.x + c.left, origin.y + c.top, std::max(1, static_cast<int>(c.right - c.left)),
+                            std::max(1, static_cast<int>(c.bottom - c.top))};
+        Uint32 flags = SDL_WINDOW_HIDDEN | (w.resizable ? SDL_WINDOW_RESIZABLE : 0);
+        w.sdl = SDL_CreateWindow(w.title.c_str(), w.placed.x, w.placed.y, w.placed.w, w.placed.h, flags);
+        if (!w.sdl) {
+            std::fprintf(stderr, "tumbla: cannot create a window: %s\n", SDL_GetError());
+            return false;
+        }
+        // The picture is scaled by the renderer: the graphics card where
+        // there is one, SDL's own software otherwise. The display's pace is
+        // our own 60 Hz clock, not the monitor's.
+        SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
+        SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+        w.renderer = SDL_CreateRenderer(w.sdl, -1, 0);
+        if (!w.renderer) w.renderer = SDL_CreateRenderer(w.sdl, -1, SDL_RENDERER_SOFTWARE);
+        if (!w.renderer) {
+            std::fprintf(stderr, "tumbla: cannot draw in a window: %s\n", SDL_GetError());
+            SDL_DestroyWindow(w.sdl);
+            return false;
+        }
+        if (SDL_Surface* icon = LoadIconSurface(win->instance, platform::user::IconResourceId(win->classIcon))) {
+            SDL_SetWindowIcon(w.sdl, icon);
+            SDL_FreeSurface(icon);
+        }
+        V().windows.push_back(w);
+        return true;
+    }
+
+    void WindowChanged(HWND hwnd) override {
+        if (HostWindow* w = Find(hwnd)) Sync(*w);
+    }
+
+    void WindowRaised(HWND hwnd) override {
+        HostWindow* w = Find(hwnd);
+        if (!w || !w->shown) return;
+        if (SDL_GetWindowFlags(w->sdl) & SDL_WINDOW_MINIMIZED) SDL_RestoreWindow(w->sdl);
+        SDL_RaiseWindow(w->sdl);
+        // Without a window manager nobody else hands out the keyboard.
+        SDL_SetWindowInputFocus(w->sdl);
+    }
+
+    void WindowDestroyed(HWND hwnd) override {
+        auto& windows = V().windows;
+        for (auto it = windows.begin(); it != windows.end(); ++it) {
+            if (it->hwnd != hwnd) continue;
+            if (it->picture) SDL_DestroyTexture(it->picture);
+            if (it->renderer) SDL_DestroyRenderer(it->renderer);
+            SDL_DestroyWindow(it->sdl);
+            windows.erase(it);
+            break;
+        }
+    }
+};
+
+SdlWindowHost windowHost;
+
+struct RegisterWindowHost {
+    RegisterWindowHost() { platform::user::SetWindowHost(&windowHost); }
+} registerWindowHost;
+
+}  // namespace
+
+HWND WindowFromId(std::uint32_t windowId) {
+    for (auto& w : V().windows)
+        if (w.sdl && SDL_GetWindowID(w.sdl) == windowId) return w.hwnd;
+    return nullptr;
+}
+
+SDL_Window* SdlWindowOf(HWND hwnd) {
+    HostWindow* w = Find(hwnd);
+    return w ? w->sdl : nullptr;
+}
+
+HWND ScreenWindow() {
+    for (auto& w : V().windows) {
+        platform::user::Window* win = FromHandle(w.hwnd);
+        if (win && win->visible) return w.hwnd;
+    }
+    return nullptr;
+}
+
+void HandleWindowEvent(const SDL_WindowEvent& event) {
+    HWND hwnd = WindowFromId(event.windowID);
+    HostWindow* w = Find(hwnd);
+    if (!w) return;
+    auto& v = V();
+    bool followsHost = !v.fullScreen && !(SDL_GetWindowFlags(w->sdl) & SDL_WINDOW_FULLSCREEN);
+    switch (event.event) {
+        case SDL_WINDOWEVENT_SHOWN:
+        case SDL_WINDOWEVENT_EXPOSED:
+            Redraw(*w);
+            InvalidateRect(hwnd, nullptr, FALSE);
+            break;
+        case SDL_WINDOWEVENT_MOVED:
+            if (followsHost) {
+                // Where SDL has the window now: queued events may be stale.
+                int x = 0, y = 0;
+                SDL_GetWindowPosition(w->sdl, &x, &y);
+                w->placed.x = x;
+                w->placed.y = y;
+                SDL_Point origin = DesktopOrigin();
+                platform::user::HostMovedWindow(hwnd, x - origin.x, y - origin.y);
+            }
+            break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            if (followsHost) {
+                int width = 0, height = 0;
+                SDL_GetWindowSize(w->sdl, &width, &height);
+                w->placed.w = width;
+                w->placed.h = height;
+                platform::user::HostResizedWindow(hwnd, width, height);
+            }
+            if ((w = Find(hwnd))) Redraw(*w);
+            break;
+        case SDL_WINDOWEVENT_MINIMIZED: SendMessageA(hwnd, WM_SIZE, SIZE_MINIMIZED, 0); break;
+        case SDL_WINDOWEVENT_RESTORED: {
+            RECT c = platform::user::ClientRectOnScreen(hwnd);
+            SendMessageA(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(c.right - c.left, c.bottom - c.top));
+            InvalidateRect(hwnd, nullptr, FALSE);
+            break;
+        }
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+            platform::user::SetApplicationActive(true);
+            MarkCursorStale();
+            break;
+        case SDL_WINDOWEVENT_FOCUS_LOST: platform::user::SetApplicationActive(false); break;
+        case SDL_WINDOWEVENT_CLOSE:
+            // The close box: the system menu's Close, which DefWindowProc
+            // turns into WM_CLOSE.
+            PostMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+            break;
+        default: break;
+    }
+}
+
+POINT ToClient(HWND hwnd, int x, int y) {
+    HostWindow* w = Find(hwnd);
+    RECT c = platform::user::ClientRectOnScreen(hwnd);
+    int width = 0, height = 0;
+    if (w) SDL_GetWindowSize(w->sdl, &width, &height);
+    if (width <= 0 || height <= 0) return POINT{x, y};
+    if (V().fullScreen && hwnd == ScreenWindow()) {
+        // Through the picture's place to the emulated screen, whose origin
+        // is the top left of the mode, then to the client area.
+        SDL_Rect place = PictureRect(width, height);
+        if (place.w <= 0 || place.h <= 0) return POINT{0, 0};
+        int sx = std::clamp(static_cast<int>(static_cast<long long>(x - place.x) * V().modeWidth / place.w), 0,
+                            V().modeWidth - 1);
+        int sy = std::clamp(static_cast<int>(static_cast<long long>(y - place.y) * V().modeHeight / place.h), 0,
+                            V().modeHeight - 1);
+        return POINT{sx - c.left, sy - c.top};
+    }
+    return POINT{static_cast<LONG>(static_cast<long long>(x) * (c.right - c.left) / width),
+                 static_cast<LONG>(static_cast<long long>(y) * (c.bottom - c.top) / height)};
+}
+
+void RefreshCursor() { SDL_ShowCursor(platform::user::CursorShown() ? SDL_ENABLE : SDL_DISABLE); }
+
+void MarkCursorStale() { V().cursorStale = true; }
+
+void AskCursorIfStale() {
+    if (!V().cursorStale) return;
+    V().cursorStale = false;
+    SDL_Window* focus = SDL_GetMouseFocus();
+    if (!focus) return;
+    HWND hwnd = WindowFromId(SDL_GetWindowID(focus));
+    if (!hwnd) return;
+    SendMessageA(hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(hwnd), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    RefreshCursor();
+}
+
+void RaiseScreenWindow() {
+    HWND hwnd = ScreenWindow();
+    if (hwnd) windowHost.WindowRaised(hwnd);
+}
+
+}  // namespace sdlhost
+
+namespace host {
+
+using namespace sdlhost;
+
+DesktopMode Desktop() {
+    SDL_DisplayMode mode{};
+    if (VideoReady() && SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.w > 0 && mode.h > 0)
+        return DesktopMode{mode.w, mode.h, 8};
+    return DesktopMode{640, 480, 8};
+}
+
+bool SetDisplayMode(int width, int height, int bitsPerPixel) {
+    if (!VideoReady() || width <= 0 || height <= 0) return false;
+    auto& v = V();
+    v.modeWidth = width;
+    v.modeHeight = height;
+    v.modeBits = bitsPerPixel;
+    v.fullScreen = true;
+    HWND hwnd = ScreenWindow();
+    if (HostWindow* w = Find(hwnd); w && w->shown) {
+        EnterFullScreen(*w);
+        RaiseScreenWindow();
+    }
+    MarkCursorStale();
+    return true;
+}
+
+void RestoreDisplayMode() {
+    auto& v = V();
+    if (!v.fullScreen) return;
+    v.fullScreen = false;
+    for (auto& w : v.windows) LeaveFullScreen(w);
+    MarkCursorStale();
+}
+
+bool InFullScreenMode() { return V().fullScreen; }
+
+void ShowScreen(const ScreenImage& image) {
+    if (!image.pixels || !image.palette || image.width <= 0 || image.height <= 0) return;
+    HWND hwnd = ScreenWindow();
+    HostWindow* w = Find(hwnd);
+    if (!w) return;
+    SDL_Rect area{0, 0, image.width, image.height};
+    if (!V().fullScreen) {
+        // The image is the client area's part of the emulated desktop: all
+        // of it, or less when the window reaches over the desktop's edges.
+        RECT c = platform::user::ClientRectOnScreen(hwnd);
+        area = SDL_Rect{c.left < 0 ? static_cast<int>(-c.left) : 0, c.top < 0 ? static_cast<int>(-c.top) : 0,
+                        static_cast<int>(c.right - c.left), static_cast<int>(c.bottom - c.top)};
+    }
+    KeepPicture(*w, image, area);
+    Redraw(*w);
+}
+
+void WaitForRefresh() {
+    // The emulated display refreshes at 60 Hz on the host's clock, whatever
+    // the host's monitor does: refresh k is at k / 60 s after the start.
+    using namespace std::chrono;
+    static const steady_clock::time_point start = steady_clock::now();
+    constexpr long long period = 1'000'000'000LL;  // nanoseconds per 60 refreshes
+    long long now = duration_cast<nanoseconds>(steady_clock::now() - start).count();
+    long long next = (now * 60 / period + 1) * period / 60;
+    std::this_thread::sleep_until(start + nanoseconds(next));
+}
+
+}  // namespace host

@@ -1,0 +1,265 @@
+// String tables and USER's own formatter.
+//
+// LoadStringA reads the RT_STRING blocks as Windows stores them (sixteen
+// counted UTF-16 strings per block, block n + 1 holding ids 16n to 16n + 15)
+// and converts to the ANSI code page, 932 for this program.
+//
+// wsprintfA knows what USER32's does and no more: %c %d %i %u %x %X %s %S
+// and %%, the flags "-", "#" and "0", a width, a precision, and the size
+// prefixes "h", "l" and "I64"; no floating point and no "*". Its output
+// stops at 1023 characters and a terminating zero (the documented limit of
+// 1024 bytes), never splitting a double-byte character.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "platform/kernel/trace.h"
+#include "platform/user/user_internal.h"
+
+namespace {
+
+constexpr std::size_t kFormatLimit = 1024;
+
+bool IsLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+
+// Bytes of a code page 932 text that hold whole characters, at most `limit`.
+std::size_t WholeCharacters(const char* text, std::size_t length, std::size_t limit) {
+    std::size_t i = 0;
+    while (i < length) {
+        std::size_t step = IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < length ? 2 : 1;
+        if (i + step > limit) break;
+        i += step;
+    }
+    return i;
+}
+
+class Writer {
+public:
+    explicit Writer(char* out) : out_(out) {}
+    void Put(char c) {
+        if (length_ < kFormatLimit - 1) out_[length_] = c;
+        ++wanted_;
+        length_ = std::min(wanted_, kFormatLimit - 1);
+    }
+    void Put(const char* text, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i) Put(text[i]);
+    }
+    void Pad(char c, int n) {
+        for (int i = 0; i < n; ++i) Put(c);
+    }
+    int Finish() {
+        std::size_t n = length_;
+        if (wanted_ > n) {
+            // Cut short: a lead byte whose second byte did not fit goes too.
+            std::size_t i = 0, last = 0;
+            while (i < n) {
+                last = i;
+                i += IsLeadByte(static_cast<unsigned char>(out_[i])) ? 2 : 1;
+            }
+            if (i > n) n = last;
+        }
+        out_[n] = '\0';
+        return static_cast<int>(n);
+    }
+
+private:
+    char* out_;
+    std::size_t length_ = 0;
+    std::size_t wanted_ = 0;
+};
+
+struct Spec {
+    bool left = false;
+    bool prefix = false;
+    bool zero = false;
+    int width = 0;
+    int precision = -1;
+    enum { Default, Short, Long, Long64 } size = Default;
+    char type = 0;
+};
+
+const char* ParseSpec(const char* p, Spec& spec) {
+    for (;; ++p) {
+        if (*p == '-')
+            spec.left = true;
+        else if (*p == '#')
+            spec.prefix = true;
+        else if (*p == '0')
+            spec.zero = true;
+        else
+            break;
+    }
+    while (*p >= '0' && *p <= '9') spec.width = std::min(spec.width * 10 + (*p++ - '0'), 4096);
+    if (*p == '.') {
+        spec.precision = 0;
+        ++p;
+        while (*p >= '0' && *p <= '9') spec.precision = std::min(spec.precision * 10 + (*p++ - '0'), 4096);
+    }
+    if (*p == 'h')
+        spec.size = Spec::Short, ++p;
+    else if (*p == 'l')
+        spec.size = Spec::Long, ++p;
+    else if (p[0] == 'I' && p[1] == '6' && p[2] == '4')
+        spec.size = Spec::Long64, p += 3;
+    spec.type = *p;
+    return *p ? p + 1 : p;
+}
+
+void PutField(Writer& w, const Spec& spec, const char* text, std::size_t length) {
+    int pad = spec.width > static_cast<int>(length) ? spec.width - static_cast<int>(length) : 0;
+    if (!spec.left) w.Pad(' ', pad);
+    w.Put(text, length);
+    if (spec.left) w.Pad(' ', pad);
+}
+
+void PutNumber(Writer& w, const Spec& spec, std::uint64_t magnitude, bool negative) {
+    char digits[24];
+    int n = 0;
+    bool hex = spec.type == 'x' || spec.type == 'X';
+    const char* alphabet = spec.type == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
+    unsigned base = hex ? 16 : 10;
+    do {
+        digits[n++] = alphabet[magnitude % base];
+        magnitude /= base;
+    } while (magnitude);
+    int zeros = spec.precision > n ? spec.precision - n : 0;
+    int sign = negative ? 1 : (hex && spec.prefix ? 2 : 0);
+    int used = sign + zeros + n;
+    if (spec.zero && !spec.left && spec.precision < 0 && spec.width > used) {
+        zeros += spec.width - used;
+        used = spec.width;
+    }
+    int pad = spec.width > used ? spec.width - used : 0;
+    if (!spec.left) w.Pad(' ', pad);
+    if (negative)
+        w.Put('-');
+    else if (hex && spec.prefix)
+        w.Put("0x", 1), w.Put(spec.type);
+    w.Pad('0', zeros);
+    while (n) w.Put(digits[--n]);
+    if (spec.left) w.Pad(' ', pad);
+}
+
+}  // namespace
+
+int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBufferMax) {
+    platform::TraceCall("LoadStringA");
+    if (!lpBuffer || cchBufferMax <= 0) return 0;
+    lpBuffer[0] = '\0';
+    HRSRC block = FindResourceA(hInstance, MAKEINTRESOURCEA((uID >> 4) + 1), RT_STRING);
+    if (!block) return 0;
+    HGLOBAL data = LoadResource(hInstance, block);
+    const auto* bytes = static_cast<const std::uint8_t*>(LockResource(data));
+    std::size_t size = SizeofResource(hInstance, block);
+    if (!bytes) return 0;
+    // Walk the counted strings up to ours; a block cut short holds no more.
+    std::size_t at = 0;
+    std::size_t length = 0;
+    for (UINT i = 0; i <= (uID & 15); ++i) {
+        if (at + 2 > size) return 0;
+        length = static_cast<std::size_t>(bytes[at] | (bytes[at + 1] << 8));
+        at += 2;
+        if (i < (uID & 15)) at += 2 * length;
+    }
+    if (length == 0 || at + 2 * length > size) return 0;
+    std::u16string wide(length, u'\0');
+    for (std::size_t i = 0; i < length; ++i)
+        wide[i] = static_cast<char16_t>(bytes[at + 2 * i] | (bytes[at + 2 * i + 1] << 8));
+    std::string ansi = platform::user::Utf16ToCp932(reinterpret_cast<const std::uint16_t*>(wide.data()), wide.size());
+    std::size_t n = WholeCharacters(ansi.data(), ansi.size(), static_cast<std::size_t>(cchBufferMax) - 1);
+    std::memcpy(lpBuffer, ansi.data(), n);
+    lpBuffer[n] = '\0';
+    return static_cast<int>(n);
+}
+
+int WINAPI wvsprintfA(LPSTR lpOut, LPCSTR lpFmt, va_list arglist) {
+    if (!lpOut) return 0;
+    Writer w(lpOut);
+    if (!lpFmt) return w.Finish();
+    va_list args;
+    va_copy(args, arglist);
+    for (const char* p = lpFmt; *p;) {
+        if (*p != '%') {
+            w.Put(*p++);
+            continue;
+        }
+        ++p;
+        if (*p == '%') {
+            w.Put(*p++);
+            continue;
+        }
+        Spec spec;
+        p = ParseSpec(p, spec);
+        switch (spec.type) {
+            case 'c':
+            case 'C': {
+                int value = va_arg(args, int);
+                bool wide = spec.type == 'C' ? spec.size != Spec::Short : spec.size == Spec::Long;
+                if (wide) {
+                    auto unit = static_cast<std::uint16_t>(value & 0xFFFF);
+                    std::string ansi = platform::user::Utf16ToCp932(&unit, 1);
+                    PutField(w, spec, ansi.data(), ansi.size());
+                } else {
+                    char c = static_cast<char>(value);
+                    PutField(w, spec, &c, 1);
+                }
+                break;
+            }
+            case 'd':
+            case 'i': {
+                std::int64_t v = spec.size == Spec::Long64 ? va_arg(args, long long) : va_arg(args, int);
+                std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+                PutNumber(w, spec, magnitude, v < 0);
+                break;
+            }
+            case 'u':
+            case 'x':
+            case 'X': {
+                std::uint64_t v =
+                    spec.size == Spec::Long64 ? va_arg(args, unsigned long long) : va_arg(args, unsigned int);
+                PutNumber(w, spec, v, false);
+                break;
+            }
+            case 's':
+            case 'S': {
+                bool wide = spec.type == 'S' ? spec.size != Spec::Short : spec.size == Spec::Long;
+                std::string text;
+                if (wide) {
+                    const auto* s = va_arg(args, const std::uint16_t*);
+                    if (s) {
+                        std::size_t n = 0;
+                        while (s[n]) ++n;
+                        text = platform::user::Utf16ToCp932(s, n);
+                    } else {
+                        text = "(null)";
+                    }
+                } else {
+                    const char* s = va_arg(args, const char*);
+                    text = s ? s : "(null)";
+                }
+                std::size_t n = text.size();
+                if (spec.precision >= 0) n = WholeCharacters(text.data(), n, static_cast<std::size_t>(spec.precision));
+                PutField(w, spec, text.data(), n);
+                break;
+            }
+            case '\0': break;
+            default:
+                // An unknown type letter is written as it stands.
+                w.Put(spec.type);
+                break;
+        }
+    }
+    va_end(args);
+    return w.Finish();
+}
+
+int WINAPIV wsprintfA(LPSTR lpOut, LPCSTR lpFmt, ...) {
+    va_list args;
+    va_start(args, lpFmt);
+    int n = wvsprintfA(lpOut, lpFmt, args);
+    va_end(args);
+    return n;
+}

@@ -1,0 +1,156 @@
+// The string table, USER's formatter and the code page 932 conversions:
+// the game's texts come out of LoadStringA as the Japanese ANSI bytes, and
+// wsprintfA formats as USER32's does.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <climits>
+#include <cstdarg>
+#include <cstring>
+#include <cstdint>
+#include <string>
+
+#include "platform/host/headless/headless.h"
+#include "platform/user/user_internal.h"
+
+namespace {
+
+using platform::user::Cp932ToUtf8;
+
+struct TableEntry {
+    UINT id;
+    int bytes;         // in code page 932
+    const char* text;  // UTF-8
+};
+
+// Ids 2 to 13 as the program carries them.
+const TableEntry kTable[] = {
+    {2, 58, "w1初期化に失敗しました。\n\n取り扱い説明書を参照して下さい。"},
+    {3, 32, "ｱﾌﾟﾘｹｰｼｮﾝの初期化に失敗しました\n"},
+    {4, 50, "画面ﾓｰﾄﾞを、256色に設定してください(ｳｨﾝﾄﾞｳﾓｰﾄﾞ時)\n"},
+    {5, 42, "DirectX(DirectDraw)の初期化に失敗しました\n"},
+    {6, 43, "DirectX(DirectSound)の初期化に失敗しました\n"},
+    {7, 83, "MIDIｽﾄﾘｰﾑの初期化に失敗しました（MIDIを使用している他のｱﾌﾟﾘｹｰｼｮﾝを終了して下さい）\n"},
+    {8, 84, "ﾌｧｲﾙの操作に失敗しました（ﾌｧｲﾙが存在しないか、ﾃﾞｨｽｸが破損している可能性があります）\n"},
+    {9, 78, "ﾒﾓﾘｰの操作に失敗しました（ﾒﾓﾘｰが足りません、他のｱﾌﾟﾘｹｰｼｮﾝを終了してください）\n"},
+    {10, 55, "未確認ｴﾗｰが発生しました（Windowsの再起動を推奨します）\n"},
+    {11, 72, "DirextX(Direct3D)の初期化に失敗しました（DirectX3以上のものが必要です）\n"},
+    {12, 63, "\n終了します。（対処方法については、取り扱い説明書を御覧下さい）"},
+    {13, 31, "続行不能なｴﾗｰが発生しました！\n\n"},
+};
+
+std::string Load(UINT id, int size = 256) {
+    std::string buffer(static_cast<std::size_t>(size) + 8, '#');
+    int n = LoadStringA(GetModuleHandleA(nullptr), id, buffer.data(), size);
+    EXPECT_EQ(buffer[static_cast<std::size_t>(n)], '\0') << "string " << id << " is terminated";
+    EXPECT_EQ(buffer[static_cast<std::size_t>(size)], '#') << "nothing written past the buffer";
+    return buffer.substr(0, static_cast<std::size_t>(n));
+}
+
+std::string Format(const char* format, ...) {
+    char out[1100];
+    std::memset(out, '#', sizeof(out));
+    va_list args;
+    va_start(args, format);
+    int n = wvsprintfA(out, format, args);
+    va_end(args);
+    EXPECT_EQ(static_cast<int>(std::strlen(out)), n);
+    return std::string(out, static_cast<std::size_t>(n));
+}
+
+TEST(LoadString, GivesEachTextInCodePage932WithItsByteCount) {
+    for (const TableEntry& e : kTable) {
+        std::string bytes = Load(e.id);
+        EXPECT_EQ(static_cast<int>(bytes.size()), e.bytes) << "string " << e.id;
+        EXPECT_EQ(Cp932ToUtf8(bytes), e.text) << "string " << e.id;
+    }
+    // A few bytes pinned: half-width katakana are single bytes, the
+    // full-width brackets and kanji double.
+    EXPECT_EQ(Load(3).substr(0, 3), "\xB1\xCC\xDF");       // ｱﾌﾟ
+    EXPECT_EQ(Load(13).substr(0, 4), "\x91\xB1\x8D\x73");  // 続行
+    EXPECT_EQ(Load(13).substr(6, 2), "\x94\x5C");          // 能, whose second byte is a backslash
+    EXPECT_EQ(Load(12).substr(13, 2), "\x81\x69");         // （
+}
+
+TEST(LoadString, IdsOutsideTheTableGiveNothing) {
+    for (UINT id : {0u, 1u, 14u, 15u, 16u, 31u, 4096u, 65535u}) EXPECT_EQ(Load(id), "") << "string " << id;
+    char untouched[4] = {'x', 'y', 'z', '\0'};
+    EXPECT_EQ(LoadStringA(nullptr, 13, untouched, 0), 0);
+    EXPECT_EQ(std::string(untouched), "xyz");
+    EXPECT_EQ(LoadStringA(nullptr, 13, nullptr, 10), 0);
+}
+
+TEST(LoadString, CutsAShortBufferBetweenCharacters) {
+    // "続行不能な" are five double-byte characters: nine bytes hold four.
+    EXPECT_EQ(Load(13, 10), "\x91\xB1\x8D\x73\x95\x73\x94\x5C");
+    EXPECT_EQ(Load(13, 11), "\x91\xB1\x8D\x73\x95\x73\x94\x5C\x82\xC8");
+    EXPECT_EQ(Load(5, 8), "DirectX");
+    EXPECT_EQ(Load(5, 1), "");
+    // Exactly the text's size plus its terminator: all of it.
+    EXPECT_EQ(Load(13, 32).size(), 31u);
+    EXPECT_EQ(Load(13, 31).size(), 30u) << "the last newline does not fit";
+}
+
+TEST(Wsprintf, FormatsTheReportLine) {
+    EXPECT_EQ(Format("%02d : %s", 1, "abc\n"), "01 : abc\n");
+    EXPECT_EQ(Format("%02d : %s", 9, ""), "09 : ");
+    EXPECT_EQ(Format("%02d", 123), "123");
+    EXPECT_EQ(Format("%04d", 7), "0007");
+}
+
+TEST(Wsprintf, NumbersAsUser32WritesThem) {
+    EXPECT_EQ(Format("%d|%i|%u", -42, 17, 42u), "-42|17|42");
+    EXPECT_EQ(Format("%u", -1), "4294967295");
+    EXPECT_EQ(Format("%d", INT_MIN), "-2147483648");
+    EXPECT_EQ(Format("%x|%X|%#x|%#X", 0xBEEFu, 0xBEEFu, 0x1Fu, 0x1Fu), "beef|BEEF|0x1f|0X1F");
+    EXPECT_EQ(Format("%x", -1), "ffffffff");
+    EXPECT_EQ(Format("[%5d][%-5d][%05d][%.3d]", 42, 42, -42, 7), "[   42][42   ][-0042][007]");
+    EXPECT_EQ(Format("%ld %lu %lx", 5L, 6UL, 255UL), "5 6 ff");
+    EXPECT_EQ(Format("%I64d", static_cast<long long>(-5000000000LL)), "-5000000000");
+}
+
+TEST(Wsprintf, TextsCharactersAndOddities) {
+    EXPECT_EQ(Format("%s|%.2s|%5s|%-5s|", "text", "text", "ab", "ab"), "text|te|   ab|ab   |");
+    EXPECT_EQ(Format("%s", static_cast<const char*>(nullptr)), "(null)");
+    EXPECT_EQ(Format("%c%c", 'o', 'k'), "ok");
+    EXPECT_EQ(Format("100%%"), "100%");
+    EXPECT_EQ(Format("%y"), "y") << "an unknown type letter is written as it stands";
+    EXPECT_EQ(Format("end%"), "end");
+    // A precision never cuts a double-byte character in two.
+    EXPECT_EQ(Format("%.3s", "\x91\xB1\x8D\x73"), "\x91\xB1");
+    const std::uint16_t wide[] = {u'W', 0x30A2, 0};  // "Wア"
+    EXPECT_EQ(Format("%S", wide), "W\x83\x41");
+}
+
+TEST(Wsprintf, StopsAt1023CharactersAndATerminator) {
+    std::string longText(2000, 'a');
+    char out[1100];
+    std::memset(out, '#', sizeof(out));
+    EXPECT_EQ(wsprintfA(out, "%s", longText.c_str()), 1023);
+    EXPECT_EQ(out[1023], '\0');
+    EXPECT_EQ(out[1024], '#');
+    // Cut in the middle of a double-byte character: the lead byte goes too.
+    std::string dbcs = std::string(1022, 'a') + "\x91\xB1";
+    EXPECT_EQ(wsprintfA(out, "%s", dbcs.c_str()), 1022);
+}
+
+TEST(CodePage932, ConvertsWhatItCanAndMarksTheRest) {
+    EXPECT_EQ(Cp932ToUtf8("A\\~"), "A\\~");
+    EXPECT_EQ(Cp932ToUtf8("\xB1\xDF"), "ｱﾟ");
+    EXPECT_EQ(Cp932ToUtf8("\x82\xA0"), "あ");
+    EXPECT_EQ(Cp932ToUtf8("\x87\x40"), "①") << "an NEC extension of code page 932";
+    EXPECT_EQ(Cp932ToUtf8("a\x82"), "a?") << "a lead byte cut off at the end";
+    EXPECT_EQ(Cp932ToUtf8("\xA0"
+                          "b"),
+              "?b")
+        << "a byte that is no character";
+    const std::uint16_t wide[] = {0x3042, 0x0041, 0xFF71};
+    EXPECT_EQ(platform::user::Utf16ToCp932(wide, 3),
+              "\x82\xA0"
+              "A\xB1");
+    const std::uint16_t none[] = {0x0416, 0xAC00};  // Cyrillic Zhe is in 932, Hangul is not
+    EXPECT_EQ(platform::user::Utf16ToCp932(none, 2), "\x84\x47?");
+}
+
+}  // namespace

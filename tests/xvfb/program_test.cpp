@@ -1,0 +1,338 @@
+// The real program in a real window: each test starts its own virtual X
+// server (Xvfb) and drives tumbla there with xdotool, as a player would.
+// Skipped when Xvfb or xdotool is not installed. Screenshots go to
+// $TUMBLA_TEST_OUT when ImageMagick's import is there, to be looked at.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+const char* const kTitle = "TUMBLA Version 0.01";
+
+bool OnPath(const std::string& program) {
+    const char* path = std::getenv("PATH");
+    std::stringstream dirs(path ? path : "/usr/bin:/bin");
+    std::string dir;
+    while (std::getline(dirs, dir, ':'))
+        if (!dir.empty() && access((dir + "/" + program).c_str(), X_OK) == 0) return true;
+    return false;
+}
+
+// A child process with extra environment, a working folder and its output
+// sent to `log` (or nowhere).
+pid_t Spawn(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
+            const std::string& cwd = "", const std::string& log = "", int keepFd = -1) {
+    pid_t pid = fork();
+    if (pid != 0) return pid;
+    for (const auto& [k, v] : env) setenv(k.c_str(), v.c_str(), 1);
+    if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
+    int out = open(log.empty() ? "/dev/null" : log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (out >= 0) {
+        dup2(out, 1);
+        dup2(out, 2);
+    }
+    for (int fd = 3; fd < 256; ++fd)
+        if (fd != keepFd) close(fd);
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execvp(args[0], args.data());
+    _exit(127);
+}
+
+// The exit code, or -1 when the process did not end in time (or died by a
+// signal).
+int WaitExit(pid_t pid, std::chrono::milliseconds timeout) {
+    auto end = Clock::now() + timeout;
+    for (;;) {
+        int status = 0;
+        pid_t r = waitpid(pid, &status, WNOHANG);
+        if (r == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        if (r < 0 || Clock::now() > end) return -1;
+        std::this_thread::sleep_for(20ms);
+    }
+}
+
+struct Geometry {
+    int x = -1, y = -1, width = -1, height = -1;
+    bool operator==(const Geometry&) const = default;
+};
+
+bool Running(pid_t pid) { return waitpid(pid, nullptr, WNOHANG) == 0; }
+
+void Stop(pid_t pid) {
+    if (pid <= 0) return;
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+}
+
+class Display : public ::testing::Test {
+protected:
+    pid_t server = -1;
+    std::string display;
+    std::vector<pid_t> programs;
+
+    void SetUp() override {
+#ifndef TUMBLA_PROGRAM
+        GTEST_SKIP() << "the program is not built here (no SDL2)";
+#else
+        if (!OnPath("Xvfb") || !OnPath("xdotool")) GTEST_SKIP() << "Xvfb and xdotool are needed";
+        // Xvfb picks a free display and writes its number to the pipe.
+        int fds[2];
+        ASSERT_EQ(pipe(fds), 0);
+        server =
+            Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, {},
+                  "", "", fds[1]);
+        close(fds[1]);
+        std::string number;
+        pollfd wait{fds[0], POLLIN, 0};
+        auto end = Clock::now() + 20s;
+        while (Clock::now() < end && number.find('\n') == std::string::npos) {
+            if (poll(&wait, 1, 200) <= 0) continue;
+            char c;
+            if (read(fds[0], &c, 1) != 1) break;
+            number += c;
+        }
+        close(fds[0]);
+        ASSERT_NE(number.find('\n'), std::string::npos) << "Xvfb did not start";
+        display = ":" + number.substr(0, number.find('\n'));
+#endif
+    }
+
+    void TearDown() override {
+        for (pid_t p : programs) Stop(p);
+        Stop(server);
+    }
+
+    std::map<std::string, std::string> Env(const std::string& audio = "dummy") {
+        std::map<std::string, std::string> env{{"DISPLAY", display}, {"SDL_AUDIODRIVER", audio}};
+        // The X libraries keep what they allocate till the end; that is no
+        // leak of ours.
+        const char* asan = std::getenv("ASAN_OPTIONS");
+        env["ASAN_OPTIONS"] = std::string(asan ? asan : "") + (asan && *asan ? ":" : "") + "detect_leaks=0";
+        return env;
+    }
+
+    pid_t Start(const std::string& audio = "dummy") {
+#ifdef TUMBLA_PROGRAM
+        std::string log = OutDir() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" +
+                          std::to_string(programs.size()) + ".log";
+        pid_t pid = Spawn({TUMBLA_PROGRAM}, Env(audio), TUMBLA_SOURCE_DIR, log);
+        programs.push_back(pid);
+        return pid;
+#else
+        (void)audio;
+        return -1;
+#endif
+    }
+
+    static std::string OutDir() {
+        const char* out = std::getenv("TUMBLA_TEST_OUT");
+        std::string dir = out && *out ? out : "/tmp";
+        std::system(("mkdir -p '" + dir + "'").c_str());
+        return dir;
+    }
+
+    // Runs a command on the display; its standard output.
+    std::string Run(const std::vector<std::string>& argv) {
+        int fds[2];
+        if (pipe(fds) != 0) return "";
+        pid_t pid = fork();
+        if (pid == 0) {
+            setenv("DISPLAY", display.c_str(), 1);
+            dup2(fds[1], 1);
+            int null = open("/dev/null", O_WRONLY);
+            dup2(null, 2);
+            close(fds[0]);
+            std::vector<char*> args;
+            for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+            args.push_back(nullptr);
+            execvp(args[0], args.data());
+            _exit(127);
+        }
+        close(fds[1]);
+        std::string out;
+        pollfd wait{fds[0], POLLIN, 0};
+        auto end = Clock::now() + 10s;
+        char buffer[4096];
+        while (Clock::now() < end) {
+            if (poll(&wait, 1, 100) <= 0) continue;
+            ssize_t n = read(fds[0], buffer, sizeof(buffer));
+            if (n <= 0) break;
+            out.append(buffer, static_cast<std::size_t>(n));
+        }
+        close(fds[0]);
+        if (WaitExit(pid, 2s) < 0) Stop(pid);
+        return out;
+    }
+
+    // Top-level windows with this exact title, and whether they have a
+    // class (the program's window does; SDL's message boxes do not).
+    struct Found {
+        std::string id;
+        bool hasClass;
+    };
+    std::vector<Found> Windows(const std::string& title) {
+        std::vector<Found> found;
+        std::stringstream tree(Run({"xwininfo", "-root", "-children"}));
+        std::string line;
+        std::string quoted = "\"" + title + "\"";
+        while (std::getline(tree, line)) {
+            std::size_t at = line.find(quoted);
+            if (at == std::string::npos) continue;
+            std::stringstream words(line);
+            std::string id;
+            words >> id;
+            found.push_back(Found{id, line.find("()", at) == std::string::npos});
+        }
+        return found;
+    }
+
+    std::string WaitForWindow(bool messageBox, std::chrono::seconds timeout = 20s) {
+        auto end = Clock::now() + timeout;
+        while (Clock::now() < end) {
+            for (const Found& f : Windows(kTitle))
+                if (f.hasClass != messageBox) return f.id;
+            std::this_thread::sleep_for(100ms);
+        }
+        return "";
+    }
+
+    Geometry GeometryOf(const std::string& window) {
+        Geometry g;
+        std::stringstream lines(Run({"xdotool", "getwindowgeometry", "--shell", window}));
+        std::string line;
+        while (std::getline(lines, line)) {
+            auto eq = line.find('=');
+            if (eq == std::string::npos) continue;
+            std::string key = line.substr(0, eq);
+            int value = std::atoi(line.c_str() + eq + 1);
+            if (key == "X") g.x = value;
+            if (key == "Y") g.y = value;
+            if (key == "WIDTH") g.width = value;
+            if (key == "HEIGHT") g.height = value;
+        }
+        return g;
+    }
+
+    bool WaitForGeometry(const std::string& window, const Geometry& want, std::chrono::seconds timeout = 10s) {
+        auto end = Clock::now() + timeout;
+        while (Clock::now() < end) {
+            if (GeometryOf(window) == want) return true;
+            std::this_thread::sleep_for(100ms);
+        }
+        return false;
+    }
+
+    std::string Focused() {
+        std::string id = Run({"xdotool", "getwindowfocus"});
+        while (!id.empty() && (id.back() == '\n' || id.back() == ' ')) id.pop_back();
+        return id;
+    }
+
+    // xwininfo names windows in hexadecimal, xdotool in decimal.
+    static long IdNumber(const std::string& id) { return std::strtol(id.c_str(), nullptr, 0); }
+
+    void Keys(const std::string& window, const std::vector<std::string>& keys) {
+        Run({"xdotool", "windowfocus", "--sync", window});
+        std::vector<std::string> argv{"xdotool"};
+        argv.insert(argv.end(), keys.begin(), keys.end());
+        Run(argv);
+    }
+
+    void Screenshot(const std::string& name) {
+        if (!OnPath("import")) return;
+        Run({"import", "-window", "root", OutDir() + "/" + name});
+    }
+};
+
+const Geometry kWindowed{196, 158, 638, 478};
+const Geometry kFullScreen{0, 0, 1024, 768};
+
+TEST_F(Display, StartsInACentredWindowWithItsTitleAndEscapeEndsItWithZero) {
+    pid_t program = Start();
+    std::string window = WaitForWindow(false);
+    ASSERT_FALSE(window.empty()) << "no window titled \"" << kTitle << "\"";
+    EXPECT_TRUE(WaitForGeometry(window, kWindowed));
+    std::this_thread::sleep_for(1s);  // a few frames
+    Screenshot("xvfb-window.png");
+    Keys(window, {"key", "Escape"});
+    EXPECT_EQ(WaitExit(program, 15s), 0);
+}
+
+TEST_F(Display, AltEnterSwitchesToFullScreenAndBack) {
+    pid_t program = Start();
+    std::string window = WaitForWindow(false);
+    ASSERT_FALSE(window.empty());
+    ASSERT_TRUE(WaitForGeometry(window, kWindowed));
+    // Alt held while Enter goes down and up, as Windows wants it.
+    Keys(window, {"keydown", "alt", "key", "Return", "keyup", "alt"});
+    EXPECT_TRUE(WaitForGeometry(window, kFullScreen)) << "the picture covers the screen";
+    std::this_thread::sleep_for(500ms);
+    Screenshot("xvfb-fullscreen.png");
+    Keys(window, {"keydown", "alt", "key", "Return", "keyup", "alt"});
+    EXPECT_TRUE(WaitForGeometry(window, kWindowed)) << "back in its window";
+    EXPECT_TRUE(Running(program));
+    Keys(window, {"key", "Escape"});
+    EXPECT_EQ(WaitExit(program, 15s), 0);
+}
+
+TEST_F(Display, ASecondStartEndsAtOnceAndBringsTheFirstForward) {
+    pid_t first = Start();
+    std::string window = WaitForWindow(false);
+    ASSERT_FALSE(window.empty());
+    // Somewhere else has the keyboard now.
+    std::string root;
+    std::stringstream info(Run({"xwininfo", "-root"}));
+    std::string word;
+    while (info >> word)
+        if (word == "id:") {
+            info >> root;
+            break;
+        }
+    ASSERT_FALSE(root.empty());
+    Run({"xdotool", "windowfocus", root});
+    ASSERT_NE(IdNumber(Focused()), IdNumber(window));
+
+    auto started = Clock::now();
+    pid_t second = Start();
+    EXPECT_EQ(WaitExit(second, 10s), 0);
+    EXPECT_LT(Clock::now() - started, 5s) << "the second start leaves at once";
+    EXPECT_EQ(Windows(kTitle).size(), 1u) << "and opens no window";
+    auto end = Clock::now() + 5s;
+    while (Clock::now() < end && IdNumber(Focused()) != IdNumber(window)) std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(IdNumber(Focused()), IdNumber(window)) << "the first came forward";
+    EXPECT_TRUE(Running(first));
+    Keys(window, {"key", "Escape"});
+    EXPECT_EQ(WaitExit(first, 15s), 0);
+}
+
+TEST_F(Display, WithoutASoundDeviceTheReportIsShownAndTheProgramEnds) {
+    pid_t program = Start("no-such-audio-driver");
+    std::string box = WaitForWindow(true);
+    ASSERT_FALSE(box.empty()) << "no message box";
+    std::this_thread::sleep_for(500ms);
+    Screenshot("xvfb-report.png");
+    EXPECT_TRUE(Running(program)) << "the box waits for its answer";
+    Keys(box, {"key", "Return"});
+    EXPECT_EQ(WaitExit(program, 15s), 0);
+}
+
+}  // namespace
