@@ -2,12 +2,15 @@
 // motion, the single-instance rule and the start-up order.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
 #include <vector>
 
 #include "game/play.h"
 #include "game/rules.h"
 #include "platform/user/user_internal.h"
 #include "shell/shell.h"
+#include "sound/sound.h"
 #include "tests/support/game_harness.h"
 
 namespace {
@@ -133,6 +136,34 @@ TEST_F(FrameLoop, ErrorStepReleasesReportsThenQuits) {
     EXPECT_EQ(states[states.size() - 2], STATE_QUIT);
     EXPECT_EQ(states.back(), STATE_DONE);
     EXPECT_EQ(shell.frameCounter, 7u) << "error step at tick 6, quit step at tick 7";
+}
+
+TEST_F(FrameLoop, FailedDisplayStillOpensSoundAndMusicThenReportsAndQuits) {
+    platform::ArmFault({"DirectDrawCreate", static_cast<std::int32_t>(0x80004005)});
+    std::vector<std::string> callsInTick1;
+    LONG stateAfterTick1 = 0, soundAfterTick1 = 0;
+    int code = harness::RunProgram("", [&](std::uint32_t) {
+        if (shell.frameCounter == 1 && callsInTick1.empty()) {
+            callsInTick1 = platform::TracedCalls();
+            stateAfterTick1 = frameState;
+            soundAfterTick1 = soundReady;
+        }
+        return shell.frameCounter < 50;
+    });
+    auto has = [&](const char* call) {
+        return std::find(callsInTick1.begin(), callsInTick1.end(), call) != callsInTick1.end();
+    };
+    EXPECT_TRUE(has("DirectDrawCreate"));
+    EXPECT_TRUE(has("DirectSoundCreate")) << "the sound device is opened in the same frame";
+    EXPECT_TRUE(has("midiStreamOpen")) << "and the MIDI stream";
+    EXPECT_FALSE(has("MessageBoxA")) << "the report waits for the next frame";
+    EXPECT_EQ(stateAfterTick1, STATE_ERROR);
+    EXPECT_EQ(soundAfterTick1, 1);
+    EXPECT_EQ(soundReady, 0) << "released before the report";
+    EXPECT_EQ(launchOptions.displayReady, 0);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(shell.frameCounter, 3u) << "report in tick 2, quit in tick 3";
+    EXPECT_EQ(errorFlags, 0u) << "the report cleared what it reported";
 }
 
 }  // namespace
