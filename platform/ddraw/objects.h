@@ -132,6 +132,7 @@ public:
     int Height() const { return height_; }
     int Pitch() const;
     std::uint8_t* Pixels();
+    const std::uint8_t* SourcePixels(Surface* src, std::vector<std::uint8_t>& snapshot);
     bool Visible() const { return usesScreen_; }
     bool LostNow();
     bool Busy() const { return locked_ || dc_ != nullptr; }

@@ -299,20 +299,21 @@ HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceR
         else if ((flags & DDBLT_KEYDEST) && hasDestKey_)
             c.destKey = Key{true, destKey_.dwColorSpaceLowValue, destKey_.dwColorSpaceHighValue};
 
-        // A copy within one surface reads from a snapshot of the source, so
-        // overlapping rectangles come out as if copied at once.
         std::vector<std::uint8_t> snapshot;
-        if (src == this) {
-            snapshot.assign(Pixels(), Pixels() + Storage().size());
-            c.srcPixels = snapshot.data();
-        } else {
-            c.srcPixels = src->Pixels();
-        }
+        c.srcPixels = SourcePixels(src, snapshot);
         c.srcPitch = src->Pitch();
         for (const RECT& p : pieces) CopyPiece(c, p);
     }
     if (!pieces.empty()) ShowIfVisible();
     return DD_OK;
+}
+
+// A copy within one surface reads from a snapshot of the source, so
+// overlapping rectangles come out as if copied at once.
+const std::uint8_t* Surface::SourcePixels(Surface* src, std::vector<std::uint8_t>& snapshot) {
+    if (src != this) return src->Pixels();
+    snapshot.assign(Pixels(), Pixels() + Storage().size());
+    return snapshot.data();
 }
 
 HRESULT Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD trans) {
@@ -348,12 +349,7 @@ HRESULT Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT so
     if ((trans & DDBLTFAST_DESTCOLORKEY) && hasDestKey_)
         c.destKey = Key{true, destKey_.dwColorSpaceLowValue, destKey_.dwColorSpaceHighValue};
     std::vector<std::uint8_t> snapshot;
-    if (src == this) {
-        snapshot.assign(Pixels(), Pixels() + Storage().size());
-        c.srcPixels = snapshot.data();
-    } else {
-        c.srcPixels = src->Pixels();
-    }
+    c.srcPixels = SourcePixels(src, snapshot);
     c.srcPitch = src->Pitch();
     CopyPiece(c, dest);
     ShowIfVisible();
