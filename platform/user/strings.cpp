@@ -71,7 +71,7 @@ private:
     std::size_t wanted_ = 0;
 };
 
-struct Spec {
+struct Conversion {
     bool left = false;
     bool prefix = false;
     bool zero = false;
@@ -81,66 +81,66 @@ struct Spec {
     char type = 0;
 };
 
-const char* ParseSpec(const char* p, Spec& spec) {
+const char* ParseConversion(const char* p, Conversion& conv) {
     for (;; ++p) {
         if (*p == '-')
-            spec.left = true;
+            conv.left = true;
         else if (*p == '#')
-            spec.prefix = true;
+            conv.prefix = true;
         else if (*p == '0')
-            spec.zero = true;
+            conv.zero = true;
         else
             break;
     }
-    while (*p >= '0' && *p <= '9') spec.width = std::min(spec.width * 10 + (*p++ - '0'), 4096);
+    while (*p >= '0' && *p <= '9') conv.width = std::min(conv.width * 10 + (*p++ - '0'), 4096);
     if (*p == '.') {
-        spec.precision = 0;
+        conv.precision = 0;
         ++p;
-        while (*p >= '0' && *p <= '9') spec.precision = std::min(spec.precision * 10 + (*p++ - '0'), 4096);
+        while (*p >= '0' && *p <= '9') conv.precision = std::min(conv.precision * 10 + (*p++ - '0'), 4096);
     }
     if (*p == 'h')
-        spec.size = Spec::Short, ++p;
+        conv.size = Conversion::Short, ++p;
     else if (*p == 'l')
-        spec.size = Spec::Long, ++p;
+        conv.size = Conversion::Long, ++p;
     else if (p[0] == 'I' && p[1] == '6' && p[2] == '4')
-        spec.size = Spec::Long64, p += 3;
-    spec.type = *p;
+        conv.size = Conversion::Long64, p += 3;
+    conv.type = *p;
     return *p ? p + 1 : p;
 }
 
-void PutField(Writer& w, const Spec& spec, const char* text, std::size_t length) {
-    int pad = spec.width > static_cast<int>(length) ? spec.width - static_cast<int>(length) : 0;
-    if (!spec.left) w.Pad(' ', pad);
+void PutField(Writer& w, const Conversion& conv, const char* text, std::size_t length) {
+    int pad = conv.width > static_cast<int>(length) ? conv.width - static_cast<int>(length) : 0;
+    if (!conv.left) w.Pad(' ', pad);
     w.Put(text, length);
-    if (spec.left) w.Pad(' ', pad);
+    if (conv.left) w.Pad(' ', pad);
 }
 
-void PutNumber(Writer& w, const Spec& spec, std::uint64_t magnitude, bool negative) {
+void PutNumber(Writer& w, const Conversion& conv, std::uint64_t magnitude, bool negative) {
     char digits[24];
     int n = 0;
-    bool hex = spec.type == 'x' || spec.type == 'X';
-    const char* alphabet = spec.type == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
+    bool hex = conv.type == 'x' || conv.type == 'X';
+    const char* alphabet = conv.type == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
     unsigned base = hex ? 16 : 10;
     do {
         digits[n++] = alphabet[magnitude % base];
         magnitude /= base;
     } while (magnitude);
-    int zeros = spec.precision > n ? spec.precision - n : 0;
-    int sign = negative ? 1 : (hex && spec.prefix ? 2 : 0);
+    int zeros = conv.precision > n ? conv.precision - n : 0;
+    int sign = negative ? 1 : (hex && conv.prefix ? 2 : 0);
     int used = sign + zeros + n;
-    if (spec.zero && !spec.left && spec.precision < 0 && spec.width > used) {
-        zeros += spec.width - used;
-        used = spec.width;
+    if (conv.zero && !conv.left && conv.precision < 0 && conv.width > used) {
+        zeros += conv.width - used;
+        used = conv.width;
     }
-    int pad = spec.width > used ? spec.width - used : 0;
-    if (!spec.left) w.Pad(' ', pad);
+    int pad = conv.width > used ? conv.width - used : 0;
+    if (!conv.left) w.Pad(' ', pad);
     if (negative)
         w.Put('-');
-    else if (hex && spec.prefix)
-        w.Put("0x", 1), w.Put(spec.type);
+    else if (hex && conv.prefix)
+        w.Put("0x", 1), w.Put(conv.type);
     w.Pad('0', zeros);
     while (n) w.Put(digits[--n]);
-    if (spec.left) w.Pad(' ', pad);
+    if (conv.left) w.Pad(' ', pad);
 }
 
 }  // namespace
@@ -191,41 +191,41 @@ int WINAPI wvsprintfA(LPSTR lpOut, LPCSTR lpFmt, va_list arglist) {
             w.Put(*p++);
             continue;
         }
-        Spec spec;
-        p = ParseSpec(p, spec);
-        switch (spec.type) {
+        Conversion conv;
+        p = ParseConversion(p, conv);
+        switch (conv.type) {
             case 'c':
             case 'C': {
                 int value = va_arg(args, int);
-                bool wide = spec.type == 'C' ? spec.size != Spec::Short : spec.size == Spec::Long;
+                bool wide = conv.type == 'C' ? conv.size != Conversion::Short : conv.size == Conversion::Long;
                 if (wide) {
                     auto unit = static_cast<std::uint16_t>(value & 0xFFFF);
                     std::string ansi = platform::user::Utf16ToCp932(&unit, 1);
-                    PutField(w, spec, ansi.data(), ansi.size());
+                    PutField(w, conv, ansi.data(), ansi.size());
                 } else {
                     char c = static_cast<char>(value);
-                    PutField(w, spec, &c, 1);
+                    PutField(w, conv, &c, 1);
                 }
                 break;
             }
             case 'd':
             case 'i': {
-                std::int64_t v = spec.size == Spec::Long64 ? va_arg(args, long long) : va_arg(args, int);
+                std::int64_t v = conv.size == Conversion::Long64 ? va_arg(args, long long) : va_arg(args, int);
                 std::uint64_t magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-                PutNumber(w, spec, magnitude, v < 0);
+                PutNumber(w, conv, magnitude, v < 0);
                 break;
             }
             case 'u':
             case 'x':
             case 'X': {
                 std::uint64_t v =
-                    spec.size == Spec::Long64 ? va_arg(args, unsigned long long) : va_arg(args, unsigned int);
-                PutNumber(w, spec, v, false);
+                    conv.size == Conversion::Long64 ? va_arg(args, unsigned long long) : va_arg(args, unsigned int);
+                PutNumber(w, conv, v, false);
                 break;
             }
             case 's':
             case 'S': {
-                bool wide = spec.type == 'S' ? spec.size != Spec::Short : spec.size == Spec::Long;
+                bool wide = conv.type == 'S' ? conv.size != Conversion::Short : conv.size == Conversion::Long;
                 std::string text;
                 if (wide) {
                     const auto* s = va_arg(args, const std::uint16_t*);
@@ -241,14 +241,14 @@ int WINAPI wvsprintfA(LPSTR lpOut, LPCSTR lpFmt, va_list arglist) {
                     text = s ? s : "(null)";
                 }
                 std::size_t n = text.size();
-                if (spec.precision >= 0) n = WholeCharacters(text.data(), n, static_cast<std::size_t>(spec.precision));
-                PutField(w, spec, text.data(), n);
+                if (conv.precision >= 0) n = WholeCharacters(text.data(), n, static_cast<std::size_t>(conv.precision));
+                PutField(w, conv, text.data(), n);
                 break;
             }
             case '\0': break;
             default:
                 // An unknown type letter is written as it stands.
-                w.Put(spec.type);
+                w.Put(conv.type);
                 break;
         }
     }
