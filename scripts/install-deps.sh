@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsdl2-dev libfluidsynth-dev libjack-jackd2-dev timgm6mb-soundfont
   g++-mingw-w64-i686
-  xvfb xdotool x11-utils imagemagick xfonts-base
+  xvfb xauth xdotool x11-utils imagemagick xfonts-base
 )
 
 missing=()
