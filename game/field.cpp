@@ -92,12 +92,13 @@ BOOL CreateWellImage(void) {
         WellImage->Release();
         WellImage = NULL;
     }
+    // From the first attempt on, a missing image is made again before it is used.
+    playStarted = TRUE;
     if (!CreateWorkSurface(&WellImage, WELL_IMAGE_WIDTH, WELL_IMAGE_HEIGHT)) {
         WellImage = NULL;
         return FALSE;
     }
     SetSourceColorKey(WellImage, RGB(0, 0, 0));
-    playStarted = TRUE;
     wellImageStale = FALSE;
     return TRUE;
 }

@@ -177,8 +177,13 @@ static LONG SetupDisplay(void) {
     return 0;
 }
 
+static void ReleaseDisplayObjects(LONG releaseDirectDraw);
+
 LONG CreateDisplay(void) {
     displaySetupCode = SetupDisplay();
+    // A half-made display is taken down at once, so that the error report
+    // appears on the desktop rather than over an exclusive full-screen mode.
+    if (displaySetupCode != 0) ReleaseDisplayObjects(1);
     return displaySetupCode == 0 ? 1 : 0;
 }
 
@@ -221,8 +226,8 @@ LONG RestoreSurfaces(void) {
     return result;
 }
 
-LONG ReleaseDisplay(LONG releaseDirectDraw) {
-    if (!launchOptions.displayReady) return 0;
+// Releases whatever of the display exists, in the order the device wants.
+static void ReleaseDisplayObjects(LONG releaseDirectDraw) {
     if (display.canvasClipper != NULL) {
         display.canvasClipper->Release();
         display.canvasClipper = NULL;
@@ -244,11 +249,16 @@ LONG ReleaseDisplay(LONG releaseDirectDraw) {
         display.canvas->Release();
         display.canvas = NULL;
     }
-    if (launchOptions.fullScreen) display.directDraw->RestoreDisplayMode();
+    if (launchOptions.fullScreen && display.directDraw != NULL) display.directDraw->RestoreDisplayMode();
     if (releaseDirectDraw && display.directDraw != NULL) {
         display.directDraw->Release();
         display.directDraw = NULL;
     }
+}
+
+LONG ReleaseDisplay(LONG releaseDirectDraw) {
+    if (!launchOptions.displayReady) return 0;
+    ReleaseDisplayObjects(releaseDirectDraw);
     launchOptions.displayReady = 0;
     return 1;
 }

@@ -147,8 +147,9 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
             return 0;
 
         case WM_MOVE:
-            shell.windowX = LOWORD(lParam);
-            shell.windowY = HIWORD(lParam);
+            // Signed: a client area left of or above the screen's origin.
+            shell.windowX = (SHORT)LOWORD(lParam);
+            shell.windowY = (SHORT)HIWORD(lParam);
             return 0;
 
         case WM_SIZE:

@@ -88,7 +88,12 @@ TEST_P(SetUpFailureTest, StopsWithTheStepsCodeAndTheDisplayNotReady) {
     EXPECT_EQ(PresentFrame(), 0);
     EXPECT_TRUE(platform::TracedCalls().empty());
     platform::ClearFaults();
-    if (display.directDraw) display.directDraw->Release();
+    // The half-made display was taken down with the failure, mode included.
+    EXPECT_EQ(display.directDraw, nullptr);
+    EXPECT_EQ(display.primary, nullptr);
+    EXPECT_EQ(display.canvas, nullptr);
+    EXPECT_EQ(display.canvasClipper, nullptr);
+    EXPECT_FALSE(host::InFullScreenMode());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -133,14 +138,14 @@ TEST_F(DisplayTest, AnEmulationLayerWithoutColourKeysFailsBeforeTouchingTheMode)
     EXPECT_EQ(Count("SetCooperativeLevel"), 0);
     EXPECT_EQ(Count("SetDisplayMode"), 0);
     EXPECT_FALSE(host::InFullScreenMode());
-    display.directDraw->Release();
+    EXPECT_EQ(display.directDraw, nullptr);
 }
 
 TEST_F(DisplayTest, AnEmulationLayerWithoutShrinkingFailsToo) {
     headless::SetEmulationCaps(0x64408240, 0x3FCC0 & ~DDFXCAPS_BLTSHRINKYN);
     EXPECT_EQ(CreateDisplay(), 0);
     EXPECT_EQ(displaySetupCode, 32);
-    display.directDraw->Release();
+    EXPECT_EQ(display.directDraw, nullptr);
 }
 
 TEST_F(DisplayTest, PlacementFollowsTheSystemMemorySwitch) {

@@ -9,6 +9,8 @@
 #include <string>
 
 #include "graphics/display.h"
+#include "graphics/draw.h"
+#include "platform/host/headless/headless_video.h"
 #include "platform/host/headless/headless.h"
 #include "platform/kernel/trace.h"
 #include "platform/user/user_internal.h"
@@ -127,6 +129,19 @@ TEST_F(MainWindow, AWindowLargerThanTheScreenOverhangsBothEdgesEqually) {
     EXPECT_EQ(w.top, (480 - 502) / 2);
     EXPECT_LT(w.left, 0);
     EXPECT_LT(w.top, 0);
+}
+
+TEST_F(MainWindow, AClientAreaLeftOfOrAboveTheScreenKeepsItsSign) {
+    Create();
+    ASSERT_TRUE(DisplaySetup());
+    SetWindowPos(shell.mainWindow, nullptr, -50, -40, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_LT(shell.windowX, 0);
+    EXPECT_LT(shell.windowY, 0);
+    EXPECT_EQ(shell.windowX, static_cast<LONG>(platform::user::ClientRectOnScreen(shell.mainWindow).left));
+    // The part still on the screen shows the canvas.
+    ClearSurface(display.canvas, 44);
+    PresentFrame();
+    EXPECT_EQ(headless::ScreenPixel(100, 100), 44);
 }
 
 TEST_F(MainWindow, WithoutA256ColourDesktopItGoesFullScreenAndStaysThere) {
