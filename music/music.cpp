@@ -225,6 +225,10 @@ BOOL MusicStop(LONG reload) {
         while (phase != PhaseStopped && phase != PhaseEnding &&
                !musicPlayer.phase.compare_exchange_weak(phase, PhaseStopping)) {
         }
+        /* A refill already under way sees the new phase when its fill is
+           done and leaves its buffer out; wait for it, so that nothing is
+           queued behind the stop and nothing is freed under it. */
+        while (musicPlayer.refilling) Sleep(1);
         /* Only buffers in the stream can come back; with none there, nobody
            would answer the wait. */
         outstanding = musicPlayer.returnedCount < 2;
@@ -288,11 +292,17 @@ static void RefillBuffer(DWORD_PTR header) {
     buffer->bytesWritten = 0;
     buffer->timeUp = FALSE;
     result = FillStreamBuffer(0, buffer);
+    if (musicPlayer.phase != PhaseNormal) {
+        /* Stopped while filling: the buffer stays out. */
+        BufferStaysOut(musicPlayer.returnedCount);
+        return;
+    }
     if (result == MidiSongEnd) {
         /* The end of a song without looping: once the other buffer is back,
            the main thread primes the song again. */
         expected = PhaseNormal;
         musicPlayer.phase.compare_exchange_strong(expected, PhaseEnding);
+        musicPlayer.playing = 0;
         BufferStaysOut(musicPlayer.returnedCount);
         return;
     }
@@ -311,15 +321,20 @@ static void RefillBuffer(DWORD_PTR header) {
 
 void CALLBACK StreamCallback(HMIDIOUT, UINT message, DWORD_PTR, DWORD_PTR param1, DWORD_PTR) {
     if (message == MOM_DONE) {
-        LONG phase = musicPlayer.phase;
-        LONG returned;
-        if (phase == PhaseStopped) return;
-        returned = ++musicPlayer.returnedCount;
-        if (phase == PhaseNormal) {
-            if (musicPlayer.playing) RefillBuffer(param1);
-            return;
+        LONG phase, returned;
+        /* Announced before the phase is read: a stop either sees this or
+           is seen by it. */
+        musicPlayer.refilling = 1;
+        phase = musicPlayer.phase;
+        if (phase != PhaseStopped) {
+            returned = ++musicPlayer.returnedCount;
+            if (phase == PhaseNormal) {
+                if (musicPlayer.playing) RefillBuffer(param1);
+            } else {
+                BufferStaysOut(returned);
+            }
         }
-        BufferStaysOut(returned);
+        musicPlayer.refilling = 0;
     } else if (message == MOM_POSITIONCB) {
         const MIDIHDR* header = (const MIDIHDR*)param1;
         DWORD event;

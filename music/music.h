@@ -40,6 +40,9 @@ struct MusicPlayer {
     /* Set by the notification routine when a song without looping has
        played to its end; the main thread then primes it afresh. */
     std::atomic<LONG> songEnded;
+    /* 1 while the notification routine is handling a returned buffer: a
+       stop waits for it before taking the stream and the song away. */
+    std::atomic<LONG> refilling;
 };
 
 extern MusicPlayer musicPlayer;

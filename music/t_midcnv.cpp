@@ -399,11 +399,12 @@ LONG FillStreamBuffer(DWORD firstCall, StreamBuffer* buffer) {
     }
     /* A song closed after a failure is not touched again. */
     if (songFile.tracks == NULL) return MidiAfterError;
+    converter.flags &= ~(DWORD)RewoundForFill;
 
     if (converter.flags & SongAtEnd) {
         if (!musicPlayer.looping) return MidiSongEnd;
         SongRewind();
-        converter.flags = 0;
+        converter.flags = RewoundForFill;
     } else if (converter.flags & ConvertFailed) {
         return MidiAfterError;
     } else if (converter.flags & EventPending) {
@@ -422,6 +423,12 @@ LONG FillStreamBuffer(DWORD firstCall, StreamBuffer* buffer) {
             if (next == NULL || track->nextTick < next->nextTick) next = track;
         }
         if (next == NULL) {
+            /* A looping song with nothing to play would come straight back
+               for ever: end it instead. */
+            if ((converter.flags & RewoundForFill) && buffer->bytesWritten == 0) {
+                converter.flags = SongAtEnd;
+                return MidiSongEnd;
+            }
             converter.flags |= SongAtEnd;
             return 0;
         }

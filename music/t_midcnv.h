@@ -27,6 +27,7 @@
 #define SongAtEnd 0x00000001
 #define ConvertFailed 0x00000002
 #define EventPending 0x00000004
+#define RewoundForFill 0x00000008
 
 /* FillStreamBuffer results; the last two only come from WriteStreamEvent. */
 #define MidiReadError (-101)

@@ -112,6 +112,9 @@ static LPDIRECTSOUNDBUFFER CreateFilledBuffer(const WaveParts* wave) {
     // whole PCM format, so it gets a zero-filled copy rather than the chunk.
     memset(&format, 0, sizeof(format));
     memcpy(&format, wave->format, wave->formatBytes < sizeof(format) ? wave->formatBytes : sizeof(format));
+    // Only the bytes copied here exist behind it: an extended format's
+    // extra bytes would be read past the end of this record.
+    format.cbSize = 0;
 
     memset(&desc, 0, sizeof(desc));
     desc.dwSize = sizeof(desc);

@@ -3,9 +3,12 @@
 // notification thread refills, failures along the way.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "platform/kernel/trace.h"
 #include "tests/music/player_fixture.h"
@@ -296,6 +299,71 @@ TEST_F(PlayerTest, LoadingAgainReleasesTheSongBeforeIt) {
     ASSERT_TRUE(MusicStart(1));
     Render(300);
     EXPECT_EQ(NoteOns(60).size(), 2u);
+}
+
+}  // namespace
+
+namespace {
+
+using namespace player_fixture;
+
+// Refills that take a while: every event is a large system-exclusive block
+// the converter has to read past.
+std::string SlowToFillSong() {
+    using namespace midi_files;
+    TrackData t;
+    t.Tempo(0, 500000);
+    Bytes sysex(1, 0xF0);
+    VarLength(sysex, 300000);
+    sysex.resize(sysex.size() + 300000, 0x01);
+    sysex.back() = 0xF7;
+    for (int i = 0; i < 40; ++i) {
+        t.Event(0, sysex);
+        t.NoteOn(10, 0, 60 + (i % 12));
+    }
+    t.End();
+    return Write("slow-to-fill.mid", File(1, 96).Track(t).bytes);
+}
+
+TEST_F(PlayerTest, CloseDuringARefillNeitherStallsNorFreesUnderIt) {
+    std::string path = SlowToFillSong();
+    for (int round = 0; round < 10; ++round) {
+        ASSERT_TRUE(MusicOpen());
+        ASSERT_TRUE(MusicLoad(path.c_str()));
+        ASSERT_TRUE(MusicStart(1));
+        std::atomic<bool> run{true};
+        std::thread audio([&] {
+            while (run) {
+                headless::RenderAudio(441);
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            }
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(20 + round * 3));
+        auto started = std::chrono::steady_clock::now();
+        MusicClose();
+        auto took = std::chrono::steady_clock::now() - started;
+        run = false;
+        audio.join();
+        platform::midi::FlushNotifications();
+        // The hand-over's own 2-second wait must never be what ends it.
+        EXPECT_LT(took, std::chrono::milliseconds(1500)) << "round " << round;
+    }
+}
+
+TEST_F(PlayerTest, ALoopingSongWithNothingToPlayEndsInsteadOfSpinning) {
+    using namespace midi_files;
+    TrackData t;
+    t.End();
+    std::string path = Write("nothing-to-play.mid", File(1, 96).Track(t).bytes);
+    ASSERT_TRUE(MusicOpen());
+    ASSERT_TRUE(MusicLoad(path.c_str()));
+    ASSERT_TRUE(MusicStart(1));
+    platform::SetTracing(true);
+    platform::ClearTrace();
+    Render(100);
+    auto calls = platform::TracedCalls();
+    platform::SetTracing(false);
+    EXPECT_LE(std::count(calls.begin(), calls.end(), std::string("midiStreamOut")), 2);
 }
 
 }  // namespace
