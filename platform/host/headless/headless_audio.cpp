@@ -1,15 +1,18 @@
 #include "platform/host/headless/headless_audio.h"
 
+#include <atomic>
+
 #include "platform/audio/stream.h"
 #include "platform/host/host_audio.h"
 
 namespace headless {
 namespace {
 
+// Tests may render from a thread of their own, as a sound card would.
 struct AudioState {
-    bool present = true;
-    bool open = false;
-    int opens = 0;
+    std::atomic<bool> present{true};
+    std::atomic<bool> open{false};
+    std::atomic<int> opens{0};
 };
 
 AudioState& A() {
@@ -31,9 +34,8 @@ std::vector<std::int16_t> RenderAudio(int frames) {
 }
 
 void ResetAudio() {
-    bool open = A().open;
-    A() = AudioState{};
-    A().open = open;
+    A().present = true;
+    A().opens = 0;
 }
 
 }  // namespace headless
