@@ -406,25 +406,29 @@ int WINAPI GetObjectA(HANDLE h, int c, LPVOID pv) {
     return size;
 }
 
-COLORREF WINAPI GetPixel(HDC hdc, int x, int y) {
-    TraceCall("GetPixel");
-    Dc* dc = DcFrom(hdc);
-    Target t;
-    if (!dc || !TargetOf(dc, t)) return CLR_INVALID;
+// The pixels behind a device context and a point of it in their coordinates;
+// false when there are none or the point lies outside them.
+static bool PixelTarget(HDC hdc, int& x, int& y, Dc*& dc, Target& t) {
+    dc = DcFrom(hdc);
+    if (!dc || !TargetOf(dc, t)) return false;
     x += t.originX;
     y += t.originY;
-    if (!t.Inside(x, y)) return CLR_INVALID;
+    return t.Inside(x, y);
+}
+
+COLORREF WINAPI GetPixel(HDC hdc, int x, int y) {
+    TraceCall("GetPixel");
+    Dc* dc;
+    Target t;
+    if (!PixelTarget(hdc, x, y, dc, t)) return CLR_INVALID;
     return GetAt(t, x, y);
 }
 
 COLORREF WINAPI SetPixel(HDC hdc, int x, int y, COLORREF color) {
     TraceCall("SetPixel");
-    Dc* dc = DcFrom(hdc);
+    Dc* dc;
     Target t;
-    if (!dc || !TargetOf(dc, t)) return CLR_INVALID;
-    x += t.originX;
-    y += t.originY;
-    if (!t.Inside(x, y)) return CLR_INVALID;
+    if (!PixelTarget(hdc, x, y, dc, t)) return CLR_INVALID;
     if (t.dib) {
         t.dib->PutColour(x, y, color);
     } else {

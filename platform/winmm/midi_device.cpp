@@ -222,11 +222,7 @@ void Stream::FinishFront(bool played) {
     offset_ = 0;
     armed_ = false;
     h->dwFlags = (h->dwFlags & ~static_cast<DWORD>(MHDR_INQUEUE)) | MHDR_DONE;
-    Notification n;
-    n.sink = sink_;
-    n.streamId = id_;
-    n.message = MOM_DONE;
-    n.header = h;
+    Notification n = About(MOM_DONE, h);
     n.played = played;
     Notify(n);
 }
@@ -280,11 +276,7 @@ void Stream::Process(Device& device, std::uint64_t now, std::uint64_t horizon) {
             }
         }
         if (event & MEVT_F_CALLBACK) {
-            Notification n;
-            n.sink = sink_;
-            n.streamId = id_;
-            n.message = MOM_POSITIONCB;
-            n.header = h;
+            Notification n = About(MOM_POSITIONCB, h);
             n.offset = offset_;
             Notify(n);
         }

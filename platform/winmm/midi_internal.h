@@ -104,6 +104,16 @@ public:
     void Process(Device& device, std::uint64_t now, std::uint64_t horizon);
 
 private:
+    // A message about one of this stream's buffers, addressed to its listener.
+    Notification About(UINT message, MIDIHDR* header) const {
+        Notification n;
+        n.sink = sink_;
+        n.streamId = id_;
+        n.message = message;
+        n.header = header;
+        return n;
+    }
+
     bool Arm(std::uint64_t now);
     void FinishFront(bool played);
     std::uint64_t TicksToFrames(DWORD ticks);
