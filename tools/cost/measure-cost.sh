@@ -8,7 +8,8 @@
 # noise.
 #   usage: tools/cost/measure-cost.sh PATH/TO/tumbla [seconds] [--inactive]
 # --inactive gives the keyboard focus to another window (xmessage) first, as
-# when the player switches away. Run from the project's root (it needs
+# when the player switches away; TUMBLA_ARGS=/F in the environment measures
+# full screen. Run from the project's root (it needs
 # sample_data/). Frames are counted by an LD_PRELOAD shim on SDL's present
 # calls (present_count.c beside this script).
 set -u
@@ -36,7 +37,7 @@ export DISPLAY=:$n
 for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.2; done
 cp -r sample_data "$work/" 2>/dev/null; cd "$work"
 export PRESENT_COUNT_FILE="$work/counts" PRESENT_T0_NS=$(date +%s%N)
-LD_PRELOAD="$work/present_count.so" SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy} "$exe" & pid=$!
+LD_PRELOAD="$work/present_count.so" SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy} "$exe" ${TUMBLA_ARGS:-} & pid=$!
 sleep 3
 if [ $inactive = 1 ]; then
     xmessage -geometry 200x60+0+0 "elsewhere" & other=$!
