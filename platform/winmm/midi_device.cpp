@@ -5,6 +5,7 @@
 #include <mmsystem.h>
 
 #include <algorithm>
+#include <array>
 #include <condition_variable>
 #include <cstring>
 #include <iterator>
@@ -22,6 +23,13 @@ DWORD Read32(const BYTE* p) {
 
 // ---- The notification thread ----------------------------------------------
 
+// Notifications wait in a ring of fixed size, so that the audio thread can
+// report without allocating. The audio thread never waits for the ring's
+// lock either: when the lock is busy or the ring is full, the stream keeps
+// the event and tries again at the next mix (a little late, never lost).
+// Other threads may wait, and once the ring is full their notifications
+// queue behind it in a list that can grow; while that list holds anything
+// the audio thread stays out, so the order is kept.
 class Notifier {
 public:
     static Notifier& Get() {
@@ -34,15 +42,34 @@ public:
     void Post(const Notification& n) {
         {
             std::lock_guard guard(lock_);
-            queue_.push_back(n);
+            if (!overflow_.empty() || !PushRing(n)) overflow_.push_back(n);
         }
         wake_.notify_one();
+    }
+
+    bool TryPost(const Notification& n, MIDIHDR* done) {
+        {
+            std::unique_lock guard(lock_, std::try_to_lock);
+            if (!guard.owns_lock() || !overflow_.empty() || count_ == kRingSize) return false;
+            // Marked done only once the message is sure to go, and before
+            // the notification thread can deliver it.
+            if (done) done->dwFlags = (done->dwFlags & ~static_cast<DWORD>(MHDR_INQUEUE)) | MHDR_DONE;
+            PushRing(n);
+        }
+        wake_.notify_one();
+        return true;
     }
 
     void Discard(std::uint64_t streamId) {
         {
             std::lock_guard guard(lock_);
-            std::erase_if(queue_, [&](const Notification& n) { return n.streamId == streamId; });
+            std::size_t kept = 0;
+            for (std::size_t i = 0; i < count_; ++i) {
+                const Notification& n = ring_[(head_ + i) % kRingSize];
+                if (n.streamId != streamId) ring_[(head_ + kept++) % kRingSize] = n;
+            }
+            count_ = kept;
+            std::erase_if(overflow_, [&](const Notification& n) { return n.streamId == streamId; });
         }
         drained_.notify_all();
     }
@@ -50,13 +77,15 @@ public:
     void Flush() {
         if (OnThread()) return;
         std::unique_lock guard(lock_);
-        std::uint64_t target = posted_ + queue_.size();
+        std::uint64_t target = posted_ + count_ + overflow_.size();
         // Discarded notifications are never delivered: an empty, idle queue
         // also means done.
-        drained_.wait(guard, [&] { return delivered_ >= target || (queue_.empty() && !delivering_); });
+        drained_.wait(guard, [&] { return delivered_ >= target || (Empty() && !delivering_); });
     }
 
     bool OnThread() const { return std::this_thread::get_id() == threadId_; }
+
+    static constexpr std::size_t kRingSize = 1024;
 
 private:
     Notifier() {
@@ -65,12 +94,32 @@ private:
         t.detach();
     }
 
+    bool Empty() const { return count_ == 0 && overflow_.empty(); }
+
+    bool PushRing(const Notification& n) {
+        if (count_ == kRingSize) return false;
+        ring_[(head_ + count_) % kRingSize] = n;
+        ++count_;
+        return true;
+    }
+
+    Notification Pop() {
+        if (count_ > 0) {
+            Notification n = ring_[head_];
+            head_ = (head_ + 1) % kRingSize;
+            --count_;
+            return n;
+        }
+        Notification n = overflow_.front();
+        overflow_.pop_front();
+        return n;
+    }
+
     void Run() {
         std::unique_lock guard(lock_);
         for (;;) {
-            wake_.wait(guard, [&] { return !queue_.empty(); });
-            Notification n = queue_.front();
-            queue_.pop_front();
+            wake_.wait(guard, [&] { return !Empty(); });
+            Notification n = Pop();
             ++posted_;
             delivering_ = true;
             guard.unlock();
@@ -110,7 +159,10 @@ private:
     std::mutex lock_;
     std::condition_variable wake_;
     std::condition_variable drained_;
-    std::deque<Notification> queue_;
+    std::array<Notification, kRingSize> ring_{};
+    std::size_t head_ = 0;
+    std::size_t count_ = 0;
+    std::deque<Notification> overflow_;  // only once the ring is full; never from the audio thread
     bool delivering_ = false;
     std::uint64_t posted_ = 0;     // taken off the queue
     std::uint64_t delivered_ = 0;  // finished
@@ -122,6 +174,7 @@ std::mutex openLock;  // serialises bringing the device up and down
 }  // namespace
 
 void Notify(const Notification& n) { Notifier::Get().Post(n); }
+bool TryNotify(const Notification& n, MIDIHDR* done) { return Notifier::Get().TryPost(n, done); }
 void DiscardNotifications(std::uint64_t streamId) { Notifier::Get().Discard(streamId); }
 void FlushNotifications() { Notifier::Get().Flush(); }
 
@@ -130,7 +183,11 @@ void FlushNotifications() { Notifier::Get().Flush(); }
 MMRESULT Stream::Out(MIDIHDR* header) {
     header->dwFlags = (header->dwFlags & ~static_cast<DWORD>(MHDR_DONE)) | MHDR_INQUEUE | MHDR_ISSTRM;
     header->lpNext = nullptr;
-    queue_.push_back(header);
+    if (last_)
+        last_->lpNext = header;
+    else
+        first_ = header;
+    last_ = header;
     return MMSYSERR_NOERROR;
 }
 
@@ -162,7 +219,7 @@ void Stream::Pause(Device& device) {
 }
 
 void Stream::Reset(Device& device) {
-    while (!queue_.empty()) FinishFront(false);
+    while (first_) FinishFront(false, false);
     armed_ = false;
     offset_ = 0;
     device.Unschedule(id_);
@@ -216,24 +273,31 @@ std::uint64_t Stream::TicksToFrames(DWORD ticks) {
     return static_cast<std::uint64_t>(num / den);
 }
 
-void Stream::FinishFront(bool played) {
-    MIDIHDR* h = queue_.front();
-    queue_.pop_front();
-    offset_ = 0;
-    armed_ = false;
-    h->dwFlags = (h->dwFlags & ~static_cast<DWORD>(MHDR_INQUEUE)) | MHDR_DONE;
+bool Stream::FinishFront(bool played, bool fromMix) {
+    MIDIHDR* h = first_;
     Notification n = About(MOM_DONE, h);
     n.played = played;
-    Notify(n);
+    if (fromMix) {
+        if (!TryNotify(n, h)) return false;
+    } else {
+        h->dwFlags = (h->dwFlags & ~static_cast<DWORD>(MHDR_INQUEUE)) | MHDR_DONE;
+        Notify(n);
+    }
+    first_ = h->lpNext;
+    if (!first_) last_ = nullptr;
+    h->lpNext = nullptr;
+    offset_ = 0;
+    armed_ = false;
+    return true;
 }
 
 bool Stream::Arm(std::uint64_t now) {
-    while (!queue_.empty()) {
-        MIDIHDR* h = queue_.front();
+    while (first_) {
+        MIDIHDR* h = first_;
         DWORD end = std::min(h->dwBytesRecorded, h->dwBufferLength);
         if (!h->lpData || end < 12 || offset_ > end - 12) {
             // Every event read: the buffer goes back at once.
-            FinishFront(true);
+            if (!FinishFront(true, true)) return false;
             continue;
         }
         pendingTicks_ = Read32(reinterpret_cast<const BYTE*>(h->lpData) + offset_);
@@ -252,11 +316,12 @@ void Stream::Process(Device& device, std::uint64_t now, std::uint64_t horizon) {
         if (!armed_ && !Arm(now)) break;  // nothing queued: wait for the next buffer
         if (nextAt_ >= horizon) break;
 
-        MIDIHDR* h = queue_.front();
+        MIDIHDR* h = first_;
         const BYTE* p = reinterpret_cast<const BYTE*>(h->lpData) + offset_;
         DWORD end = std::min(h->dwBytesRecorded, h->dwBufferLength);
         DWORD event = Read32(p + 8);
         DWORD size = 12;
+        bool note = false;
         if (event & MEVT_F_LONG) {
             // Long events (system exclusive, comments, version) carry their
             // bytes behind them, padded to a whole DWORD; the mapper's synth
@@ -265,21 +330,21 @@ void Stream::Process(Device& device, std::uint64_t now, std::uint64_t horizon) {
             DWORD room = end - offset_ - 12;
             size = 12 + std::min(room, (length + 3) & ~3u);
         } else {
-            switch (MEVT_EVENTTYPE(event & ~MEVT_F_CALLBACK)) {
-                case MEVT_SHORTMSG:
-                    if ((event & 0x80) && (event & 0xF0) != 0xF0) device.Schedule(nextAt_, event & 0xFFFFFF, id_);
-                    break;
-                case MEVT_TEMPO:
-                    if (MEVT_EVENTPARM(event) != 0) tempo_ = MEVT_EVENTPARM(event);
-                    break;
-                default: break;  // MEVT_NOP and anything unknown
-            }
+            note =
+                MEVT_EVENTTYPE(event & ~MEVT_F_CALLBACK) == MEVT_SHORTMSG && (event & 0x80) && (event & 0xF0) != 0xF0;
         }
+        // An event the device has no room for now (or whose position message
+        // cannot be queued now) waits for the next mix.
+        if (note && !device.HasRoom()) break;
         if (event & MEVT_F_CALLBACK) {
             Notification n = About(MOM_POSITIONCB, h);
             n.offset = offset_;
-            Notify(n);
+            if (!TryNotify(n)) break;
         }
+        if (note) device.Schedule(nextAt_, event & 0xFFFFFF, id_);
+        if (!(event & MEVT_F_LONG) && MEVT_EVENTTYPE(event & ~MEVT_F_CALLBACK) == MEVT_TEMPO &&
+            MEVT_EVENTPARM(event) != 0)
+            tempo_ = MEVT_EVENTPARM(event);
         anchor_ = nextAt_;
         offset_ += size;
         armed_ = false;
@@ -319,7 +384,7 @@ MMRESULT Device::Open(Stream* stream) {
     {
         std::lock_guard guard(lock_);
         synth_ = std::move(synth);
-        immediate_.clear();
+        immediateFirst_ = immediateCount_ = 0;
         scheduled_.clear();
         streams_.push_back(stream);
     }
@@ -344,20 +409,20 @@ void Device::Close(Stream* stream) {
     {
         std::lock_guard guard(lock_);
         synth = std::move(synth_);
-        immediate_.clear();
+        immediateFirst_ = immediateCount_ = 0;
         scheduled_.clear();
     }
     synth.reset();
     audio::Release();
 }
 
-// Messages sent while nothing mixes (a test that renders no audio) are
-// bounded: past this many only the latest are kept.
-constexpr std::size_t kMaxImmediate = 4096;
-
 void Device::Immediate(std::uint32_t message) {
-    if (immediate_.size() >= kMaxImmediate) immediate_.pop_front();
-    immediate_.push_back(message);
+    if (immediateCount_ == kMaxImmediate) {
+        immediateFirst_ = (immediateFirst_ + 1) % kMaxImmediate;
+        --immediateCount_;
+    }
+    immediate_[(immediateFirst_ + immediateCount_) % kMaxImmediate] = message;
+    ++immediateCount_;
 }
 
 void Device::Schedule(std::uint64_t at, std::uint32_t message, std::uint64_t streamId) {
@@ -375,8 +440,9 @@ void Device::Mix(float* out, int frames) {
     std::lock_guard guard(lock_);
     if (!synth_ || frames <= 0) return;
     Synth& synth = *synth_;
-    for (std::uint32_t m : immediate_) synth.ShortMessage(m);
-    immediate_.clear();
+    for (std::size_t i = 0; i < immediateCount_; ++i)
+        synth.ShortMessage(immediate_[(immediateFirst_ + i) % kMaxImmediate]);
+    immediateFirst_ = immediateCount_ = 0;
 
     const std::uint64_t end = now_ + static_cast<std::uint64_t>(frames);
     for (Stream* s : streams_)

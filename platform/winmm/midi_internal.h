@@ -13,6 +13,7 @@
 
 #include <mmsystem.h>
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -56,8 +57,13 @@ struct Notification {
     bool played = false;  // MOM_DONE: every event of the buffer was read
 };
 
-// Queues a notification for the notification thread (any thread).
+// Queues a notification for the notification thread (any thread but the
+// audio thread; it may wait and allocate).
 void Notify(const Notification& n);
+// The audio thread's way: never waits, never allocates; false when the
+// notification could not be queued now, to be tried again later. `done`, if
+// given, is the buffer the message hands back, marked done as it is queued.
+bool TryNotify(const Notification& n, MIDIHDR* done = nullptr);
 // Forgets the queued notifications of one stream (its owner is going away).
 void DiscardNotifications(std::uint64_t streamId);
 // Returns once every notification queued so far has been delivered, unless
@@ -93,7 +99,7 @@ public:
     // Resets, rewinds the position and leaves the stream stopped.
     void Stop(Device& device);
     bool Running() const { return running_; }
-    bool Idle() const { return queue_.empty(); }
+    bool Idle() const { return first_ == nullptr; }
     MMRESULT SetTimeDivision(DWORD division);
     DWORD TimeDivision() const { return timeDivision_; }
     MMRESULT SetTempo(DWORD tempo);
@@ -115,13 +121,18 @@ private:
     }
 
     bool Arm(std::uint64_t now);
-    void FinishFront(bool played);
+    // Hands the front buffer back. From the mix it may fail (the
+    // notification could not be queued): the buffer then stays.
+    bool FinishFront(bool played, bool fromMix);
     std::uint64_t TicksToFrames(DWORD ticks);
 
     std::uint64_t id_;
     Sink sink_;
-    std::deque<MIDIHDR*> queue_;
-    DWORD offset_ = 0;  // next event in queue_.front()
+    // Queued buffers, linked through their lpNext as Windows does, so the
+    // audio thread takes them off without freeing anything.
+    MIDIHDR* first_ = nullptr;
+    MIDIHDR* last_ = nullptr;
+    DWORD offset_ = 0;  // next event in first_
     bool running_ = false;
     bool started_ = false;         // has run since the last stop
     bool armed_ = false;           // the next event's frame is known
@@ -161,6 +172,8 @@ public:
     void Schedule(std::uint64_t at, std::uint32_t message, std::uint64_t streamId);
     // Forgets what a stream scheduled and has not yet been heard.
     void Unschedule(std::uint64_t streamId);
+    // Whether the mix may schedule another message without allocating.
+    bool HasRoom() const { return scheduled_.size() < scheduled_.capacity(); }
 
     void Mix(float* out, int frames) override;
 
@@ -178,7 +191,12 @@ private:
     std::mutex lock_;
     std::unique_ptr<Synth> synth_;
     std::deque<Stream*> streams_;
-    std::deque<std::uint32_t> immediate_;
+    // midiOutShortMsg messages waiting for the next mix; past the ring's
+    // size (nothing mixing) only the latest are kept.
+    static constexpr std::size_t kMaxImmediate = 4096;
+    std::array<std::uint32_t, kMaxImmediate> immediate_{};
+    std::size_t immediateFirst_ = 0;
+    std::size_t immediateCount_ = 0;
     std::vector<Timed> scheduled_;  // by frame
     std::uint64_t now_ = 0;
 };

@@ -12,7 +12,13 @@
 namespace headless {
 namespace {
 
+// Tests look at seconds of music, not hours: the log is bounded, and its
+// room is taken up front so that recording never allocates on the audio
+// thread.
+constexpr std::size_t kLogCapacity = 1u << 20;
+
 struct SynthLog {
+    SynthLog() { messages.reserve(kLogCapacity); }
     std::mutex lock;
     bool present = true;
     std::vector<SynthMessage> messages;
@@ -28,8 +34,7 @@ SynthLog& L() {
 void Record(std::uint32_t message) {
     auto& l = L();
     std::lock_guard guard(l.lock);
-    // Tests look at seconds of music, not hours: the log stays bounded.
-    if (l.messages.size() < 1000000) l.messages.push_back(SynthMessage{l.frames, message});
+    if (l.messages.size() < kLogCapacity) l.messages.push_back(SynthMessage{l.frames, message});
 }
 
 constexpr int kVoices = 48;

@@ -70,6 +70,14 @@ public:
     }
 
     void Render(float* out, int frames) override {
+        // With no voice sounding for longer than the reverb rings, the synth
+        // only makes silence: leave it be (a paused game costs nothing).
+        if (fluid_synth_get_active_voice_count(synth_) > 0)
+            quietFrames_ = 0;
+        else if (quietFrames_ >= kRingOut)
+            return;
+        else
+            quietFrames_ += frames;
         while (frames > 0) {
             int n = frames < kChunk ? frames : kChunk;
             fluid_synth_write_float(synth_, n, scratch_.data(), 0, 2, scratch_.data(), 1, 2);
@@ -83,6 +91,8 @@ private:
     fluid_settings_t* settings_;
     fluid_synth_t* synth_;
     std::array<float, kChunk * 2> scratch_{};
+    static constexpr long kRingOut = 3 * 44100;  // frames: longer than any reverb tail
+    long quietFrames_ = 0;
 };
 
 void Quiet(int, const char*, void*) {}

@@ -23,6 +23,7 @@
 
 #include "platform/host/host_video.h"
 #include "platform/host/sdl/sdl_host.h"
+#include "platform/host/sdl/sdl_present.h"
 #include "platform/user/user_internal.h"
 
 namespace sdlhost {
@@ -33,9 +34,9 @@ using platform::user::FromHandle;
 struct HostWindow {
     HWND hwnd = nullptr;
     SDL_Window* sdl = nullptr;
-    SDL_Renderer* renderer = nullptr;
-    SDL_Texture* picture = nullptr;  // the last picture shown
-    int pictureWidth = 0, pictureHeight = 0;
+    // The picture at a whole scale, when the last step to the window's size
+    // is a smooth one (see Present).
+    SDL_Surface* staging = nullptr;
     std::string title;
     bool shown = false;
     SDL_Rect placed{0, 0, 0, 0};  // client rectangle last given to SDL, host screen coordinates
@@ -78,54 +79,73 @@ SDL_Rect PictureRect(int width, int height) {
     return r;
 }
 
+// The window's pixels (SDL's window surface: X's shared memory image, no
+// graphics library in between) are kept from one present to the next, so a
+// redraw only hands them to the screen again.
 void Redraw(HostWindow& w) {
-    if (!w.renderer || !w.shown) return;
-    int width = 0, height = 0;
-    if (SDL_GetRendererOutputSize(w.renderer, &width, &height) != 0 || width <= 0 || height <= 0) return;
-    SDL_SetRenderDrawColor(w.renderer, 0, 0, 0, 255);
-    SDL_RenderClear(w.renderer);
-    SDL_Rect place = PictureRect(width, height);
-    if (w.picture && place.w > 0 && place.h > 0) SDL_RenderCopy(w.renderer, w.picture, nullptr, &place);
-    SDL_RenderPresent(w.renderer);
+    if (!w.shown || !SDL_GetWindowSurface(w.sdl)) return;
+    SDL_UpdateWindowSurface(w.sdl);
 }
 
-// Converts the picture through its palette into the window's picture of
-// `area`'s size, the image's top left at `area`'s x, y (negative when part
-// of a window is off the emulated desktop); black where the image does not
-// reach.
-void KeepPicture(HostWindow& w, const host::ScreenImage& image, const SDL_Rect& area) {
-    if (!w.renderer || area.w <= 0 || area.h <= 0) return;
-    if (!w.picture || w.pictureWidth != area.w || w.pictureHeight != area.h) {
-        if (w.picture) SDL_DestroyTexture(w.picture);
-        w.picture =
-            SDL_CreateTexture(w.renderer, SDL_PIXELFORMAT_XRGB8888, SDL_TEXTUREACCESS_STREAMING, area.w, area.h);
-        w.pictureWidth = w.picture ? area.w : 0;
-        w.pictureHeight = w.picture ? area.h : 0;
-        if (!w.picture) return;
-    }
-    void* pixels = nullptr;
-    int pitch = 0;
-    if (SDL_LockTexture(w.picture, nullptr, &pixels, &pitch) != 0) return;
-    std::array<Uint32, 256> colour;
-    for (int i = 0; i < 256; ++i) {
-        const PALETTEENTRY& e = image.palette[i];
-        colour[static_cast<std::size_t>(i)] =
-            0xFF000000u | (Uint32{e.peRed} << 16) | (Uint32{e.peGreen} << 8) | e.peBlue;
-    }
-    for (int y = 0; y < area.h; ++y) {
-        auto* out = reinterpret_cast<Uint32*>(static_cast<Uint8*>(pixels) + static_cast<std::ptrdiff_t>(y) * pitch);
-        int sy = y - area.y;
-        if (sy < 0 || sy >= image.height) {
-            std::fill(out, out + area.w, 0xFF000000u);
-            continue;
+PixelLayout LayoutOf(const SDL_PixelFormat& f) {
+    PixelLayout layout;
+    layout.redShift = f.Rshift;
+    layout.greenShift = f.Gshift;
+    layout.blueShift = f.Bshift;
+    layout.alpha = ~(f.Rmask | f.Gmask | f.Bmask);
+    return layout;
+}
+
+PixelTarget TargetOf(SDL_Surface* s) {
+    return PixelTarget{static_cast<std::uint32_t*>(s->pixels), s->pitch, s->w, s->h};
+}
+
+void FillOutside(SDL_Surface* s, const SDL_Rect& place) {
+    const SDL_Rect bands[4] = {{0, 0, s->w, place.y},
+                               {0, place.y + place.h, s->w, s->h - place.y - place.h},
+                               {0, place.y, place.x, place.h},
+                               {place.x + place.w, place.y, s->w - place.x - place.w, place.h}};
+    for (const SDL_Rect& r : bands)
+        if (r.w > 0 && r.h > 0) SDL_FillRect(s, &r, SDL_MapRGB(s->format, 0, 0, 0));
+}
+
+// Shows the picture in the window: `area` is the picture's frame (of the
+// area's size, the image's top left at its x, y, which are above 0 when part
+// of a window is off the emulated desktop), placed as PictureRect says.
+//
+// Where the place is a whole multiple of the frame (a window at its own size,
+// a full screen twice the mode) the picture is drawn into the window's
+// pixels in one pass, each pixel a square. Elsewhere it is drawn at the
+// largest whole multiple that fits and then smoothly stretched into its
+// place, so every pixel keeps the same size instead of columns alternating
+// between one and two.
+void Present(HostWindow& w, const host::ScreenImage& image, const SDL_Rect& area) {
+    if (!w.shown || area.w <= 0 || area.h <= 0) return;
+    SDL_Surface* s = SDL_GetWindowSurface(w.sdl);
+    if (!s || s->w <= 0 || s->h <= 0) return;
+    SDL_Rect place = PictureRect(s->w, s->h);
+    if (place.w <= 0 || place.h <= 0) return;
+    const bool direct = s->format->BytesPerPixel == 4;
+    const int scale = WholeScale(area.w, area.h, place.w, place.h);
+    if (direct && area.w * scale == place.w && area.h * scale == place.h) {
+        if (SDL_MUSTLOCK(s) && SDL_LockSurface(s) != 0) return;
+        DrawPicture(image, LayoutOf(*s->format), place.x + area.x * scale, place.y + area.y * scale, scale,
+                    TargetOf(s));
+        if (SDL_MUSTLOCK(s)) SDL_UnlockSurface(s);
+    } else {
+        int sw = area.w * scale, sh = area.h * scale;
+        Uint32 format = direct ? s->format->format : Uint32{SDL_PIXELFORMAT_XRGB8888};
+        if (!w.staging || w.staging->w != sw || w.staging->h != sh || w.staging->format->format != format) {
+            if (w.staging) SDL_FreeSurface(w.staging);
+            w.staging = SDL_CreateRGBSurfaceWithFormat(0, sw, sh, 32, format);
+            if (!w.staging) return;
         }
-        const std::uint8_t* row = image.pixels + static_cast<std::ptrdiff_t>(sy) * image.pitch;
-        for (int x = 0; x < area.w; ++x) {
-            int sx = x - area.x;
-            out[x] = (sx >= 0 && sx < image.width) ? colour[row[sx]] : 0xFF000000u;
-        }
+        DrawPicture(image, LayoutOf(*w.staging->format), area.x * scale, area.y * scale, scale, TargetOf(w.staging));
+        FillOutside(s, place);
+        if (!direct || SDL_SoftStretchLinear(w.staging, nullptr, s, &place) != 0)
+            SDL_BlitScaled(w.staging, nullptr, s, &place);
     }
-    SDL_UnlockTexture(w.picture);
+    SDL_UpdateWindowSurface(w.sdl);
 }
 
 // Full screen is the desktop's own mode (SDL_WINDOW_FULLSCREEN_DESKTOP).
@@ -280,22 +300,15 @@ public:
         w.resizable = (win->style & WS_THICKFRAME) != 0;
         w.placed = SDL_Rect{origin.x + c.left, origin.y + c.top, std::max(1, static_cast<int>(c.right - c.left)),
                             std::max(1, static_cast<int>(c.bottom - c.top))};
+        // The window's pixels go to X as a shared memory image rather than
+        // as a texture through OpenGL: on a desktop without a graphics card
+        // (Mesa in software) that costs a fraction, and with one it costs
+        // about the same. SDL_FRAMEBUFFER_ACCELERATION=1 chooses the other.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         Uint32 flags = SDL_WINDOW_HIDDEN | (w.resizable ? SDL_WINDOW_RESIZABLE : 0);
         w.sdl = SDL_CreateWindow(w.title.c_str(), w.placed.x, w.placed.y, w.placed.w, w.placed.h, flags);
         if (!w.sdl) {
             std::fprintf(stderr, "tumbla: cannot create a window: %s\n", SDL_GetError());
-            return false;
-        }
-        // The picture is scaled by the renderer: the graphics card where
-        // there is one, SDL's own software otherwise. The display's pace is
-        // our own 60 Hz clock, not the monitor's.
-        SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
-        SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-        w.renderer = SDL_CreateRenderer(w.sdl, -1, 0);
-        if (!w.renderer) w.renderer = SDL_CreateRenderer(w.sdl, -1, SDL_RENDERER_SOFTWARE);
-        if (!w.renderer) {
-            std::fprintf(stderr, "tumbla: cannot draw in a window: %s\n", SDL_GetError());
-            SDL_DestroyWindow(w.sdl);
             return false;
         }
         if (SDL_Surface* icon = LoadIconSurface(win->instance, platform::user::IconResourceId(win->classIcon))) {
@@ -323,8 +336,7 @@ public:
         auto& windows = V().windows;
         for (auto it = windows.begin(); it != windows.end(); ++it) {
             if (it->hwnd != hwnd) continue;
-            if (it->picture) SDL_DestroyTexture(it->picture);
-            if (it->renderer) SDL_DestroyRenderer(it->renderer);
+            if (it->staging) SDL_FreeSurface(it->staging);
             SDL_DestroyWindow(it->sdl);
             windows.erase(it);
             break;
@@ -506,8 +518,7 @@ void ShowScreen(const ScreenImage& image) {
         area = SDL_Rect{c.left < 0 ? static_cast<int>(-c.left) : 0, c.top < 0 ? static_cast<int>(-c.top) : 0,
                         static_cast<int>(c.right - c.left), static_cast<int>(c.bottom - c.top)};
     }
-    KeepPicture(*w, image, area);
-    Redraw(*w);
+    Present(*w, image, area);
 }
 
 void WaitForRefresh() {

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -30,8 +32,18 @@ struct Heard {
 std::mutex heardLock;
 std::vector<Heard> heard;
 
+// While set, the first position message holds the notification thread, as a
+// slow owner would.
+std::atomic<bool> holdPositions{false};
+std::atomic<bool> positionHeld{false};
+
 void CALLBACK Recorder(HMIDIOUT, UINT message, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR) {
     auto* header = reinterpret_cast<MIDIHDR*>(param1);
+    if (message == MOM_POSITIONCB)
+        while (holdPositions) {
+            positionHeld = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
     std::lock_guard guard(heardLock);
     heard.push_back(Heard{message, header, header ? header->dwOffset : 0, instance, std::this_thread::get_id()});
 }
@@ -257,6 +269,38 @@ TEST_F(MidiStream, AFlaggedEventReportsItsOffsetWhenPlayed) {
     // And the buffer comes back after them.
     std::lock_guard guard(heardLock);
     EXPECT_EQ(heard.back().message, static_cast<UINT>(MOM_DONE));
+}
+
+TEST_F(MidiStream, AStalledOwnerDelaysPositionMessagesButLosesNone) {
+    // Far more flagged events at once than the notification ring holds,
+    // while their owner is stuck on the first: the mix keeps what it cannot
+    // report for later mixes, and nothing is lost or reordered.
+    constexpr int kEvents = 3000;
+    ASSERT_EQ(Open(), MMSYSERR_NOERROR);
+    Buffer b;
+    for (int i = 0; i < kEvents; ++i) b.Add(0, MEVT_F_CALLBACK | NoteOn(i % 128));
+    ASSERT_EQ(Queue(b), MMSYSERR_NOERROR);
+    holdPositions = true;
+    positionHeld = false;
+    ASSERT_EQ(midiStreamRestart(stream_), MMSYSERR_NOERROR);
+    headless::RenderAudio(441);
+    for (int i = 0; i < 2000 && !positionHeld; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    headless::RenderAudio(441);
+    std::size_t early = NotesOn().size();
+    EXPECT_GT(early, 0u);
+    EXPECT_LT(early, static_cast<std::size_t>(kEvents));
+    holdPositions = false;
+    Render(44100);
+    auto positions = Messages(MOM_POSITIONCB);
+    ASSERT_EQ(positions.size(), static_cast<std::size_t>(kEvents));
+    for (int i = 0; i < kEvents; ++i) ASSERT_EQ(positions[static_cast<std::size_t>(i)].offset, 12u * i) << i;
+    auto notes = NotesOn();
+    ASSERT_EQ(notes.size(), static_cast<std::size_t>(kEvents));
+    for (int i = 0; i < kEvents; ++i)
+        ASSERT_EQ((notes[static_cast<std::size_t>(i)].message >> 8) & 0x7F, static_cast<DWORD>(i % 128)) << i;
+    std::lock_guard guard(heardLock);
+    EXPECT_EQ(heard.back().message, static_cast<UINT>(MOM_DONE));
+    EXPECT_TRUE(b.header.dwFlags & MHDR_DONE);
 }
 
 TEST_F(MidiStream, StopHandsEveryBufferBackAndRewinds) {

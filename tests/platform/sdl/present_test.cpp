@@ -1,0 +1,111 @@
+// The present's one pass: 8-bit pictures through the palette into 32-bit
+// window pixels, at whole scales, cut at the window's edges, black around.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/host/sdl/sdl_present.h"
+
+namespace {
+
+using sdlhost::DrawPicture;
+using sdlhost::PixelLayout;
+using sdlhost::PixelTarget;
+
+constexpr std::uint32_t kBlack = 0xFF000000u;
+
+struct Picture {
+    int width, height, pitch;
+    std::vector<std::uint8_t> pixels;
+    std::vector<PALETTEENTRY> palette = std::vector<PALETTEENTRY>(256);
+    Picture(int w, int h) : width(w), height(h), pitch((w + 3) & ~3), pixels(static_cast<std::size_t>(pitch * h), 0) {
+        for (int i = 0; i < 256; ++i)
+            palette[static_cast<std::size_t>(i)] = PALETTEENTRY{BYTE(i), BYTE(255 - i), BYTE(i * 7), 0};
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) At(x, y) = static_cast<std::uint8_t>(1 + x * 16 + y * 3);
+    }
+    std::uint8_t& At(int x, int y) { return pixels[static_cast<std::size_t>(y * pitch + x)]; }
+    host::ScreenImage Image() const { return host::ScreenImage{pixels.data(), pitch, width, height, palette.data()}; }
+    std::uint32_t Colour(int x, int y) const {
+        const PALETTEENTRY& e = palette[pixels[static_cast<std::size_t>(y * pitch + x)]];
+        return kBlack | std::uint32_t{e.peRed} << 16 | std::uint32_t{e.peGreen} << 8 | e.peBlue;
+    }
+};
+
+struct Window {
+    int width, height, pitchPixels;
+    std::vector<std::uint32_t> pixels;
+    // A pitch wider than the window, and junk everywhere, so that rows and
+    // untouched pixels show.
+    Window(int w, int h)
+        : width(w), height(h), pitchPixels(w + 5), pixels(static_cast<std::size_t>((w + 5) * h), 0x12345678u) {}
+    PixelTarget Target() { return PixelTarget{pixels.data(), pitchPixels * 4, width, height}; }
+    std::uint32_t At(int x, int y) const { return pixels[static_cast<std::size_t>(y * pitchPixels + x)]; }
+};
+
+TEST(Present, EveryPixelGoesThroughThePaletteAtScaleOne) {
+    // 13 columns: the eight-at-a-time loop and the pixels after it.
+    Picture p(13, 4);
+    Window w(13, 4);
+    DrawPicture(p.Image(), PixelLayout{}, 0, 0, 1, w.Target());
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 13; ++x) ASSERT_EQ(w.At(x, y), p.Colour(x, y)) << x << "," << y;
+    // Past each row's width the pitch's padding is left alone.
+    EXPECT_EQ(w.pixels[13], 0x12345678u);
+}
+
+TEST(Present, TheLayoutPlacesTheChannelsAndFillsTheRest) {
+    Picture p(2, 1);
+    p.palette[p.At(0, 0)] = PALETTEENTRY{0x11, 0x22, 0x33, 0};
+    Window w(2, 1);
+    PixelLayout bgr;
+    bgr.redShift = 0;
+    bgr.greenShift = 8;
+    bgr.blueShift = 16;
+    bgr.alpha = 0;
+    DrawPicture(p.Image(), bgr, 0, 0, 1, w.Target());
+    EXPECT_EQ(w.At(0, 0), 0x00332211u);
+}
+
+TEST(Present, AWholeScaleMakesEachPixelASquareCentredInBlack) {
+    Picture p(3, 2);
+    Window w(10, 7);
+    DrawPicture(p.Image(), PixelLayout{}, 2, 1, 2, w.Target());
+    for (int y = 0; y < 7; ++y)
+        for (int x = 0; x < 10; ++x) {
+            bool inside = x >= 2 && x < 8 && y >= 1 && y < 5;
+            std::uint32_t want = inside ? p.Colour((x - 2) / 2, (y - 1) / 2) : kBlack;
+            ASSERT_EQ(w.At(x, y), want) << x << "," << y;
+        }
+}
+
+TEST(Present, APictureOverTheWindowsEdgesIsCutOffThere) {
+    // Left and top off the window, at scale 3: the first visible column is
+    // the last third of source column 0.
+    Picture p(4, 3);
+    Window w(8, 5);
+    DrawPicture(p.Image(), PixelLayout{}, -2, -4, 3, w.Target());
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 8; ++x) {
+            int sx = (x + 2) / 3, sy = (y + 4) / 3;
+            std::uint32_t want = sx < 4 && sy < 3 ? p.Colour(sx, sy) : kBlack;
+            ASSERT_EQ(w.At(x, y), want) << x << "," << y;
+        }
+    // Entirely off the window: all black, nothing read.
+    Window off(4, 4);
+    DrawPicture(p.Image(), PixelLayout{}, 50, 0, 1, off.Target());
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) ASSERT_EQ(off.At(x, y), kBlack);
+}
+
+TEST(Present, TheWholeScaleIsTheLargestThatFits) {
+    EXPECT_EQ(sdlhost::WholeScale(640, 480, 640, 480), 1);
+    EXPECT_EQ(sdlhost::WholeScale(640, 480, 1280, 960), 2);
+    EXPECT_EQ(sdlhost::WholeScale(640, 480, 1279, 960), 1);
+    EXPECT_EQ(sdlhost::WholeScale(640, 480, 1920, 1440), 3);
+    EXPECT_EQ(sdlhost::WholeScale(640, 480, 1024, 768), 1);
+    EXPECT_EQ(sdlhost::WholeScale(640, 480, 320, 240), 1);  // never below one
+}
+
+}  // namespace

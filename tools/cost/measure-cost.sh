@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# What a player's machine pays for TUMBLA: frames a second, CPU time of the
+# whole process and of its main thread over N seconds of idle play, and when
+# steady play began (the first of four frames shown within 60 ms), for the
+# real program under its own Xvfb (1024x768x24, Mesa's software GL) with no
+# sound device. CPU time is read from /proc/PID/stat and
+# /proc/PID/task/PID/stat, so other work on the machine costs us nothing but
+# noise.
+#   usage: tools/cost/measure-cost.sh PATH/TO/tumbla [seconds] [--inactive]
+# --inactive gives the keyboard focus to another window (xmessage) first, as
+# when the player switches away; TUMBLA_ARGS=/F in the environment measures
+# full screen. Run from the project's root (it needs
+# sample_data/). Frames are counted by an LD_PRELOAD shim on SDL's present
+# calls (present_count.c beside this script).
+set -u
+exe=$(readlink -f "${1:?usage: measure-cost.sh PATH/TO/tumbla [seconds] [--inactive]}"); secs=${2:-20}
+inactive=0; [ "${3:-}" = --inactive ] && inactive=1
+here=$(cd "$(dirname "$0")" && pwd); work=$(mktemp -d)
+pid=""; xpid=""; other=""
+finish() {
+    # The game first, while its display is still there, then the display.
+    [ -n "$other" ] && kill "$other" 2>/dev/null
+    if [ -n "$pid" ]; then
+        kill "$pid" 2>/dev/null
+        for _ in $(seq 20); do [ -d /proc/"$pid" ] || break; sleep 0.2; done
+        kill -9 "$pid" 2>/dev/null
+    fi
+    [ -n "$xpid" ] && kill "$xpid" 2>/dev/null
+    rm -rf "$work"
+}
+trap finish EXIT
+cc -O2 -shared -fPIC -o "$work/present_count.so" "$here/present_count.c" -ldl -lpthread || exit 1
+# A display number of our own, well away from the usual ones.
+for n in $(seq 140 199); do [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] || break; done
+Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & xpid=$!
+export DISPLAY=:$n
+for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.2; done
+cp -r sample_data "$work/" 2>/dev/null; cd "$work"
+export PRESENT_COUNT_FILE="$work/counts" PRESENT_T0_NS=$(date +%s%N)
+LD_PRELOAD="$work/present_count.so" SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy} "$exe" ${TUMBLA_ARGS:-} & pid=$!
+sleep 3
+if [ $inactive = 1 ]; then
+    xmessage -geometry 200x60+0+0 "elsewhere" & other=$!
+    sleep 1
+    timeout 5 xdotool search --name "^xmessage$" windowfocus
+fi
+sleep 2
+[ -d /proc/"$pid" ] || { echo "the game ended early" >&2; exit 1; }
+ticks() { awk '{print $14+$15}' "$1"; }
+frames() { grep -v steady counts | tail -1 | awk '{print $2}'; }
+c0=$(ticks /proc/$pid/stat); m0=$(ticks /proc/$pid/task/$pid/stat); f0=$(frames)
+sleep "$secs"
+c1=$(ticks /proc/$pid/stat); m1=$(ticks /proc/$pid/task/$pid/stat); f1=$(frames)
+hz=$(getconf CLK_TCK)
+awk -v f=$((f1 - f0)) -v c=$((c1 - c0)) -v m=$((m1 - m0)) -v s="$secs" -v hz="$hz" -v st="$(grep steady counts | tail -1 | awk '{print $2}')" \
+  'BEGIN { printf "%.1f frames/s; process %.1f%% of a core; main thread %.1f%%; steady play from %s ms\n", f/s, 100*c/hz/s, 100*m/hz/s, (st == "" ? "?" : st) }'
