@@ -1,5 +1,5 @@
 // KERNEL32 as the game uses it: resources embedded at build time, files by
-// path relative to the working directory, memory blocks, events and waits.
+// path (relative ones found as data_path.h says), memory blocks, events and waits.
 #include <windows.h>
 
 #include <condition_variable>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/host/host.h"
+#include "platform/kernel/data_path.h"
 #include "platform/kernel/resources.h"
 #include "platform/kernel/trace.h"
 
@@ -110,7 +111,8 @@ HRSRC WINAPI FindResourceExA(HMODULE, LPCSTR lpType, LPCSTR lpName, WORD wLangua
     const EmbeddedResource* fallback = nullptr;
     for (const auto& r : RegisteredResources()) {
         if (!NameMatches(r.type, lpType) || !NameMatches(r.name, lpName)) continue;
-        if (wLanguage == 0 || r.language == wLanguage) return reinterpret_cast<HRSRC>(const_cast<EmbeddedResource*>(&r));
+        if (wLanguage == 0 || r.language == wLanguage)
+            return reinterpret_cast<HRSRC>(const_cast<EmbeddedResource*>(&r));
         if (!fallback) fallback = &r;
     }
     if (fallback) return reinterpret_cast<HRSRC>(const_cast<EmbeddedResource*>(fallback));
@@ -152,12 +154,12 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSEC
         lastError = ERROR_FILE_NOT_FOUND;
         return INVALID_HANDLE_VALUE;
     }
-    // A Windows path: back-slashes become the host's separator; ".\x" stays relative.
-    std::string path(lpFileName);
-    for (char& c : path)
-        if (c == '\\') c = '/';
+    std::string path = HostPath(lpFileName);
     const char* mode = nullptr;
     bool write = (dwDesiredAccess & GENERIC_WRITE) != 0;
+    // Only a file opened to be read is looked for beyond the working folder;
+    // one written goes where the program said.
+    if (!write && dwCreationDisposition == OPEN_EXISTING) path = FindDataFile(path);
     switch (dwCreationDisposition) {
         case OPEN_EXISTING: mode = write ? "r+b" : "rb"; break;
         case CREATE_ALWAYS: mode = "w+b"; break;
@@ -352,6 +354,7 @@ int WINAPI MulDiv(int nNumber, int nNumerator, int nDenominator) {
     if (nDenominator == 0) return -1;
     long long p = static_cast<long long>(nNumber) * nNumerator;
     long long q = p / nDenominator, r = p % nDenominator;
-    if (2 * (r < 0 ? -r : r) >= (nDenominator < 0 ? -nDenominator : nDenominator)) q += ((p < 0) != (nDenominator < 0)) ? -1 : 1;
+    if (2 * (r < 0 ? -r : r) >= (nDenominator < 0 ? -nDenominator : nDenominator))
+        q += ((p < 0) != (nDenominator < 0)) ? -1 : 1;
     return static_cast<int>(q);
 }
