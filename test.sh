@@ -5,11 +5,11 @@
 # the game (TUMBLA.exe) with mingw-w64 against the real SDK headers.
 set -euo pipefail
 cd "$(dirname "$0")"
-scripts/install-deps.sh
+scripts/install-deps.sh test
 jobs=$(nproc)
 
 echo "== Linux build and tests"
-cmake -S . -B build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTUMBLA_WERROR=ON >/dev/null
+cmake -S . -B build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTUMBLA_WERROR=ON -DTUMBLA_TESTS=ON >/dev/null
 cmake --build build/linux -j"$jobs"
 ctest --test-dir build/linux --output-on-failure -j"$jobs"
 
