@@ -12,6 +12,7 @@ echo "== Linux build and tests"
 cmake -S . -B build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTUMBLA_WERROR=ON -DTUMBLA_TESTS=ON >/dev/null
 cmake --build build/linux -j"$jobs"
 ctest --test-dir build/linux --output-on-failure -j"$jobs"
+echo "== Package: the .deb installed in a scratch root, played from elsewhere"; scripts/test-package.sh
 
 echo "== Sanitizers"
 cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DTUMBLA_WERROR=ON -DTUMBLA_SANITIZE=ON >/dev/null
