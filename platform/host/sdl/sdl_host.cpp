@@ -38,7 +38,8 @@ LPARAM KeyData(const KeyCode& key, bool down, bool repeat, bool alt) {
 void HandleKey(const SDL_KeyboardEvent& event) {
     HWND hwnd = WindowFromId(event.windowID);
     if (!hwnd) hwnd = ScreenWindow();
-    KeyCode key = TranslateKey(event.keysym.scancode);
+    // The layout's character of the key as it was when it moved.
+    KeyCode key = TranslateKey(event.keysym.scancode, event.keysym.sym);
     if (!hwnd || key.virtualKey == 0) return;
     bool down = event.type == SDL_KEYDOWN;
     bool repeat = event.repeat != 0;

@@ -47,6 +47,8 @@ struct KeyCode {
     bool extended;
 };
 KeyCode TranslateKey(SDL_Scancode scancode);
+// The same for a key that types `layoutKey` on the current layout.
+KeyCode TranslateKey(SDL_Scancode scancode, SDL_Keycode layoutKey);
 bool VirtualKeyDown(int virtualKey);
 
 // The joystick: hot-plug events.
