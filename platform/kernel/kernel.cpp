@@ -2,6 +2,7 @@
 // path (relative ones found as data_path.h says), memory blocks, events and waits.
 #include <windows.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -94,6 +95,29 @@ void FreeBlock(HGLOBAL block) {
 void RegisterResources(std::span<const EmbeddedResource> table) { resources = table; }
 std::span<const EmbeddedResource> RegisteredResources() { return resources; }
 
+namespace {
+std::atomic<std::uint16_t> fixedLanguage{0};
+}
+
+std::uint16_t LanguageFromLocale(const char* lcAll, const char* lcMessages, const char* lang) {
+    const char* locale = nullptr;
+    for (const char* v : {lcAll, lcMessages, lang})
+        if (v && *v) {
+            locale = v;
+            break;
+        }
+    if (locale && (locale[0] == 'j' || locale[0] == 'J') && (locale[1] == 'a' || locale[1] == 'A'))
+        return kLanguageJapanese;
+    return kLanguageEnglishUs;
+}
+
+void SetUiLanguage(std::uint16_t language) { fixedLanguage = language; }
+
+std::uint16_t UiLanguage() {
+    if (std::uint16_t fixed = fixedLanguage) return fixed;
+    return LanguageFromLocale(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG"));
+}
+
 }  // namespace platform
 
 using namespace platform;
@@ -108,14 +132,26 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
 HRSRC WINAPI FindResourceExA(HMODULE, LPCSTR lpType, LPCSTR lpName, WORD wLanguage) {
     TraceCall("FindResourceA");
     if (!lpType || !lpName) return nullptr;
-    const EmbeddedResource* fallback = nullptr;
+    // Of the languages a resource comes in, the one asked for; with none
+    // asked for (FindResourceA), as Windows chooses: the user's UI language,
+    // then its primary language, then language-neutral, then U.S. English,
+    // then whichever comes first.
+    const EmbeddedResource* best = nullptr;
+    int bestRank = 99;
+    const std::uint16_t ui = wLanguage ? wLanguage : UiLanguage();
     for (const auto& r : RegisteredResources()) {
         if (!NameMatches(r.type, lpType) || !NameMatches(r.name, lpName)) continue;
-        if (wLanguage == 0 || r.language == wLanguage)
-            return reinterpret_cast<HRSRC>(const_cast<EmbeddedResource*>(&r));
-        if (!fallback) fallback = &r;
+        int rank = r.language == ui                                 ? 0
+                   : (r.language & 0x3FF) == (ui & 0x3FF)           ? 1
+                   : r.language == 0                                ? 2
+                   : r.language == kLanguageEnglishUs && !wLanguage ? 3
+                                                                    : 4;
+        if (rank < bestRank) {
+            best = &r;
+            bestRank = rank;
+        }
     }
-    if (fallback) return reinterpret_cast<HRSRC>(const_cast<EmbeddedResource*>(fallback));
+    if (best) return reinterpret_cast<HRSRC>(const_cast<EmbeddedResource*>(best));
     SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
     return nullptr;
 }

@@ -422,4 +422,26 @@ TEST_F(Display, WithoutASoundfontItPlaysAndSaysOnceHowToGetMusic) {
     EXPECT_EQ(Count(log, "\n"), 1u) << log;
 }
 
+TEST_F(Display, TheReportSpeaksTheUsersLanguage) {
+    // Off screen, SDL's message box writes its text to standard output.
+    const struct {
+        const char* lang;
+        const char* says;
+    } kUsers[] = {{"en_US.UTF-8", "DirectX (DirectSound) could not be initialised"},
+                  {"ja_JP.UTF-8", "DirectX(DirectSound)の初期化に失敗しました"},
+                  {"de_DE.UTF-8", "The program ends."}};
+    for (const auto& user : kUsers) {
+        auto env = Env("no-such-audio-driver");
+        env["DISPLAY"] = "";
+        env["SDL_VIDEODRIVER"] = "offscreen";
+        env["LC_ALL"] = "";
+        env["LC_MESSAGES"] = "";
+        env["LANG"] = user.lang;
+        std::size_t n = programs.size();
+        pid_t program = StartWith({}, env);
+        EXPECT_EQ(WaitExit(program, 15s), 0) << user.lang;
+        EXPECT_NE(ReadLog(n).find(user.says), std::string::npos) << user.lang << ":\n" << ReadLog(n);
+    }
+}
+
 }  // namespace
