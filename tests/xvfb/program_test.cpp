@@ -87,6 +87,7 @@ class Display : public ::testing::Test {
 protected:
     pid_t server = -1;
     std::string display;
+    std::string depth = "24";  // bits per pixel of the virtual screen
     std::vector<pid_t> programs;
 
     void SetUp() override {
@@ -97,9 +98,9 @@ protected:
         // Xvfb picks a free display and writes its number to the pipe.
         int fds[2];
         ASSERT_EQ(pipe(fds), 0);
-        server =
-            Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, {},
-                  "", "", fds[1]);
+        server = Spawn(
+            {"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x" + depth, "-nolisten", "tcp"}, {},
+            "", "", fds[1]);
         close(fds[1]);
         std::string number;
         pollfd wait{fds[0], POLLIN, 0};
@@ -442,6 +443,28 @@ TEST_F(Display, TheReportSpeaksTheUsersLanguage) {
         EXPECT_EQ(WaitExit(program, 15s), 0) << user.lang;
         EXPECT_NE(ReadLog(n).find(user.says), std::string::npos) << user.lang << ":\n" << ReadLog(n);
     }
+}
+
+// An X server of 256 colours, where SDL has no renderer that can draw.
+class EightBitDisplay : public Display {
+protected:
+    void SetUp() override {
+        depth = "8";
+        Display::SetUp();
+    }
+};
+
+TEST_F(EightBitDisplay, TheGameStillRunsAndShowsItsPicture) {
+    pid_t program = Start();
+    std::string window = WaitForWindow(false);
+    ASSERT_FALSE(window.empty()) << ReadLog(0);
+    EXPECT_TRUE(WaitForGeometry(window, kWindowed));
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_TRUE(Running(program)) << ReadLog(0);
+    EXPECT_EQ(Windows(kTitle).size(), 1u) << "no report box";
+    Screenshot("xvfb-8bit.png");
+    Keys(window, {"key", "Escape"});
+    EXPECT_EQ(WaitExit(program, 15s), 0);
 }
 
 }  // namespace

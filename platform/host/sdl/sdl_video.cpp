@@ -42,6 +42,7 @@ struct HostWindow {
     SDL_Point minimum{0, 0};
     bool resizable = false;
     bool bordered = true;
+    bool x11Picture = false;  // no renderer: the picture goes by Xlib
 };
 
 struct VideoState {
@@ -94,6 +95,12 @@ void Redraw(HostWindow& w) {
 // of a window is off the emulated desktop); black where the image does not
 // reach.
 void KeepPicture(HostWindow& w, const host::ScreenImage& image, const SDL_Rect& area) {
+    if (w.x11Picture) {
+        int width = 0, height = 0;
+        SDL_GetWindowSize(w.sdl, &width, &height);
+        ShowX11Picture(w.sdl, image, area, PictureRect(width, height));
+        return;
+    }
     if (!w.renderer || area.w <= 0 || area.h <= 0) return;
     if (!w.picture || w.pictureWidth != area.w || w.pictureHeight != area.h) {
         if (w.picture) SDL_DestroyTexture(w.picture);
@@ -293,7 +300,9 @@ public:
         SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
         w.renderer = SDL_CreateRenderer(w.sdl, -1, 0);
         if (!w.renderer) w.renderer = SDL_CreateRenderer(w.sdl, -1, SDL_RENDERER_SOFTWARE);
-        if (!w.renderer) {
+        // An 8-bit X screen, where SDL finds no pixel format to render in.
+        if (!w.renderer) w.x11Picture = StartX11Picture(w.sdl);
+        if (!w.renderer && !w.x11Picture) {
             std::fprintf(stderr, "tumbla: cannot draw in a window: %s\n", SDL_GetError());
             SDL_DestroyWindow(w.sdl);
             return false;
@@ -325,6 +334,7 @@ public:
             if (it->hwnd != hwnd) continue;
             if (it->picture) SDL_DestroyTexture(it->picture);
             if (it->renderer) SDL_DestroyRenderer(it->renderer);
+            if (it->x11Picture) EndX11Picture(it->sdl);
             SDL_DestroyWindow(it->sdl);
             windows.erase(it);
             break;
