@@ -5,13 +5,14 @@
 # the game (TUMBLA.exe) with mingw-w64 against the real SDK headers.
 set -euo pipefail
 cd "$(dirname "$0")"
-scripts/install-deps.sh
+scripts/install-deps.sh test
 jobs=$(nproc)
 
 echo "== Linux build and tests"
-cmake -S . -B build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTUMBLA_WERROR=ON >/dev/null
+cmake -S . -B build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTUMBLA_WERROR=ON -DTUMBLA_TESTS=ON >/dev/null
 cmake --build build/linux -j"$jobs"
 ctest --test-dir build/linux --output-on-failure -j"$jobs"
+echo "== Package: the .deb installed in a scratch root, played from elsewhere"; scripts/test-package.sh
 
 echo "== Sanitizers"
 cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DTUMBLA_WERROR=ON -DTUMBLA_SANITIZE=ON >/dev/null

@@ -1,15 +1,26 @@
 #!/usr/bin/env bash
-# Installs the Debian packages TUMBLA needs to build, run and test, only
-# those that are missing. Run as root (or with sudo available).
+# Installs the Debian packages TUMBLA needs, only those that are missing.
+#   scripts/install-deps.sh play   what building and playing the game need
+#   scripts/install-deps.sh test   that, and the tools the tests use
+# Run as root (or with sudo available).
 set -euo pipefail
 
-packages=(
+play=(
   build-essential cmake pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev
   libsdl2-dev libfluidsynth-dev libjack-jackd2-dev timgm6mb-soundfont
-  g++-mingw-w64-i686
-  xvfb xauth xdotool x11-utils imagemagick xfonts-base
+  xfonts-base
 )
+test=(
+  libgtest-dev libgmock-dev libbenchmark-dev
+  g++-mingw-w64-i686
+  xvfb xauth xdotool x11-utils imagemagick
+)
+
+case "${1:-test}" in
+  play) packages=("${play[@]}") ;;
+  test) packages=("${play[@]}" "${test[@]}") ;;
+  *) echo "usage: $0 play|test" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -45,19 +45,24 @@ struct Copy {
 };
 
 // The source offsets of destination offsets first, first + 1, ... of a span
-// `destLength` long scaled from `srcLength`: offset * srcLength / destLength,
-// stepped without a division per pixel.
+// `destLength` long scaled from `srcLength`, each taken at the centre of its
+// destination pixel: (2 offset + 1) srcLength / (2 destLength), stepped
+// without a division per pixel. Sampling at the centres spreads the pixels
+// a shrink drops evenly, away from both edges and the middle: a 640-pixel
+// frame shown 638 wide loses columns 160 and 479, not column 319 in the
+// middle of the score and the right edge. Enlarging by a whole factor takes
+// the same pixels as sampling at the left edges would.
 struct Stepper {
-    long long quotient, remainder, srcLength, destLength;
+    long long quotient, remainder, step, denominator;
     Stepper(long long first, long long srcLen, long long destLen)
-        : quotient(first * srcLen / destLen),
-          remainder(first * srcLen % destLen),
-          srcLength(srcLen),
-          destLength(destLen) {}
+        : quotient((2 * first + 1) * srcLen / (2 * destLen)),
+          remainder((2 * first + 1) * srcLen % (2 * destLen)),
+          step(2 * srcLen),
+          denominator(2 * destLen) {}
     void Next() {
-        remainder += srcLength;
-        while (remainder >= destLength) {
-            remainder -= destLength;
+        remainder += step;
+        while (remainder >= denominator) {
+            remainder -= denominator;
             ++quotient;
         }
     }

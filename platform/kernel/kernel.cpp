@@ -1,7 +1,8 @@
 // KERNEL32 as the game uses it: resources embedded at build time, files by
-// path relative to the working directory, memory blocks, events and waits.
+// path (relative ones found as data_path.h says), memory blocks, events and waits.
 #include <windows.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "platform/host/host.h"
+#include "platform/kernel/data_path.h"
 #include "platform/kernel/resources.h"
 #include "platform/kernel/trace.h"
 
@@ -93,6 +95,29 @@ void FreeBlock(HGLOBAL block) {
 void RegisterResources(std::span<const EmbeddedResource> table) { resources = table; }
 std::span<const EmbeddedResource> RegisteredResources() { return resources; }
 
+namespace {
+std::atomic<std::uint16_t> fixedLanguage{0};
+}
+
+std::uint16_t LanguageFromLocale(const char* lcAll, const char* lcMessages, const char* lang) {
+    const char* locale = nullptr;
+    for (const char* v : {lcAll, lcMessages, lang})
+        if (v && *v) {
+            locale = v;
+            break;
+        }
+    if (locale && (locale[0] == 'j' || locale[0] == 'J') && (locale[1] == 'a' || locale[1] == 'A'))
+        return kLanguageJapanese;
+    return kLanguageEnglishUs;
+}
+
+void SetUiLanguage(std::uint16_t language) { fixedLanguage = language; }
+
+std::uint16_t UiLanguage() {
+    if (std::uint16_t fixed = fixedLanguage) return fixed;
+    return LanguageFromLocale(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG"));
+}
+
 }  // namespace platform
 
 using namespace platform;
@@ -107,13 +132,26 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
 HRSRC WINAPI FindResourceExA(HMODULE, LPCSTR lpType, LPCSTR lpName, WORD wLanguage) {
     TraceCall("FindResourceA");
     if (!lpType || !lpName) return nullptr;
-    const EmbeddedResource* fallback = nullptr;
+    // Of the languages a resource comes in, the one asked for; with none
+    // asked for (FindResourceA), as Windows chooses: the user's UI language,
+    // then its primary language, then language-neutral, then U.S. English,
+    // then whichever comes first.
+    const EmbeddedResource* best = nullptr;
+    int bestRank = 99;
+    const std::uint16_t ui = wLanguage ? wLanguage : UiLanguage();
     for (const auto& r : RegisteredResources()) {
         if (!NameMatches(r.type, lpType) || !NameMatches(r.name, lpName)) continue;
-        if (wLanguage == 0 || r.language == wLanguage) return reinterpret_cast<HRSRC>(const_cast<EmbeddedResource*>(&r));
-        if (!fallback) fallback = &r;
+        int rank = r.language == ui                                 ? 0
+                   : (r.language & 0x3FF) == (ui & 0x3FF)           ? 1
+                   : r.language == 0                                ? 2
+                   : r.language == kLanguageEnglishUs && !wLanguage ? 3
+                                                                    : 4;
+        if (rank < bestRank) {
+            best = &r;
+            bestRank = rank;
+        }
     }
-    if (fallback) return reinterpret_cast<HRSRC>(const_cast<EmbeddedResource*>(fallback));
+    if (best) return reinterpret_cast<HRSRC>(const_cast<EmbeddedResource*>(best));
     SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
     return nullptr;
 }
@@ -152,12 +190,12 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSEC
         lastError = ERROR_FILE_NOT_FOUND;
         return INVALID_HANDLE_VALUE;
     }
-    // A Windows path: back-slashes become the host's separator; ".\x" stays relative.
-    std::string path(lpFileName);
-    for (char& c : path)
-        if (c == '\\') c = '/';
+    std::string path = HostPath(lpFileName);
     const char* mode = nullptr;
     bool write = (dwDesiredAccess & GENERIC_WRITE) != 0;
+    // Only a file opened to be read is looked for beyond the working folder;
+    // one written goes where the program said.
+    if (!write && dwCreationDisposition == OPEN_EXISTING) path = FindDataFile(path);
     switch (dwCreationDisposition) {
         case OPEN_EXISTING: mode = write ? "r+b" : "rb"; break;
         case CREATE_ALWAYS: mode = "w+b"; break;
@@ -352,6 +390,7 @@ int WINAPI MulDiv(int nNumber, int nNumerator, int nDenominator) {
     if (nDenominator == 0) return -1;
     long long p = static_cast<long long>(nNumber) * nNumerator;
     long long q = p / nDenominator, r = p % nDenominator;
-    if (2 * (r < 0 ? -r : r) >= (nDenominator < 0 ? -nDenominator : nDenominator)) q += ((p < 0) != (nDenominator < 0)) ? -1 : 1;
+    if (2 * (r < 0 ? -r : r) >= (nDenominator < 0 ? -nDenominator : nDenominator))
+        q += ((p < 0) != (nDenominator < 0)) ? -1 : 1;
     return static_cast<int>(q);
 }

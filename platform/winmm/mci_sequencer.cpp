@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/kernel/data_path.h"
 #include "platform/kernel/trace.h"
 #include "platform/winmm/midi_file.h"
 #include "platform/winmm/midi_internal.h"
@@ -166,10 +167,8 @@ MCIERROR Open(DWORD flags, LPMCI_OPEN_PARMSA p) {
     } else if (!IsMidiElement(element)) {
         return MCIERR_INVALID_DEVICE_NAME;  // no type, and not a file the sequencer is known for
     }
-    for (char& c : element)
-        if (c == '\\') c = '/';
     SongEvents song;
-    switch (LoadMidiFile(element, song)) {
+    switch (LoadMidiFile(platform::FindDataFile(platform::HostPath(element)), song)) {
         case FileResult::NotFound: return MCIERR_FILE_NOT_FOUND;
         case FileResult::Invalid: return MCIERR_INVALID_FILE;
         case FileResult::Ok: break;

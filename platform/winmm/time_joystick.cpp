@@ -22,9 +22,18 @@ MMRESULT WINAPI joyGetDevCapsA(UINT_PTR uJoyID, LPJOYCAPSA pjc, UINT cbjc) {
     platform::TraceCall("joyGetDevCapsA");
     if (!pjc || cbjc < sizeof(JOYCAPSA)) return MMSYSERR_INVALPARAM;
     if (uJoyID > 1) return MMSYSERR_NODRIVER;
+    // The driver answers for its devices whether or not a stick is plugged
+    // in now, with the standard range, so that a program that calibrates at
+    // start reads a stick plugged in later correctly. A stick that is there
+    // gives its own name, buttons and ranges.
     host::JoystickCaps caps{};
-    if (static_cast<int>(uJoyID) >= host::JoystickCount() || !host::JoystickGetCaps(static_cast<int>(uJoyID), caps))
-        return JOYERR_PARMS;
+    caps.xMax = caps.yMax = caps.zMax = caps.rMax = 65535;
+    caps.buttonCount = 4;
+    std::strncpy(caps.name, "Microsoft PC-joystick driver", sizeof(caps.name) - 1);
+    if (static_cast<int>(uJoyID) < host::JoystickCount()) {
+        host::JoystickCaps attached{};
+        if (host::JoystickGetCaps(static_cast<int>(uJoyID), attached)) caps = attached;
+    }
     std::memset(pjc, 0, sizeof(JOYCAPSA));
     std::memcpy(pjc->szPname, caps.name, strnlen(caps.name, MAXPNAMELEN - 1));
     pjc->wXmin = caps.xMin;

@@ -123,9 +123,9 @@ TEST_F(DrawTest, StretchKeyedShrinksAndClipsAtTheEdges) {
     ASSERT_EQ(CreateWorkSurface(&sprite, 32, 32), 1);
     for (int x = 0; x < 32; ++x) FillRect(sprite, x, 0, 1, 32, 100 + x);
     EXPECT_EQ(StretchKeyed(sprite, 0, 0, 32, 32, display.canvas, -4, 0, 16, 16), 1);
-    // Destination column c shows source column (c + 4) * 2.
-    EXPECT_EQ(Pixel(display.canvas, 0, 0), 108);
-    EXPECT_EQ(Pixel(display.canvas, 11, 15), 130);
+    // Destination column c shows the source column under its centre, (c + 4) * 2 + 1.
+    EXPECT_EQ(Pixel(display.canvas, 0, 0), 109);
+    EXPECT_EQ(Pixel(display.canvas, 11, 15), 131);
     EXPECT_EQ(Pixel(display.canvas, 12, 0), 0);
 }
 

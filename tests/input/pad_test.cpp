@@ -2,7 +2,11 @@
 // auto-repeat of left and right.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
+
+#include <windows.h>
+#include <mmsystem.h>
 
 #include "input/pad.h"
 #include "shell/shell.h"
@@ -51,10 +55,10 @@ TEST_F(Pad, KeysOfTheTableSetTheirBits) {
     struct {
         int vk;
         DWORD bit;
-    } cases[] = {{VK_UP, PAD_UP},          {VK_NUMPAD8, PAD_UP},     {VK_DOWN, PAD_DOWN},       {VK_NUMPAD2, PAD_DOWN},
-                 {VK_LEFT, PAD_LEFT},      {VK_NUMPAD4, PAD_LEFT},   {VK_RIGHT, PAD_RIGHT},     {VK_NUMPAD6, PAD_RIGHT},
-                 {'Z', PAD_BUTTON1},       {VK_SPACE, PAD_BUTTON1},  {'X', PAD_BUTTON2},        {VK_RETURN, PAD_BUTTON2},
-                 {VK_LSHIFT, PAD_BUTTON3}, {'Q', PAD_BUTTON4},       {VK_ESCAPE, PAD_ESCAPE}};
+    } cases[] = {{VK_UP, PAD_UP},          {VK_NUMPAD8, PAD_UP},    {VK_DOWN, PAD_DOWN},    {VK_NUMPAD2, PAD_DOWN},
+                 {VK_LEFT, PAD_LEFT},      {VK_NUMPAD4, PAD_LEFT},  {VK_RIGHT, PAD_RIGHT},  {VK_NUMPAD6, PAD_RIGHT},
+                 {'Z', PAD_BUTTON1},       {VK_SPACE, PAD_BUTTON1}, {'X', PAD_BUTTON2},     {VK_RETURN, PAD_BUTTON2},
+                 {VK_LSHIFT, PAD_BUTTON3}, {'Q', PAD_BUTTON4},      {VK_ESCAPE, PAD_ESCAPE}};
     for (auto c : cases) {
         headless::ReleaseAllKeys();
         headless::SetKey(c.vk, true);
@@ -141,11 +145,66 @@ TEST_F(Pad, JoystickButtonsAndOffsets) {
 TEST_F(Pad, NoStickPluggedInMeansKeyboardOnly) {
     PadDetectJoystick();  // the driver reports devices but none answers
     EXPECT_EQ(joystickCount, 1);
-    EXPECT_EQ(joystickCalibration.xHalfRange, 0u);
     headless::SetKey(VK_DOWN, true);
     PadState state;
     EXPECT_EQ(PadPoll(&state), static_cast<DWORD>(PAD_DOWN));
     EXPECT_EQ(state.yOffset, 1);
+}
+
+// A stick plugged in after start: the driver gave the standard range when
+// asked at start, so the stick reads right at once; pulled out it moves
+// nothing; plugged in again it works again.
+TEST_F(Pad, AStickPluggedInAfterStartWorksAndOnePulledOutStopsMoving) {
+    PadDetectJoystick();
+    EXPECT_EQ(joystickCalibration.xCentre, 32767u);
+    EXPECT_EQ(joystickCalibration.yHalfRange, 32767u);
+    EXPECT_EQ(Frame(), 0u);
+
+    const unsigned centre = 32767;
+    headless::SetJoystick(true, Stick());
+    headless::SetJoystickState({centre, centre, centre, centre, 0});
+    EXPECT_EQ(Frame(), 0u) << "a centred stick holds nothing";
+    headless::SetJoystickState({0, centre, centre, centre, 1u << 1});
+    EXPECT_EQ(Frame(), static_cast<DWORD>(PAD_LEFT | PAD_BUTTON2));
+
+    headless::SetJoystick(false, Stick());
+    EXPECT_EQ(PadPoll(nullptr), 0u) << "unplugged, the last position is forgotten";
+    headless::SetKey(VK_RIGHT, true);
+    EXPECT_EQ(PadPoll(nullptr), static_cast<DWORD>(PAD_RIGHT)) << "the keys still work";
+    headless::SetKey(VK_RIGHT, false);
+
+    headless::SetJoystick(true, Stick());
+    headless::SetJoystickState({centre, 65535, centre, centre, 0});
+    EXPECT_EQ(PadPoll(nullptr), static_cast<DWORD>(PAD_DOWN));
+    headless::SetJoystickState({centre, centre, centre, centre, 0});
+    EXPECT_EQ(PadPoll(nullptr), 0u);
+}
+
+TEST(JoystickDriver, AnswersForItsDevicesWithOrWithoutAStick) {
+    harness::ResetAll();
+    JOYCAPSA caps;
+    std::memset(&caps, 0xAB, sizeof(caps));
+    ASSERT_EQ(joyGetDevCapsA(JOYSTICKID1, &caps, sizeof(caps)), static_cast<MMRESULT>(JOYERR_NOERROR));
+    EXPECT_EQ(caps.wXmin, 0u);
+    EXPECT_EQ(caps.wXmax, 65535u);
+    EXPECT_EQ(caps.wRmax, 65535u);
+    EXPECT_EQ(caps.wNumAxes, 4u);
+    JOYINFOEX info{};
+    info.dwSize = sizeof(info);
+    info.dwFlags = JOY_RETURNALL;
+    EXPECT_EQ(joyGetPosEx(JOYSTICKID1, &info), static_cast<MMRESULT>(JOYERR_UNPLUGGED));
+
+    host::JoystickCaps stick{};
+    stick.xMax = stick.yMax = 1023;
+    stick.zMax = stick.rMax = 255;
+    stick.buttonCount = 12;
+    std::strcpy(stick.name, "Test pad");
+    headless::SetJoystick(true, stick);
+    ASSERT_EQ(joyGetDevCapsA(JOYSTICKID1, &caps, sizeof(caps)), static_cast<MMRESULT>(JOYERR_NOERROR));
+    EXPECT_EQ(caps.wXmax, 1023u) << "a stick that is there gives its own ranges";
+    EXPECT_EQ(caps.wNumButtons, 12u);
+    EXPECT_STREQ(caps.szPname, "Test pad");
+    EXPECT_EQ(joyGetDevCapsA(2, &caps, sizeof(caps)), static_cast<MMRESULT>(MMSYSERR_NODRIVER));
 }
 
 }  // namespace

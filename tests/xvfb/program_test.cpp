@@ -87,6 +87,7 @@ class Display : public ::testing::Test {
 protected:
     pid_t server = -1;
     std::string display;
+    std::string depth = "24";  // bits per pixel of the virtual screen
     std::vector<pid_t> programs;
 
     void SetUp() override {
@@ -97,9 +98,9 @@ protected:
         // Xvfb picks a free display and writes its number to the pipe.
         int fds[2];
         ASSERT_EQ(pipe(fds), 0);
-        server =
-            Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, {},
-                  "", "", fds[1]);
+        server = Spawn(
+            {"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x" + depth, "-nolisten", "tcp"}, {},
+            "", "", fds[1]);
         close(fds[1]);
         std::string number;
         pollfd wait{fds[0], POLLIN, 0};
@@ -130,17 +131,44 @@ protected:
         return env;
     }
 
-    pid_t Start(const std::string& audio = "dummy") {
+    pid_t Start(const std::string& audio = "dummy") { return StartWith({}, Env(audio)); }
+
+    // The program with these arguments and this environment; its output goes
+    // to LogOf(the number it was started as).
+    pid_t StartWith(const std::vector<std::string>& args, const std::map<std::string, std::string>& env) {
 #ifdef TUMBLA_PROGRAM
-        std::string log = OutDir() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" +
-                          std::to_string(programs.size()) + ".log";
-        pid_t pid = Spawn({TUMBLA_PROGRAM}, Env(audio), TUMBLA_SOURCE_DIR, log);
+        std::vector<std::string> argv{TUMBLA_PROGRAM};
+        argv.insert(argv.end(), args.begin(), args.end());
+        pid_t pid = Spawn(argv, env, TUMBLA_SOURCE_DIR, LogOf(programs.size()));
         programs.push_back(pid);
         return pid;
 #else
-        (void)audio;
+        (void)args;
+        (void)env;
         return -1;
 #endif
+    }
+
+    static std::string LogOf(std::size_t started) {
+        return OutDir() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" +
+               std::to_string(started) + ".log";
+    }
+
+    static std::string ReadLog(std::size_t started) {
+        std::string text;
+        if (std::FILE* f = std::fopen(LogOf(started).c_str(), "rb")) {
+            char buffer[4096];
+            std::size_t n;
+            while ((n = std::fread(buffer, 1, sizeof(buffer), f)) > 0) text.append(buffer, n);
+            std::fclose(f);
+        }
+        return text;
+    }
+
+    static std::size_t Count(const std::string& text, const std::string& what) {
+        std::size_t n = 0;
+        for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+        return n;
     }
 
     static std::string OutDir() {
@@ -338,6 +366,104 @@ TEST_F(Display, WithoutASoundDeviceTheReportIsShownAndTheProgramEnds) {
     Screenshot("xvfb-report.png");
     EXPECT_TRUE(Running(program)) << "the box waits for its answer";
     Keys(box, {"key", "Return"});
+    EXPECT_EQ(WaitExit(program, 15s), 0);
+}
+
+TEST_F(Display, WithoutAUsableDisplayItEndsWithOneSentenceAndCodeOne) {
+    // No server on that display, and none named at all: never an unseen
+    // window on SDL's off-screen driver.
+    for (const char* where : {":1999", ""}) {
+        auto env = Env();
+        env["DISPLAY"] = where;
+        env["WAYLAND_DISPLAY"] = "";
+        std::size_t n = programs.size();
+        pid_t program = StartWith({}, env);
+        EXPECT_EQ(WaitExit(program, 10s), 1) << "DISPLAY=" << where;
+        std::string log = ReadLog(n);
+        EXPECT_EQ(Count(log, "\n"), 1u) << log;
+        EXPECT_NE(log.find("tumbla: "), std::string::npos) << log;
+        EXPECT_NE(log.find("xvfb-run"), std::string::npos) << log;
+    }
+    // Asked for by name, the off-screen driver is used.
+    auto env = Env();
+    env["DISPLAY"] = "";
+    env["SDL_VIDEODRIVER"] = "offscreen";
+    pid_t program = StartWith({}, env);
+    std::this_thread::sleep_for(2s);
+    EXPECT_TRUE(Running(program)) << ReadLog(programs.size() - 1);
+}
+
+TEST_F(Display, HelpAndVersionAnswerWithoutStartingTheGame) {
+    auto env = Env();
+    env["DISPLAY"] = "";
+    pid_t help = StartWith({"--help"}, env);
+    EXPECT_EQ(WaitExit(help, 10s), 0);
+    std::string text = ReadLog(0);
+    for (const char* word : {"/F", "/E", "/M", "/S", "Escape", "Alt+Enter", "TUMBLA_SOUNDFONT"})
+        EXPECT_NE(text.find(word), std::string::npos) << word << " in:\n" << text;
+    pid_t version = StartWith({"--version"}, env);
+    EXPECT_EQ(WaitExit(version, 10s), 0);
+    EXPECT_EQ(ReadLog(1), "tumbla 0.01\n");
+    EXPECT_TRUE(Windows(kTitle).empty());
+}
+
+TEST_F(Display, WithoutASoundfontItPlaysAndSaysOnceHowToGetMusic) {
+    auto env = Env();
+    env["TUMBLA_SOUNDFONT"] = "/nonexistent/soundfont.sf2";
+    pid_t program = StartWith({}, env);
+    std::string window = WaitForWindow(false);
+    ASSERT_FALSE(window.empty());
+    std::this_thread::sleep_for(2s);
+    EXPECT_TRUE(Running(program));
+    EXPECT_TRUE(Windows(kTitle).size() == 1u) << "no report box";
+    Keys(window, {"key", "Escape"});
+    EXPECT_EQ(WaitExit(program, 15s), 0);
+    std::string log = ReadLog(0);
+    EXPECT_EQ(Count(log, "TUMBLA_SOUNDFONT"), 1u) << log;
+    EXPECT_EQ(Count(log, "\n"), 1u) << log;
+}
+
+TEST_F(Display, TheReportSpeaksTheUsersLanguage) {
+    // Off screen, SDL's message box writes its text to standard output.
+    const struct {
+        const char* lang;
+        const char* says;
+    } kUsers[] = {{"en_US.UTF-8", "DirectX (DirectSound) could not be initialised"},
+                  {"ja_JP.UTF-8", "DirectX(DirectSound)の初期化に失敗しました"},
+                  {"de_DE.UTF-8", "The program ends."}};
+    for (const auto& user : kUsers) {
+        auto env = Env("no-such-audio-driver");
+        env["DISPLAY"] = "";
+        env["SDL_VIDEODRIVER"] = "offscreen";
+        env["LC_ALL"] = "";
+        env["LC_MESSAGES"] = "";
+        env["LANG"] = user.lang;
+        std::size_t n = programs.size();
+        pid_t program = StartWith({}, env);
+        EXPECT_EQ(WaitExit(program, 15s), 0) << user.lang;
+        EXPECT_NE(ReadLog(n).find(user.says), std::string::npos) << user.lang << ":\n" << ReadLog(n);
+    }
+}
+
+// An X server of 256 colours, where SDL has no renderer that can draw.
+class EightBitDisplay : public Display {
+protected:
+    void SetUp() override {
+        depth = "8";
+        Display::SetUp();
+    }
+};
+
+TEST_F(EightBitDisplay, TheGameStillRunsAndShowsItsPicture) {
+    pid_t program = Start();
+    std::string window = WaitForWindow(false);
+    ASSERT_FALSE(window.empty()) << ReadLog(0);
+    EXPECT_TRUE(WaitForGeometry(window, kWindowed));
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_TRUE(Running(program)) << ReadLog(0);
+    EXPECT_EQ(Windows(kTitle).size(), 1u) << "no report box";
+    Screenshot("xvfb-8bit.png");
+    Keys(window, {"key", "Escape"});
     EXPECT_EQ(WaitExit(program, 15s), 0);
 }
 

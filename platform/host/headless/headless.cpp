@@ -2,6 +2,7 @@
 // a pretend desktop and captured screens. Deterministic by construction: the
 // clock moves only when the program waits or a test moves it.
 #include "platform/host/headless/headless.h"
+#include "platform/kernel/resources.h"
 
 #include <algorithm>
 #include <array>
@@ -46,7 +47,15 @@ std::string Lower(std::string s) {
 
 }  // namespace
 
+namespace {
+// The program's own language, whatever the machine running the tests speaks.
+struct JapaneseByDefault {
+    JapaneseByDefault() { platform::SetUiLanguage(platform::kLanguageJapanese); }
+} japaneseByDefault;
+}  // namespace
+
 void Reset() {
+    platform::SetUiLanguage(platform::kLanguageJapanese);
     ResetVideo();
     platform::user::ResetForTests();
     H() = HostState{};
@@ -93,8 +102,10 @@ using headless::H;
 std::uint32_t Milliseconds() { return H().clock; }
 
 void Idle(std::uint32_t ms) {
-    if (H().idle) H().idle(ms);
-    else H().clock += ms;
+    if (H().idle)
+        H().idle(ms);
+    else
+        H().clock += ms;
 }
 
 void PumpEvents() {}

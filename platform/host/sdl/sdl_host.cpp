@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "platform/host/host.h"
 #include "platform/user/user_internal.h"
@@ -37,7 +38,8 @@ LPARAM KeyData(const KeyCode& key, bool down, bool repeat, bool alt) {
 void HandleKey(const SDL_KeyboardEvent& event) {
     HWND hwnd = WindowFromId(event.windowID);
     if (!hwnd) hwnd = ScreenWindow();
-    KeyCode key = TranslateKey(event.keysym.scancode);
+    // The layout's character of the key as it was when it moved.
+    KeyCode key = TranslateKey(event.keysym.scancode, event.keysym.sym);
     if (!hwnd || key.virtualKey == 0) return;
     bool down = event.type == SDL_KEYDOWN;
     bool repeat = event.repeat != 0;
@@ -92,6 +94,45 @@ void HandleMouseButton(const SDL_MouseButtonEvent& event) {
     PostMessageA(hwnd, message, MouseKeys(), MAKELPARAM(p.x, p.y));
 }
 
+bool IsScreenlessDriver(const char* name) {
+    return SDL_strcasecmp(name, "offscreen") == 0 || SDL_strcasecmp(name, "dummy") == 0 ||
+           SDL_strcasecmp(name, "evdev") == 0;
+}
+
+bool StartVideo() {
+    const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+    if (asked && *asked) return SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0;
+    // Left to itself SDL falls back to a driver that draws nowhere, and the
+    // game would run unseen until killed: only drivers with a screen, unless
+    // the user names another.
+    for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
+        const char* name = SDL_GetVideoDriver(i);
+        if (!name || IsScreenlessDriver(name)) continue;
+        // Wayland's library complains on standard error when it finds no
+        // compositor; a session with one names it.
+        const char* wayland = SDL_getenv("WAYLAND_DISPLAY");
+        if (SDL_strcasecmp(name, "wayland") == 0 && (!wayland || !*wayland)) continue;
+        SDL_setenv("SDL_VIDEODRIVER", name, 1);
+        bool up = SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0;
+        unsetenv("SDL_VIDEODRIVER");
+        if (up) return true;
+    }
+    return false;
+}
+
+std::string NoDisplaySentence() {
+    const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+    if (asked && *asked)
+        return std::string("tumbla: cannot open a window with SDL_VIDEODRIVER=") + asked + " (" + SDL_GetError() + ").";
+    const char* x = SDL_getenv("DISPLAY");
+    const char* wayland = SDL_getenv("WAYLAND_DISPLAY");
+    if ((!x || !*x) && (!wayland || !*wayland))
+        return "tumbla: there is no display to open a window on (DISPLAY is not set); start it on a desktop, "
+               "or in a virtual one with xvfb-run.";
+    return std::string("tumbla: cannot open a window on the display ") + ((x && *x) ? x : wayland) +
+           ", which does not answer; start it on a desktop, or in a virtual one with xvfb-run.";
+}
+
 }  // namespace
 
 bool VideoReady() {
@@ -103,14 +144,17 @@ bool VideoReady() {
         // visual would show them only where a window manager installs the
         // window's colour map (and not at all without one).
         setenv("SDL_VIDEO_X11_NODIRECTCOLOR", "1", 0);
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0) {
+        if (StartVideo()) {
             video = Subsystem::Up;
             SDL_StopTextInput();
             // Hands the screen back in its own mode however the program ends.
             std::atexit(SDL_Quit);
         } else {
+            // Nothing could be shown, not even the report: say so plainly
+            // where the user started the game, and end.
             video = Subsystem::Failed;
-            std::fprintf(stderr, "tumbla: cannot open a window on this display: %s\n", SDL_GetError());
+            std::fprintf(stderr, "%s\n", NoDisplaySentence().c_str());
+            std::exit(1);
         }
     }
     return video == Subsystem::Up;

@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include "platform/host/host_video.h"
+
 namespace sdlhost {
 
 // SDL's video and event subsystems, brought up once. False when there is no
@@ -47,7 +49,16 @@ struct KeyCode {
     bool extended;
 };
 KeyCode TranslateKey(SDL_Scancode scancode);
+// The same for a key that types `layoutKey` on the current layout.
+KeyCode TranslateKey(SDL_Scancode scancode, SDL_Keycode layoutKey);
 bool VirtualKeyDown(int virtualKey);
+
+// The picture by Xlib on an 8-bit X screen, where SDL has no renderer:
+// started for a window whose visual allows it, shown at `place` in the
+// window (the client's part `area` of the image), ended with the window.
+bool StartX11Picture(SDL_Window* sdl);
+void ShowX11Picture(SDL_Window* sdl, const host::ScreenImage& image, const SDL_Rect& area, const SDL_Rect& place);
+void EndX11Picture(SDL_Window* sdl);
 
 // The joystick: hot-plug events.
 void HandleJoystickEvent(const SDL_Event& event);

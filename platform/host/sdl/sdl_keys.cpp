@@ -1,6 +1,9 @@
-// SDL's scan codes (key positions) as Windows virtual keys and PC scan codes,
-// on the US layout that the game's key choices assume. The keypad's digits
-// are always VK_NUMPAD0..9, as with Num Lock on.
+// SDL's keys as Windows virtual keys and PC scan codes. As Windows does, the
+// keys that type letters and digits get their virtual key from the keyboard
+// layout (on a German keyboard 'Z' is the key labelled Z, where a US one has
+// Y), and every other key from its position: arrows, keypad, Enter, Escape,
+// Shift mean the same place on every layout. The keypad's digits are always
+// VK_NUMPAD0..9, as with Num Lock on.
 #include <array>
 
 #include "platform/host/sdl/sdl_host.h"
@@ -134,13 +137,52 @@ bool SideKeyDown(const Uint8* state, int virtualKey) {
     }
 }
 
+bool IsLetterOrDigit(int virtualKey) {
+    return (virtualKey >= 'A' && virtualKey <= 'Z') || (virtualKey >= '0' && virtualKey <= '9');
+}
+
+// The keys that type characters, whose meaning the layout decides.
+bool IsTypingKey(int virtualKey) {
+    return IsLetterOrDigit(virtualKey) || (virtualKey >= VK_OEM_1 && virtualKey <= VK_OEM_3) ||
+           (virtualKey >= VK_OEM_4 && virtualKey <= VK_OEM_7);
+}
+
+// The virtual key of a character a layout puts on a key of the letter and
+// digit block, where it is no letter or digit: the punctuation that Windows
+// gives its own codes on every layout, else the code Windows keeps for the
+// layout's other characters.
+int PunctuationKey(SDL_Keycode character) {
+    switch (character) {
+        case SDLK_COMMA: return VK_OEM_COMMA;
+        case SDLK_PERIOD: return VK_OEM_PERIOD;
+        case SDLK_MINUS: return VK_OEM_MINUS;
+        case SDLK_PLUS:
+        case SDLK_EQUALS: return VK_OEM_PLUS;
+        default: return 0xDF;  // VK_OEM_8
+    }
+}
+
 }  // namespace
 
-KeyCode TranslateKey(SDL_Scancode scancode) {
-    for (const Entry& e : kKeys)
-        if (e.sdl == scancode) return e.key;
+KeyCode TranslateKey(SDL_Scancode scancode, SDL_Keycode layoutKey) {
+    for (const Entry& e : kKeys) {
+        if (e.sdl != scancode) continue;
+        KeyCode key = e.key;
+        if (!IsTypingKey(key.virtualKey)) return key;
+        if (layoutKey >= SDLK_a && layoutKey <= SDLK_z)
+            key.virtualKey = 'A' + (layoutKey - SDLK_a);
+        else if (layoutKey >= SDLK_0 && layoutKey <= SDLK_9)
+            key.virtualKey = '0' + (layoutKey - SDLK_0);
+        else if (key.virtualKey >= 'A' && key.virtualKey <= 'Z' && layoutKey != SDLK_UNKNOWN)
+            key.virtualKey = PunctuationKey(layoutKey);
+        // The digit row keeps '0'..'9' where the layout types other
+        // characters there unshifted (French: & é " ' ...), as on Windows.
+        return key;
+    }
     return KeyCode{0, 0, false};
 }
+
+KeyCode TranslateKey(SDL_Scancode scancode) { return TranslateKey(scancode, SDL_GetKeyFromScancode(scancode)); }
 
 bool VirtualKeyDown(int virtualKey) {
     if (!VideoReady()) return false;
@@ -149,7 +191,7 @@ bool VirtualKeyDown(int virtualKey) {
     if (!state) return false;
     if (SideKeyDown(state, virtualKey)) return true;
     for (const Entry& e : kKeys)
-        if (e.key.virtualKey == virtualKey && e.sdl < count && state[e.sdl]) return true;
+        if (e.sdl < count && state[e.sdl] && TranslateKey(e.sdl).virtualKey == virtualKey) return true;
     return false;
 }
 

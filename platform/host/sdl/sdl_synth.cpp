@@ -1,8 +1,11 @@
 // The MIDI mapper's synthesiser on the real machine: FluidSynth with the
 // host's General MIDI soundfont. Without FluidSynth at build time, or without
 // a soundfont on the machine, there is no synthesiser and the MIDI calls fail
-// as Windows does without a MIDI device.
+// as Windows does without a MIDI device; the user is told once how to get
+// music.
 #include <array>
+#include <cstdio>
+#include <cstdlib>
 #include <sys/stat.h>
 
 #include "platform/winmm/synth.h"
@@ -97,20 +100,35 @@ private:
 
 void Quiet(int, const char*, void*) {}
 
+// The soundfont to play with: the one the user names in TUMBLA_SOUNDFONT,
+// else the first of Debian's that is installed. Null when there is none; the
+// user has then been told once how to get music.
+const char* FindSoundfont() {
+    const char* chosen = std::getenv("TUMBLA_SOUNDFONT");
+    if (chosen && *chosen) {
+        if (Exists(chosen)) return chosen;
+        std::fprintf(stderr, "tumbla: TUMBLA_SOUNDFONT names %s, which is no file, so the game plays without music.\n",
+                     chosen);
+        return nullptr;
+    }
+    for (const char* path : kSoundfonts)
+        if (Exists(path)) return path;
+    std::fprintf(stderr,
+                 "tumbla: no General MIDI soundfont was found, so the game plays without music; install "
+                 "fluid-soundfont-gm or timgm6mb-soundfont, or set TUMBLA_SOUNDFONT to a .sf2 or .sf3 file.\n");
+    return nullptr;
+}
+
 }  // namespace
 
 std::unique_ptr<Synth> CreateSynth(int sampleRate) {
     // The search is made once; a machine without a soundfont stays without,
-    // and says nothing: the game plays on in silence, as on Windows.
+    // and the game plays on in silence, as on Windows without a MIDI device.
     static bool searched = false;
     static const char* soundfont = nullptr;
     if (!searched) {
         searched = true;
-        for (const char* path : kSoundfonts)
-            if (Exists(path)) {
-                soundfont = path;
-                break;
-            }
+        soundfont = FindSoundfont();
     }
     if (!soundfont) return nullptr;
 
@@ -129,6 +147,7 @@ std::unique_ptr<Synth> CreateSynth(int sampleRate) {
         return nullptr;
     }
     if (fluid_synth_sfload(synth, soundfont, 1) == FLUID_FAILED) {
+        std::fprintf(stderr, "tumbla: the soundfont %s cannot be read, so the game plays without music.\n", soundfont);
         delete_fluid_synth(synth);
         delete_fluid_settings(settings);
         soundfont = nullptr;  // unreadable: no synthesiser from now on

@@ -43,6 +43,7 @@ struct HostWindow {
     SDL_Point minimum{0, 0};
     bool resizable = false;
     bool bordered = true;
+    bool x11Picture = false;  // no renderer: the picture goes by Xlib
 };
 
 struct VideoState {
@@ -121,6 +122,12 @@ void FillOutside(SDL_Surface* s, const SDL_Rect& place) {
 // between one and two.
 void Present(HostWindow& w, const host::ScreenImage& image, const SDL_Rect& area) {
     if (!w.shown || area.w <= 0 || area.h <= 0) return;
+    if (w.x11Picture) {
+        int width = 0, height = 0;
+        SDL_GetWindowSize(w.sdl, &width, &height);
+        ShowX11Picture(w.sdl, image, area, PictureRect(width, height));
+        return;
+    }
     SDL_Surface* s = SDL_GetWindowSurface(w.sdl);
     if (!s || s->w <= 0 || s->h <= 0) return;
     SDL_Rect place = PictureRect(s->w, s->h);
@@ -311,6 +318,14 @@ public:
             std::fprintf(stderr, "tumbla: cannot create a window: %s\n", SDL_GetError());
             return false;
         }
+        // An 8-bit X screen, where SDL has no window surface (nor any
+        // renderer): the picture goes by Xlib.
+        if (!SDL_GetWindowSurface(w.sdl)) w.x11Picture = StartX11Picture(w.sdl);
+        if (!SDL_GetWindowSurface(w.sdl) && !w.x11Picture) {
+            std::fprintf(stderr, "tumbla: cannot draw in a window: %s\n", SDL_GetError());
+            SDL_DestroyWindow(w.sdl);
+            return false;
+        }
         if (SDL_Surface* icon = LoadIconSurface(win->instance, platform::user::IconResourceId(win->classIcon))) {
             SDL_SetWindowIcon(w.sdl, icon);
             SDL_FreeSurface(icon);
@@ -337,6 +352,7 @@ public:
         for (auto it = windows.begin(); it != windows.end(); ++it) {
             if (it->hwnd != hwnd) continue;
             if (it->staging) SDL_FreeSurface(it->staging);
+            if (it->x11Picture) EndX11Picture(it->sdl);
             SDL_DestroyWindow(it->sdl);
             windows.erase(it);
             break;

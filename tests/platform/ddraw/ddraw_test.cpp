@@ -324,8 +324,9 @@ TEST_F(DirectDrawTest, StretchShrinkAndMirror) {
     EXPECT_EQ(dst->Blt(nullptr, src, nullptr, DDBLT_DDFX, nullptr), DDERR_INVALIDPARAMS);
     RECT small{0, 0, 2, 1};
     EXPECT_EQ(dst->Blt(&small, src, nullptr, 0, nullptr), DD_OK);  // 4x2 into 2x1
-    EXPECT_EQ(At(dst, 0, 0), 1);
-    EXPECT_EQ(At(dst, 1, 0), 3);
+    // Each destination pixel takes the source pixel under its centre.
+    EXPECT_EQ(At(dst, 0, 0), 6);
+    EXPECT_EQ(At(dst, 1, 0), 8);
 }
 
 TEST_F(DirectDrawTest, BlitsOntoTheVisiblePrimaryWaitForTheRefreshAndShow) {
@@ -478,7 +479,8 @@ TEST_F(DirectDrawTest, ReleasingTheObjectTakesEverythingItMadeWithIt) {
 }
 
 // Every blit, whatever path it takes inside, must equal the plain per-pixel
-// rule: destination (x, y) takes source (x' * sw / dw, y' * sh / dh), mirrored
+// rule: destination (x, y) takes the source pixel under its centre,
+// ((2x' + 1) * sw / (2 dw), (2y' + 1) * sh / (2 dh)), mirrored
 // on request, skipping source-key pixels, cut to the clip rectangle.
 TEST_F(DirectDrawTest, BlitsAgreeWithThePerPixelRule) {
     ASSERT_EQ(dd->SetCooperativeLevel(window, DDSCL_NORMAL), DD_OK);
@@ -519,7 +521,8 @@ TEST_F(DirectDrawTest, BlitsAgreeWithThePerPixelRule) {
                 bool inside = x >= to.left && x < to.right && y >= to.top && y < to.bottom && x >= 3 && x < 37 &&
                               y >= 2 && y < 27;
                 if (inside) {
-                    long long i = (x - to.left) * sw / dw, j = (y - to.top) * sh / dh;
+                    long long i = (2 * (x - to.left) + 1) * sw / (2 * dw);
+                    long long j = (2 * (y - to.top) + 1) * sh / (2 * dh);
                     long long px = (fx.dwDDFX & DDBLTFX_MIRRORLEFTRIGHT) ? from.right - 1 - i : from.left + i;
                     long long py = (fx.dwDDFX & DDBLTFX_MIRRORUPDOWN) ? from.bottom - 1 - j : from.top + j;
                     BYTE v = At(src, static_cast<int>(px), static_cast<int>(py));

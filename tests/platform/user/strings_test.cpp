@@ -12,6 +12,7 @@
 #include <string>
 
 #include "platform/host/headless/headless.h"
+#include "platform/kernel/resources.h"
 #include "platform/user/user_internal.h"
 
 namespace {
@@ -71,6 +72,45 @@ TEST(LoadString, GivesEachTextInCodePage932WithItsByteCount) {
     EXPECT_EQ(Load(13).substr(0, 4), "\x91\xB1\x8D\x73");  // 続行
     EXPECT_EQ(Load(13).substr(6, 2), "\x94\x5C");          // 能, whose second byte is a backslash
     EXPECT_EQ(Load(12).substr(13, 2), "\x81\x69");         // （
+}
+
+// The same ids in the user's language: English for everyone but Japanese
+// users, chosen as Windows chooses among a resource's languages.
+TEST(LoadString, ChoosesTheTableOfTheUsersLanguage) {
+    platform::SetUiLanguage(platform::kLanguageEnglishUs);
+    EXPECT_EQ(Load(2), "w1The program could not start.\n\nPlease see the manual.");
+    EXPECT_EQ(Load(6), "DirectX (DirectSound) could not be initialised\n");
+    for (const TableEntry& e : kTable) {
+        std::string text = Load(e.id);
+        EXPECT_FALSE(text.empty()) << "string " << e.id;
+        for (char c : text) EXPECT_GT(static_cast<unsigned char>(c), 0) << "ASCII only, string " << e.id;
+        EXPECT_LT(text.size(), 255u) << "fits the report's buffers, string " << e.id;
+    }
+    // A language without a table of its own gets English; another Japanese
+    // one gets the Japanese table by its primary language.
+    platform::SetUiLanguage(0x407);  // German
+    EXPECT_EQ(Load(5), "DirectX (DirectDraw) could not be initialised\n");
+    platform::SetUiLanguage(0x0C11);  // Japanese of another sublanguage
+    EXPECT_EQ(Cp932ToUtf8(Load(5)), kTable[3].text);
+    // Asked for by language, the one asked for.
+    HRSRC english = FindResourceExA(nullptr, RT_STRING, MAKEINTRESOURCEA(1), platform::kLanguageEnglishUs);
+    HRSRC japanese = FindResourceExA(nullptr, RT_STRING, MAKEINTRESOURCEA(1), platform::kLanguageJapanese);
+    ASSERT_TRUE(english && japanese);
+    EXPECT_NE(english, japanese);
+    platform::SetUiLanguage(platform::kLanguageJapanese);
+    EXPECT_EQ(FindResourceA(nullptr, MAKEINTRESOURCEA(1), RT_STRING), japanese);
+    EXPECT_EQ(Cp932ToUtf8(Load(2)), kTable[0].text);
+}
+
+TEST(UiLanguage, ComesFromTheLocaleAsPosixOrdersIt) {
+    using platform::LanguageFromLocale;
+    EXPECT_EQ(LanguageFromLocale(nullptr, nullptr, "ja_JP.UTF-8"), platform::kLanguageJapanese);
+    EXPECT_EQ(LanguageFromLocale(nullptr, nullptr, "en_US.UTF-8"), platform::kLanguageEnglishUs);
+    EXPECT_EQ(LanguageFromLocale(nullptr, nullptr, nullptr), platform::kLanguageEnglishUs);
+    EXPECT_EQ(LanguageFromLocale("", "", "C"), platform::kLanguageEnglishUs);
+    EXPECT_EQ(LanguageFromLocale("", "ja_JP.eucJP", "de_DE.UTF-8"), platform::kLanguageJapanese);
+    EXPECT_EQ(LanguageFromLocale("fr_FR.UTF-8", "ja_JP.UTF-8", "ja_JP.UTF-8"), platform::kLanguageEnglishUs);
+    EXPECT_EQ(LanguageFromLocale(nullptr, nullptr, "jv_ID"), platform::kLanguageEnglishUs) << "Javanese";
 }
 
 TEST(LoadString, IdsOutsideTheTableGiveNothing) {
