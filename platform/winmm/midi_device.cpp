@@ -22,6 +22,14 @@ DWORD Read32(const BYTE* p) {
 
 // ---- The notification thread ----------------------------------------------
 
+// A build without threads (the browser's) has no notification thread: the
+// host delivers the notifications from its main loop (DeliverNotifications).
+#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
+constexpr bool kThreads = false;
+#else
+constexpr bool kThreads = true;
+#endif
+
 class Notifier {
 public:
     static Notifier& Get() {
@@ -48,6 +56,10 @@ public:
     }
 
     void Flush() {
+        if constexpr (!kThreads) {
+            DeliverPending();
+            return;
+        }
         if (OnThread()) return;
         std::unique_lock guard(lock_);
         std::uint64_t target = posted_ + queue_.size();
@@ -58,11 +70,27 @@ public:
 
     bool OnThread() const { return std::this_thread::get_id() == threadId_; }
 
+    void DeliverPending() {
+        if constexpr (kThreads) return;
+        std::unique_lock guard(lock_);
+        while (!queue_.empty()) {
+            Notification n = queue_.front();
+            queue_.pop_front();
+            ++posted_;
+            guard.unlock();
+            Deliver(n);
+            guard.lock();
+            ++delivered_;
+        }
+    }
+
 private:
     Notifier() {
-        std::thread t([this] { Run(); });
-        threadId_ = t.get_id();
-        t.detach();
+        if constexpr (kThreads) {
+            std::thread t([this] { Run(); });
+            threadId_ = t.get_id();
+            t.detach();
+        }
     }
 
     void Run() {
@@ -124,6 +152,7 @@ std::mutex openLock;  // serialises bringing the device up and down
 void Notify(const Notification& n) { Notifier::Get().Post(n); }
 void DiscardNotifications(std::uint64_t streamId) { Notifier::Get().Discard(streamId); }
 void FlushNotifications() { Notifier::Get().Flush(); }
+void DeliverNotifications() { Notifier::Get().DeliverPending(); }
 
 // ---- Streams ---------------------------------------------------------------
 

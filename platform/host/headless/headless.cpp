@@ -10,6 +10,7 @@
 
 #include "platform/host/headless/headless_video.h"
 #include "platform/user/user_internal.h"
+#include "platform/winmm/midi_internal.h"
 
 namespace headless {
 namespace {
@@ -97,7 +98,9 @@ void Idle(std::uint32_t ms) {
     else H().clock += ms;
 }
 
-void PumpEvents() {}
+// Where the build has no threads, the MIDI notifications wait for the
+// message loop; elsewhere their own thread has delivered them.
+void PumpEvents() { platform::midi::DeliverNotifications(); }
 
 bool KeyDown(int vk) {
     auto& k = H().keys;
