@@ -4,6 +4,8 @@
 # /S slow motion.
 set -euo pipefail
 cd "$(dirname "$0")"
+# ./play.sh --web: the browser build, served on http://127.0.0.1:8000/.
+if [ "${1:-}" = "--web" ]; then exec scripts/play-web.sh; fi
 scripts/install-deps.sh play
 # The tests need more than playing does; a folder test.sh set up keeps them.
 tests=()

@@ -1,8 +1,18 @@
 # The resources of resources/tumbla.rc, embedded in the program for hosts
 # without Windows: tools/rc turns the script into a C++ table that registers
 # itself with the stand-in's FindResourceA at start.
-add_executable(tumbla_rc ${CMAKE_CURRENT_LIST_DIR}/../tools/rc/rc.cpp)
-set_target_properties(tumbla_rc PROPERTIES CXX_STANDARD 20)
+# A cross build (WebAssembly) cannot run what it compiles: it is given the
+# resource compiler of a native build instead.
+set(TUMBLA_RC "" CACHE FILEPATH "A native tumbla_rc, for cross builds")
+if(TUMBLA_RC)
+  add_executable(tumbla_rc IMPORTED)
+  set_target_properties(tumbla_rc PROPERTIES IMPORTED_LOCATION ${TUMBLA_RC})
+elseif(CMAKE_CROSSCOMPILING)
+  message(FATAL_ERROR "A cross build needs -DTUMBLA_RC=<native build>/tumbla_rc")
+else()
+  add_executable(tumbla_rc ${CMAKE_CURRENT_LIST_DIR}/../tools/rc/rc.cpp)
+  set_target_properties(tumbla_rc PROPERTIES CXX_STANDARD 20)
+endif()
 
 set(TUMBLA_RC_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/../resources/tumbla.rc)
 set(TUMBLA_RC_OUTPUT ${CMAKE_BINARY_DIR}/generated/tumbla_resources.cpp)

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -65,5 +66,7 @@ int main(int argc, char** argv) {
     // stop the audio callback the same way, since a game that ends by its
     // window closing leaves its sound and music devices open.
     host::AudioClose();
-    return code;
+    // exit, not return: in the browser main runs on after its first wait
+    // has handed control back to the page, and a late return reaches nobody.
+    std::exit(code);
 }

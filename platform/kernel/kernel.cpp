@@ -346,6 +346,18 @@ DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
         lastError = ERROR_INVALID_HANDLE;
         return WAIT_FAILED;
     }
+#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
+    // Without threads whoever sets the event runs on this thread, in the
+    // host's idle wait: wait there, on the host's clock.
+    DWORD start = host::Milliseconds();
+    while (!e->signalled) {
+        DWORD waited = host::Milliseconds() - start;
+        if (dwMilliseconds != INFINITE && waited >= dwMilliseconds) return WAIT_TIMEOUT;
+        host::Idle(1);
+    }
+    if (!e->manualReset) e->signalled = false;
+    return WAIT_OBJECT_0;
+#endif
     std::unique_lock guard(e->lock);
     auto ready = [&] { return e->signalled; };
     bool got;

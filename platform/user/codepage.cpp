@@ -1,56 +1,27 @@
-// Code page 932 conversions through the C library's iconv, which knows
-// Microsoft's variant of Shift JIS (the NEC and IBM extensions, 0x5C as the
-// backslash). Should the converter be missing, ASCII and the half-width
-// katakana are still converted by hand and everything else becomes "?".
-#include <iconv.h>
-
+// Code page 932 conversions through our own table (cp932_table.inc, read off
+// glibc's iconv by tools/cp932), so that every host converts alike: the
+// browser's C library has no CP932 converter at all. Bytes that are no
+// character become "?", as the C library's converter reports them.
 #include <algorithm>
 #include <array>
-#include <cerrno>
+#include <cstdint>
+#include <mutex>
 
 #include "platform/user/user_internal.h"
 
 namespace platform::user {
 namespace {
 
-class Converter {
-public:
-    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-    ~Converter() {
-        if (ok()) iconv_close(cd_);
-    }
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
+#include "platform/user/cp932_table.inc"
 
-    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+constexpr bool IsLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 
-    // Converts all of `in`; an input unit that cannot be converted becomes
-    // "?" and the conversion goes on after it (`unit` bytes further).
-    std::string Run(const char* in, std::size_t size, std::size_t unit) {
-        std::string out;
-        std::array<char, 256> chunk;
-        char* src = const_cast<char*>(in);
-        std::size_t left = size;
-        while (left > 0) {
-            char* dst = chunk.data();
-            std::size_t room = chunk.size();
-            std::size_t r = iconv(cd_, &src, &left, &dst, &room);
-            out.append(chunk.data(), static_cast<std::size_t>(dst - chunk.data()));
-            if (r != static_cast<std::size_t>(-1)) continue;
-            if (errno == E2BIG) continue;
-            // EILSEQ (no such character) or EINVAL (cut off at the end).
-            out += '?';
-            std::size_t skip = std::min(unit, left);
-            src += skip;
-            left -= skip;
-            iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        }
-        return out;
-    }
-
-private:
-    iconv_t cd_;
-};
+// The character of a lead and trail byte, 0 when the pair is none.
+std::uint16_t DoubleByte(unsigned char lead, unsigned char trail) {
+    if (trail < 0x40 || trail > 0xFC) return 0;
+    unsigned row = lead <= 0x9F ? lead - 0x81u : lead - 0xE0u + (0x9Fu - 0x81u + 1);
+    return kDoubleByte[row * (0xFC - 0x40 + 1) + (trail - 0x40u)];
+}
 
 void AppendUtf8(std::string& out, std::uint32_t c) {
     if (c < 0x80) {
@@ -65,46 +36,75 @@ void AppendUtf8(std::string& out, std::uint32_t c) {
     }
 }
 
-bool IsLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+// Unicode -> code, built once from the forward tables: the first code of a
+// character wins unless the overrides name another.
+const std::array<std::uint16_t, 0x10000>& BackTable() {
+    static std::array<std::uint16_t, 0x10000> table{};
+    static std::once_flag built;
+    std::call_once(built, [] {
+        // Filled from the last code to the first so that the first one stays,
+        // pairs before single bytes so that a single byte beats a pair.
+        for (unsigned lead = 0xFC; lead >= 0x81; --lead) {
+            if (!IsLeadByte(static_cast<unsigned char>(lead))) continue;
+            for (unsigned trail = 0xFC; trail >= 0x40; --trail) {
+                std::uint16_t u = DoubleByte(static_cast<unsigned char>(lead), static_cast<unsigned char>(trail));
+                if (u != 0) table[u] = static_cast<std::uint16_t>(lead << 8 | trail);
+            }
+        }
+        for (unsigned b = 0xFF; b > 0; --b)
+            if (kSingleByte[b] != 0) table[kSingleByte[b]] = static_cast<std::uint16_t>(b);
+        for (auto [unicode, code] : kBackOverrides) table[unicode] = code;
+    });
+    return table;
+}
 
 }  // namespace
 
-std::string Cp932ToUtf8(std::string_view text) {
-    Converter conv("UTF-8", "CP932");
-    if (conv.ok()) return conv.Run(text.data(), text.size(), 1);
-    std::string out;
+std::u16string Cp932ToUtf16(std::string_view text) {
+    std::u16string out;
+    out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         auto b = static_cast<unsigned char>(text[i]);
-        if (b < 0x80)
-            out += static_cast<char>(b);
-        else if (b >= 0xA1 && b <= 0xDF)
-            AppendUtf8(out, 0xFF61 + (b - 0xA1));
-        else {
-            out += '?';
-            if (IsLeadByte(b) && i + 1 < text.size()) ++i;
+        if (IsLeadByte(b)) {
+            std::uint16_t u = i + 1 < text.size() ? DoubleByte(b, static_cast<unsigned char>(text[i + 1])) : 0;
+            // A pair that is no character costs only its lead byte, as with iconv.
+            if (u == 0) {
+                out += u'?';
+            } else {
+                out += static_cast<char16_t>(u);
+                ++i;
+            }
+        } else if (b == 0 || kSingleByte[b] != 0) {
+            out += static_cast<char16_t>(kSingleByte[b]);
+        } else {
+            out += u'?';
         }
     }
     return out;
 }
 
-std::string Utf16ToCp932(const std::uint16_t* text, std::size_t length) {
-    std::string bytes;
-    bytes.reserve(length * 2);
-    for (std::size_t i = 0; i < length; ++i) {
-        bytes += static_cast<char>(text[i] & 0xFF);
-        bytes += static_cast<char>(text[i] >> 8);
-    }
-    Converter conv("CP932", "UTF-16LE");
-    if (conv.ok()) return conv.Run(bytes.data(), bytes.size(), 2);
+std::string Cp932ToUtf8(std::string_view text) {
     std::string out;
+    out.reserve(text.size() * 3 / 2);
+    for (char16_t c : Cp932ToUtf16(text)) AppendUtf8(out, c);
+    return out;
+}
+
+std::string Utf16ToCp932(const std::uint16_t* text, std::size_t length) {
+    const auto& back = BackTable();
+    std::string out;
+    out.reserve(length * 2);
     for (std::size_t i = 0; i < length; ++i) {
         std::uint16_t c = text[i];
-        if (c < 0x80)
-            out += static_cast<char>(c);
-        else if (c >= 0xFF61 && c <= 0xFF9F)
-            out += static_cast<char>(0xA1 + (c - 0xFF61));
-        else
+        std::uint16_t code = c == 0 ? 0 : back[c];
+        if (c != 0 && code == 0) {
             out += '?';
+        } else if (code > 0xFF) {
+            out += static_cast<char>(code >> 8);
+            out += static_cast<char>(code & 0xFF);
+        } else {
+            out += static_cast<char>(code);
+        }
     }
     return out;
 }

@@ -85,6 +85,7 @@ int IconResourceId(HICON icon);
 // program) to UTF-8, and UTF-16 to code page 932, as MultiByteToWideChar and
 // WideCharToMultiByte do on a Japanese system. A character that has no
 // counterpart becomes "?".
+std::u16string Cp932ToUtf16(std::string_view text);
 std::string Cp932ToUtf8(std::string_view text);
 std::string Utf16ToCp932(const std::uint16_t* text, std::size_t length);
 

@@ -30,6 +30,15 @@ DWORD Read32(const BYTE* p) {
 // Other threads may wait, and once the ring is full their notifications
 // queue behind it in a list that can grow; while that list holds anything
 // the audio thread stays out, so the order is kept.
+//
+// A build without threads (the browser's) has no notification thread: the
+// host delivers the notifications from its main loop (DeliverNotifications).
+#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
+constexpr bool kThreads = false;
+#else
+constexpr bool kThreads = true;
+#endif
+
 class Notifier {
 public:
     static Notifier& Get() {
@@ -75,6 +84,10 @@ public:
     }
 
     void Flush() {
+        if constexpr (!kThreads) {
+            DeliverPending();
+            return;
+        }
         if (OnThread()) return;
         std::unique_lock guard(lock_);
         std::uint64_t target = posted_ + count_ + overflow_.size();
@@ -87,11 +100,26 @@ public:
 
     static constexpr std::size_t kRingSize = 1024;
 
+    void DeliverPending() {
+        if constexpr (kThreads) return;
+        std::unique_lock guard(lock_);
+        while (!Empty()) {
+            Notification n = Pop();
+            ++posted_;
+            guard.unlock();
+            Deliver(n);
+            guard.lock();
+            ++delivered_;
+        }
+    }
+
 private:
     Notifier() {
-        std::thread t([this] { Run(); });
-        threadId_ = t.get_id();
-        t.detach();
+        if constexpr (kThreads) {
+            std::thread t([this] { Run(); });
+            threadId_ = t.get_id();
+            t.detach();
+        }
     }
 
     bool Empty() const { return count_ == 0 && overflow_.empty(); }
@@ -177,6 +205,7 @@ void Notify(const Notification& n) { Notifier::Get().Post(n); }
 bool TryNotify(const Notification& n, MIDIHDR* done) { return Notifier::Get().TryPost(n, done); }
 void DiscardNotifications(std::uint64_t streamId) { Notifier::Get().Discard(streamId); }
 void FlushNotifications() { Notifier::Get().Flush(); }
+void DeliverNotifications() { Notifier::Get().DeliverPending(); }
 
 // ---- Streams ---------------------------------------------------------------
 

@@ -69,6 +69,9 @@ void DiscardNotifications(std::uint64_t streamId);
 // Returns once every notification queued so far has been delivered, unless
 // called on the notification thread itself, which cannot wait for itself.
 void FlushNotifications();
+// Delivers what waits, on the calling thread; for hosts without threads,
+// whose main loop calls it. Does nothing where the notification thread runs.
+void DeliverNotifications();
 
 class Device;
 

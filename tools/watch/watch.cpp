@@ -1,11 +1,12 @@
 // Runs the real program headless and prints, at chosen frames, the well, the
 // falling piece, the score, the pending points and the panel position.
 //
-//   tumbla_watch [--frames N] [--every K] [--at F1,F2,...] [--keys SCRIPT] [-- switches]
+//   tumbla_watch [--frames N] [--every K] [--at F1,F2,...] [--keys SCRIPT] [--audio FILE] [-- switches]
 //
 // SCRIPT holds "frame:key+key,frame:-" items separated by commas; a frame's
 // keys stay down until the next item ("-" lets all go). Keys: left right up
-// down z x space enter shift q esc.
+// down z x space enter shift q esc. --audio writes the sound card's output,
+// 16-bit stereo at 44.1 kHz, one 60th of a second for each frame.
 #include <windows.h>
 
 #include <cstdio>
@@ -20,6 +21,7 @@
 #include "game/play.h"
 #include "game/rules.h"
 #include "platform/host/headless/headless.h"
+#include "platform/host/headless/headless_audio.h"
 #include "shell/shell.h"
 
 namespace {
@@ -63,6 +65,7 @@ int main(int argc, char** argv) {
     std::set<DWORD> at;
     std::map<DWORD, std::vector<int>> script;
     std::string switches;
+    std::string audioPath;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         auto next = [&]() -> std::string { return i + 1 < argc ? argv[++i] : ""; };
@@ -85,15 +88,22 @@ int main(int argc, char** argv) {
                 while (std::getline(names, name, '+'))
                     if (int vk = KeyCode(name); vk >= 0) keys.push_back(vk);
             }
+        } else if (a == "--audio") {
+            audioPath = next();
         } else if (a == "--") {
             for (++i; i < argc; ++i) switches += std::string(argv[i]) + " ";
         } else {
-            std::fprintf(stderr, "usage: %s [--frames N] [--every K] [--at F,...] [--keys SCRIPT] [-- switches]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--frames N] [--every K] [--at F,...] [--keys SCRIPT] [--audio FILE] [-- switches]\n", argv[0]);
             return 2;
         }
     }
 
     headless::Reset();
+    FILE* audio = nullptr;
+    if (!audioPath.empty() && !(audio = std::fopen(audioPath.c_str(), "wb"))) {
+        std::perror(audioPath.c_str());
+        return 2;
+    }
     DWORD lastSeen = 0;
     // The program idles between frames; that is where we look, press keys
     // and, at the end, close the window like a player would.
@@ -102,6 +112,10 @@ int main(int argc, char** argv) {
         DWORD f = shell.frameCounter;
         if (f == lastSeen) return;
         lastSeen = f;
+        if (audio) {
+            auto samples = headless::RenderAudioAndSettle(44100 / 60);
+            std::fwrite(samples.data(), sizeof samples[0], samples.size(), audio);
+        }
         if (currentScene == SCENE_PLAY && (at.count(f) || (every && f % every == 0))) PrintFrame(f);
         // Keys for frame f + 1 are set now, before it polls the pad.
         auto it = script.upper_bound(f + 1);
@@ -115,6 +129,7 @@ int main(int argc, char** argv) {
         if (f >= frames && shell.mainWindow) PostMessageA(shell.mainWindow, WM_CLOSE, 0, 0);
     });
     int code = WinMain(GetModuleHandleA(nullptr), nullptr, switches.data(), SW_SHOWDEFAULT);
+    if (audio) std::fclose(audio);
     std::printf("exit code %d after %lu frames\n", code, static_cast<unsigned long>(shell.frameCounter));
     return code;
 }

@@ -11,6 +11,7 @@
 
 #include "platform/host/headless/headless_video.h"
 #include "platform/user/user_internal.h"
+#include "platform/winmm/midi_internal.h"
 
 namespace headless {
 namespace {
@@ -108,7 +109,9 @@ void Idle(std::uint32_t ms) {
         H().clock += ms;
 }
 
-void PumpEvents() {}
+// Where the build has no threads, the MIDI notifications wait for the
+// message loop; elsewhere their own thread has delivered them.
+void PumpEvents() { platform::midi::DeliverNotifications(); }
 
 bool KeyDown(int vk) {
     auto& k = H().keys;

@@ -4,6 +4,7 @@
 
 #include "platform/audio/stream.h"
 #include "platform/host/host_audio.h"
+#include "platform/winmm/midi_internal.h"
 
 namespace headless {
 namespace {
@@ -30,6 +31,12 @@ int AudioOpenCount() { return A().opens; }
 std::vector<std::int16_t> RenderAudio(int frames) {
     std::vector<std::int16_t> out(static_cast<std::size_t>(frames > 0 ? frames : 0) * platform::audio::kChannels, 0);
     if (A().open && frames > 0) platform::audio::Render(out.data(), frames);
+    return out;
+}
+
+std::vector<std::int16_t> RenderAudioAndSettle(int frames) {
+    auto out = RenderAudio(frames);
+    platform::midi::FlushNotifications();
     return out;
 }
 

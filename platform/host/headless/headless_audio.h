@@ -19,6 +19,9 @@ int AudioOpenCount();  // successful opens since the start (or the last reset)
 // callback would. With the device closed the card plays silence and the
 // sources do not move.
 std::vector<std::int16_t> RenderAudio(int frames);
+// The same, returning only once the MIDI notifications the render caused
+// have been delivered: a whole run then sounds the same every time.
+std::vector<std::int16_t> RenderAudioAndSettle(int frames);
 
 // Present, closed, counters at 0. A device the program still holds stays open.
 void ResetAudio();

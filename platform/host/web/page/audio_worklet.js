@@ -1,0 +1,45 @@
+// Plays the blocks the game mixes on the page's thread, in order, and says
+// how many frames it has played so that the game keeps the queue filled.
+class TumblaFifo extends AudioWorkletProcessor {
+  constructor() {
+    super();
+    this.blocks = [];
+    this.offset = 0;
+    this.played = 0;
+    this.underruns = 0;
+    this.sinceReport = 0;
+    this.port.onmessage = (e) => this.blocks.push(e.data);
+  }
+
+  process(inputs, outputs) {
+    const left = outputs[0][0];
+    const right = outputs[0][1] || left;
+    let i = 0;
+    while (i < left.length && this.blocks.length > 0) {
+      const block = this.blocks[0];
+      while (i < left.length && this.offset < block.length) {
+        left[i] = block[this.offset];
+        right[i] = block[this.offset + 1];
+        this.offset += 2;
+        i++;
+      }
+      if (this.offset >= block.length) {
+        this.blocks.shift();
+        this.offset = 0;
+      }
+    }
+    this.played += i;
+    if (i < left.length) {
+      left.fill(0, i);
+      right.fill(0, i);
+      if (this.played > 0) this.underruns++;
+    }
+    this.sinceReport += left.length;
+    if (this.sinceReport >= 441) {
+      this.sinceReport = 0;
+      this.port.postMessage({ played: this.played, underruns: this.underruns });
+    }
+    return true;
+  }
+}
+registerProcessor('tumbla-fifo', TumblaFifo);

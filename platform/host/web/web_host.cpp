@@ -1,0 +1,359 @@
+// The browser host (Emscripten, no threads, ASYNCIFY): the page's canvas is
+// the screen, its keyboard and gamepads the input, Web Audio the sound card.
+// The program runs as one long call on the page's thread; where Windows would
+// block (an idle message loop, the wait for the vertical blank, a message
+// box) the host awaits the browser instead, so that the page stays alive.
+// While the program waits, the host mixes the next blocks of sound and hands
+// the MIDI device's notifications to their owners, the work that threads of
+// their own do on the other hosts.
+#include <emscripten.h>
+#include <emscripten/html5.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "platform/audio/stream.h"
+#include "platform/host/host.h"
+#include "platform/host/host_audio.h"
+#include "platform/host/host_video.h"
+#include "platform/host/web/web_keys.h"
+#include "platform/user/user_internal.h"
+#include "platform/winmm/midi_internal.h"
+
+// ---- The page's side ---------------------------------------------------------
+// Module.tumbla (set up by the page, see platform/host/web/shell.html) owns the
+// canvas, the audio worklet and the dialog.
+
+// clang-format off
+EM_ASYNC_JS(void, web_wait_frame, (double deadline), {
+    // At least one animation frame, and more on a screen faster than 60 Hz.
+    do {
+        await new Promise((resolve) => requestAnimationFrame(resolve));
+    } while (performance.now() < deadline - 2);
+});
+
+EM_ASYNC_JS(void, web_sleep, (double ms), {
+    await new Promise((resolve) => setTimeout(resolve, ms));
+});
+
+EM_ASYNC_JS(int, web_message_box, (const char* text, const char* caption), {
+    return await Module.tumbla.messageBox(UTF8ToString(text), UTF8ToString(caption));
+});
+
+EM_JS(void, web_present, (const std::uint8_t* rgba, int width, int height), {
+    Module.tumbla.present(HEAPU8.subarray(rgba, rgba + width * height * 4), width, height);
+});
+
+EM_JS(int, web_audio_open, (int rate), { return Module.tumbla.audioOpen(rate) ? 1 : 0; });
+EM_JS(void, web_audio_close, (), { Module.tumbla.audioClose(); });
+// Frames written but not yet played.
+EM_JS(int, web_audio_queued, (), { return Module.tumbla.audioQueued(); });
+EM_JS(void, web_audio_write, (const std::int16_t* samples, int frames), {
+    Module.tumbla.audioWrite(HEAP16.subarray(samples >> 1, (samples >> 1) + frames * 2));
+});
+EM_JS(void, web_set_full_screen, (int on), { Module.tumbla.fullScreen(on !== 0); });
+// clang-format on
+
+namespace {
+
+// ---- Keys and activation ---------------------------------------------------
+
+struct KeyEvent {
+    int virtualKey;
+    int scanCode;
+    bool extended;
+    bool down;
+    bool repeat;
+    bool alt;
+    bool ctrl;
+};
+std::array<KeyEvent, 256> keyQueue;
+std::size_t keyCount = 0;
+// Physical keys down, by DOM code, with the virtual key each went down as.
+struct HeldKey {
+    std::string code;
+    int virtualKey;
+};
+std::array<HeldKey, 32> held;
+std::size_t heldCount = 0;
+
+enum class Activation { None, Gained, Lost };
+Activation pendingActivation = Activation::None;
+bool active = true;
+bool quitRequested = false;
+
+void Hold(const char* code, int virtualKey) {
+    for (std::size_t i = 0; i < heldCount; ++i)
+        if (held[i].code == code) return;
+    if (heldCount < held.size()) held[heldCount++] = HeldKey{code, virtualKey};
+}
+
+int Release(const char* code) {
+    for (std::size_t i = 0; i < heldCount; ++i)
+        if (held[i].code == code) {
+            int vk = held[i].virtualKey;
+            held[i] = held[--heldCount];
+            return vk;
+        }
+    return 0;
+}
+
+EM_BOOL OnKey(int type, const EmscriptenKeyboardEvent* e, void*) {
+    bool down = type == EMSCRIPTEN_EVENT_KEYDOWN;
+    webhost::WebKey key = webhost::TranslateKey(e->code, e->key);
+    // A key goes up as the virtual key it went down as, whatever the layout
+    // says now.
+    if (!down) {
+        int was = Release(e->code);
+        if (was != 0) key.virtualKey = was;
+    } else if (key.virtualKey != 0) {
+        Hold(e->code, key.virtualKey);
+    }
+    if (key.virtualKey == 0) return EM_FALSE;
+    if (keyCount < keyQueue.size())
+        keyQueue[keyCount++] =
+            KeyEvent{key.virtualKey, key.scanCode, key.extended, down, e->repeat != 0, e->altKey != 0, e->ctrlKey != 0};
+    // The page must not scroll, search or open its menu on the game's keys;
+    // Ctrl with a key stays the browser's.
+    return e->ctrlKey ? EM_FALSE : EM_TRUE;
+}
+
+EM_BOOL OnFocus(int type, const EmscriptenFocusEvent*, void*) {
+    pendingActivation = type == EMSCRIPTEN_EVENT_FOCUS ? Activation::Gained : Activation::Lost;
+    if (pendingActivation == Activation::Lost) heldCount = 0;
+    return EM_FALSE;
+}
+
+EM_BOOL OnVisibility(int, const EmscriptenVisibilityChangeEvent* e, void*) {
+    // A hidden tab is an application in the background: it runs no frames.
+    pendingActivation = e->hidden ? Activation::Lost : Activation::Gained;
+    if (e->hidden) heldCount = 0;
+    return EM_FALSE;
+}
+
+const char* BeforeUnload(int, const void*, void*) {
+    quitRequested = true;
+    return nullptr;
+}
+
+void ListenOnce() {
+    static bool listening = false;
+    if (listening) return;
+    listening = true;
+    emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, OnKey);
+    emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, OnKey);
+    emscripten_set_focus_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, OnFocus);
+    emscripten_set_blur_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, OnFocus);
+    emscripten_set_visibilitychange_callback(nullptr, EM_TRUE, OnVisibility);
+    emscripten_set_beforeunload_callback(nullptr, BeforeUnload);
+}
+
+HWND ScreenWindow() {
+    for (HWND hwnd : platform::user::TopLevelWindows()) {
+        auto* w = platform::user::FromHandle(hwnd);
+        if (w && w->visible) return hwnd;
+    }
+    return nullptr;
+}
+
+// ---- Sound -------------------------------------------------------------------
+
+bool audioOpen = false;
+// Between 50 and 100 ms of sound waits in the worklet: enough to ride out a
+// busy moment of the page, little enough that an effect follows its key.
+constexpr int kLowWater = 44100 * 50 / 1000;
+constexpr int kHighWater = 44100 * 100 / 1000;
+constexpr int kBlock = 512;
+std::array<std::int16_t, kBlock * 2> block;
+
+void FeedAudio() {
+    if (!audioOpen) return;
+    int queued = web_audio_queued();
+    if (queued >= kLowWater) return;
+    while (queued < kHighWater) {
+        platform::audio::Render(block.data(), kBlock);
+        web_audio_write(block.data(), kBlock);
+        queued += kBlock;
+    }
+}
+
+// What the other hosts' threads do, done while the program waits.
+void Background() {
+    FeedAudio();
+    platform::midi::DeliverNotifications();
+}
+
+// ---- The picture ----------------------------------------------------------
+
+bool fullScreen = false;
+std::array<std::uint8_t, 640 * 480 * 4> rgba;
+double nextRefresh = 0;
+
+}  // namespace
+
+namespace host {
+
+std::uint32_t Milliseconds() {
+    static const double start = emscripten_get_now();
+    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(emscripten_get_now() - start));
+}
+
+void Idle(std::uint32_t ms) {
+    ListenOnce();
+    Background();
+    // The page's timers are no finer than a few milliseconds anyway; a
+    // program in the background is woken only when there is sound to mix.
+    double wait = active ? ms : std::max<double>(ms, 20);
+    web_sleep(wait);
+    Background();
+}
+
+void PumpEvents() {
+    ListenOnce();
+    Background();
+    if (quitRequested) {
+        quitRequested = false;
+        for (HWND hwnd : platform::user::TopLevelWindows()) PostMessageA(hwnd, WM_CLOSE, 0, 0);
+    }
+    if (pendingActivation != Activation::None) {
+        bool gained = pendingActivation == Activation::Gained;
+        pendingActivation = Activation::None;
+        if (gained != active) {
+            active = gained;
+            platform::user::SetApplicationActive(gained);
+        }
+    }
+    HWND hwnd = ScreenWindow();
+    for (std::size_t i = 0; i < keyCount; ++i) {
+        const KeyEvent& k = keyQueue[i];
+        if (hwnd) webhost::PostKey(hwnd, k.virtualKey, k.scanCode, k.extended, k.down, k.repeat, k.alt, k.ctrl);
+    }
+    keyCount = 0;
+}
+
+bool KeyDown(int virtualKey) {
+    for (std::size_t i = 0; i < heldCount; ++i)
+        if (held[i].virtualKey == virtualKey) return true;
+    return false;
+}
+
+int JoystickCount() { return 1; }
+
+bool JoystickGetCaps(int index, JoystickCaps& caps) {
+    if (index != 0) return false;
+    // A standard gamepad's caps whether or not one is attached yet, as a
+    // Windows joystick driver reports them: pads come and go in a browser.
+    caps = JoystickCaps{0, 65535, 0, 65535, 0, 65535, 0, 65535, 16, "Gamepad"};
+    return true;
+}
+
+bool JoystickGetState(int index, JoystickState& state) {
+    if (index != 0) return false;
+    if (emscripten_sample_gamepad_data() != EMSCRIPTEN_RESULT_SUCCESS) return false;
+    int count = emscripten_get_num_gamepads();
+    for (int i = 0; i < count; ++i) {
+        EmscriptenGamepadEvent pad{};
+        if (emscripten_get_gamepad_status(i, &pad) != EMSCRIPTEN_RESULT_SUCCESS || !pad.connected) continue;
+        auto axis = [&](int n) {
+            double v = n < pad.numAxes ? pad.axis[n] : 0.0;
+            return static_cast<unsigned>(std::clamp((v + 1.0) * 32767.5, 0.0, 65535.0));
+        };
+        state = JoystickState{axis(0), axis(1), axis(2), axis(3), 0};
+        for (int b = 0; b < std::min(pad.numButtons, 32); ++b)
+            if (pad.digitalButton[b]) state.buttons |= 1u << b;
+        return true;
+    }
+    return false;
+}
+
+// One page, one game: there is no other process to find.
+bool ForeignWindowExists(std::string_view) { return false; }
+bool RaiseForeignWindow(std::string_view) { return false; }
+void PublishWindowClass(std::string_view) {}
+void WithdrawWindowClass(std::string_view) {}
+bool TakeRaiseRequest() { return false; }
+
+// A desktop larger than the game's window, so that the window keeps its
+// whole client area; the page shows only that.
+DesktopMode Desktop() { return DesktopMode{1024, 768, 8}; }
+
+bool SetDisplayMode(int width, int height, int) {
+    if (width <= 0 || height <= 0) return false;
+    fullScreen = true;
+    web_set_full_screen(1);
+    return true;
+}
+
+void RestoreDisplayMode() {
+    fullScreen = false;
+    web_set_full_screen(0);
+}
+
+bool InFullScreenMode() { return fullScreen; }
+
+void ShowScreen(const ScreenImage& image) {
+    if (!image.pixels || !image.palette || image.width <= 0 || image.height <= 0) return;
+    // In a window the picture is the window's client area: all of it, or
+    // less where the window reaches over the desktop's edges.
+    int left = 0, top = 0, width = image.width, height = image.height;
+    if (!fullScreen) {
+        HWND hwnd = ScreenWindow();
+        if (!hwnd) return;
+        RECT c = platform::user::ClientRectOnScreen(hwnd);
+        left = c.left < 0 ? static_cast<int>(-c.left) : 0;
+        top = c.top < 0 ? static_cast<int>(-c.top) : 0;
+        width = std::min<int>(static_cast<int>(c.right - c.left), image.width - left);
+        height = std::min<int>(static_cast<int>(c.bottom - c.top), image.height - top);
+    }
+    width = std::min(width, 640);
+    height = std::min(height, 480);
+    if (width <= 0 || height <= 0) return;
+    std::array<std::uint32_t, 256> table;
+    for (int i = 0; i < 256; ++i) {
+        const PALETTEENTRY& p = image.palette[i];
+        table[static_cast<std::size_t>(i)] = p.peRed | static_cast<std::uint32_t>(p.peGreen) << 8 |
+                                             static_cast<std::uint32_t>(p.peBlue) << 16 | 0xFF000000u;
+    }
+    auto* out = reinterpret_cast<std::uint32_t*>(rgba.data());
+    for (int y = 0; y < height; ++y) {
+        const std::uint8_t* row = image.pixels + static_cast<std::ptrdiff_t>(top + y) * image.pitch + left;
+        std::uint32_t* dst = out + static_cast<std::ptrdiff_t>(y) * width;
+        for (int x = 0; x < width; ++x) dst[x] = table[row[x]];
+    }
+    web_present(rgba.data(), width, height);
+}
+
+void WaitForRefresh() {
+    // Refresh k of the emulated display is at k / 60 s, as on the other hosts.
+    double now = emscripten_get_now();
+    constexpr double kPeriod = 1000.0 / 60.0;
+    if (nextRefresh < now - kPeriod) nextRefresh = now;
+    nextRefresh += kPeriod;
+    Background();
+    web_wait_frame(nextRefresh);
+    Background();
+}
+
+int ShowMessageBox(const char* utf8Text, const char* utf8Caption, unsigned) {
+    return web_message_box(utf8Text, utf8Caption);
+}
+
+bool AudioOpen(int sampleRate) {
+    if (!audioOpen) audioOpen = web_audio_open(sampleRate) != 0;
+    return audioOpen;
+}
+
+void AudioClose() {
+    if (!audioOpen) return;
+    web_audio_close();
+    audioOpen = false;
+}
+
+// One thread: nothing to keep out.
+void AudioLock() {}
+void AudioUnlock() {}
+
+}  // namespace host

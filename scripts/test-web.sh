@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# The browser build: the watch compiled to WebAssembly must print and sound
+# exactly as the native one, and the page must play in a headless Chromium
+# (picture, keys, music, a clean end). Needs the native build (build/linux)
+# for its resource compiler and its watch.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-web-deps.sh
+
+export NODE_PATH=/usr/share/nodejs
+echo "== WebAssembly build"
+emcmake cmake -S . -B build/wasm -DCMAKE_BUILD_TYPE=Release -DTUMBLA_TESTS=OFF \
+  -DTUMBLA_RC="$PWD/build/linux/tumbla_rc" -DTUMBLA_WEB_DIR="$PWD/build/web" \
+  -DTUMBLA_LIBFLUIDSYNTH_JS="$PWD/build/npm/node_modules/js-synthesizer/externals/libfluidsynth-2.4.6.js" >/dev/null
+cmake --build build/wasm -j"$(nproc)" --target tumbla_watch tumbla_web
+
+echo "== The watch in WebAssembly against the native one"
+out=build/web-test
+mkdir -p "$out"
+compare() {
+  local name=$1
+  shift
+  build/linux/tumbla_watch --audio "$out/$name.native.raw" "$@" >"$out/$name.native.txt"
+  node --no-experimental-fetch build/wasm/tumbla_watch.js --audio "$out/$name.wasm.raw" "$@" >"$out/$name.wasm.txt"
+  cmp "$out/$name.native.txt" "$out/$name.wasm.txt"
+  cmp "$out/$name.native.raw" "$out/$name.wasm.raw"
+  echo "same frames and sound: $name ($(wc -l <"$out/$name.native.txt") lines, $(stat -c %s "$out/$name.native.raw") bytes of sound)"
+}
+compare default --frames 400 --at 2,3,19,20,399
+compare keys --frames 900 --every 60 --keys 30:left,40:-,60:z,70:down,200:x+right,260:-
+compare slow --frames 40 --every 10 -- /s
+
+echo "== The page in headless Chromium"
+NODE_PATH="$PWD/build/npm/node_modules" node tests/web/browser_test.mjs build/web "$out"
+echo "Web bundle: $(du -sh build/web | cut -f1) in build/web"
