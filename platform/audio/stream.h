@@ -34,6 +34,10 @@ bool IsOpen();
 void AddSource(Source* source);
 void RemoveSource(Source* source);
 
+// Closes the host device and forgets every source, as the end of a process
+// does; for tests that run the program more than once in one process.
+void ResetForTests();
+
 // Called by the host's audio callback (or by tests through the headless
 // host): mixes every source into `frames` interleaved 16-bit stereo frames.
 void Render(std::int16_t* out, int frames);

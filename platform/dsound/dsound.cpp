@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/audio/stream.h"
+#include "platform/dsound/dsound_internal.h"
 #include "platform/dsound/mixer.h"
 #include "platform/kernel/trace.h"
 
@@ -542,6 +543,16 @@ void Device::Mix(float* out, int frames) {
 }
 
 }  // namespace
+
+void ResetForTests() {
+    std::vector<Buffer*> orphans;
+    {
+        std::lock_guard guard(orphansLock);
+        orphans.swap(Orphans());
+    }
+    for (Buffer* b : orphans) delete b;
+}
+
 }  // namespace platform::dsound
 
 using namespace platform;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/host/host.h"
+#include "platform/kernel/kernel_internal.h"
 #include "platform/kernel/resources.h"
 #include "platform/kernel/trace.h"
 
@@ -91,6 +92,16 @@ void FreeBlock(HGLOBAL block) {
 }  // namespace
 
 void RegisterResources(std::span<const EmbeddedResource> table) { resources = table; }
+
+void kernel::ResetForTests() {
+    std::vector<Object*> open;
+    {
+        std::lock_guard guard(objectsLock);
+        open.swap(liveObjects);
+    }
+    for (Object* o : open) delete o;
+    lastError = 0;
+}
 std::span<const EmbeddedResource> RegisteredResources() { return resources; }
 
 }  // namespace platform

@@ -163,6 +163,8 @@ public:
     void Unschedule(std::uint64_t streamId);
 
     void Mix(float* out, int frames) override;
+    // Back to frame 0 when no stream is open (a reset between tests).
+    void RestartClock();
 
     static constexpr std::uint32_t kAllNotesOff = 0xFFFFFFFF;
 
@@ -185,5 +187,10 @@ private:
 
 // Test hook: the streams open through midiStreamOpen.
 int OpenStreamCount();
+
+// Closes every stream and sequencer without a word to their owners, waits
+// for the notification thread to finish what it is delivering, and starts
+// the device's clock afresh, as a new process finds it.
+void ResetForTests();
 
 }  // namespace platform::midi

@@ -48,6 +48,22 @@ int OpenStreamCount() {
     return static_cast<int>(liveStreams.size());
 }
 
+void ResetForTests() {
+    mciSendCommandA(MCI_ALL_DEVICE_ID, MCI_CLOSE, 0, 0);
+    std::vector<Stream*> streams;
+    {
+        std::lock_guard guard(Device::Get().Lock());
+        streams.swap(liveStreams);
+    }
+    for (Stream* s : streams) {
+        DiscardNotifications(s->Id());
+        Device::Get().Close(s);
+        delete s;
+    }
+    FlushNotifications();
+    Device::Get().RestartClock();
+}
+
 }  // namespace platform::midi
 
 using namespace platform::midi;

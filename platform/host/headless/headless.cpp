@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "platform/host/headless/headless_video.h"
-#include "platform/user/user_internal.h"
+#include "platform/host/host_events.h"
 
 namespace headless {
 namespace {
@@ -47,11 +47,8 @@ std::string Lower(std::string s) {
 }  // namespace
 
 void Reset() {
-    ResetVideo();
-    platform::user::ResetForTests();
+    platform::ResetForTests();
     H() = HostState{};
-    platform::ClearFaults();
-    platform::ClearTrace();
 }
 
 void SetTime(std::uint32_t ms) { H().clock = ms; }

@@ -20,7 +20,8 @@ int AudioOpenCount();  // successful opens since the start (or the last reset)
 // sources do not move.
 std::vector<std::int16_t> RenderAudio(int frames);
 
-// Present, closed, counters at 0. A device the program still holds stays open.
+// Present, counters at 0. Kept apart from Reset() (which closes the device)
+// because some test programs pair the headless host with SDL's audio.
 void ResetAudio();
 
 }  // namespace headless

@@ -14,12 +14,6 @@ void SetEmulationCaps(DWORD caps, DWORD fxCaps) {
 
 void SetVideoMemory(std::size_t bytes) { platform::ddraw::CurrentConfig().videoMemory = bytes; }
 
-void ResetVideo() {
-    platform::ddraw::ResetForTests();
-    platform::gdi::ResetForTests();
-    platform::video::ResetForTests();
-}
-
 int ScreenWidth() { return platform::video::TheScreen().width; }
 int ScreenHeight() { return platform::video::TheScreen().height; }
 

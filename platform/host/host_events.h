@@ -1,0 +1,16 @@
+// The other half of the door: what the stand-in offers its hosts. A host
+// reports what happened on its machine (windows moved, focus won or lost),
+// reads what it shows (the windows and the cursor), and a test host resets
+// the whole stand-in between runs.
+#pragma once
+
+namespace platform {
+
+// Every module of the stand-in back to a fresh process's state: windows,
+// classes and messages, DirectDraw and GDI objects, the emulated screen,
+// kernel handles, sound buffers (orphans included), MIDI streams and
+// sequencers with their notifications, the audio stream, the call log and
+// the armed faults. Hosts keep their own state and reset it themselves.
+void ResetForTests();
+
+}  // namespace platform
