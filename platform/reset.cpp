@@ -27,4 +27,6 @@ void ResetForTests() {
     ClearTrace();
 }
 
+void FinishPendingWork() { midi::FlushNotifications(); }
+
 }  // namespace platform

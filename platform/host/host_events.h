@@ -13,4 +13,10 @@ namespace platform {
 // the armed faults. Hosts keep their own state and reset it themselves.
 void ResetForTests();
 
+// Returns once the stand-in's own threads (the MIDI notification thread)
+// have finished everything handed to them so far; at once on such a thread.
+// A host whose clock is virtual calls it before it lets a wait time out, so
+// that a timeout means nothing in the stand-in could still end the wait.
+void FinishPendingWork();
+
 }  // namespace platform

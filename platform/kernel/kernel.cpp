@@ -326,14 +326,14 @@ DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
         e->changed.wait(guard, ready);
         got = true;
     } else {
-        got = e->changed.wait_for(guard, std::chrono::milliseconds(dwMilliseconds), ready);
+        got = host::WaitFor(guard, e->changed, ready, dwMilliseconds);
     }
     if (!got) return WAIT_TIMEOUT;
     if (!e->manualReset) e->signalled = false;
     return WAIT_OBJECT_0;
 }
 
-void WINAPI Sleep(DWORD dwMilliseconds) { host::Idle(dwMilliseconds); }
+void WINAPI Sleep(DWORD dwMilliseconds) { host::Sleep(dwMilliseconds); }
 DWORD WINAPI GetTickCount(void) { return host::Milliseconds(); }
 DWORD WINAPI GetLastError(void) { return lastError; }
 void WINAPI SetLastError(DWORD dwErrCode) { lastError = dwErrCode; }
