@@ -1,5 +1,6 @@
-// One reset for the whole stand-in, so that a module added later is reset
-// by adding one line here rather than in every test host.
+// The stand-in's side of the door that only a host calls: one reset for the
+// whole stand-in (a module added later is reset by adding one line here,
+// not in every test host), and the test host's view of the emulated display.
 #include "platform/audio/stream.h"
 #include "platform/ddraw/ddraw_internal.h"
 #include "platform/dsound/dsound_internal.h"
@@ -28,5 +29,18 @@ void ResetForTests() {
 }
 
 void FinishPendingWork() { midi::FlushNotifications(); }
+
+void SetEmulationCaps(DWORD caps, DWORD fxCaps) {
+    auto& c = ddraw::CurrentConfig();
+    c.helCaps = caps;
+    c.helFxCaps = fxCaps;
+}
+
+void SetVideoMemory(std::size_t bytes) { ddraw::CurrentConfig().videoMemory = bytes; }
+
+ScreenView CurrentScreen() {
+    const auto& s = video::TheScreen();
+    return ScreenView{s.width, s.height, s.pitch, s.pixels.data(), s.palette.data()};
+}
 
 }  // namespace platform

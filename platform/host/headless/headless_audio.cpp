@@ -2,7 +2,6 @@
 
 #include <atomic>
 
-#include "platform/audio/stream.h"
 #include "platform/host/host_audio.h"
 
 namespace headless {
@@ -51,9 +50,5 @@ bool AudioOpen(int sampleRate) {
 }
 
 void AudioClose() { headless::A().open = false; }
-
-// Nothing renders behind the test's back, so there is nothing to keep out.
-void AudioLock() {}
-void AudioUnlock() {}
 
 }  // namespace host

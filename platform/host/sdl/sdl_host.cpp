@@ -8,7 +8,7 @@
 #include <cstdlib>
 
 #include "platform/host/host.h"
-#include "platform/user/user_internal.h"
+#include "platform/host/host_events.h"
 
 namespace sdlhost {
 namespace {

@@ -23,7 +23,7 @@
 
 #include "platform/host/host_video.h"
 #include "platform/host/sdl/sdl_host.h"
-#include "platform/user/user_internal.h"
+#include "platform/host/host_events.h"
 
 namespace sdlhost {
 namespace {
