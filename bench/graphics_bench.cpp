@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "graphics/draw.h"
-#include "platform/gdi/screen.h"
+#include "platform/video/screen.h"
 #include "platform/host/headless/headless.h"
 
 namespace {

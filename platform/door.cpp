@@ -5,10 +5,10 @@
 #include "platform/ddraw/ddraw_internal.h"
 #include "platform/dsound/dsound_internal.h"
 #include "platform/gdi/gdi_internal.h"
-#include "platform/gdi/screen.h"
+#include "platform/video/screen.h"
 #include "platform/host/host_events.h"
 #include "platform/kernel/kernel_internal.h"
-#include "platform/kernel/trace.h"
+#include "platform/trace/trace.h"
 #include "platform/user/user_internal.h"
 #include "platform/winmm/midi_internal.h"
 

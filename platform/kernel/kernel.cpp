@@ -13,7 +13,7 @@
 #include "platform/host/host.h"
 #include "platform/kernel/kernel_internal.h"
 #include "platform/kernel/resources.h"
-#include "platform/kernel/trace.h"
+#include "platform/trace/trace.h"
 
 namespace platform {
 namespace {

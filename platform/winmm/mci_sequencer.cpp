@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/kernel/trace.h"
+#include "platform/trace/trace.h"
 #include "platform/winmm/midi_file.h"
 #include "platform/winmm/midi_internal.h"
 

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "platform/audio/stream.h"
-#include "platform/winmm/synth.h"
+#include "platform/host/host_synth.h"
 
 namespace platform::midi {
 

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/kernel/trace.h"
+#include "platform/trace/trace.h"
 #include "platform/winmm/midi_internal.h"
 
 using platform::midi::Device;

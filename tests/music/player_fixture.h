@@ -16,6 +16,7 @@
 #include "music/sequencer.h"
 #include "music/t_midcnv.h"
 #include "platform/host/headless/headless.h"
+#include "platform/trace/trace.h"
 #include "platform/host/headless/headless_audio.h"
 #include "platform/host/headless/headless_synth.h"
 #include "platform/winmm/midi_internal.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/kernel/trace.h"
+#include "platform/trace/trace.h"
 #include "tests/music/player_fixture.h"
 
 namespace {

@@ -9,7 +9,6 @@
 
 #include "platform/host/host.h"
 #include "platform/host/host_video.h"
-#include "platform/kernel/trace.h"
 
 namespace headless {
 
