@@ -7,6 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh test
 jobs=$(nproc)
+scripts/check-format.sh
 
 echo "== Linux build and tests"
 cmake -S . -B build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTUMBLA_WERROR=ON -DTUMBLA_TESTS=ON >/dev/null

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "graphics/draw.h"
+#include "platform/video/screen.h"
 #include "platform/host/headless/headless.h"
 #include "platform/host/sdl/sdl_present.h"
 

@@ -28,3 +28,4 @@ add_custom_command(
 
 add_library(tumbla_resources OBJECT ${TUMBLA_RC_OUTPUT})
 target_link_libraries(tumbla_resources PRIVATE tumbla_platform)
+target_include_directories(tumbla_resources PRIVATE ${CMAKE_SOURCE_DIR})

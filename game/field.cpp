@@ -13,11 +13,9 @@
 #include "graphics/image.h"
 #include "shell/shell.h"
 
-#define SHEET_KEY_COLOUR RGB(0, 1, 0)
 #define WELL_IMAGE_WIDTH 512
 #define WELL_IMAGE_HEIGHT 336
 
-LPDIRECTDRAWSURFACE spriteSheet;
 LPDIRECTDRAWSURFACE WellImage;
 
 // Segment kinds of the height meter from the bottom: 0 red, 1 yellow, 2 green.
@@ -44,17 +42,7 @@ void DropDisplaySurfaces(void) {
     wellImageStale = TRUE;
 }
 
-BOOL LoadSpriteSheet(void) {
-    // After a restore the old sheet still exists: let it go before making the new one.
-    if (spriteSheet != NULL) {
-        spriteSheet->Release();
-        spriteSheet = NULL;
-    }
-    spriteSheet = LoadBitmapSurface(display.directDraw, MAKEINTRESOURCEA(SPRITE_SHEET_RESOURCE), 0, 0);
-    if (spriteSheet != NULL) SetSourceColorKey(spriteSheet, SHEET_KEY_COLOUR);
-    wellImageStale = TRUE;
-    return spriteSheet != NULL;
-}
+void WellImageNeedsRebuild(void) { wellImageStale = TRUE; }
 
 BOOL DrawSprite(const SheetRect* rect, LONG x, LONG y) {
     return StretchKeyed(spriteSheet, rect->x, rect->y, rect->width, rect->height, display.canvas, x, y, rect->width,

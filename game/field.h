@@ -8,10 +8,10 @@
 
 #include "game/sheet.h"
 
-extern LPDIRECTDRAWSURFACE spriteSheet;
 extern LPDIRECTDRAWSURFACE WellImage;
 
-BOOL LoadSpriteSheet(void);
+// The well image is drawn from the sprite sheet: a new sheet means a new image.
+void WellImageNeedsRebuild(void);
 BOOL DrawSprite(const SheetRect* rect, LONG x, LONG y);
 BOOL DrawText(LONG x, LONG y, LPCSTR text, LONG font);
 BOOL CreateWellImage(void);

@@ -19,6 +19,8 @@ PlayState playState;
 const LONG ScoreTable[5] = {0, 10, 40, 150, 300};
 SoundSet gameSounds[3];
 
+void ClearPlayState(void) { memset(&playState, 0, sizeof(playState)); }
+
 static LONG PanelHomeX(void) { return 320 - PANEL_WIDTH / 2; }
 static LONG PanelHomeY(void) { return 240 - PANEL_HEIGHT / 2; }
 

@@ -24,6 +24,7 @@ struct PlayState {
 extern PlayState playState;
 extern const LONG ScoreTable[5];
 
+void ClearPlayState(void);
 void EnterScene(LONG scene);
 void RunSceneFrame(LONG scene);
 void StartupScene(void);

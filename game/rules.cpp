@@ -32,6 +32,14 @@ GameRandom gameRandom;
 LONG stackHeight;
 RulesListener rulesListener;
 
+/* The listener is wiring, not state: it stays. */
+void ClearRulesState(void) {
+    memset(&wellGrid, 0, sizeof(wellGrid));
+    memset(&piece, 0, sizeof(piece));
+    gameRandom.state = 0;
+    stackHeight = 0;
+}
+
 LONG RandomNext(void) {
     gameRandom.state = gameRandom.state * 5 + 1;
     return (LONG)gameRandom.state;

@@ -46,6 +46,7 @@ extern GameRandom gameRandom;
 extern LONG stackHeight;
 extern RulesListener rulesListener;
 
+void ClearRulesState(void);
 LONG RandomNext(void);
 LONG RandomSeed(DWORD value);
 

@@ -1,4 +1,26 @@
+// The sprite sheet: the surface made from its bitmap resource, and the map
+// of where each sprite lies on it.
 #include "game/sheet.h"
+
+#include "game/field.h"
+#include "graphics/display.h"
+#include "graphics/image.h"
+
+#define SHEET_KEY_COLOUR RGB(0, 1, 0)
+
+LPDIRECTDRAWSURFACE spriteSheet;
+
+BOOL LoadSpriteSheet(void) {
+    // After a restore the old sheet still exists: let it go before making the new one.
+    if (spriteSheet != NULL) {
+        spriteSheet->Release();
+        spriteSheet = NULL;
+    }
+    spriteSheet = LoadBitmapSurface(display.directDraw, MAKEINTRESOURCEA(SPRITE_SHEET_RESOURCE), 0, 0);
+    if (spriteSheet != NULL) SetSourceColorKey(spriteSheet, SHEET_KEY_COLOUR);
+    WellImageNeedsRebuild();
+    return spriteSheet != NULL;
+}
 
 const SheetRect panelFrame = {0, 80, PANEL_WIDTH, PANEL_HEIGHT};
 

@@ -4,6 +4,7 @@
 #define TUMBLA_GAME_SHEET_H
 
 #include <windows.h>
+#include <ddraw.h>
 
 struct SheetRect {
     LONG x;
@@ -15,6 +16,12 @@ struct SheetRect {
 #define SPRITE_SHEET_RESOURCE 117
 #define PANEL_WIDTH 160
 #define PANEL_HEIGHT 320
+
+extern LPDIRECTDRAWSURFACE spriteSheet;
+
+// Loads the sheet from its bitmap resource onto the display (again after a
+// restore), with its transparent colour.
+BOOL LoadSpriteSheet(void);
 
 extern const SheetRect panelFrame;
 extern const SheetRect cellTiles[8];

@@ -19,6 +19,11 @@ const PadKey padKeyTable[] = {
 LONG joystickCount = -1;
 JoystickCalibration joystickCalibration;
 
+void ClearPadState(void) {
+    joystickCount = -1;
+    memset(&joystickCalibration, 0, sizeof(joystickCalibration));
+}
+
 static void Calibrate(UINT axisMin, UINT axisMax, DWORD* centre, DWORD* halfRange) {
     *halfRange = (DWORD)(axisMax - axisMin) >> 1;
     *centre = *halfRange + axisMin;

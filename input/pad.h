@@ -50,6 +50,7 @@ extern const PadKey padKeyTable[];
 extern LONG joystickCount;
 extern JoystickCalibration joystickCalibration;
 
+void ClearPadState(void);
 BOOL PadDetectJoystick(void);
 DWORD PadPoll(PadState* state);
 // The edge and auto-repeat step of the frame: padPressed and padPrevious from padHeld.

@@ -9,6 +9,24 @@
 
 MusicPlayer musicPlayer;
 
+void ClearMusicState(void) {
+    LONG i;
+    musicPlayer.opened = 0;
+    musicPlayer.loaded = 0;
+    musicPlayer.playing = 0;
+    musicPlayer.prepared = 0;
+    musicPlayer.paused = 0;
+    musicPlayer.looping = 0;
+    musicPlayer.stream = NULL;
+    musicPlayer.phase = PhaseNormal;
+    musicPlayer.nextBuffer = 0;
+    musicPlayer.returnedCount = 0;
+    musicPlayer.songEnded = 0;
+    musicPlayer.refilling = 0;
+    for (i = 0; i < 16; i++) musicPlayer.channelVolume[i] = 0;
+    memset(&musicPlayer.buffers, 0, sizeof(musicPlayer.buffers));
+}
+
 static StreamBuffer* BufferOfHeader(DWORD_PTR header) {
     LONG i;
     for (i = 0; i < 2; i++)

@@ -47,6 +47,7 @@ struct MusicPlayer {
 
 extern MusicPlayer musicPlayer;
 
+void ClearMusicState(void);
 BOOL MusicOpen(void);
 BOOL MusicClose(void);
 BOOL MusicLoad(LPCSTR path);

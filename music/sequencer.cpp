@@ -11,6 +11,12 @@ MCI_OPEN_PARMS mciOpenParms;
 MCI_PLAY_PARMS mciPlayParms;
 MCI_STATUS_PARMS mciStatusParms;
 
+void ClearSequencerState(void) {
+    mciState = 0;
+    mciDevice = 0;
+    repeatCount = 0;
+}
+
 /* level is in thousandths of the song's own volume on that channel. */
 static BOOL SendChannelVolume(LONG channel, LONG level) {
     DWORD value = (DWORD)musicPlayer.channelVolume[channel] * (DWORD)level / 1000;

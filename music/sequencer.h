@@ -15,6 +15,7 @@ extern MCI_OPEN_PARMS mciOpenParms;
 extern MCI_PLAY_PARMS mciPlayParms;
 extern MCI_STATUS_PARMS mciStatusParms;
 
+void ClearSequencerState(void);
 BOOL MusicSetChannelVolume(LONG channel, LONG level);
 BOOL MusicSetMasterVolume(LONG level);
 

@@ -14,6 +14,15 @@ ConverterState converter;
 StagedEvent stagedEvent;
 const char* converterCheckFailed;
 
+void ClearConverterState(void) {
+    converter.flags = 0;
+    converter.clock = 0;
+    converter.currentTempo = 0;
+    converter.bufferTickSpan = 0;
+    converter.tempoPercent = 0;
+    converter.insertTempo = 0;
+}
+
 static BOOL CheckFailed(const char* expression) {
     char text[128];
     lstrcpynA(text, "t_midcnv: check failed: ", sizeof(text));

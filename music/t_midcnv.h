@@ -89,6 +89,7 @@ extern StagedEvent stagedEvent;
 /* The expression of the last consistency check that failed, or NULL. */
 extern const char* converterCheckFailed;
 
+void ClearConverterState(void);
 LONG SongOpen(LPCSTR fileName);
 void SongClose(void);
 LONG FillStreamBuffer(DWORD firstCall, StreamBuffer* buffer);

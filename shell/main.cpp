@@ -4,6 +4,12 @@
 
 #include <string.h>
 
+#include "game/play.h"
+#include "game/rules.h"
+#include "input/pad.h"
+#include "music/music.h"
+#include "music/sequencer.h"
+#include "music/t_midcnv.h"
 #include "shell/shell.h"
 #include "shell/window.h"
 
@@ -13,11 +19,19 @@ LONG frameState;
 DWORD errorFlags;
 LONG currentScene;
 
+void ClearShellState(void) {
+    memset(&shell, 0, sizeof(shell));
+    memset(&launchOptions, 0, sizeof(launchOptions));
+    frameState = 0;
+    errorFlags = 0;
+    currentScene = 0;
+}
+
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nShowCmd) {
     HWND running;
 
     (void)hPrevInstance;
-    memset(&shell, 0, sizeof(shell));
+    ClearShellState();
     shell.instance = hInstance;
     shell.appActive = 0;
 
@@ -27,6 +41,13 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
         SetForegroundWindow(running);
         return 0;
     }
+
+    ClearPadState();
+    ClearRulesState();
+    ClearPlayState();
+    ClearMusicState();
+    ClearConverterState();
+    ClearSequencerState();
 
     ParseCommandLine(lpCmdLine);
     InitShell();

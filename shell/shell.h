@@ -72,6 +72,11 @@ extern LONG currentScene;
 
 #define padHeld (shell.padState.buttons)
 
+/* Each module's globals back to a fresh process's, without releasing
+   anything: called when the program starts, and by tests that run it more
+   than once in one process. */
+void ClearShellState(void);
+
 BOOL ParseCommandLine(LPCSTR commandLine);
 BOOL InitShell(void);
 int RunFrameLoop(void);

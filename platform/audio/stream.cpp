@@ -72,6 +72,17 @@ void RemoveSource(Source* source) {
     std::erase(s.sources, source);
 }
 
+void ResetForTests() {
+    auto& s = S();
+    {
+        std::lock_guard guard(s.deviceLock);
+        if (s.users > 0) host::AudioClose();
+        s.users = 0;
+    }
+    std::lock_guard guard(s.sourcesLock);
+    s.sources.clear();
+}
+
 void Render(std::int16_t* out, int frames) {
     if (!out || frames <= 0) return;
     auto& s = S();

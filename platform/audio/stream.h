@@ -6,10 +6,10 @@
 
 #include <cstdint>
 
+#include "platform/host/host_audio.h"
+
 namespace platform::audio {
 
-constexpr int kSampleRate = 44100;
-constexpr int kChannels = 2;
 // The stream is mixed in pieces of at most this many frames.
 constexpr int kMaxMixFrames = 512;
 
@@ -34,8 +34,8 @@ bool IsOpen();
 void AddSource(Source* source);
 void RemoveSource(Source* source);
 
-// Called by the host's audio callback (or by tests through the headless
-// host): mixes every source into `frames` interleaved 16-bit stereo frames.
-void Render(std::int16_t* out, int frames);
+// Closes the host device and forgets every source, as the end of a process
+// does; for tests that run the program more than once in one process.
+void ResetForTests();
 
 }  // namespace platform::audio

@@ -8,9 +8,9 @@
 #include <unordered_set>
 
 #include "platform/ddraw/objects.h"
-#include "platform/gdi/screen.h"
+#include "platform/video/screen.h"
 #include "platform/host/host_video.h"
-#include "platform/kernel/trace.h"
+#include "platform/trace/trace.h"
 #include "platform/user/user_internal.h"
 
 namespace platform::ddraw {

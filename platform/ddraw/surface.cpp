@@ -8,9 +8,9 @@
 
 #include "platform/ddraw/objects.h"
 #include "platform/gdi/gdi_internal.h"
-#include "platform/gdi/screen.h"
+#include "platform/video/screen.h"
 #include "platform/host/host_video.h"
-#include "platform/kernel/trace.h"
+#include "platform/trace/trace.h"
 
 namespace platform::ddraw {
 namespace {

@@ -14,8 +14,9 @@
 #include <vector>
 
 #include "platform/audio/stream.h"
+#include "platform/dsound/dsound_internal.h"
 #include "platform/dsound/mixer.h"
-#include "platform/kernel/trace.h"
+#include "platform/trace/trace.h"
 
 const GUID IID_IDirectSound = {0x279AFA83, 0x4981, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
 const GUID IID_IDirectSoundBuffer = {0x279AFA85, 0x4981, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
@@ -542,6 +543,16 @@ void Device::Mix(float* out, int frames) {
 }
 
 }  // namespace
+
+void ResetForTests() {
+    std::vector<Buffer*> orphans;
+    {
+        std::lock_guard guard(orphansLock);
+        orphans.swap(Orphans());
+    }
+    for (Buffer* b : orphans) delete b;
+}
+
 }  // namespace platform::dsound
 
 using namespace platform;

@@ -11,8 +11,8 @@
 #include <unordered_set>
 
 #include "platform/gdi/gdi_internal.h"
-#include "platform/gdi/screen.h"
-#include "platform/kernel/trace.h"
+#include "platform/video/screen.h"
+#include "platform/trace/trace.h"
 #include "platform/user/user_internal.h"
 
 namespace platform::gdi {

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "platform/gdi/gdi_internal.h"
-#include "platform/kernel/trace.h"
+#include "platform/trace/trace.h"
 
 namespace platform::gdi {
 namespace {

@@ -4,17 +4,32 @@
 // Nothing above platform/ includes this file.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
+#include <mutex>
 #include <string_view>
 
 namespace host {
 
-// Milliseconds since the host started, wrapping at 2^32 like timeGetTime.
+// The one clock: milliseconds since the host started, wrapping at 2^32 like
+// timeGetTime. GetTickCount, timeGetTime, message times, Sleep and the
+// kernel's timed waits all run on it.
 std::uint32_t Milliseconds();
 
-// Gives the processor away for at most `ms` milliseconds, returning early when
-// a host event arrives. The message queue calls it when it has nothing to do.
+// Waits for a host event or `ms` milliseconds, whichever comes first (the
+// host may stretch it while the program is in the background). The message
+// queue calls it when it has nothing to do.
 void Idle(std::uint32_t ms);
+
+// Sleeps `ms` milliseconds of the clock, whatever arrives meanwhile (Sleep).
+void Sleep(std::uint32_t ms);
+
+// A kernel object's timed wait: waits on `changed`, with `guard` held on
+// entry and exit, until `ready()` or until `ms` milliseconds of the clock
+// have passed. True when ready. Waits without a timeout need no host.
+bool WaitFor(std::unique_lock<std::mutex>& guard, std::condition_variable& changed,
+             const std::function<bool()>& ready, std::uint32_t ms);
 
 // Turns the host's pending events into window messages (PostMessageA on the
 // windows of platform/user). Called by the message functions.

@@ -9,8 +9,17 @@ namespace host {
 // Opens the default output device. False when the host has no audio device.
 bool AudioOpen(int sampleRate);
 void AudioClose();
-// Keep the audio callback out while the main thread changes shared state.
-void AudioLock();
-void AudioUnlock();
 
 }  // namespace host
+
+// The stand-in's side: what the device's callback pulls.
+namespace platform::audio {
+
+constexpr int kSampleRate = 44100;
+constexpr int kChannels = 2;
+
+// Called by the host's audio callback (or by tests through the headless
+// host): mixes every source into `frames` interleaved 16-bit stereo frames.
+void Render(std::int16_t* out, int frames);
+
+}  // namespace platform::audio

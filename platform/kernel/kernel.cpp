@@ -13,8 +13,9 @@
 
 #include "platform/host/host.h"
 #include "platform/kernel/data_path.h"
+#include "platform/kernel/kernel_internal.h"
 #include "platform/kernel/resources.h"
-#include "platform/kernel/trace.h"
+#include "platform/trace/trace.h"
 
 namespace platform {
 namespace {
@@ -93,6 +94,16 @@ void FreeBlock(HGLOBAL block) {
 }  // namespace
 
 void RegisterResources(std::span<const EmbeddedResource> table) { resources = table; }
+
+void kernel::ResetForTests() {
+    std::vector<Object*> open;
+    {
+        std::lock_guard guard(objectsLock);
+        open.swap(liveObjects);
+    }
+    for (Object* o : open) delete o;
+    lastError = 0;
+}
 std::span<const EmbeddedResource> RegisteredResources() { return resources; }
 
 namespace {
@@ -347,32 +358,27 @@ DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
         return WAIT_FAILED;
     }
 #if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
-    // Without threads whoever sets the event runs on this thread, in the
-    // host's idle wait: wait there, on the host's clock.
-    DWORD start = host::Milliseconds();
-    while (!e->signalled) {
-        DWORD waited = host::Milliseconds() - start;
-        if (dwMilliseconds != INFINITE && waited >= dwMilliseconds) return WAIT_TIMEOUT;
-        host::Idle(1);
-    }
-    if (!e->manualReset) e->signalled = false;
-    return WAIT_OBJECT_0;
+    // Without threads whoever sets the event runs on this thread, inside the
+    // host's wait: even an endless wait must go through it.
+    constexpr bool kOtherThreads = false;
+#else
+    constexpr bool kOtherThreads = true;
 #endif
     std::unique_lock guard(e->lock);
     auto ready = [&] { return e->signalled; };
     bool got;
-    if (dwMilliseconds == INFINITE) {
+    if (dwMilliseconds == INFINITE && kOtherThreads) {
         e->changed.wait(guard, ready);
         got = true;
     } else {
-        got = e->changed.wait_for(guard, std::chrono::milliseconds(dwMilliseconds), ready);
+        got = host::WaitFor(guard, e->changed, ready, dwMilliseconds);
     }
     if (!got) return WAIT_TIMEOUT;
     if (!e->manualReset) e->signalled = false;
     return WAIT_OBJECT_0;
 }
 
-void WINAPI Sleep(DWORD dwMilliseconds) { host::Idle(dwMilliseconds); }
+void WINAPI Sleep(DWORD dwMilliseconds) { host::Sleep(dwMilliseconds); }
 DWORD WINAPI GetTickCount(void) { return host::Milliseconds(); }
 DWORD WINAPI GetLastError(void) { return lastError; }
 void WINAPI SetLastError(DWORD dwErrCode) { lastError = dwErrCode; }

@@ -3,7 +3,7 @@
 // ShowCursor's display count is below zero.
 #include <windows.h>
 
-#include "platform/kernel/trace.h"
+#include "platform/trace/trace.h"
 #include "platform/user/user_internal.h"
 
 #include <array>

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/host/host_video.h"
-#include "platform/kernel/trace.h"
+#include "platform/trace/trace.h"
 #include "platform/user/user_internal.h"
 
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "platform/kernel/trace.h"
+#include "platform/trace/trace.h"
 #include "platform/user/queue.h"
 #include "platform/user/user_internal.h"
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/host/host.h"
-#include "platform/kernel/trace.h"
+#include "platform/trace/trace.h"
 #include "platform/user/user_internal.h"
 
 namespace platform::user {

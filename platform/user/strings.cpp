@@ -16,7 +16,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/kernel/trace.h"
+#include "platform/trace/trace.h"
 #include "platform/user/user_internal.h"
 
 namespace {

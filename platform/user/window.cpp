@@ -7,7 +7,7 @@
 
 #include "platform/host/host.h"
 #include "platform/host/host_video.h"
-#include "platform/kernel/trace.h"
+#include "platform/trace/trace.h"
 #include "platform/user/queue.h"
 #include "platform/user/user_internal.h"
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/kernel/data_path.h"
-#include "platform/kernel/trace.h"
+#include "platform/trace/trace.h"
 #include "platform/winmm/midi_file.h"
 #include "platform/winmm/midi_internal.h"
 

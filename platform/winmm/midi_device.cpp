@@ -465,6 +465,11 @@ void Device::Unschedule(std::uint64_t streamId) {
     std::erase_if(scheduled_, [&](const Timed& t) { return t.streamId == streamId; });
 }
 
+void Device::RestartClock() {
+    std::lock_guard guard(lock_);
+    if (streams_.empty()) now_ = 0;
+}
+
 void Device::Mix(float* out, int frames) {
     std::lock_guard guard(lock_);
     if (!synth_ || frames <= 0) return;

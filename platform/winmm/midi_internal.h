@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "platform/audio/stream.h"
-#include "platform/winmm/synth.h"
+#include "platform/host/host_synth.h"
 
 namespace platform::midi {
 
@@ -179,6 +179,8 @@ public:
     bool HasRoom() const { return scheduled_.size() < scheduled_.capacity(); }
 
     void Mix(float* out, int frames) override;
+    // Back to frame 0 when no stream is open (a reset between tests).
+    void RestartClock();
 
     static constexpr std::uint32_t kAllNotesOff = 0xFFFFFFFF;
 
@@ -206,5 +208,10 @@ private:
 
 // Test hook: the streams open through midiStreamOpen.
 int OpenStreamCount();
+
+// Closes every stream and sequencer without a word to their owners, waits
+// for the notification thread to finish what it is delivering, and starts
+// the device's clock afresh, as a new process finds it.
+void ResetForTests();
 
 }  // namespace platform::midi

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/kernel/trace.h"
+#include "platform/trace/trace.h"
 #include "platform/winmm/midi_internal.h"
 
 using platform::midi::Device;
@@ -46,6 +46,22 @@ void Send(const Stream& s, UINT message) {
 int OpenStreamCount() {
     std::lock_guard guard(Device::Get().Lock());
     return static_cast<int>(liveStreams.size());
+}
+
+void ResetForTests() {
+    mciSendCommandA(MCI_ALL_DEVICE_ID, MCI_CLOSE, 0, 0);
+    std::vector<Stream*> streams;
+    {
+        std::lock_guard guard(Device::Get().Lock());
+        streams.swap(liveStreams);
+    }
+    for (Stream* s : streams) {
+        DiscardNotifications(s->Id());
+        Device::Get().Close(s);
+        delete s;
+    }
+    FlushNotifications();
+    Device::Get().RestartClock();
 }
 
 }  // namespace platform::midi

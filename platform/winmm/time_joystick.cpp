@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "platform/host/host.h"
-#include "platform/kernel/trace.h"
+#include "platform/trace/trace.h"
 
 DWORD WINAPI timeGetTime(void) { return host::Milliseconds(); }
 

@@ -19,7 +19,7 @@
 #include "graphics/image.h"
 #include "platform/host/headless/headless.h"
 #include "platform/host/headless/headless_video.h"
-#include "platform/kernel/trace.h"
+#include "platform/trace/trace.h"
 #include "shell/shell.h"
 
 inline LRESULT CALLBACK TestWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

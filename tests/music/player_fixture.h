@@ -16,6 +16,7 @@
 #include "music/sequencer.h"
 #include "music/t_midcnv.h"
 #include "platform/host/headless/headless.h"
+#include "platform/trace/trace.h"
 #include "platform/host/headless/headless_audio.h"
 #include "platform/host/headless/headless_synth.h"
 #include "platform/winmm/midi_internal.h"
@@ -31,29 +32,9 @@ inline void ResetMusic() {
     MusicClose();
     ReleaseStreamBuffers();
     SongClose();
-    musicPlayer.opened = 0;
-    musicPlayer.loaded = 0;
-    musicPlayer.playing = 0;
-    musicPlayer.prepared = 0;
-    musicPlayer.paused = 0;
-    musicPlayer.looping = 0;
-    musicPlayer.stream = nullptr;
-    musicPlayer.phase = PhaseNormal;
-    musicPlayer.nextBuffer = 0;
-    musicPlayer.returnedCount = 0;
-    musicPlayer.songEnded = 0;
-    for (auto& v : musicPlayer.channelVolume) v = 0;
-    musicPlayer.buffers[0] = StreamBuffer{};
-    musicPlayer.buffers[1] = StreamBuffer{};
-    converter.flags = 0;
-    converter.clock = 0;
-    converter.currentTempo = 0;
-    converter.bufferTickSpan = 0;
-    converter.tempoPercent = 0;
-    converter.insertTempo = 0;
-    mciState = 0;
-    mciDevice = 0;
-    repeatCount = 0;
+    ClearMusicState();
+    ClearConverterState();
+    ClearSequencerState();
 }
 
 class PlayerTest : public ::testing::Test {

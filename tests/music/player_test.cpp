@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/kernel/trace.h"
+#include "platform/trace/trace.h"
 #include "tests/music/player_fixture.h"
 
 namespace {
@@ -115,8 +115,10 @@ TEST_F(PlayerTest, StopHandsOverWithinTheWaitAndReleasesEverything) {
     ASSERT_TRUE(MusicStart(1));
     Render(1500);
     auto start = Clock::now();
+    std::uint32_t before = headless::Time();
     EXPECT_TRUE(MusicStop(1));
     EXPECT_LT(MillisecondsSince(start), 1000);
+    EXPECT_EQ(headless::Time(), before);
     EXPECT_EQ(musicPlayer.loaded, 0);
     EXPECT_EQ(musicPlayer.playing, 0);
     EXPECT_EQ(musicPlayer.phase, PhaseNormal);
@@ -127,6 +129,55 @@ TEST_F(PlayerTest, StopHandsOverWithinTheWaitAndReleasesEverything) {
         EXPECT_EQ(b.header.lpData, nullptr);
         EXPECT_FALSE(b.header.dwFlags & (MHDR_INQUEUE | MHDR_PREPARED));
     }
+    EXPECT_TRUE(MusicClose());
+}
+
+// The hand-over on the host's clock: a refill under way when the stop comes
+// is waited for a millisecond at a time, and the buffers it then waits for
+// come back without the clock moving.
+TEST_F(PlayerTest, AStopWaitsForARefillUnderWayThenForTheBuffers) {
+    ASSERT_TRUE(MusicOpen());
+    ASSERT_TRUE(MusicLoad(ShortSong().c_str()));
+    ASSERT_TRUE(MusicStart(1));
+    Render(500);
+    // The notification routine is in the middle of a refill; it finishes
+    // during the stop's third sleep.
+    musicPlayer.refilling = 1;
+    std::vector<std::uint32_t> sleeps;
+    headless::SetSleepHook([&](std::uint32_t ms) {
+        sleeps.push_back(ms);
+        headless::AdvanceTime(ms);
+        if (sleeps.size() == 3) musicPlayer.refilling = 0;
+    });
+    std::uint32_t before = headless::Time();
+    EXPECT_TRUE(MusicStop(1));
+    headless::SetSleepHook({});
+    EXPECT_EQ(sleeps, (std::vector<std::uint32_t>{1, 1, 1}));
+    EXPECT_EQ(headless::Time(), before + 3);
+    EXPECT_EQ(musicPlayer.phase, PhaseNormal);
+    EXPECT_EQ(musicPlayer.loaded, 0);
+    EXPECT_EQ(platform::midi::OpenStreamCount(), 0);
+    EXPECT_TRUE(MusicClose());
+}
+
+// Buffers that never come back: the wait gives up after its two seconds of
+// the host's clock, and none of the real one.
+TEST_F(PlayerTest, AHandOverNobodyAnswersEndsAfterItsWaitOnTheHostClock) {
+    ASSERT_TRUE(MusicOpen());
+    ASSERT_TRUE(MusicLoad(ShortSong().c_str()));
+    ASSERT_TRUE(MusicStart(1));
+    Render(500);
+    // One more buffer out than the stream really holds: the last return the
+    // hand-over waits for never happens.
+    musicPlayer.returnedCount -= 1;
+    std::uint32_t before = headless::Time();
+    auto start = Clock::now();
+    EXPECT_TRUE(MusicStop(1));
+    EXPECT_LT(MillisecondsSince(start), 1000);
+    EXPECT_EQ(headless::Time(), before + MUSIC_WAIT_MS);
+    EXPECT_EQ(headless::Sleeps(), 0);
+    EXPECT_EQ(musicPlayer.phase, PhaseNormal);
+    EXPECT_EQ(musicPlayer.loaded, 0);
     EXPECT_TRUE(MusicClose());
 }
 

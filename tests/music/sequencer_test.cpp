@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <string>
 
-#include "platform/kernel/trace.h"
+#include "platform/trace/trace.h"
 #include "tests/music/player_fixture.h"
 
 namespace {

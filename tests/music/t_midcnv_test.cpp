@@ -8,7 +8,7 @@
 
 #include "music/music.h"
 #include "platform/host/headless/headless.h"
-#include "platform/kernel/trace.h"
+#include "platform/trace/trace.h"
 #include "tests/music/midi_files.h"
 
 namespace {

@@ -12,7 +12,7 @@
 
 #include "platform/host/headless/headless.h"
 #include "platform/kernel/resources.h"
-#include "platform/kernel/trace.h"
+#include "platform/trace/trace.h"
 #include "shell/report.h"
 #include "shell/shell.h"
 #include "tests/support/game_harness.h"

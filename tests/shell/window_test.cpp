@@ -12,7 +12,7 @@
 #include "graphics/draw.h"
 #include "platform/host/headless/headless_video.h"
 #include "platform/host/headless/headless.h"
-#include "platform/kernel/trace.h"
+#include "platform/trace/trace.h"
 #include "platform/user/user_internal.h"
 #include "shell/report.h"
 #include "shell/shell.h"

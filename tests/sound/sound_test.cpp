@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/host/headless/headless.h"
+#include "platform/trace/trace.h"
 #include "platform/host/headless/headless_audio.h"
 #include "sound/sound.h"
 #include "tests/platform/dsound/audio_checks.h"

@@ -8,7 +8,10 @@
 #include "shell/shell.h"
 #include "game/field.h"
 #include "graphics/display.h"
+#include "input/pad.h"
 #include "music/music.h"
+#include "music/sequencer.h"
+#include "music/t_midcnv.h"
 #include "sound/sound.h"
 
 namespace harness {
@@ -22,18 +25,13 @@ void ResetAll() {
     MusicClose();
     headless::Reset();
     platform::SetTracing(true);
-    std::memset(&shell, 0, sizeof(shell));
-    std::memset(&launchOptions, 0, sizeof(launchOptions));
-    std::memset(&playState, 0, sizeof(playState));
-    std::memset(&wellGrid, 0, sizeof(wellGrid));
-    std::memset(&piece, 0, sizeof(piece));
-    gameRandom.state = 0;
-    stackHeight = 0;
-    frameState = 0;
-    errorFlags = 0;
-    currentScene = 0;
-    joystickCount = -1;
-    std::memset(&joystickCalibration, 0, sizeof(joystickCalibration));
+    ClearShellState();
+    ClearPadState();
+    ClearRulesState();
+    ClearPlayState();
+    ClearMusicState();
+    ClearConverterState();
+    ClearSequencerState();
 }
 
 int RunProgram(const std::string& commandLine, const std::function<bool(std::uint32_t ms)>& onIdle, long maxIdles) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/host/headless/headless.h"
+#include "platform/trace/trace.h"
 
 namespace harness {
 

@@ -6,19 +6,23 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <map>
 #include <utility>
 
 #include "platform/host/headless/headless_video.h"
-#include "platform/user/user_internal.h"
-#include "platform/winmm/midi_internal.h"
+#include "platform/host/host_events.h"
 
 namespace headless {
 namespace {
 
+// The clock alone is read from any thread (a timed wait may run on one).
+std::atomic<std::uint32_t> virtualClock{0};
+
 struct HostState {
-    std::uint32_t clock = 0;
     IdleHook idle;
+    IdleHook sleep;
+    int sleeps = 0;
     std::array<bool, 256> keys{};
     bool joystickPresent = false;
     host::JoystickCaps joyCaps{};
@@ -57,17 +61,17 @@ struct JapaneseByDefault {
 
 void Reset() {
     platform::SetUiLanguage(platform::kLanguageJapanese);
-    ResetVideo();
-    platform::user::ResetForTests();
+    platform::ResetForTests();
     H() = HostState{};
-    platform::ClearFaults();
-    platform::ClearTrace();
+    virtualClock = 0;
 }
 
-void SetTime(std::uint32_t ms) { H().clock = ms; }
-void AdvanceTime(std::uint32_t ms) { H().clock += ms; }
-std::uint32_t Time() { return H().clock; }
+void SetTime(std::uint32_t ms) { virtualClock = ms; }
+void AdvanceTime(std::uint32_t ms) { virtualClock += ms; }
+std::uint32_t Time() { return virtualClock; }
 void SetIdleHook(IdleHook hook) { H().idle = std::move(hook); }
+void SetSleepHook(IdleHook hook) { H().sleep = std::move(hook); }
+int Sleeps() { return H().sleeps; }
 
 void SetKey(int vk, bool down) {
     if (vk >= 0 && vk < 256) H().keys[static_cast<std::size_t>(vk)] = down;
@@ -100,18 +104,36 @@ namespace host {
 
 using headless::H;
 
-std::uint32_t Milliseconds() { return H().clock; }
+std::uint32_t Milliseconds() { return headless::virtualClock; }
 
 void Idle(std::uint32_t ms) {
-    if (H().idle)
-        H().idle(ms);
-    else
-        H().clock += ms;
+    if (H().idle) H().idle(ms);
+    else headless::virtualClock += ms;
+}
+
+void Sleep(std::uint32_t ms) {
+    platform::FinishPendingWork();
+    ++H().sleeps;
+    if (H().sleep) H().sleep(ms);
+    else headless::virtualClock += ms;
+}
+
+bool WaitFor(std::unique_lock<std::mutex>& guard, std::condition_variable&, const std::function<bool()>& ready,
+             std::uint32_t ms) {
+    if (ready()) return true;
+    guard.unlock();
+    platform::FinishPendingWork();
+    guard.lock();
+    if (ready()) return true;
+    // Nothing left in the stand-in could end the wait: it times out at once,
+    // with the clock where it would be.
+    headless::virtualClock += ms;
+    return false;
 }
 
 // Where the build has no threads, the MIDI notifications wait for the
 // message loop; elsewhere their own thread has delivered them.
-void PumpEvents() { platform::midi::DeliverNotifications(); }
+void PumpEvents() { platform::DeliverNotifications(); }
 
 bool KeyDown(int vk) {
     auto& k = H().keys;
@@ -175,12 +197,12 @@ void ShowScreen(const ScreenImage& image) {
 
 void WaitForRefresh() {
     // The next 60 Hz refresh after now: refresh k happens at k * 1000 / 60 ms.
-    std::uint64_t now = H().clock;
+    std::uint64_t now = headless::virtualClock;
     std::uint64_t k = now * 60 / 1000 + 1;
     std::uint32_t next = static_cast<std::uint32_t>(k * 1000 / 60);
     if (next == now) next = static_cast<std::uint32_t>((k + 1) * 1000 / 60);
     ++H().refreshWaits;
-    Idle(next - H().clock);
+    Idle(next - headless::virtualClock);
 }
 
 int ShowMessageBox(const char* utf8Text, const char* utf8Caption, unsigned type) {

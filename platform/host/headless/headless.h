@@ -9,7 +9,6 @@
 
 #include "platform/host/host.h"
 #include "platform/host/host_video.h"
-#include "platform/kernel/trace.h"
 
 namespace headless {
 
@@ -17,8 +16,10 @@ namespace headless {
 // no windows, classes or messages, an empty call log and no armed faults.
 void Reset();
 
-// The millisecond clock moves only when the program idles (by the time it
-// asked to wait) or when a test moves it.
+// The millisecond clock moves only when the program idles, sleeps or times
+// out (by the time it asked for) or when a test moves it. Nothing waits on
+// the real clock: a sleep or a timed wait first lets the stand-in's own
+// threads finish their work, then moves the clock.
 void SetTime(std::uint32_t ms);
 void AdvanceTime(std::uint32_t ms);
 std::uint32_t Time();
@@ -28,6 +29,10 @@ std::uint32_t Time();
 // the clock by that many milliseconds.
 using IdleHook = std::function<void(std::uint32_t ms)>;
 void SetIdleHook(IdleHook hook);
+// The same for Sleep: the hook runs once the stand-in's threads are done,
+// in place of advancing the clock.
+void SetSleepHook(IdleHook hook);
+int Sleeps();  // Sleep calls since the last reset
 
 void SetKey(int virtualKey, bool down);
 void ReleaseAllKeys();

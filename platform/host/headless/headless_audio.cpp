@@ -2,9 +2,8 @@
 
 #include <atomic>
 
-#include "platform/audio/stream.h"
 #include "platform/host/host_audio.h"
-#include "platform/winmm/midi_internal.h"
+#include "platform/host/host_events.h"
 
 namespace headless {
 namespace {
@@ -36,7 +35,7 @@ std::vector<std::int16_t> RenderAudio(int frames) {
 
 std::vector<std::int16_t> RenderAudioAndSettle(int frames) {
     auto out = RenderAudio(frames);
-    platform::midi::FlushNotifications();
+    platform::FinishPendingWork();
     return out;
 }
 
@@ -58,9 +57,5 @@ bool AudioOpen(int sampleRate) {
 }
 
 void AudioClose() { headless::A().open = false; }
-
-// Nothing renders behind the test's back, so there is nothing to keep out.
-void AudioLock() {}
-void AudioUnlock() {}
 
 }  // namespace host

@@ -23,7 +23,8 @@ std::vector<std::int16_t> RenderAudio(int frames);
 // have been delivered: a whole run then sounds the same every time.
 std::vector<std::int16_t> RenderAudioAndSettle(int frames);
 
-// Present, closed, counters at 0. A device the program still holds stays open.
+// Present, counters at 0. Kept apart from Reset() (which closes the device)
+// because some test programs pair the headless host with SDL's audio.
 void ResetAudio();
 
 }  // namespace headless

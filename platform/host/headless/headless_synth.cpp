@@ -7,7 +7,7 @@
 #include <cmath>
 #include <mutex>
 
-#include "platform/winmm/synth.h"
+#include "platform/host/host_synth.h"
 
 namespace headless {
 namespace {

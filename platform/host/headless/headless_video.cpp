@@ -1,36 +1,22 @@
 #include "platform/host/headless/headless_video.h"
 
-#include "platform/ddraw/ddraw_internal.h"
-#include "platform/gdi/gdi_internal.h"
-#include "platform/gdi/screen.h"
+#include "platform/host/host_events.h"
 
 namespace headless {
 
-void SetEmulationCaps(DWORD caps, DWORD fxCaps) {
-    auto& c = platform::ddraw::CurrentConfig();
-    c.helCaps = caps;
-    c.helFxCaps = fxCaps;
-}
+void SetEmulationCaps(DWORD caps, DWORD fxCaps) { platform::SetEmulationCaps(caps, fxCaps); }
 
-void SetVideoMemory(std::size_t bytes) { platform::ddraw::CurrentConfig().videoMemory = bytes; }
+void SetVideoMemory(std::size_t bytes) { platform::SetVideoMemory(bytes); }
 
-void ResetVideo() {
-    platform::ddraw::ResetForTests();
-    platform::gdi::ResetForTests();
-    platform::video::ResetForTests();
-}
-
-int ScreenWidth() { return platform::video::TheScreen().width; }
-int ScreenHeight() { return platform::video::TheScreen().height; }
+int ScreenWidth() { return platform::CurrentScreen().width; }
+int ScreenHeight() { return platform::CurrentScreen().height; }
 
 std::uint8_t ScreenPixel(int x, int y) {
-    auto& s = platform::video::TheScreen();
+    auto s = platform::CurrentScreen();
     if (x < 0 || y < 0 || x >= s.width || y >= s.height) return 0;
     return s.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(s.pitch) + static_cast<std::size_t>(x)];
 }
 
-PALETTEENTRY ScreenPaletteEntry(int index) {
-    return platform::video::TheScreen().palette[static_cast<std::size_t>(index & 255)];
-}
+PALETTEENTRY ScreenPaletteEntry(int index) { return platform::CurrentScreen().palette[index & 255]; }
 
 }  // namespace headless

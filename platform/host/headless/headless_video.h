@@ -13,9 +13,6 @@ namespace headless {
 void SetEmulationCaps(DWORD caps, DWORD fxCaps);
 // The pretend card's video memory in bytes (4 MiB unless a test says otherwise).
 void SetVideoMemory(std::size_t bytes);
-// Every DirectDraw object and GDI object gone, the display back at the
-// desktop with the system palette (also part of Reset()).
-void ResetVideo();
 
 // The emulated screen as it is now (not only as last shown).
 int ScreenWidth();

@@ -6,7 +6,6 @@
 
 #include <cstdint>
 
-#include "platform/audio/stream.h"
 #include "platform/host/host_audio.h"
 
 namespace host {
@@ -47,14 +46,6 @@ void AudioClose() {
     SDL_CloseAudioDevice(device);
     device = 0;
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
-}
-
-void AudioLock() {
-    if (device != 0) SDL_LockAudioDevice(device);
-}
-
-void AudioUnlock() {
-    if (device != 0) SDL_UnlockAudioDevice(device);
 }
 
 }  // namespace host

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "platform/host/host.h"
-#include "platform/user/user_internal.h"
+#include "platform/host/host_events.h"
 
 namespace sdlhost {
 namespace {

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <sys/stat.h>
 
-#include "platform/winmm/synth.h"
+#include "platform/host/host_synth.h"
 
 #ifdef TUMBLA_HAVE_FLUIDSYNTH
 #include <fluidsynth.h>

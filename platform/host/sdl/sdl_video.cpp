@@ -23,8 +23,8 @@
 
 #include "platform/host/host_video.h"
 #include "platform/host/sdl/sdl_host.h"
+#include "platform/host/host_events.h"
 #include "platform/host/sdl/sdl_present.h"
-#include "platform/user/user_internal.h"
 
 namespace sdlhost {
 namespace {

@@ -15,13 +15,11 @@
 #include <cstring>
 #include <string>
 
-#include "platform/audio/stream.h"
 #include "platform/host/host.h"
 #include "platform/host/host_audio.h"
+#include "platform/host/host_events.h"
 #include "platform/host/host_video.h"
 #include "platform/host/web/web_keys.h"
-#include "platform/user/user_internal.h"
-#include "platform/winmm/midi_internal.h"
 
 // ---- The page's side ---------------------------------------------------------
 // Module.tumbla (set up by the page, see platform/host/web/shell.html) owns the
@@ -183,7 +181,7 @@ void FeedAudio() {
 // What the other hosts' threads do, done while the program waits.
 void Background() {
     FeedAudio();
-    platform::midi::DeliverNotifications();
+    platform::DeliverNotifications();
 }
 
 // ---- The picture ----------------------------------------------------------
@@ -209,6 +207,26 @@ void Idle(std::uint32_t ms) {
     double wait = active ? ms : std::max<double>(ms, 20);
     web_sleep(wait);
     Background();
+}
+
+void Sleep(std::uint32_t ms) {
+    Background();
+    web_sleep(ms);
+    Background();
+}
+
+// Whoever ends the wait runs on this thread, in the waits' background work:
+// the wait lets the page run until then, on the host's clock.
+bool WaitFor(std::unique_lock<std::mutex>& guard, std::condition_variable&, const std::function<bool()>& ready,
+             std::uint32_t ms) {
+    std::uint32_t start = Milliseconds();
+    while (!ready()) {
+        if (Milliseconds() - start >= ms) return false;
+        guard.unlock();
+        Sleep(1);
+        guard.lock();
+    }
+    return true;
 }
 
 void PumpEvents() {
@@ -351,9 +369,5 @@ void AudioClose() {
     web_audio_close();
     audioOpen = false;
 }
-
-// One thread: nothing to keep out.
-void AudioLock() {}
-void AudioUnlock() {}
 
 }  // namespace host

@@ -4,7 +4,7 @@
 // the MIDI device renders every event at its exact sample, as on Linux.
 #include <emscripten.h>
 
-#include "platform/winmm/synth.h"
+#include "platform/host/host_synth.h"
 
 // clang-format off
 EM_JS(int, web_synth_create, (int rate), { return Module.tumbla.synthCreate(rate); });

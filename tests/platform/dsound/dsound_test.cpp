@@ -13,6 +13,7 @@
 
 #include "platform/audio/stream.h"
 #include "platform/host/headless/headless.h"
+#include "platform/trace/trace.h"
 #include "platform/host/headless/headless_audio.h"
 #include "tests/platform/dsound/audio_checks.h"
 

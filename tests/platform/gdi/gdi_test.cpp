@@ -8,7 +8,7 @@
 
 #include "platform/host/headless/headless.h"
 #include "platform/host/headless/headless_video.h"
-#include "platform/kernel/trace.h"
+#include "platform/trace/trace.h"
 #include "tests/graphics/bitmaps.h"
 
 namespace {

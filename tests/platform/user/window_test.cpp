@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/host/headless/headless.h"
-#include "platform/kernel/trace.h"
+#include "platform/trace/trace.h"
 #include "platform/user/queue.h"
 #include "platform/user/user_internal.h"
 

@@ -16,7 +16,7 @@
 #include "platform/host/headless/headless.h"
 #include "platform/host/headless/headless_audio.h"
 #include "platform/host/headless/headless_synth.h"
-#include "platform/kernel/trace.h"
+#include "platform/trace/trace.h"
 #include "platform/winmm/midi_internal.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/kernel/trace.h"
+#include "platform/trace/trace.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "platform/gdi/screen.h"
+#include "platform/video/screen.h"
 
 #include <algorithm>
 #include <cstring>

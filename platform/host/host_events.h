@@ -1,0 +1,111 @@
+// The other half of the door: what the stand-in offers its hosts. A host
+// reports what happened on its machine (windows moved, focus won or lost),
+// reads what it shows (the windows and the cursor), and a test host resets
+// the whole stand-in between runs.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform::user {
+
+struct Window {
+    std::string className;
+    std::string title;
+    WNDPROC proc = nullptr;
+    HINSTANCE instance = nullptr;
+    HCURSOR classCursor = nullptr;
+    HICON classIcon = nullptr;
+    UINT classStyle = 0;
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    RECT rect{};  // window rectangle on the emulated desktop
+    LONG userData = 0;
+    bool visible = false;
+    bool destroyed = false;
+};
+
+// The window behind a handle, or null for a handle that is not (or no longer) a window.
+Window* FromHandle(HWND hwnd);
+// Top-level windows of this process that still exist, oldest first.
+std::vector<HWND> TopLevelWindows();
+// The client rectangle of a window in desktop coordinates.
+RECT ClientRectOnScreen(HWND hwnd);
+// Host events: the application gained or lost the focus (WM_ACTIVATEAPP),
+// sent to every top-level window of this process.
+void SetApplicationActive(bool active);
+bool ApplicationActive();
+
+// A host with a real screen shows the top-level windows. It is told when a
+// window is created, changes (rectangle, style, title, visibility), is
+// brought forward, or goes away. The headless host registers none.
+class WindowHost {
+public:
+    // False makes CreateWindowExA fail, as it does when there is no desktop.
+    virtual bool WindowCreated(HWND hwnd) = 0;
+    virtual void WindowChanged(HWND hwnd) = 0;
+    virtual void WindowRaised(HWND hwnd) = 0;
+    virtual void WindowDestroyed(HWND hwnd) = 0;
+
+protected:
+    ~WindowHost() = default;
+};
+void SetWindowHost(WindowHost* host);
+
+// The host's window moved or was resized by the user: the emulated window
+// follows so its client area is at `left, top` (desktop coordinates) or of
+// the given size, and gets WM_MOVE or WM_SIZE (and a repaint) as on Windows.
+void HostMovedWindow(HWND hwnd, int clientLeft, int clientTop);
+void HostResizedWindow(HWND hwnd, int clientWidth, int clientHeight);
+// The smallest client area the window accepts, from its WM_GETMINMAXINFO.
+SIZE MinimumClientSize(HWND hwnd);
+
+// The cursor the application set last (SetCursor) and whether ShowCursor's
+// display count lets it show: the host hides its pointer when either says no.
+HCURSOR CurrentCursor();
+bool CursorShown();
+// The icon resource an icon handle was loaded from, -1 for a system icon.
+int IconResourceId(HICON icon);
+
+}  // namespace platform::user
+
+namespace platform {
+
+// Every module of the stand-in back to a fresh process's state: windows,
+// classes and messages, DirectDraw and GDI objects, the emulated screen,
+// kernel handles, sound buffers (orphans included), MIDI streams and
+// sequencers with their notifications, the audio stream, the call log and
+// the armed faults. Hosts keep their own state and reset it themselves.
+void ResetForTests();
+
+// Returns once the stand-in's own threads (the MIDI notification thread)
+// have finished everything handed to them so far; at once on such a thread.
+// A host whose clock is virtual calls it before it lets a wait time out, so
+// that a timeout means nothing in the stand-in could still end the wait.
+void FinishPendingWork();
+// Delivers the MIDI notifications that wait, on the calling thread. A build
+// without threads (the browser's) has no notification thread: its hosts
+// call this from their main loop. Elsewhere it does nothing.
+void DeliverNotifications();
+
+// What a test host sets on the pretend video card: the capabilities its
+// emulation layer reports to IDirectDraw::GetCaps, and its memory in bytes.
+void SetEmulationCaps(DWORD caps, DWORD fxCaps);
+void SetVideoMemory(std::size_t bytes);
+
+// The emulated screen as it is now (not only as last shown). Valid until
+// the display changes.
+struct ScreenView {
+    int width;
+    int height;
+    int pitch;
+    const std::uint8_t* pixels;
+    const PALETTEENTRY* palette;  // 256 entries
+};
+ScreenView CurrentScreen();
+
+}  // namespace platform
