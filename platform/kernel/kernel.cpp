@@ -14,6 +14,14 @@
 #include "platform/kernel/resources.h"
 #include "platform/kernel/trace.h"
 
+// The calls of this file that tests can fail, by the names they are logged under.
+namespace {
+const platform::FaultPoint kCreateFileA("CreateFileA");
+const platform::FaultPoint kGlobalAlloc("GlobalAlloc");
+const platform::FaultPoint kLocalAlloc("LocalAlloc");
+const platform::FaultPoint kReadFile("ReadFile");
+}  // namespace
+
 namespace platform {
 namespace {
 
@@ -110,7 +118,8 @@ HRSRC WINAPI FindResourceExA(HMODULE, LPCSTR lpType, LPCSTR lpName, WORD wLangua
     const EmbeddedResource* fallback = nullptr;
     for (const auto& r : RegisteredResources()) {
         if (!NameMatches(r.type, lpType) || !NameMatches(r.name, lpName)) continue;
-        if (wLanguage == 0 || r.language == wLanguage) return reinterpret_cast<HRSRC>(const_cast<EmbeddedResource*>(&r));
+        if (wLanguage == 0 || r.language == wLanguage)
+            return reinterpret_cast<HRSRC>(const_cast<EmbeddedResource*>(&r));
         if (!fallback) fallback = &r;
     }
     if (fallback) return reinterpret_cast<HRSRC>(const_cast<EmbeddedResource*>(fallback));
@@ -142,9 +151,9 @@ BOOL WINAPI FreeResource(HGLOBAL) { return FALSE; }
 
 HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSECURITY_ATTRIBUTES,
                           DWORD dwCreationDisposition, DWORD, HANDLE) {
-    TraceCall("CreateFileA");
+    kCreateFileA.Trace();
     std::int32_t fault;
-    if (InjectedFault("CreateFileA", fault)) {
+    if (kCreateFileA.Fails(fault)) {
         lastError = static_cast<DWORD>(fault);
         return INVALID_HANDLE_VALUE;
     }
@@ -173,6 +182,7 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSEC
 
 BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
                      LPOVERLAPPED) {
+    kReadFile.Trace();
     if (lpNumberOfBytesRead) *lpNumberOfBytesRead = 0;
     File* f = Find<File>(hFile, Kind::File);
     if (!f || (!lpBuffer && nNumberOfBytesToRead)) {
@@ -180,7 +190,7 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
         return FALSE;
     }
     std::int32_t fault;
-    if (InjectedFault("ReadFile", fault)) {
+    if (kReadFile.Fails(fault)) {
         lastError = static_cast<DWORD>(fault);
         return FALSE;
     }
@@ -252,9 +262,9 @@ BOOL WINAPI CloseHandle(HANDLE hObject) {
 }
 
 HGLOBAL WINAPI GlobalAlloc(UINT uFlags, SIZE_T dwBytes) {
-    TraceCall("GlobalAlloc");
+    kGlobalAlloc.Trace();
     std::int32_t fault;
-    if (InjectedFault("GlobalAlloc", fault)) return nullptr;
+    if (kGlobalAlloc.Fails(fault)) return nullptr;
     return AllocBlock(uFlags, dwBytes);
 }
 HGLOBAL WINAPI GlobalFree(HGLOBAL hMem) {
@@ -266,9 +276,9 @@ BOOL WINAPI GlobalUnlock(HGLOBAL) { return FALSE; }
 SIZE_T WINAPI GlobalSize(HGLOBAL hMem) { return hMem ? (static_cast<BlockHeader*>(hMem) - 1)->size : 0; }
 
 HLOCAL WINAPI LocalAlloc(UINT uFlags, SIZE_T uBytes) {
-    TraceCall("LocalAlloc");
+    kLocalAlloc.Trace();
     std::int32_t fault;
-    if (InjectedFault("LocalAlloc", fault)) return nullptr;
+    if (kLocalAlloc.Fails(fault)) return nullptr;
     return AllocBlock(uFlags, uBytes);
 }
 HLOCAL WINAPI LocalFree(HLOCAL hMem) {
@@ -352,6 +362,7 @@ int WINAPI MulDiv(int nNumber, int nNumerator, int nDenominator) {
     if (nDenominator == 0) return -1;
     long long p = static_cast<long long>(nNumber) * nNumerator;
     long long q = p / nDenominator, r = p % nDenominator;
-    if (2 * (r < 0 ? -r : r) >= (nDenominator < 0 ? -nDenominator : nDenominator)) q += ((p < 0) != (nDenominator < 0)) ? -1 : 1;
+    if (2 * (r < 0 ? -r : r) >= (nDenominator < 0 ? -nDenominator : nDenominator))
+        q += ((p < 0) != (nDenominator < 0)) ? -1 : 1;
     return static_cast<int>(q);
 }
