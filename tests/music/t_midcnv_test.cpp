@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "music/music.h"
@@ -108,6 +109,25 @@ TEST_F(Converter, AForeignChunkOrATrackCutShortFailsTheOpen) {
     EXPECT_EQ(SongOpen(truncated.c_str()), 1);
 
     EXPECT_EQ(SongOpen(TempPath("no_such_song.mid").c_str()), 1);
+}
+
+TEST_F(Converter, ATrackCountTheFileCannotHoldIsRefusedBeforeAnythingIsAllocated) {
+    // 65535 tracks announced, one there: no table of 65535 tracks, no
+    // windows for them.
+    platform::SetTracing(true);
+    std::string many = Write("many.mid", File(65535).Track(TwoNotes()).bytes);
+    EXPECT_EQ(SongOpen(many.c_str()), 1);
+    auto calls = platform::TracedCalls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), std::string("GlobalAlloc")), 0);
+    // As many as the file can hold is fine when they are all there.
+    File two(2);
+    two.Track(TwoNotes()).Track(TwoNotes());
+    std::string both = Write("two.mid", two.bytes);
+    EXPECT_EQ(SongOpen(both.c_str()), 0);
+    SongClose();
+    two.bytes.resize(two.bytes.size() - 8 - TwoNotes().bytes.size() + 4);  // the second track's header cut
+    both = Write("two-cut.mid", two.bytes);
+    EXPECT_EQ(SongOpen(both.c_str()), 1);
 }
 
 TEST_F(Converter, AnEmptyTrackEndsAtOnceAndTheOthersPlay) {
