@@ -2,6 +2,9 @@
 // palette, the retry rule, the present and the release.
 #include "tests/graphics/display_fixture.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "game/field.h"
 
 namespace {
@@ -239,13 +242,22 @@ TEST_F(DisplayTest, AFailedRestoreLeavesItForTheNextOperation) {
 TEST_F(DisplayTest, RestoreReloadsTheSpriteSheet) {
     Create(false);
     LoadSpriteSheet();
-    if (spriteSheet == nullptr) GTEST_SKIP() << "the sprite sheet loader is not built yet";
-    LPDIRECTDRAWSURFACE before = spriteSheet;
+    ASSERT_NE(spriteSheet, nullptr) << "the program's sprite sheet loads";
+    // Its picture, sampled; then lost (wiped) and restored.
+    std::vector<int> picture;
+    for (int y = 0; y < 240; y += 7)
+        for (int x = 0; x < 320; x += 5) picture.push_back(ReadPixel(spriteSheet, x, y));
+    ASSERT_GT(std::count_if(picture.begin(), picture.end(), [&](int p) { return p != picture.front(); }), 0)
+        << "a picture, not a plain fill";
+    ClearSurface(spriteSheet, 0);
     platform::ClearTrace();
     EXPECT_EQ(RestoreSurfaces(), 1);
     EXPECT_GE(Count("LoadImageA"), 1);
-    EXPECT_NE(spriteSheet, nullptr);
-    (void)before;
+    ASSERT_NE(spriteSheet, nullptr);
+    std::vector<int> after;
+    for (int y = 0; y < 240; y += 7)
+        for (int x = 0; x < 320; x += 5) after.push_back(ReadPixel(spriteSheet, x, y));
+    EXPECT_EQ(after, picture);
 }
 
 // ---------------------------------------------------------------------------

@@ -51,10 +51,10 @@ TEST_F(Pad, KeysOfTheTableSetTheirBits) {
     struct {
         int vk;
         DWORD bit;
-    } cases[] = {{VK_UP, PAD_UP},          {VK_NUMPAD8, PAD_UP},     {VK_DOWN, PAD_DOWN},       {VK_NUMPAD2, PAD_DOWN},
-                 {VK_LEFT, PAD_LEFT},      {VK_NUMPAD4, PAD_LEFT},   {VK_RIGHT, PAD_RIGHT},     {VK_NUMPAD6, PAD_RIGHT},
-                 {'Z', PAD_BUTTON1},       {VK_SPACE, PAD_BUTTON1},  {'X', PAD_BUTTON2},        {VK_RETURN, PAD_BUTTON2},
-                 {VK_LSHIFT, PAD_BUTTON3}, {'Q', PAD_BUTTON4},       {VK_ESCAPE, PAD_ESCAPE}};
+    } cases[] = {{VK_UP, PAD_UP},          {VK_NUMPAD8, PAD_UP},    {VK_DOWN, PAD_DOWN},    {VK_NUMPAD2, PAD_DOWN},
+                 {VK_LEFT, PAD_LEFT},      {VK_NUMPAD4, PAD_LEFT},  {VK_RIGHT, PAD_RIGHT},  {VK_NUMPAD6, PAD_RIGHT},
+                 {'Z', PAD_BUTTON1},       {VK_SPACE, PAD_BUTTON1}, {'X', PAD_BUTTON2},     {VK_RETURN, PAD_BUTTON2},
+                 {VK_LSHIFT, PAD_BUTTON3}, {'Q', PAD_BUTTON4},      {VK_ESCAPE, PAD_ESCAPE}};
     for (auto c : cases) {
         headless::ReleaseAllKeys();
         headless::SetKey(c.vk, true);
@@ -119,6 +119,13 @@ TEST_F(Pad, JoystickDeadZoneIsAQuarterOfTheHalfRange) {
     headless::SetJoystickState({centre + quarter + 1, centre + quarter + 1, centre, centre, 0});
     EXPECT_EQ(PadPoll(nullptr), static_cast<DWORD>(PAD_RIGHT | PAD_DOWN));
     headless::SetJoystickState({centre, 0, centre, centre, 0});
+    EXPECT_EQ(PadPoll(nullptr), static_cast<DWORD>(PAD_UP));
+    // Both edges of both axes are still inside.
+    headless::SetJoystickState({centre + quarter, centre - quarter, centre, centre, 0});
+    EXPECT_EQ(PadPoll(nullptr), 0u);
+    headless::SetJoystickState({centre, centre + quarter, centre, centre, 0});
+    EXPECT_EQ(PadPoll(nullptr), 0u);
+    headless::SetJoystickState({centre, centre - quarter - 1, centre, centre, 0});
     EXPECT_EQ(PadPoll(nullptr), static_cast<DWORD>(PAD_UP));
 }
 

@@ -167,6 +167,10 @@ TEST_F(MainWindow, AltEnterSwitchesBetweenWindowAndFullScreen) {
     Create();
     ASSERT_TRUE(DisplaySetup());
     int creations = Count("DirectDrawCreate");
+    // Other system keys (F10, Alt alone, Alt+X) switch nothing.
+    for (WPARAM key : {WPARAM{VK_F10}, WPARAM{VK_MENU}, WPARAM{'X'}}) Send(WM_SYSKEYUP, key, 0xC0440001);
+    EXPECT_EQ(launchOptions.fullScreen, 0);
+    EXPECT_EQ(Count("DirectDrawCreate"), creations) << "no new display";
     EXPECT_EQ(Send(WM_SYSKEYUP, VK_RETURN, 0xE01C0001), 0);
     EXPECT_EQ(launchOptions.fullScreen, 1);
     EXPECT_EQ(launchOptions.displayReady, 1);
