@@ -115,9 +115,10 @@ TEST_F(Play, APanelDriftingForEverStopsFarOffTheScreen) {
     for (int i = 0; i < 16; ++i) FillRow(i, {i % 8});
     SetPiece(7, 0, 48, 0);
     const LONG home = 240, reach = 1L << 30;
-    playState.panelX = home - reach + 10;
-    for (int f = 0; f < 10; ++f) Step();
-    EXPECT_EQ(playState.panelX, home - reach + 1) << "clamped, then pulled one pixel toward home";
+    playState.panelX = home - reach + 6;
+    std::vector<LONG> xs;
+    for (int f = 0; f < 4; ++f) Step(), xs.push_back(playState.panelX - (home - reach));
+    EXPECT_EQ(xs, (std::vector<LONG>{7, 1, 1, 1})) << "a kick to one pixel past the limit is clamped, then pulled back";
     playState.panelX = home + reach - 10;
     for (int f = 0; f < 10; ++f) Step(PAD_RIGHT);
     EXPECT_EQ(playState.panelX, home + reach - 1);
