@@ -20,6 +20,11 @@ cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DTUMBLA_WERROR=ON -DTUMBLA_SA
 cmake --build build/asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build/asan --output-on-failure -j"$jobs" -LE slow
 
+echo "== ThreadSanitizer: music, sound and the platform's audio"
+scripts/test-tsan.sh
+echo "== Fuzzing: seed corpora replayed, then a short run of each harness"
+scripts/test-fuzz.sh
+
 echo "== Windows build (mingw-w64, real SDK)"
 cmake -S . -B build/windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw.cmake -DTUMBLA_WERROR=ON >/dev/null
 cmake --build build/windows -j"$jobs"

@@ -19,7 +19,10 @@ PlayState playState;
 const LONG ScoreTable[5] = {0, 10, 40, 150, 300};
 SoundSet gameSounds[3];
 
-void ClearPlayState(void) { memset(&playState, 0, sizeof(playState)); }
+void ClearPlayState(void) {
+    memset(&playState, 0, sizeof(playState));
+    memset(gameSounds, 0, sizeof(gameSounds));
+}
 
 static LONG PanelHomeX(void) { return 320 - PANEL_WIDTH / 2; }
 static LONG PanelHomeY(void) { return 240 - PANEL_HEIGHT / 2; }
@@ -55,8 +58,10 @@ void EnterScene(LONG scene) {
 }
 
 void RunSceneFrame(LONG scene) {
-    if (scene == SCENE_STARTUP) StartupScene();
-    else if (scene == SCENE_PLAY) PlayStep(shell.frameCounter);
+    if (scene == SCENE_STARTUP)
+        StartupScene();
+    else if (scene == SCENE_PLAY)
+        PlayStep(shell.frameCounter);
     DrawDebugOverlays();
 }
 
@@ -94,11 +99,23 @@ void StartPlay(void) {
     ResetStars();
 }
 
+// How far the panel may be pushed from home. A blocked entry drifts it 7
+// pixels a frame for as long as play goes on; the limit is reached only
+// after 150 million frames, a billion pixels off the screen, and keeps the
+// position and everything placed relative to it clear of overflow.
+#define PANEL_REACH (1L << 30)
+
 static void MovePanelAxis(LONG* position, LONG* kick, LONG home) {
     *position += *kick;
+    if (*position < home - PANEL_REACH)
+        *position = home - PANEL_REACH;
+    else if (*position > home + PANEL_REACH)
+        *position = home + PANEL_REACH;
     if (*kick != 0) *kick /= 2;
-    if (*position < home) (*position)++;
-    else if (*position > home) (*position)--;
+    if (*position < home)
+        (*position)++;
+    else if (*position > home)
+        (*position)--;
 }
 
 static void LockSequence(void) {
@@ -127,8 +144,10 @@ static void PieceLogic(DWORD frameCounter) {
     nextX = piece.x;
     if (shell.padPressed & PAD_RIGHT) nextX += 16;
     if (shell.padPressed & PAD_LEFT) nextX -= 16;
-    if (PieceFits(nextX, piece.y)) piece.x = nextX;
-    else playState.kickX = (shell.padPressed & PAD_RIGHT) ? 8 : -8;
+    if (PieceFits(nextX, piece.y))
+        piece.x = nextX;
+    else
+        playState.kickX = (shell.padPressed & PAD_RIGHT) ? 8 : -8;
 
     turn = piece.rotation;
     if (shell.padPressed & PAD_BUTTON1) {
@@ -139,8 +158,10 @@ static void PieceLogic(DWORD frameCounter) {
         turn = (turn + 1) & 3;
         BuildPieceCells(piece.shape, turn);
     }
-    if (PieceFits(piece.x, piece.y)) piece.rotation = turn;
-    else BuildPieceCells(piece.shape, piece.rotation);
+    if (PieceFits(piece.x, piece.y))
+        piece.rotation = turn;
+    else
+        BuildPieceCells(piece.shape, piece.rotation);
 
     if (padHeld & PAD_DOWN) {
         playState.fallCountdown = -1;
@@ -150,8 +171,10 @@ static void PieceLogic(DWORD frameCounter) {
     playState.fallCountdown--;
     if (playState.fallCountdown < 0) {
         playState.fallCountdown = playState.fallInterval;
-        if (PieceFits(piece.x, piece.y + 16)) piece.y += 16;
-        else LockSequence();
+        if (PieceFits(piece.x, piece.y + 16))
+            piece.y += 16;
+        else
+            LockSequence();
     }
 
     DrawPiece(playState.panelX + piece.x, playState.panelY + piece.y, piece.shape, NULL);

@@ -8,9 +8,6 @@
 
 #define DISPLAY_WIDTH 640
 #define DISPLAY_HEIGHT 480
-// The pixel walks are meant for screen-sized shapes; coordinates beyond this
-// are refused so that a wild value cannot make a walk of billions of steps.
-#define COORDINATE_LIMIT 32767
 
 // a + b, wrapping instead of overflowing for wild arguments.
 static LONG Add(LONG a, LONG b) { return (LONG)((DWORD)a + (DWORD)b); }
@@ -267,47 +264,68 @@ LONG ReplaceIndex(LPDIRECTDRAWSURFACE surface, LONG x, LONG y, LONG width, LONG 
     return 1;
 }
 
+// The steps of a line walk, start (step 0) excluded, that put the major
+// coordinate `from` + `direction` * step inside 0..limit-1, within 1..steps.
+static BOOL MajorRange(LONG from, LONG direction, unsigned long long steps, LONG limit, unsigned long long* first,
+                       unsigned long long* last) {
+    long long low, high;
+
+    if (direction > 0) {
+        low = -(long long)from;
+        high = (long long)limit - 1 - from;
+    } else {
+        low = (long long)from - (limit - 1);
+        high = from;
+    }
+    if (low < 1) low = 1;
+    if (high > (long long)steps) high = (long long)steps;
+    if (high < low) return FALSE;
+    *first = (unsigned long long)low;
+    *last = (unsigned long long)high;
+    return TRUE;
+}
+
 LONG DrawLine(LPDIRECTDRAWSURFACE surface, LONG x1, LONG y1, LONG x2, LONG y2, LONG index) {
     DDSURFACEDESC ddsd;
     LockedPixels locked;
-    LONG dx, dy, steps, increment, major, sum, x, y, sx, sy, i;
+    unsigned long long dx, dy, steps, increment, sum, i, first, last;
+    long long major, minor;
+    LONG majorStep, minorStep;
     BOOL xMajor;
 
     if (surface == NULL) return 0;
-    if (x1 < -COORDINATE_LIMIT || x1 > COORDINATE_LIMIT || x2 < -COORDINATE_LIMIT || x2 > COORDINATE_LIMIT ||
-        y1 < -COORDINATE_LIMIT || y1 > COORDINATE_LIMIT || y2 < -COORDINATE_LIMIT || y2 > COORDINATE_LIMIT)
-        return 0;
     if (!LockWhole(surface, &ddsd, &locked)) return 0;
 
-    dx = x1 > x2 ? x1 - x2 : x2 - x1;
-    dy = y1 > y2 ? y1 - y2 : y2 - y1;
+    // 64-bit arithmetic: any two points of the 32-bit plane give a walk
+    // that cannot overflow, and only the steps that cross the locked area
+    // are walked, so a long line costs no more than a short one.
+    dx = x1 > x2 ? (unsigned long long)((long long)x1 - x2) : (unsigned long long)((long long)x2 - x1);
+    dy = y1 > y2 ? (unsigned long long)((long long)y1 - y2) : (unsigned long long)((long long)y2 - y1);
     xMajor = dy < dx;
     steps = xMajor ? dx : dy;
     increment = xMajor ? dy : dx;
-    major = steps;
-    sx = x2 == x1 ? 0 : (x2 < x1 ? -1 : 1);
-    sy = y2 == y1 ? 0 : (y2 < y1 ? -1 : 1);
-    x = x1;
-    y = y1;
-    sum = 0;
-    // The starting point is never written; the minor axis moves at the end
-    // of each run, and the last point written is (x2, y2).
-    for (i = 0; i < steps; i++) {
-        sum += increment;
-        if (xMajor) {
-            x += sx;
-            if (sum >= major) {
-                sum -= major;
-                y += sy;
-            }
-        } else {
-            y += sy;
-            if (sum >= major) {
-                sum -= major;
-                x += sx;
+    majorStep = xMajor ? (x2 < x1 ? -1 : 1) : (y2 < y1 ? -1 : 1);
+    minorStep = xMajor ? (y2 == y1 ? 0 : (y2 < y1 ? -1 : 1)) : (x2 == x1 ? 0 : (x2 < x1 ? -1 : 1));
+    if (steps != 0 &&
+        MajorRange(xMajor ? x1 : y1, majorStep, steps, xMajor ? locked.width : locked.height, &first, &last)) {
+        // The error sum after `first` steps: each step adds the increment and
+        // the minor axis moves once for every whole `steps` in it.
+        major = (long long)(xMajor ? x1 : y1) + (long long)majorStep * (long long)first;
+        minor = (long long)(xMajor ? y1 : x1) + (long long)minorStep * (long long)(first * increment / steps);
+        sum = first * increment % steps;
+        for (i = first;; i++) {
+            LONG x = (LONG)(xMajor ? major : minor);
+            LONG y = (LONG)(xMajor ? minor : major);
+            if (minor >= 0 && minor < (xMajor ? locked.height : locked.width) && InsideLocked(&locked, x, y))
+                locked.bits[y * locked.pitch + x] = (BYTE)index;
+            if (i == last) break;
+            major += majorStep;
+            sum += increment;
+            if (sum >= steps) {
+                sum -= steps;
+                minor += minorStep;
             }
         }
-        if (InsideLocked(&locked, x, y)) locked.bits[y * locked.pitch + x] = (BYTE)index;
     }
     surface->Unlock(ddsd.lpSurface);
     return 1;

@@ -250,6 +250,9 @@ LONG SongOpen(LPCSTR fileName) {
     songFile.format = ReadBigEndian16(header);
     songFile.trackCount = ReadBigEndian16(header + 2);
     songFile.division = ReadBigEndian16(header + 4);
+    /* The track count sizes the track table; the file bounds it: every
+       track takes at least its 8-byte chunk header after the file header. */
+    if (length > songFile.fileSize - 8 || songFile.trackCount > (songFile.fileSize - 8 - length) / 8) goto failed;
     for (extra = length - 6; extra > 0;) {
         DWORD step = extra < sizeof(skip) ? extra : (DWORD)sizeof(skip);
         if (!ReadExact(skip, step)) goto failed;

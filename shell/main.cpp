@@ -11,6 +11,7 @@
 #include "music/sequencer.h"
 #include "music/t_midcnv.h"
 #include "shell/shell.h"
+#include "sound/sound.h"
 #include "shell/window.h"
 
 ShellState shell;
@@ -45,6 +46,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
     ClearPadState();
     ClearRulesState();
     ClearPlayState();
+    ClearSoundState();
     ClearMusicState();
     ClearConverterState();
     ClearSequencerState();

@@ -10,6 +10,11 @@
 LONG soundReady;
 static LPDIRECTSOUND soundDevice;
 
+void ClearSoundState(void) {
+    soundReady = 0;
+    soundDevice = NULL;
+}
+
 // The two chunks of a WAVE image that matter, pointing into the image.
 struct WaveParts {
     const BYTE* format;
@@ -23,8 +28,9 @@ static DWORD ReadDword(const BYTE* p) {
 }
 
 // Walks the RIFF chunks for "fmt " and "data". Nothing outside the image is
-// ever read: a RIFF size or a chunk size that runs past the image makes the
-// image unusable.
+// ever read: a chunk that runs past the image makes it unusable. A RIFF size
+// larger than the image, which many writers get wrong, ends the walk at the
+// end of the image instead.
 static BOOL ParseWave(const BYTE* image, DWORD imageBytes, WaveParts* wave) {
     DWORD end, at, contents, size, following;
     BOOL haveFormat = FALSE;
@@ -34,8 +40,7 @@ static BOOL ParseWave(const BYTE* image, DWORD imageBytes, WaveParts* wave) {
     if (image == NULL || imageBytes < 12) return FALSE;
     if (memcmp(image, "RIFF", 4) != 0 || memcmp(image + 8, "WAVE", 4) != 0) return FALSE;
     size = ReadDword(image + 4);
-    if (size > imageBytes - 8) return FALSE;
-    end = 8 + size;
+    end = size > imageBytes - 8 ? imageBytes : 8 + size;
 
     at = 12;
     while (at < end) {

@@ -23,6 +23,8 @@ extern LONG soundReady;
 
 BOOL SoundOpen(HWND window);
 BOOL SoundClose(void);
+// The module's state as at start: no device.
+void ClearSoundState(void);
 BOOL SoundLoad(SoundSet* set, LPCSTR name, LONG copyCount);
 LPDIRECTSOUNDBUFFER SoundPlay(SoundSet* set);
 LPDIRECTSOUNDBUFFER SoundPlayLooping(SoundSet* set);

@@ -13,6 +13,21 @@
 #include "platform/trace/trace.h"
 #include "platform/user/user_internal.h"
 
+// The calls of this file that tests can fail, by the names they are logged under.
+namespace {
+const platform::FaultPoint kDirectDrawCreate("DirectDrawCreate");
+const platform::FaultPoint kIDirectDrawClipperSetClipList("IDirectDrawClipper::SetClipList");
+const platform::FaultPoint kIDirectDrawClipperSetHWnd("IDirectDrawClipper::SetHWnd");
+const platform::FaultPoint kIDirectDrawCreateClipper("IDirectDraw::CreateClipper");
+const platform::FaultPoint kIDirectDrawCreatePalette("IDirectDraw::CreatePalette");
+const platform::FaultPoint kIDirectDrawCreateSurface("IDirectDraw::CreateSurface");
+const platform::FaultPoint kIDirectDrawGetCaps("IDirectDraw::GetCaps");
+const platform::FaultPoint kIDirectDrawPaletteSetEntries("IDirectDrawPalette::SetEntries");
+const platform::FaultPoint kIDirectDrawRestoreDisplayMode("IDirectDraw::RestoreDisplayMode");
+const platform::FaultPoint kIDirectDrawSetCooperativeLevel("IDirectDraw::SetCooperativeLevel");
+const platform::FaultPoint kIDirectDrawSetDisplayMode("IDirectDraw::SetDisplayMode");
+}  // namespace
+
 namespace platform::ddraw {
 namespace {
 
@@ -73,9 +88,9 @@ void Bury(Child* child) { S().graveyard.emplace_back(child); }
 std::size_t& VideoMemoryUsed() { return S().videoUsed; }
 DirectDraw*& ExclusiveOwner() { return S().exclusiveOwner; }
 
-bool Fault(const char* call, HRESULT& code) {
+bool Fault(const FaultPoint& call, HRESULT& code) {
     std::int32_t injected;
-    if (!InjectedFault(call, injected)) return false;
+    if (!call.Fails(injected)) return false;
     code = injected;
     return true;
 }
@@ -111,10 +126,10 @@ HRESULT Palette::GetEntries(DWORD, DWORD base, DWORD count, LPPALETTEENTRY entri
 }
 
 HRESULT Palette::SetEntries(DWORD, DWORD start, DWORD count, LPPALETTEENTRY entries) {
-    TraceCall("SetEntries");
+    kIDirectDrawPaletteSetEntries.Trace();
     if (dead_) return DDERR_INVALIDOBJECT;
     HRESULT fault;
-    if (Fault("SetEntries", fault)) return fault;
+    if (Fault(kIDirectDrawPaletteSetEntries, fault)) return fault;
     if (!entries || start > 256 || count > 256 - start) return DDERR_INVALIDPARAMS;
     std::copy_n(entries, count, entries_.begin() + start);
     if (primaryAttachments > 0) {
@@ -152,10 +167,10 @@ HRESULT Clipper::IsClipListChanged(BOOL* changed) {
 }
 
 HRESULT Clipper::SetClipList(LPRGNDATA list, DWORD flags) {
-    TraceCall("SetClipList");
+    kIDirectDrawClipperSetClipList.Trace();
     if (dead_) return DDERR_INVALIDOBJECT;
     HRESULT fault;
-    if (Fault("SetClipList", fault)) return fault;
+    if (Fault(kIDirectDrawClipperSetClipList, fault)) return fault;
     if (flags != 0) return DDERR_INVALIDPARAMS;
     if (window_) return DDERR_CLIPPERISUSINGHWND;
     if (!list) {
@@ -178,10 +193,10 @@ HRESULT Clipper::SetClipList(LPRGNDATA list, DWORD flags) {
 }
 
 HRESULT Clipper::SetHWnd(DWORD flags, HWND window) {
-    TraceCall("SetHWnd");
+    kIDirectDrawClipperSetHWnd.Trace();
     if (dead_) return DDERR_INVALIDOBJECT;
     HRESULT fault;
-    if (Fault("SetHWnd", fault)) return fault;
+    if (Fault(kIDirectDrawClipperSetHWnd, fault)) return fault;
     if (flags != 0) return DDERR_INVALIDPARAMS;
     if (window && !user::FromHandle(window)) return DDERR_INVALIDPARAMS;
     window_ = window;
@@ -218,13 +233,13 @@ void DirectDraw::Forget(Child* child) {
 }
 
 HRESULT DirectDraw::CreateClipper(DWORD flags, LPDIRECTDRAWCLIPPER* out, IUnknown* outer) {
-    TraceCall("CreateClipper");
+    kIDirectDrawCreateClipper.Trace();
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
     if (dead_) return DDERR_INVALIDOBJECT;
     if (outer) return CLASS_E_NOAGGREGATION;
     HRESULT fault;
-    if (Fault("CreateClipper", fault)) return fault;
+    if (Fault(kIDirectDrawCreateClipper, fault)) return fault;
     if (flags != 0) return DDERR_INVALIDPARAMS;
     auto* c = new (std::nothrow) Clipper(this);
     if (!c) return DDERR_OUTOFMEMORY;
@@ -235,13 +250,13 @@ HRESULT DirectDraw::CreateClipper(DWORD flags, LPDIRECTDRAWCLIPPER* out, IUnknow
 }
 
 HRESULT DirectDraw::CreatePalette(DWORD flags, LPPALETTEENTRY table, LPDIRECTDRAWPALETTE* out, IUnknown* outer) {
-    TraceCall("CreatePalette");
+    kIDirectDrawCreatePalette.Trace();
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
     if (dead_) return DDERR_INVALIDOBJECT;
     if (outer) return CLASS_E_NOAGGREGATION;
     HRESULT fault;
-    if (Fault("CreatePalette", fault)) return fault;
+    if (Fault(kIDirectDrawCreatePalette, fault)) return fault;
     if (!table) return DDERR_INVALIDPARAMS;
     if (level_ == 0) return DDERR_NOCOOPERATIVELEVELSET;
     if (!(flags & DDPCAPS_8BIT)) return DDERR_UNSUPPORTED;  // only 256-entry palettes here
@@ -315,14 +330,14 @@ HRESULT DirectDraw::CreatePrimary(const DDSURFACEDESC& desc, Surface** out) {
 }
 
 HRESULT DirectDraw::CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* out, IUnknown* outer) {
-    TraceCall("CreateSurface");
+    kIDirectDrawCreateSurface.Trace();
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
     if (dead_) return DDERR_INVALIDOBJECT;
     if (outer) return CLASS_E_NOAGGREGATION;
     if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
     HRESULT fault;
-    if (Fault("CreateSurface", fault)) return fault;
+    if (Fault(kIDirectDrawCreateSurface, fault)) return fault;
     if (level_ == 0) return DDERR_NOCOOPERATIVELEVELSET;
     DWORD caps = (desc->dwFlags & DDSD_CAPS) ? desc->ddsCaps.dwCaps : DDSCAPS_OFFSCREENPLAIN;
     if ((caps & DDSCAPS_SYSTEMMEMORY) && (caps & DDSCAPS_VIDEOMEMORY)) return DDERR_INVALIDCAPS;
@@ -392,14 +407,14 @@ HRESULT DirectDraw::EnumDisplayModes(DWORD, LPDDSURFACEDESC, LPVOID context, LPD
 }
 
 HRESULT DirectDraw::GetCaps(LPDDCAPS driver, LPDDCAPS hel) {
-    TraceCall("GetCaps");
+    kIDirectDrawGetCaps.Trace();
     if (dead_) return DDERR_INVALIDOBJECT;
     if (!driver && !hel) return DDERR_INVALIDPARAMS;
     // The DirectX 3 record, or a later and larger one whose first part it is.
     auto sizeOk = [](LPDDCAPS c) { return !c || (c->dwSize >= sizeof(DDCAPS_DX3) && c->dwSize <= 1024); };
     if (!sizeOk(driver) || !sizeOk(hel)) return DDERR_INVALIDPARAMS;
     HRESULT fault;
-    if (Fault("GetCaps", fault)) return fault;
+    if (Fault(kIDirectDrawGetCaps, fault)) return fault;
     const Config& config = CurrentConfig();
     if (driver) {
         DWORD size = driver->dwSize;
@@ -478,10 +493,10 @@ HRESULT DirectDraw::WaitForVerticalBlank(DWORD flags, HANDLE) {
 }
 
 HRESULT DirectDraw::SetCooperativeLevel(HWND window, DWORD flags) {
-    TraceCall("SetCooperativeLevel");
+    kIDirectDrawSetCooperativeLevel.Trace();
     if (dead_) return DDERR_INVALIDOBJECT;
     HRESULT fault;
-    if (Fault("SetCooperativeLevel", fault)) return fault;
+    if (Fault(kIDirectDrawSetCooperativeLevel, fault)) return fault;
     bool exclusive = (flags & DDSCL_EXCLUSIVE) != 0, fullScreen = (flags & DDSCL_FULLSCREEN) != 0;
     bool normal = (flags & DDSCL_NORMAL) != 0;
     if (normal == exclusive || exclusive != fullScreen) return DDERR_INVALIDPARAMS;
@@ -499,10 +514,10 @@ HRESULT DirectDraw::SetCooperativeLevel(HWND window, DWORD flags) {
 }
 
 HRESULT DirectDraw::SetDisplayMode(DWORD width, DWORD height, DWORD bpp) {
-    TraceCall("SetDisplayMode");
+    kIDirectDrawSetDisplayMode.Trace();
     if (dead_) return DDERR_INVALIDOBJECT;
     HRESULT fault;
-    if (Fault("SetDisplayMode", fault)) return fault;
+    if (Fault(kIDirectDrawSetDisplayMode, fault)) return fault;
     if (level_ == 0) return DDERR_NOCOOPERATIVELEVELSET;
     if (ExclusiveOwner() && ExclusiveOwner() != this) return DDERR_NOEXCLUSIVEMODE;
     if (!ModeOffered(width, height, bpp)) return DDERR_INVALIDMODE;
@@ -518,10 +533,10 @@ HRESULT DirectDraw::SetDisplayMode(DWORD width, DWORD height, DWORD bpp) {
 }
 
 HRESULT DirectDraw::RestoreDisplayMode() {
-    TraceCall("RestoreDisplayMode");
+    kIDirectDrawRestoreDisplayMode.Trace();
     if (dead_) return DDERR_INVALIDOBJECT;
     HRESULT fault;
-    if (Fault("RestoreDisplayMode", fault)) return fault;
+    if (Fault(kIDirectDrawRestoreDisplayMode, fault)) return fault;
     if (!modeSet_) return DD_OK;
     modeSet_ = false;
     video::RestoreDesktopMode();
@@ -565,12 +580,12 @@ void DirectDraw::Kill() {
 using namespace platform::ddraw;
 
 HRESULT WINAPI DirectDrawCreate(GUID* lpGUID, LPDIRECTDRAW* lplpDD, IUnknown* pUnkOuter) {
-    platform::TraceCall("DirectDrawCreate");
+    kDirectDrawCreate.Trace();
     if (!lplpDD) return DDERR_INVALIDPARAMS;
     *lplpDD = nullptr;
     if (pUnkOuter) return CLASS_E_NOAGGREGATION;
     HRESULT fault;
-    if (Fault("DirectDrawCreate", fault)) return fault;
+    if (Fault(kDirectDrawCreate, fault)) return fault;
     auto id = reinterpret_cast<std::uintptr_t>(lpGUID);
     // The driver identifiers are small numbers in the pointer's place; a real
     // GUID would name a display device, and this machine has only the one.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/ddraw/ddraw_internal.h"
+#include "platform/trace/trace.h"
 
 namespace platform::ddraw {
 
@@ -226,6 +227,6 @@ DirectDraw*& ExclusiveOwner();
 
 // A result code a test armed for this call; a lost-surface code also loses
 // the surface so that Restore has something to do.
-bool Fault(const char* call, HRESULT& code);
+bool Fault(const FaultPoint& call, HRESULT& code);
 
 }  // namespace platform::ddraw

@@ -12,6 +12,21 @@
 #include "platform/host/host_video.h"
 #include "platform/trace/trace.h"
 
+// The calls of this file that tests can fail, by the names they are logged under.
+namespace {
+const platform::FaultPoint kIDirectDrawSurfaceBlt("IDirectDrawSurface::Blt");
+const platform::FaultPoint kIDirectDrawSurfaceBltFast("IDirectDrawSurface::BltFast");
+const platform::FaultPoint kIDirectDrawSurfaceFlip("IDirectDrawSurface::Flip");
+const platform::FaultPoint kIDirectDrawSurfaceGetAttachedSurface("IDirectDrawSurface::GetAttachedSurface");
+const platform::FaultPoint kIDirectDrawSurfaceGetDC("IDirectDrawSurface::GetDC");
+const platform::FaultPoint kIDirectDrawSurfaceGetSurfaceDesc("IDirectDrawSurface::GetSurfaceDesc");
+const platform::FaultPoint kIDirectDrawSurfaceLock("IDirectDrawSurface::Lock");
+const platform::FaultPoint kIDirectDrawSurfaceRestore("IDirectDrawSurface::Restore");
+const platform::FaultPoint kIDirectDrawSurfaceSetClipper("IDirectDrawSurface::SetClipper");
+const platform::FaultPoint kIDirectDrawSurfaceSetColorKey("IDirectDrawSurface::SetColorKey");
+const platform::FaultPoint kIDirectDrawSurfaceSetPalette("IDirectDrawSurface::SetPalette");
+}  // namespace
+
 namespace platform::ddraw {
 namespace {
 
@@ -267,10 +282,10 @@ void Surface::FillDesc(DDSURFACEDESC& desc) {
 }
 
 HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD flags, LPDDBLTFX fx) {
-    TraceCall("Blt");
+    kIDirectDrawSurfaceBlt.Trace();
     if (dead_) return DDERR_INVALIDOBJECT;
     HRESULT fault;
-    if (Fault("Blt", fault)) {
+    if (Fault(kIDirectDrawSurfaceBlt, fault)) {
         if (fault == DDERR_SURFACELOST) lost_ = true;
         return fault;
     }
@@ -365,10 +380,10 @@ const std::uint8_t* Surface::SourcePixels(Surface* src, std::vector<std::uint8_t
 }
 
 HRESULT Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD trans) {
-    TraceCall("BltFast");
+    kIDirectDrawSurfaceBltFast.Trace();
     if (dead_) return DDERR_INVALIDOBJECT;
     HRESULT fault;
-    if (Fault("BltFast", fault)) {
+    if (Fault(kIDirectDrawSurfaceBltFast, fault)) {
         if (fault == DDERR_SURFACELOST) lost_ = true;
         return fault;
     }
@@ -405,10 +420,10 @@ HRESULT Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT so
 }
 
 HRESULT Surface::Flip(LPDIRECTDRAWSURFACE target, DWORD flags) {
-    TraceCall("Flip");
+    kIDirectDrawSurfaceFlip.Trace();
     if (dead_) return DDERR_INVALIDOBJECT;
     HRESULT fault;
-    if (Fault("Flip", fault)) {
+    if (Fault(kIDirectDrawSurfaceFlip, fault)) {
         if (fault == DDERR_SURFACELOST) lost_ = true;
         return fault;
     }
@@ -433,12 +448,12 @@ HRESULT Surface::Flip(LPDIRECTDRAWSURFACE target, DWORD flags) {
 }
 
 HRESULT Surface::GetAttachedSurface(LPDDSCAPS caps, LPDIRECTDRAWSURFACE* out) {
-    TraceCall("GetAttachedSurface");
+    kIDirectDrawSurfaceGetAttachedSurface.Trace();
     if (!caps || !out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
     if (dead_) return DDERR_INVALIDOBJECT;
     HRESULT fault;
-    if (Fault("GetAttachedSurface", fault)) return fault;
+    if (Fault(kIDirectDrawSurfaceGetAttachedSurface, fault)) return fault;
     Surface* found = nullptr;
     if (caps->dwCaps & (DDSCAPS_BACKBUFFER | DDSCAPS_FLIP)) {
         if (!backBuffers.empty()) {
@@ -476,10 +491,10 @@ HRESULT Surface::GetClipper(LPDIRECTDRAWCLIPPER* out) {
 }
 
 HRESULT Surface::SetColorKey(DWORD flags, LPDDCOLORKEY key) {
-    TraceCall("SetColorKey");
+    kIDirectDrawSurfaceSetColorKey.Trace();
     if (dead_) return DDERR_INVALIDOBJECT;
     HRESULT fault;
-    if (Fault("SetColorKey", fault)) return fault;
+    if (Fault(kIDirectDrawSurfaceSetColorKey, fault)) return fault;
     if (flags & (DDCKEY_SRCOVERLAY | DDCKEY_DESTOVERLAY)) return DDERR_NOTAOVERLAYSURFACE;
     bool source = (flags & DDCKEY_SRCBLT) != 0, dest = (flags & DDCKEY_DESTBLT) != 0;
     if (source == dest) return DDERR_INVALIDPARAMS;
@@ -513,12 +528,12 @@ HRESULT Surface::GetColorKey(DWORD flags, LPDDCOLORKEY key) {
 }
 
 HRESULT Surface::GetDC(HDC* out) {
-    TraceCall("Surface::GetDC");
+    kIDirectDrawSurfaceGetDC.Trace();
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
     if (dead_) return DDERR_INVALIDOBJECT;
     HRESULT fault;
-    if (Fault("GetDC", fault)) {
+    if (Fault(kIDirectDrawSurfaceGetDC, fault)) {
         if (fault == DDERR_SURFACELOST) lost_ = true;
         return fault;
     }
@@ -532,7 +547,7 @@ HRESULT Surface::GetDC(HDC* out) {
 }
 
 HRESULT Surface::ReleaseDC(HDC dc) {
-    TraceCall("Surface::ReleaseDC");
+    TraceCall("IDirectDrawSurface::ReleaseDC");
     if (dead_) return DDERR_INVALIDOBJECT;
     if (!dc_ || dc != dc_) return DDERR_INVALIDPARAMS;
     bool drawn = gdi::DestroySurfaceDc(dc_);
@@ -562,11 +577,11 @@ HRESULT Surface::GetPixelFormat(LPDDPIXELFORMAT format) {
 }
 
 HRESULT Surface::GetSurfaceDesc(LPDDSURFACEDESC desc) {
-    TraceCall("GetSurfaceDesc");
+    kIDirectDrawSurfaceGetSurfaceDesc.Trace();
     if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
     if (dead_) return DDERR_INVALIDOBJECT;
     HRESULT fault;
-    if (Fault("GetSurfaceDesc", fault)) return fault;
+    if (Fault(kIDirectDrawSurfaceGetSurfaceDesc, fault)) return fault;
     FillDesc(*desc);
     return DD_OK;
 }
@@ -577,11 +592,11 @@ HRESULT Surface::IsLost() {
 }
 
 HRESULT Surface::Lock(LPRECT rect, LPDDSURFACEDESC desc, DWORD flags, HANDLE) {
-    TraceCall("Lock");
+    kIDirectDrawSurfaceLock.Trace();
     if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
     if (dead_) return DDERR_INVALIDOBJECT;
     HRESULT fault;
-    if (Fault("Lock", fault)) {
+    if (Fault(kIDirectDrawSurfaceLock, fault)) {
         if (fault == DDERR_SURFACELOST) lost_ = true;
         return fault;
     }
@@ -598,7 +613,7 @@ HRESULT Surface::Lock(LPRECT rect, LPDDSURFACEDESC desc, DWORD flags, HANDLE) {
 }
 
 HRESULT Surface::Unlock(LPVOID) {
-    TraceCall("Unlock");
+    TraceCall("IDirectDrawSurface::Unlock");
     if (dead_) return DDERR_INVALIDOBJECT;
     if (!locked_) return DDERR_NOTLOCKED;
     locked_ = false;
@@ -607,10 +622,10 @@ HRESULT Surface::Unlock(LPVOID) {
 }
 
 HRESULT Surface::Restore() {
-    TraceCall("Restore");
+    kIDirectDrawSurfaceRestore.Trace();
     if (dead_) return DDERR_INVALIDOBJECT;
     HRESULT fault;
-    if (Fault("Restore", fault)) return fault;
+    if (Fault(kIDirectDrawSurfaceRestore, fault)) return fault;
     if (front) return front->Restore();  // a back buffer comes back with its chain
     if (!LostNow()) {
         for (Surface* b : backBuffers) b->lost_ = false;
@@ -629,10 +644,10 @@ HRESULT Surface::Restore() {
 }
 
 HRESULT Surface::SetClipper(LPDIRECTDRAWCLIPPER clipper) {
-    TraceCall("SetClipper");
+    kIDirectDrawSurfaceSetClipper.Trace();
     if (dead_) return DDERR_INVALIDOBJECT;
     HRESULT fault;
-    if (Fault("SetClipper", fault)) return fault;
+    if (Fault(kIDirectDrawSurfaceSetClipper, fault)) return fault;
     if (clipper && !IsLiveClipper(clipper)) return DDERR_INVALIDPARAMS;
     auto* c = static_cast<Clipper*>(clipper);
     if (c) c->AddRef();
@@ -642,10 +657,10 @@ HRESULT Surface::SetClipper(LPDIRECTDRAWCLIPPER clipper) {
 }
 
 HRESULT Surface::SetPalette(LPDIRECTDRAWPALETTE palette) {
-    TraceCall("SetPalette");
+    kIDirectDrawSurfaceSetPalette.Trace();
     if (dead_) return DDERR_INVALIDOBJECT;
     HRESULT fault;
-    if (Fault("SetPalette", fault)) {
+    if (Fault(kIDirectDrawSurfaceSetPalette, fault)) {
         if (fault == DDERR_SURFACELOST) lost_ = true;
         return fault;
     }

@@ -18,6 +18,32 @@
 #include "platform/dsound/mixer.h"
 #include "platform/trace/trace.h"
 
+// The calls of this file that tests can fail, by the names they are logged under.
+namespace {
+const platform::FaultPoint kDirectSoundCreate("DirectSoundCreate");
+const platform::FaultPoint kIDirectSoundBufferGetCaps("IDirectSoundBuffer::GetCaps");
+const platform::FaultPoint kIDirectSoundBufferGetCurrentPosition("IDirectSoundBuffer::GetCurrentPosition");
+const platform::FaultPoint kIDirectSoundBufferGetFormat("IDirectSoundBuffer::GetFormat");
+const platform::FaultPoint kIDirectSoundBufferGetFrequency("IDirectSoundBuffer::GetFrequency");
+const platform::FaultPoint kIDirectSoundBufferGetPan("IDirectSoundBuffer::GetPan");
+const platform::FaultPoint kIDirectSoundBufferGetStatus("IDirectSoundBuffer::GetStatus");
+const platform::FaultPoint kIDirectSoundBufferGetVolume("IDirectSoundBuffer::GetVolume");
+const platform::FaultPoint kIDirectSoundBufferInitialize("IDirectSoundBuffer::Initialize");
+const platform::FaultPoint kIDirectSoundBufferLock("IDirectSoundBuffer::Lock");
+const platform::FaultPoint kIDirectSoundBufferPlay("IDirectSoundBuffer::Play");
+const platform::FaultPoint kIDirectSoundBufferRestore("IDirectSoundBuffer::Restore");
+const platform::FaultPoint kIDirectSoundBufferSetCurrentPosition("IDirectSoundBuffer::SetCurrentPosition");
+const platform::FaultPoint kIDirectSoundBufferSetFormat("IDirectSoundBuffer::SetFormat");
+const platform::FaultPoint kIDirectSoundBufferSetFrequency("IDirectSoundBuffer::SetFrequency");
+const platform::FaultPoint kIDirectSoundBufferSetPan("IDirectSoundBuffer::SetPan");
+const platform::FaultPoint kIDirectSoundBufferSetVolume("IDirectSoundBuffer::SetVolume");
+const platform::FaultPoint kIDirectSoundBufferStop("IDirectSoundBuffer::Stop");
+const platform::FaultPoint kIDirectSoundBufferUnlock("IDirectSoundBuffer::Unlock");
+const platform::FaultPoint kIDirectSoundCreateSoundBuffer("IDirectSound::CreateSoundBuffer");
+const platform::FaultPoint kIDirectSoundDuplicateSoundBuffer("IDirectSound::DuplicateSoundBuffer");
+const platform::FaultPoint kIDirectSoundSetCooperativeLevel("IDirectSound::SetCooperativeLevel");
+}  // namespace
+
 const GUID IID_IDirectSound = {0x279AFA83, 0x4981, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
 const GUID IID_IDirectSoundBuffer = {0x279AFA85, 0x4981, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
 
@@ -81,7 +107,7 @@ public:
 
 private:
     // Logs the call, answers an armed fault, and refuses calls on an orphan.
-    HRESULT Enter(const char* name);
+    HRESULT Enter(const FaultPoint& call);
     void UpdateGains() { StereoGains(volume, pan, voice.gainLeft, voice.gainRight); }
 };
 
@@ -120,10 +146,9 @@ std::vector<Buffer*>& Orphans() {
     return *orphans;
 }
 
-HRESULT Buffer::Enter(const char* name) {
-    TraceCall(name);
+HRESULT Buffer::Enter(const FaultPoint& call) {
     std::int32_t code;
-    if (InjectedFault(name, code)) return code;
+    if (call.Enter(code)) return code;
     return device ? DS_OK : DSERR_UNINITIALIZED;
 }
 
@@ -151,7 +176,7 @@ ULONG Buffer::Release() {
 }
 
 HRESULT Buffer::GetCaps(LPDSBCAPS caps) {
-    if (HRESULT hr = Enter("IDirectSoundBuffer::GetCaps"); hr != DS_OK) return hr;
+    if (HRESULT hr = Enter(kIDirectSoundBufferGetCaps); hr != DS_OK) return hr;
     if (!caps || caps->dwSize != sizeof(DSBCAPS)) return DSERR_INVALIDPARAM;
     caps->dwFlags = flags | DSBCAPS_LOCSOFTWARE;
     caps->dwBufferBytes = bytes;
@@ -161,7 +186,7 @@ HRESULT Buffer::GetCaps(LPDSBCAPS caps) {
 }
 
 HRESULT Buffer::GetCurrentPosition(LPDWORD play, LPDWORD write) {
-    if (HRESULT hr = Enter("IDirectSoundBuffer::GetCurrentPosition"); hr != DS_OK) return hr;
+    if (HRESULT hr = Enter(kIDirectSoundBufferGetCurrentPosition); hr != DS_OK) return hr;
     DWORD at;
     {
         std::lock_guard guard(device->lock);
@@ -175,7 +200,7 @@ HRESULT Buffer::GetCurrentPosition(LPDWORD play, LPDWORD write) {
 }
 
 HRESULT Buffer::GetFormat(LPWAVEFORMATEX wfx, DWORD allocated, LPDWORD written) {
-    if (HRESULT hr = Enter("IDirectSoundBuffer::GetFormat"); hr != DS_OK) return hr;
+    if (HRESULT hr = Enter(kIDirectSoundBufferGetFormat); hr != DS_OK) return hr;
     if (!wfx) {
         // Asking for the size needed (as Wine answers it).
         if (!written) return DSERR_INVALIDPARAM;
@@ -189,7 +214,7 @@ HRESULT Buffer::GetFormat(LPWAVEFORMATEX wfx, DWORD allocated, LPDWORD written) 
 }
 
 HRESULT Buffer::GetVolume(LPLONG out) {
-    if (HRESULT hr = Enter("IDirectSoundBuffer::GetVolume"); hr != DS_OK) return hr;
+    if (HRESULT hr = Enter(kIDirectSoundBufferGetVolume); hr != DS_OK) return hr;
     if (!out) return DSERR_INVALIDPARAM;
     if (!(flags & DSBCAPS_CTRLVOLUME)) return DSERR_CONTROLUNAVAIL;
     *out = volume;
@@ -197,7 +222,7 @@ HRESULT Buffer::GetVolume(LPLONG out) {
 }
 
 HRESULT Buffer::GetPan(LPLONG out) {
-    if (HRESULT hr = Enter("IDirectSoundBuffer::GetPan"); hr != DS_OK) return hr;
+    if (HRESULT hr = Enter(kIDirectSoundBufferGetPan); hr != DS_OK) return hr;
     if (!out) return DSERR_INVALIDPARAM;
     if (!(flags & DSBCAPS_CTRLPAN)) return DSERR_CONTROLUNAVAIL;
     *out = pan;
@@ -205,7 +230,7 @@ HRESULT Buffer::GetPan(LPLONG out) {
 }
 
 HRESULT Buffer::GetFrequency(LPDWORD out) {
-    if (HRESULT hr = Enter("IDirectSoundBuffer::GetFrequency"); hr != DS_OK) return hr;
+    if (HRESULT hr = Enter(kIDirectSoundBufferGetFrequency); hr != DS_OK) return hr;
     if (!out) return DSERR_INVALIDPARAM;
     if (primary || !(flags & DSBCAPS_CTRLFREQUENCY)) return DSERR_CONTROLUNAVAIL;
     *out = frequency ? frequency : format.nSamplesPerSec;
@@ -213,7 +238,7 @@ HRESULT Buffer::GetFrequency(LPDWORD out) {
 }
 
 HRESULT Buffer::GetStatus(LPDWORD status) {
-    if (HRESULT hr = Enter("IDirectSoundBuffer::GetStatus"); hr != DS_OK) return hr;
+    if (HRESULT hr = Enter(kIDirectSoundBufferGetStatus); hr != DS_OK) return hr;
     if (!status) return DSERR_INVALIDPARAM;
     std::lock_guard guard(device->lock);
     *status = 0;
@@ -222,13 +247,13 @@ HRESULT Buffer::GetStatus(LPDWORD status) {
 }
 
 HRESULT Buffer::Initialize(LPDIRECTSOUND, LPCDSBUFFERDESC) {
-    if (HRESULT hr = Enter("IDirectSoundBuffer::Initialize"); hr != DS_OK) return hr;
+    if (HRESULT hr = Enter(kIDirectSoundBufferInitialize); hr != DS_OK) return hr;
     return DSERR_ALREADYINITIALIZED;
 }
 
 HRESULT Buffer::Lock(DWORD offset, DWORD count, LPVOID* ptr1, LPDWORD bytes1, LPVOID* ptr2, LPDWORD bytes2,
                      DWORD lockFlags) {
-    if (HRESULT hr = Enter("IDirectSoundBuffer::Lock"); hr != DS_OK) return hr;
+    if (HRESULT hr = Enter(kIDirectSoundBufferLock); hr != DS_OK) return hr;
     if (!ptr1 || !bytes1) return DSERR_INVALIDPARAM;
     *ptr1 = nullptr;
     *bytes1 = 0;
@@ -254,7 +279,7 @@ HRESULT Buffer::Lock(DWORD offset, DWORD count, LPVOID* ptr1, LPDWORD bytes1, LP
 }
 
 HRESULT Buffer::Unlock(LPVOID ptr1, DWORD bytes1, LPVOID ptr2, DWORD bytes2) {
-    if (HRESULT hr = Enter("IDirectSoundBuffer::Unlock"); hr != DS_OK) return hr;
+    if (HRESULT hr = Enter(kIDirectSoundBufferUnlock); hr != DS_OK) return hr;
     if (primary) return DSERR_INVALIDCALL;
     const std::uint8_t* begin = voice.samples->bytes.data();
     const std::uint8_t* end = begin + bytes;
@@ -267,7 +292,7 @@ HRESULT Buffer::Unlock(LPVOID ptr1, DWORD bytes1, LPVOID ptr2, DWORD bytes2) {
 }
 
 HRESULT Buffer::Play(DWORD, DWORD, DWORD playFlags) {
-    if (HRESULT hr = Enter("IDirectSoundBuffer::Play"); hr != DS_OK) return hr;
+    if (HRESULT hr = Enter(kIDirectSoundBufferPlay); hr != DS_OK) return hr;
     if (device->cooperativeLevel == 0) return DSERR_PRIOLEVELNEEDED;
     if (primary && !(playFlags & DSBPLAY_LOOPING)) return DSERR_INVALIDPARAM;
     std::lock_guard guard(device->lock);
@@ -278,7 +303,7 @@ HRESULT Buffer::Play(DWORD, DWORD, DWORD playFlags) {
 }
 
 HRESULT Buffer::SetCurrentPosition(DWORD position) {
-    if (HRESULT hr = Enter("IDirectSoundBuffer::SetCurrentPosition"); hr != DS_OK) return hr;
+    if (HRESULT hr = Enter(kIDirectSoundBufferSetCurrentPosition); hr != DS_OK) return hr;
     if (primary) return DSERR_INVALIDCALL;
     if (position >= bytes) return DSERR_INVALIDPARAM;
     std::lock_guard guard(device->lock);
@@ -287,7 +312,7 @@ HRESULT Buffer::SetCurrentPosition(DWORD position) {
 }
 
 HRESULT Buffer::SetFormat(LPCWAVEFORMATEX wfx) {
-    if (HRESULT hr = Enter("IDirectSoundBuffer::SetFormat"); hr != DS_OK) return hr;
+    if (HRESULT hr = Enter(kIDirectSoundBufferSetFormat); hr != DS_OK) return hr;
     if (!primary) return DSERR_INVALIDCALL;
     if (!wfx) return DSERR_INVALIDPARAM;
     if (device->cooperativeLevel < DSSCL_PRIORITY) return DSERR_PRIOLEVELNEEDED;
@@ -296,7 +321,7 @@ HRESULT Buffer::SetFormat(LPCWAVEFORMATEX wfx) {
 }
 
 HRESULT Buffer::SetVolume(LONG value) {
-    if (HRESULT hr = Enter("IDirectSoundBuffer::SetVolume"); hr != DS_OK) return hr;
+    if (HRESULT hr = Enter(kIDirectSoundBufferSetVolume); hr != DS_OK) return hr;
     if (!(flags & DSBCAPS_CTRLVOLUME)) return DSERR_CONTROLUNAVAIL;
     if (value < DSBVOLUME_MIN || value > DSBVOLUME_MAX) return DSERR_INVALIDPARAM;
     std::lock_guard guard(device->lock);
@@ -306,7 +331,7 @@ HRESULT Buffer::SetVolume(LONG value) {
 }
 
 HRESULT Buffer::SetPan(LONG value) {
-    if (HRESULT hr = Enter("IDirectSoundBuffer::SetPan"); hr != DS_OK) return hr;
+    if (HRESULT hr = Enter(kIDirectSoundBufferSetPan); hr != DS_OK) return hr;
     if (!(flags & DSBCAPS_CTRLPAN)) return DSERR_CONTROLUNAVAIL;
     if (value < DSBPAN_LEFT || value > DSBPAN_RIGHT) return DSERR_INVALIDPARAM;
     std::lock_guard guard(device->lock);
@@ -316,7 +341,7 @@ HRESULT Buffer::SetPan(LONG value) {
 }
 
 HRESULT Buffer::SetFrequency(DWORD value) {
-    if (HRESULT hr = Enter("IDirectSoundBuffer::SetFrequency"); hr != DS_OK) return hr;
+    if (HRESULT hr = Enter(kIDirectSoundBufferSetFrequency); hr != DS_OK) return hr;
     if (primary || !(flags & DSBCAPS_CTRLFREQUENCY)) return DSERR_CONTROLUNAVAIL;
     if (value != DSBFREQUENCY_ORIGINAL && (value < DSBFREQUENCY_MIN || value > DSBFREQUENCY_MAX))
         return DSERR_INVALIDPARAM;
@@ -327,14 +352,14 @@ HRESULT Buffer::SetFrequency(DWORD value) {
 }
 
 HRESULT Buffer::Stop() {
-    if (HRESULT hr = Enter("IDirectSoundBuffer::Stop"); hr != DS_OK) return hr;
+    if (HRESULT hr = Enter(kIDirectSoundBufferStop); hr != DS_OK) return hr;
     std::lock_guard guard(device->lock);
     voice.playing = false;  // the play cursor stays where it is
     return DS_OK;
 }
 
 HRESULT Buffer::Restore() {
-    if (HRESULT hr = Enter("IDirectSoundBuffer::Restore"); hr != DS_OK) return hr;
+    if (HRESULT hr = Enter(kIDirectSoundBufferRestore); hr != DS_OK) return hr;
     return DS_OK;  // software buffers are never lost
 }
 
@@ -405,13 +430,13 @@ HRESULT CheckFormat(LPCWAVEFORMATEX wfx, WAVEFORMATEX& out) {
 }
 
 HRESULT Device::CreateSoundBuffer(LPCDSBUFFERDESC desc, LPLPDIRECTSOUNDBUFFER out, IUnknown* outer) {
-    TraceCall("CreateSoundBuffer");
+    kIDirectSoundCreateSoundBuffer.Trace();
     if (!out) return DSERR_INVALIDPARAM;
     *out = nullptr;
     if (outer) return DSERR_NOAGGREGATION;
     if (!desc || desc->dwSize != sizeof(DSBUFFERDESC)) return DSERR_INVALIDPARAM;
     std::int32_t fault;
-    if (InjectedFault("CreateSoundBuffer", fault)) return fault;
+    if (kIDirectSoundCreateSoundBuffer.Fails(fault)) return fault;
 
     if (desc->dwFlags & DSBCAPS_PRIMARYBUFFER) {
         if (desc->dwBufferBytes != 0 || desc->lpwfxFormat) return DSERR_INVALIDPARAM;
@@ -466,12 +491,12 @@ HRESULT Device::CreateSoundBuffer(LPCDSBUFFERDESC desc, LPLPDIRECTSOUNDBUFFER ou
 }
 
 HRESULT Device::DuplicateSoundBuffer(LPDIRECTSOUNDBUFFER original, LPLPDIRECTSOUNDBUFFER out) {
-    TraceCall("DuplicateSoundBuffer");
+    kIDirectSoundDuplicateSoundBuffer.Trace();
     if (!out) return DSERR_INVALIDPARAM;
     *out = nullptr;
     if (!original) return DSERR_INVALIDPARAM;
     std::int32_t fault;
-    if (InjectedFault("DuplicateSoundBuffer", fault)) return fault;
+    if (kIDirectSoundDuplicateSoundBuffer.Fails(fault)) return fault;
     auto* source = static_cast<Buffer*>(original);
     if (source->device != this) return DSERR_INVALIDPARAM;
     if (source->primary) return DSERR_INVALIDCALL;
@@ -514,9 +539,9 @@ HRESULT Device::GetCaps(LPDSCAPS caps) {
 }
 
 HRESULT Device::SetCooperativeLevel(HWND hwnd, DWORD level) {
-    TraceCall("SetCooperativeLevel");
+    kIDirectSoundSetCooperativeLevel.Trace();
     std::int32_t fault;
-    if (InjectedFault("SetCooperativeLevel", fault)) return fault;
+    if (kIDirectSoundSetCooperativeLevel.Fails(fault)) return fault;
     if (level < DSSCL_NORMAL || level > DSSCL_WRITEPRIMARY || !IsWindow(hwnd)) return DSERR_INVALIDPARAM;
     cooperativeLevel = level;
     return DS_OK;
@@ -558,12 +583,12 @@ void ResetForTests() {
 using namespace platform;
 
 HRESULT WINAPI DirectSoundCreate(LPCGUID lpGuid, LPDIRECTSOUND* ppDS, LPUNKNOWN pUnkOuter) {
-    TraceCall("DirectSoundCreate");
+    kDirectSoundCreate.Trace();
     if (!ppDS) return DSERR_INVALIDPARAM;
     *ppDS = nullptr;
     if (pUnkOuter) return DSERR_NOAGGREGATION;
     std::int32_t fault;
-    if (InjectedFault("DirectSoundCreate", fault)) return fault;
+    if (kDirectSoundCreate.Fails(fault)) return fault;
     // Only the default device exists.
     static const GUID kNull{};
     if (lpGuid && !dsound::SameGuid(*lpGuid, kNull)) return DSERR_NODRIVER;

@@ -15,6 +15,13 @@
 #include "platform/trace/trace.h"
 #include "platform/user/user_internal.h"
 
+// The calls of this file that tests can fail, by the names they are logged under.
+namespace {
+const platform::FaultPoint kCreateCompatibleDC("CreateCompatibleDC");
+const platform::FaultPoint kGetDC("GetDC");
+const platform::FaultPoint kStretchBlt("StretchBlt");
+}  // namespace
+
 namespace platform::gdi {
 namespace {
 
@@ -249,9 +256,9 @@ using platform::InjectedFault;
 using platform::TraceCall;
 
 HDC WINAPI GetDC(HWND hWnd) {
-    TraceCall("GetDC");
+    kGetDC.Trace();
     std::int32_t fault;
-    if (InjectedFault("GetDC", fault)) return nullptr;
+    if (kGetDC.Fails(fault)) return nullptr;
     if (hWnd && !platform::user::FromHandle(hWnd)) return nullptr;
     auto* dc = Track(new Dc());
     dc->type = hWnd ? Dc::Type::Window : Dc::Type::Screen;
@@ -302,9 +309,9 @@ UINT WINAPI GetSystemPaletteEntries(HDC hdc, UINT iStart, UINT cEntries, LPPALET
 }
 
 HDC WINAPI CreateCompatibleDC(HDC hdc) {
-    TraceCall("CreateCompatibleDC");
+    kCreateCompatibleDC.Trace();
     std::int32_t fault;
-    if (InjectedFault("CreateCompatibleDC", fault)) return nullptr;
+    if (kCreateCompatibleDC.Fails(fault)) return nullptr;
     if (hdc && !DcFrom(hdc)) return nullptr;
     auto* dc = Track(new Dc());
     dc->type = Dc::Type::Memory;
@@ -465,9 +472,9 @@ int WINAPI FillRect(HDC hDC, const RECT* lprc, HBRUSH hbr) {
 
 BOOL WINAPI StretchBlt(HDC hdcDest, int xDest, int yDest, int wDest, int hDest, HDC hdcSrc, int xSrc, int ySrc,
                        int wSrc, int hSrc, DWORD rop) {
-    TraceCall("StretchBlt");
+    kStretchBlt.Trace();
     std::int32_t fault;
-    if (InjectedFault("StretchBlt", fault)) return FALSE;
+    if (kStretchBlt.Fails(fault)) return FALSE;
     Dc* dd = DcFrom(hdcDest);
     Target dst;
     if (!dd || !TargetOf(dd, dst)) return FALSE;

@@ -4,12 +4,18 @@
 // read; a short or malformed bitmap gives no handle.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
 
 #include "platform/gdi/gdi_internal.h"
 #include "platform/trace/trace.h"
+
+// The calls of this file that tests can fail, by the names they are logged under.
+namespace {
+const platform::FaultPoint kLoadImageA("LoadImageA");
+}  // namespace
 
 namespace platform::gdi {
 namespace {
@@ -56,8 +62,11 @@ std::unique_ptr<Bitmap> ParseDib(const std::uint8_t* dib, std::size_t size, std:
     if (tableBytes > size - headerSize) return nullptr;
     const std::uint8_t* table = dib + headerSize;
     if (bitCount <= 8) {
+        // The file may announce more entries than its pixels can index: they
+        // take their room in the file, but only the reachable ones are kept.
         bmp->colours.assign(std::size_t{1} << bitCount, RGBQUAD{0, 0, 0, 0});
-        for (std::size_t i = 0; i < tableEntries; ++i)
+        std::size_t kept = std::min(tableEntries, bmp->colours.size());
+        for (std::size_t i = 0; i < kept; ++i)
             bmp->colours[i] = RGBQUAD{table[4 * i], table[4 * i + 1], table[4 * i + 2], 0};
     }
 
@@ -131,13 +140,13 @@ std::unique_ptr<Bitmap> FromFile(LPCSTR name) {
 }  // namespace platform::gdi
 
 HANDLE WINAPI LoadImageA(HINSTANCE hInst, LPCSTR name, UINT type, int cx, int cy, UINT fuLoad) {
-    platform::TraceCall("LoadImageA");
+    kLoadImageA.Trace();
     using namespace platform::gdi;
     if (type == IMAGE_ICON) return LoadIconA(hInst, name);
     if (type == IMAGE_CURSOR) return LoadCursorA(hInst, name);
     if (type != IMAGE_BITMAP || !name) return nullptr;
     std::int32_t fault;
-    if (platform::InjectedFault("LoadImageA", fault)) {
+    if (kLoadImageA.Fails(fault)) {
         SetLastError(static_cast<DWORD>(fault));
         return nullptr;
     }

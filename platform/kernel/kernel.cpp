@@ -17,6 +17,14 @@
 #include "platform/kernel/resources.h"
 #include "platform/trace/trace.h"
 
+// The calls of this file that tests can fail, by the names they are logged under.
+namespace {
+const platform::FaultPoint kCreateFileA("CreateFileA");
+const platform::FaultPoint kGlobalAlloc("GlobalAlloc");
+const platform::FaultPoint kLocalAlloc("LocalAlloc");
+const platform::FaultPoint kReadFile("ReadFile");
+}  // namespace
+
 namespace platform {
 namespace {
 
@@ -191,9 +199,9 @@ BOOL WINAPI FreeResource(HGLOBAL) { return FALSE; }
 
 HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSECURITY_ATTRIBUTES,
                           DWORD dwCreationDisposition, DWORD, HANDLE) {
-    TraceCall("CreateFileA");
+    kCreateFileA.Trace();
     std::int32_t fault;
-    if (InjectedFault("CreateFileA", fault)) {
+    if (kCreateFileA.Fails(fault)) {
         lastError = static_cast<DWORD>(fault);
         return INVALID_HANDLE_VALUE;
     }
@@ -222,6 +230,7 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSEC
 
 BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
                      LPOVERLAPPED) {
+    kReadFile.Trace();
     if (lpNumberOfBytesRead) *lpNumberOfBytesRead = 0;
     File* f = Find<File>(hFile, Kind::File);
     if (!f || (!lpBuffer && nNumberOfBytesToRead)) {
@@ -229,7 +238,7 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
         return FALSE;
     }
     std::int32_t fault;
-    if (InjectedFault("ReadFile", fault)) {
+    if (kReadFile.Fails(fault)) {
         lastError = static_cast<DWORD>(fault);
         return FALSE;
     }
@@ -301,9 +310,9 @@ BOOL WINAPI CloseHandle(HANDLE hObject) {
 }
 
 HGLOBAL WINAPI GlobalAlloc(UINT uFlags, SIZE_T dwBytes) {
-    TraceCall("GlobalAlloc");
+    kGlobalAlloc.Trace();
     std::int32_t fault;
-    if (InjectedFault("GlobalAlloc", fault)) return nullptr;
+    if (kGlobalAlloc.Fails(fault)) return nullptr;
     return AllocBlock(uFlags, dwBytes);
 }
 HGLOBAL WINAPI GlobalFree(HGLOBAL hMem) {
@@ -315,9 +324,9 @@ BOOL WINAPI GlobalUnlock(HGLOBAL) { return FALSE; }
 SIZE_T WINAPI GlobalSize(HGLOBAL hMem) { return hMem ? (static_cast<BlockHeader*>(hMem) - 1)->size : 0; }
 
 HLOCAL WINAPI LocalAlloc(UINT uFlags, SIZE_T uBytes) {
-    TraceCall("LocalAlloc");
+    kLocalAlloc.Trace();
     std::int32_t fault;
-    if (InjectedFault("LocalAlloc", fault)) return nullptr;
+    if (kLocalAlloc.Fails(fault)) return nullptr;
     return AllocBlock(uFlags, uBytes);
 }
 HLOCAL WINAPI LocalFree(HLOCAL hMem) {

@@ -11,6 +11,8 @@ struct ArmedFault {
     FaultPlan plan;
     int seen = 0;
     bool spent = false;
+    bool fired = false;
+    bool reported = false;  // handed out by TakeUnfiredFaults
 };
 
 struct TraceState {
@@ -18,6 +20,7 @@ struct TraceState {
     bool tracing = false;
     std::vector<std::string> calls;
     std::vector<ArmedFault> faults;
+    std::vector<std::string> unfiredCleared;
     // Read without the lock, so that calls cost nothing while no test
     // traces or arms a fault (blits run thousands of times a frame).
     std::atomic<bool> tracingOn{false};
@@ -46,10 +49,13 @@ bool InjectedFault(const char* name, std::int32_t& code) {
         if (f.spent || f.plan.call != name) continue;
         int n = f.seen++;
         bool hit = false;
-        if (n == f.plan.skip) hit = true;
-        else if (n > f.plan.skip && f.plan.every > 0 && (n - f.plan.skip) % f.plan.every == 0) hit = true;
+        if (n == f.plan.skip)
+            hit = true;
+        else if (n > f.plan.skip && f.plan.every > 0 && (n - f.plan.skip) % f.plan.every == 0)
+            hit = true;
         if (hit && f.plan.every == 0) f.spent = true;
         if (hit) {
+            f.fired = true;
             code = f.plan.code;
             return true;
         }
@@ -67,8 +73,39 @@ void ArmFault(const FaultPlan& plan) {
 void ClearFaults() {
     auto& t = T();
     std::lock_guard guard(t.lock);
+    for (const auto& f : t.faults)
+        if (!f.fired && !f.reported) t.unfiredCleared.push_back(f.plan.call);
     t.faults.clear();
     t.anyFaults.store(false, std::memory_order_release);
+}
+
+std::vector<std::string> TakeUnfiredFaults() {
+    auto& t = T();
+    std::lock_guard guard(t.lock);
+    std::vector<std::string> out;
+    out.swap(t.unfiredCleared);
+    for (auto& f : t.faults) {
+        if (f.fired || f.reported) continue;
+        f.reported = true;
+        out.push_back(f.plan.call);
+    }
+    return out;
+}
+
+namespace {
+std::vector<const char*>& PointRegistry() {
+    static std::vector<const char*> points;  // filled during static initialisation
+    return points;
+}
+}  // namespace
+
+FaultPoint::FaultPoint(const char* name) : name_(name) { PointRegistry().push_back(name); }
+
+std::vector<std::string> FaultPoints() {
+    std::vector<std::string> names(PointRegistry().begin(), PointRegistry().end());
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    return names;
 }
 
 void SetTracing(bool on) {

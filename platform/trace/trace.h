@@ -9,6 +9,11 @@
 
 namespace platform {
 
+// Names follow one scheme: a function by its API name ("ReadFile",
+// "LoadImageA"), an interface method as Interface::Method
+// ("IDirectDrawSurface::GetDC"). A call is logged under the same name its
+// fault is armed with.
+
 // Notes that the named API function was called (when tracing is on).
 void TraceCall(const char* name);
 
@@ -17,13 +22,41 @@ void TraceCall(const char* name);
 bool InjectedFault(const char* name, std::int32_t& code);
 
 struct FaultPlan {
-    std::string call;        // API name, e.g. "CreateSurface", "DirectSoundCreate"
-    std::int32_t code = 0;   // the result the call fails with
-    int skip = 0;            // calls that still succeed before the first failure
-    int every = 0;           // 0: fail once; n: then fail every n-th call after it
+    std::string call;       // API name, e.g. "CreateSurface", "DirectSoundCreate"
+    std::int32_t code = 0;  // the result the call fails with
+    int skip = 0;           // calls that still succeed before the first failure
+    int every = 0;          // 0: fail once; n: then fail every n-th call after it
 };
 void ArmFault(const FaultPlan& plan);
 void ClearFaults();
+
+// Faults armed since the last call that never hit their call, whether still
+// armed or cleared since; each is handed out once.
+std::vector<std::string> TakeUnfiredFaults();
+
+// A call that can be failed on purpose, defined once at namespace scope
+// beside its implementation. Every point linked into a program is listed by
+// FaultPoints(), so a sweep can fail each in turn without a hand-kept list.
+class FaultPoint {
+public:
+    explicit FaultPoint(const char* name);
+    const char* Name() const { return name_; }
+    // Logs the call (when tracing is on).
+    void Trace() const { TraceCall(name_); }
+    // True, with the code to fail with, when a test armed a failure here.
+    bool Fails(std::int32_t& code) const { return InjectedFault(name_, code); }
+    // Both: the usual entry of a call that checks no argument first.
+    bool Enter(std::int32_t& code) const {
+        Trace();
+        return Fails(code);
+    }
+
+private:
+    const char* name_;
+};
+
+// The names of every FaultPoint in the program, sorted.
+std::vector<std::string> FaultPoints();
 
 void SetTracing(bool on);
 std::vector<std::string> TracedCalls();

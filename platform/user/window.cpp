@@ -11,6 +11,12 @@
 #include "platform/user/queue.h"
 #include "platform/user/user_internal.h"
 
+// The calls of this file that tests can fail, by the names they are logged under.
+namespace {
+const platform::FaultPoint kCreateWindowExA("CreateWindowExA");
+const platform::FaultPoint kRegisterClassExA("RegisterClassExA");
+}  // namespace
+
 namespace platform::user {
 namespace {
 
@@ -220,9 +226,9 @@ using namespace platform::user;
 using platform::TraceCall;
 
 ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpwcx) {
-    TraceCall("RegisterClassExA");
+    kRegisterClassExA.Trace();
     std::int32_t fault;
-    if (platform::InjectedFault("RegisterClassExA", fault)) {
+    if (kRegisterClassExA.Fails(fault)) {
         SetLastError(static_cast<DWORD>(fault));
         return 0;
     }
@@ -251,9 +257,9 @@ BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE) {
 
 HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
                             int nWidth, int nHeight, HWND, HMENU, HINSTANCE hInstance, LPVOID lpParam) {
-    TraceCall("CreateWindowExA");
+    kCreateWindowExA.Trace();
     std::int32_t fault;
-    if (platform::InjectedFault("CreateWindowExA", fault)) {
+    if (kCreateWindowExA.Fails(fault)) {
         SetLastError(static_cast<DWORD>(fault));
         return nullptr;
     }

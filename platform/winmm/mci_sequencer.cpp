@@ -133,16 +133,26 @@ Sequencer* FindSequencer(MCIDEVICEID id) {
     return nullptr;
 }
 
-const char* CommandName(UINT command) {
+// Logged and failed by command: "mciSendCommandA:MCI_PLAY".
+const platform::FaultPoint kMciOpen("mciSendCommandA:MCI_OPEN");
+const platform::FaultPoint kMciClose("mciSendCommandA:MCI_CLOSE");
+const platform::FaultPoint kMciPlay("mciSendCommandA:MCI_PLAY");
+const platform::FaultPoint kMciSeek("mciSendCommandA:MCI_SEEK");
+const platform::FaultPoint kMciStop("mciSendCommandA:MCI_STOP");
+const platform::FaultPoint kMciPause("mciSendCommandA:MCI_PAUSE");
+const platform::FaultPoint kMciStatus("mciSendCommandA:MCI_STATUS");
+const platform::FaultPoint kMciOther("mciSendCommandA:MCI_OTHER");
+
+const platform::FaultPoint& CommandPoint(UINT command) {
     switch (command) {
-        case MCI_OPEN: return "MCI_OPEN";
-        case MCI_CLOSE: return "MCI_CLOSE";
-        case MCI_PLAY: return "MCI_PLAY";
-        case MCI_SEEK: return "MCI_SEEK";
-        case MCI_STOP: return "MCI_STOP";
-        case MCI_PAUSE: return "MCI_PAUSE";
-        case MCI_STATUS: return "MCI_STATUS";
-        default: return "MCI_OTHER";
+        case MCI_OPEN: return kMciOpen;
+        case MCI_CLOSE: return kMciClose;
+        case MCI_PLAY: return kMciPlay;
+        case MCI_SEEK: return kMciSeek;
+        case MCI_STOP: return kMciStop;
+        case MCI_PAUSE: return kMciPause;
+        case MCI_STATUS: return kMciStatus;
+        default: return kMciOther;
     }
 }
 
@@ -231,11 +241,8 @@ DWORD_PTR CallbackOf(DWORD_PTR params) {
 using namespace platform::midi;
 
 MCIERROR WINAPI mciSendCommandA(MCIDEVICEID mciId, UINT uMsg, DWORD_PTR dwParam1, DWORD_PTR dwParam2) {
-    // Logged and failed by command: "mciSendCommandA:MCI_PLAY".
-    std::string name = std::string("mciSendCommandA:") + CommandName(uMsg);
-    platform::TraceCall(name.c_str());
     std::int32_t code;
-    if (platform::InjectedFault(name.c_str(), code)) return static_cast<MCIERROR>(code);
+    if (CommandPoint(uMsg).Enter(code)) return static_cast<MCIERROR>(code);
     DWORD flags = static_cast<DWORD>(dwParam1);
     if ((flags & MCI_NOTIFY) && !dwParam2) return MCIERR_NULL_PARAMETER_BLOCK;
 

@@ -11,6 +11,19 @@
 #include "platform/trace/trace.h"
 #include "platform/winmm/midi_internal.h"
 
+// The calls of this file that tests can fail, by the names they are logged under.
+namespace {
+const platform::FaultPoint kMidiOutPrepareHeader("midiOutPrepareHeader");
+const platform::FaultPoint kMidiOutReset("midiOutReset");
+const platform::FaultPoint kMidiOutShortMsg("midiOutShortMsg");
+const platform::FaultPoint kMidiStreamOpen("midiStreamOpen");
+const platform::FaultPoint kMidiStreamOut("midiStreamOut");
+const platform::FaultPoint kMidiStreamPause("midiStreamPause");
+const platform::FaultPoint kMidiStreamProperty("midiStreamProperty");
+const platform::FaultPoint kMidiStreamRestart("midiStreamRestart");
+const platform::FaultPoint kMidiStreamStop("midiStreamStop");
+}  // namespace
+
 using platform::midi::Device;
 using platform::midi::Stream;
 
@@ -26,9 +39,9 @@ Stream* Find(const void* handle) {
     return nullptr;
 }
 
-bool Fault(const char* call, MMRESULT& result) {
+bool Fault(const platform::FaultPoint& call, MMRESULT& result) {
     std::int32_t code;
-    if (!InjectedFault(call, code)) return false;
+    if (!call.Fails(code)) return false;
     result = static_cast<MMRESULT>(code);
     return true;
 }
@@ -70,7 +83,7 @@ using namespace platform::midi;
 
 MMRESULT WINAPI midiStreamOpen(LPHMIDISTRM phms, LPUINT puDeviceID, DWORD cMidi, DWORD_PTR dwCallback,
                                DWORD_PTR dwInstance, DWORD fdwOpen) {
-    platform::TraceCall("midiStreamOpen");
+    kMidiStreamOpen.Trace();
     if (!phms || !puDeviceID) return MMSYSERR_INVALPARAM;
     *phms = nullptr;
     if (cMidi != 1) return MMSYSERR_INVALPARAM;
@@ -87,7 +100,7 @@ MMRESULT WINAPI midiStreamOpen(LPHMIDISTRM phms, LPUINT puDeviceID, DWORD cMidi,
         default: return MMSYSERR_INVALFLAG;  // thread callbacks: there are no thread queues here
     }
     MMRESULT fault;
-    if (Fault("midiStreamOpen", fault)) return fault;
+    if (Fault(kMidiStreamOpen, fault)) return fault;
 
     auto* stream = new Stream(nextStreamId++, sink);
     stream->BindHandle();
@@ -125,7 +138,7 @@ MMRESULT WINAPI midiStreamClose(HMIDISTRM hms) {
 }
 
 MMRESULT WINAPI midiStreamProperty(HMIDISTRM hms, LPBYTE lppropdata, DWORD dwProperty) {
-    platform::TraceCall("midiStreamProperty");
+    kMidiStreamProperty.Trace();
     std::lock_guard guard(Device::Get().Lock());
     Stream* s = Find(hms);
     if (!s) return MMSYSERR_INVALHANDLE;
@@ -138,7 +151,7 @@ MMRESULT WINAPI midiStreamProperty(HMIDISTRM hms, LPBYTE lppropdata, DWORD dwPro
     std::memcpy(words, lppropdata, sizeof(words));
     if (words[0] != sizeof(words)) return MMSYSERR_INVALPARAM;  // cbStruct of both property blocks
     MMRESULT fault;
-    if (Fault("midiStreamProperty", fault)) return fault;
+    if (Fault(kMidiStreamProperty, fault)) return fault;
     if (get) {
         words[1] = which == MIDIPROP_TIMEDIV ? s->TimeDivision() : s->Tempo();
         std::memcpy(lppropdata, words, sizeof(words));
@@ -149,7 +162,7 @@ MMRESULT WINAPI midiStreamProperty(HMIDISTRM hms, LPBYTE lppropdata, DWORD dwPro
 }
 
 MMRESULT WINAPI midiStreamOut(HMIDISTRM hms, LPMIDIHDR pmh, UINT cbmh) {
-    platform::TraceCall("midiStreamOut");
+    kMidiStreamOut.Trace();
     std::lock_guard guard(Device::Get().Lock());
     Stream* s = Find(hms);
     if (!s) return MMSYSERR_INVALHANDLE;
@@ -159,45 +172,45 @@ MMRESULT WINAPI midiStreamOut(HMIDISTRM hms, LPMIDIHDR pmh, UINT cbmh) {
     if (pmh->dwBytesRecorded > pmh->dwBufferLength || (!pmh->lpData && pmh->dwBytesRecorded))
         return MMSYSERR_INVALPARAM;
     MMRESULT fault;
-    if (Fault("midiStreamOut", fault)) return fault;
+    if (Fault(kMidiStreamOut, fault)) return fault;
     return s->Out(pmh);
 }
 
 MMRESULT WINAPI midiStreamRestart(HMIDISTRM hms) {
-    platform::TraceCall("midiStreamRestart");
+    kMidiStreamRestart.Trace();
     std::lock_guard guard(Device::Get().Lock());
     Stream* s = Find(hms);
     if (!s) return MMSYSERR_INVALHANDLE;
     MMRESULT fault;
-    if (Fault("midiStreamRestart", fault)) return fault;
+    if (Fault(kMidiStreamRestart, fault)) return fault;
     s->Restart(Device::Get());
     return MMSYSERR_NOERROR;
 }
 
 MMRESULT WINAPI midiStreamPause(HMIDISTRM hms) {
-    platform::TraceCall("midiStreamPause");
+    kMidiStreamPause.Trace();
     std::lock_guard guard(Device::Get().Lock());
     Stream* s = Find(hms);
     if (!s) return MMSYSERR_INVALHANDLE;
     MMRESULT fault;
-    if (Fault("midiStreamPause", fault)) return fault;
+    if (Fault(kMidiStreamPause, fault)) return fault;
     s->Pause(Device::Get());  // the position is kept
     return MMSYSERR_NOERROR;
 }
 
 MMRESULT WINAPI midiStreamStop(HMIDISTRM hms) {
-    platform::TraceCall("midiStreamStop");
+    kMidiStreamStop.Trace();
     std::lock_guard guard(Device::Get().Lock());
     Stream* s = Find(hms);
     if (!s) return MMSYSERR_INVALHANDLE;
     MMRESULT fault;
-    if (Fault("midiStreamStop", fault)) return fault;
+    if (Fault(kMidiStreamStop, fault)) return fault;
     s->Stop(Device::Get());
     return MMSYSERR_NOERROR;
 }
 
 MMRESULT WINAPI midiOutPrepareHeader(HMIDIOUT hmo, LPMIDIHDR pmh, UINT cbmh) {
-    platform::TraceCall("midiOutPrepareHeader");
+    kMidiOutPrepareHeader.Trace();
     std::lock_guard guard(Device::Get().Lock());
     if (!Find(hmo)) return MMSYSERR_INVALHANDLE;
     if (!pmh || cbmh < sizeof(MIDIHDR) || !pmh->lpData || pmh->dwBufferLength == 0) return MMSYSERR_INVALPARAM;
@@ -205,7 +218,7 @@ MMRESULT WINAPI midiOutPrepareHeader(HMIDIOUT hmo, LPMIDIHDR pmh, UINT cbmh) {
     if (pmh->dwBufferLength > 65536) return MMSYSERR_INVALPARAM;
     if (pmh->dwFlags & MHDR_PREPARED) return MMSYSERR_NOERROR;
     MMRESULT fault;
-    if (Fault("midiOutPrepareHeader", fault)) return fault;
+    if (Fault(kMidiOutPrepareHeader, fault)) return fault;
     pmh->dwFlags |= MHDR_PREPARED;
     return MMSYSERR_NOERROR;
 }
@@ -222,11 +235,11 @@ MMRESULT WINAPI midiOutUnprepareHeader(HMIDIOUT hmo, LPMIDIHDR pmh, UINT cbmh) {
 }
 
 MMRESULT WINAPI midiOutShortMsg(HMIDIOUT hmo, DWORD dwMsg) {
-    platform::TraceCall("midiOutShortMsg");
+    kMidiOutShortMsg.Trace();
     std::lock_guard guard(Device::Get().Lock());
     if (!Find(hmo)) return MMSYSERR_INVALHANDLE;
     MMRESULT fault;
-    if (Fault("midiOutShortMsg", fault)) return fault;
+    if (Fault(kMidiOutShortMsg, fault)) return fault;
     // Channel messages reach the synthesiser at the start of the next mix;
     // system messages mean nothing to it.
     if ((dwMsg & 0x80) && (dwMsg & 0xF0) != 0xF0) Device::Get().Immediate(dwMsg & 0xFFFFFF);
@@ -234,12 +247,12 @@ MMRESULT WINAPI midiOutShortMsg(HMIDIOUT hmo, DWORD dwMsg) {
 }
 
 MMRESULT WINAPI midiOutReset(HMIDIOUT hmo) {
-    platform::TraceCall("midiOutReset");
+    kMidiOutReset.Trace();
     std::lock_guard guard(Device::Get().Lock());
     Stream* s = Find(hmo);
     if (!s) return MMSYSERR_INVALHANDLE;
     MMRESULT fault;
-    if (Fault("midiOutReset", fault)) return fault;
+    if (Fault(kMidiOutReset, fault)) return fault;
     s->Reset(Device::Get());
     return MMSYSERR_NOERROR;
 }

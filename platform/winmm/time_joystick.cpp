@@ -7,14 +7,19 @@
 #include "platform/host/host.h"
 #include "platform/trace/trace.h"
 
+// The calls of this file that tests can fail, by the names they are logged under.
+namespace {
+const platform::FaultPoint kJoyGetNumDevs("joyGetNumDevs");
+}  // namespace
+
 DWORD WINAPI timeGetTime(void) { return host::Milliseconds(); }
 
 // Windows 95's joystick driver reports two devices whether or not any stick
 // is plugged in; the position query is what tells.
 UINT WINAPI joyGetNumDevs(void) {
-    platform::TraceCall("joyGetNumDevs");
+    kJoyGetNumDevs.Trace();
     std::int32_t fault;
-    if (platform::InjectedFault("joyGetNumDevs", fault)) return 0;
+    if (kJoyGetNumDevs.Fails(fault)) return 0;
     return 2;
 }
 

@@ -7,6 +7,8 @@
 #include "game/effects.h"
 #include "game/play.h"
 #include "game/rules.h"
+#include "graphics/display.h"
+#include "graphics/draw.h"
 #include "shell/shell.h"
 #include "tests/support/game_harness.h"
 
@@ -151,6 +153,30 @@ TEST_F(Effects, OrbitFirstPositions) {
     EXPECT_EQ(Orbit.moonAngle, 8);
     for (int f = 0; f < 300; ++f) StepOrbit();
     EXPECT_EQ(Orbit.remaining, 0) << "stops when its frames run out";
+}
+
+TEST_F(Effects, OrbitDrawsSunPlanetAndMoonWhereTheirAnglesPutThem) {
+    // The real program's display and sprite sheet, then one orbit step on a
+    // clear canvas. At 64 frames left the sun sits right of the centre; a
+    // planet at a quarter turn hangs below it, its moon to the right.
+    harness::RunFrames("", 3);
+    ASSERT_NE(display.canvas, nullptr);
+    ClearSurface(display.canvas, 0);
+    Orbit.remaining = 64;
+    Orbit.planetAngle = 64;
+    Orbit.moonAngle = 0;
+    StepOrbit();
+    auto inked = [](int left, int top) {
+        int n = 0;
+        for (int y = top; y < top + 48; ++y)
+            for (int x = left; x < left + 48; ++x) n += ReadPixel(display.canvas, x, y) != 0;
+        return n;
+    };
+    EXPECT_GT(inked(368, 240), 0) << "the sun at (320 + 48, 240)";
+    EXPECT_GT(inked(368, 336), 0) << "the planet 96 below it";
+    EXPECT_GT(inked(400, 336), 0) << "the moon 32 right of the planet";
+    EXPECT_EQ(inked(464, 240), 0) << "not 96 right of the sun";
+    EXPECT_EQ(inked(320, 288), 0) << "the sun not below the centre";
 }
 
 TEST_F(Effects, CelebrationBySize) {

@@ -176,14 +176,15 @@ TEST_F(Field, LostSurfacesInMidPlayComeBackWithSheetAndWell) {
     harness::ResetAll();
     harness::RunProgram("", [&](std::uint32_t) {
         if (shell.frameCounter == 200 && stackHeight > 0) {
-            platform::ArmFault({"Blt", static_cast<std::int32_t>(DDERR_SURFACELOST)});
-            platform::ArmFault({"BltFast", static_cast<std::int32_t>(DDERR_SURFACELOST)});
+            platform::ArmFault({"IDirectDrawSurface::Blt", static_cast<std::int32_t>(DDERR_SURFACELOST)});
+            platform::ArmFault({"IDirectDrawSurface::BltFast", static_cast<std::int32_t>(DDERR_SURFACELOST)});
         }
         return shell.frameCounter < target;
     });
     ASSERT_GT(stackHeight, 0);
     auto calls = platform::TracedCalls();
-    EXPECT_GT(std::count(calls.begin(), calls.end(), std::string("Restore")), 0) << "the loss was met and restored";
+    EXPECT_GT(std::count(calls.begin(), calls.end(), std::string("IDirectDrawSurface::Restore")), 0)
+        << "the loss was met and restored";
     ASSERT_NE(spriteSheet, nullptr);
     ASSERT_NE(WellImage, nullptr);
     ExpectWellImageMatchesGrid();

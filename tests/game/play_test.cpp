@@ -109,6 +109,22 @@ TEST_F(Play, HoldingRightAgainstTheWallDriftsSevenPixelsPerFrame) {
     EXPECT_EQ(playState.panelX - before, 14);
 }
 
+TEST_F(Play, APanelDriftingForEverStopsFarOffTheScreen) {
+    // A blocked entry, after hundreds of millions of frames: the panel stays
+    // a billion pixels from home instead of overflowing.
+    for (int i = 0; i < 16; ++i) FillRow(i, {i % 8});
+    SetPiece(7, 0, 48, 0);
+    const LONG home = 240, reach = 1L << 30;
+    playState.panelX = home - reach + 6;
+    std::vector<LONG> xs;
+    for (int f = 0; f < 4; ++f) Step(), xs.push_back(playState.panelX - (home - reach));
+    EXPECT_EQ(xs, (std::vector<LONG>{7, 1, 1, 1})) << "a kick to one pixel past the limit is clamped, then pulled back";
+    playState.panelX = home + reach - 10;
+    for (int f = 0; f < 10; ++f) Step(PAD_RIGHT);
+    EXPECT_EQ(playState.panelX, home + reach - 1);
+    EXPECT_EQ(playState.subState, PLAY_RUNNING);
+}
+
 TEST_F(Play, MovesAndTurnsTheFallingPiece) {
     SetPiece(3, 0, 48, 64);
     Step(PAD_LEFT);
@@ -133,7 +149,7 @@ TEST_F(Play, BothTurnButtonsTogetherLeaveThePieceAsItWas) {
 }
 
 TEST_F(Play, RefusedTurnPutsTheOldCellsBack) {
-    SetPiece(6, 0, 48, 64);  // straight four lying in row 1
+    SetPiece(6, 0, 48, 64);                                  // straight four lying in row 1
     wellGrid.cells[64 / 16 + 2 + 0][48 / 16 + 3 + 2] = '5';  // blocks the standing position
     char before[4][4];
     std::memcpy(before, piece.cells, sizeof(before));

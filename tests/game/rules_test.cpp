@@ -63,8 +63,7 @@ TEST_F(Rules, EveryShapeFitsAtTheEntryInEveryRotation) {
 }
 
 TEST_F(Rules, TurnsAreAboutTheCentreOfTheBox) {
-    const char* single[] = {"0000/0100/0000/0000", "0000/0010/0000/0000", "0000/0000/0010/0000",
-                            "0000/0000/0100/0000"};
+    const char* single[] = {"0000/0100/0000/0000", "0000/0010/0000/0000", "0000/0000/0010/0000", "0000/0000/0100/0000"};
     const char* straight[] = {"0000/1111/0000/0000", "0010/0010/0010/0010", "0000/0000/1111/0000",
                               "0100/0100/0100/0100"};
     for (int r = 0; r < 4; ++r) {
@@ -88,9 +87,8 @@ TEST_F(Rules, BuildPieceCellsTouchesOnlyTheCells) {
 
 TEST_F(Rules, SpawnTableFollowsTheFrameCounter) {
     // shape = (v + 6) mod 8, rotation = (v + 3) mod 4, at the entry.
-    const char* entry[8] = {"0000/0010/0000/0000", "0000/0110/0110/0000", "0000/0010/0110/0000",
-                            "0000/1100/0110/0000", "0000/0100/0110/0010", "0000/0100/0111/0000",
-                            "0100/0100/0100/0100", "0000/0100/1110/0000"};
+    const char* entry[8] = {"0000/0010/0000/0000", "0000/0110/0110/0000", "0000/0010/0110/0000", "0000/1100/0110/0000",
+                            "0000/0100/0110/0010", "0000/0100/0111/0000", "0100/0100/0100/0100", "0000/0100/1110/0000"};
     for (DWORD v : {0u, 1u, 2u, 3u, 17u, 1000u, 0xFFFFFFFFu}) {
         piece.x = piece.y = 99;
         SpawnPiece(v);
@@ -181,6 +179,16 @@ TEST_F(Rules, SeparatedFullRowsGoInOneCall) {
     UpdateStackHeight();
     EXPECT_EQ(stackHeight, 2);
     rulesListener = RulesListener{};
+}
+
+TEST_F(Rules, EveryRowAboveARemovedOneMovesDownIncludingTheTopOne) {
+    FillRow(15);
+    wellGrid.cells[4][5] = '7';  // the top interior row
+    wellGrid.cells[5][6] = '6';  // the one below it
+    EXPECT_EQ(RemoveFullRows(), 1);
+    EXPECT_EQ(Row(4), "FFFF00000000FFFF");
+    EXPECT_EQ(Row(5), "FFFF07000000FFFF") << "the top row's blocks moved down";
+    EXPECT_EQ(Row(6), "FFFF00600000FFFF");
 }
 
 TEST_F(Rules, RemovingTheTopInteriorRowOnlyEmptiesIt) {

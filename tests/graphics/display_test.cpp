@@ -2,6 +2,9 @@
 // palette, the retry rule, the present and the release.
 #include "tests/graphics/display_fixture.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "game/field.h"
 
 namespace {
@@ -98,26 +101,31 @@ TEST_P(SetUpFailureTest, StopsWithTheStepsCodeAndTheDisplayNotReady) {
 
 INSTANTIATE_TEST_SUITE_P(
     EachStep, SetUpFailureTest,
-    ::testing::Values(
-        StepFailure{"DirectDrawCreate", 0, 0, false, false, 31}, StepFailure{"GetCaps", 0, 0, false, false, 32},
-        StepFailure{"SetCooperativeLevel", 0, 0, true, false, 1}, StepFailure{"SetDisplayMode", 0, 0, true, false, 33},
-        StepFailure{"CreateSurface", 0, 1, true, false, 2},  // both attempts fail
-        StepFailure{"CreateSurface", 0, 0, true, true, 2},   // /M: no second attempt
-        StepFailure{"GetAttachedSurface", 0, 0, true, false, 3},
-        StepFailure{"SetCooperativeLevel", 0, 0, false, false, 1},
-        StepFailure{"CreateSurface", 0, 0, false, false, 2},  // windowed: no second attempt
-        StepFailure{"CreateSurface", 1, 1, false, false, 7}, StepFailure{"CreateClipper", 0, 0, false, false, 16},
-        StepFailure{"SetClipList", 0, 0, false, false, 17}, StepFailure{"SetClipper", 0, 0, false, false, 18},
-        StepFailure{"CreateClipper", 1, 0, false, false, 19}, StepFailure{"SetHWnd", 0, 0, false, false, 20},
-        StepFailure{"SetClipper", 1, 0, false, false, 21}, StepFailure{"CreatePalette", 0, 0, false, false, 8},
-        StepFailure{"SetPalette", 0, 0, false, false, 9}));
+    ::testing::Values(StepFailure{"DirectDrawCreate", 0, 0, false, false, 31},
+                      StepFailure{"IDirectDraw::GetCaps", 0, 0, false, false, 32},
+                      StepFailure{"IDirectDraw::SetCooperativeLevel", 0, 0, true, false, 1},
+                      StepFailure{"IDirectDraw::SetDisplayMode", 0, 0, true, false, 33},
+                      StepFailure{"IDirectDraw::CreateSurface", 0, 1, true, false, 2},  // both attempts fail
+                      StepFailure{"IDirectDraw::CreateSurface", 0, 0, true, true, 2},   // /M: no second attempt
+                      StepFailure{"IDirectDrawSurface::GetAttachedSurface", 0, 0, true, false, 3},
+                      StepFailure{"IDirectDraw::SetCooperativeLevel", 0, 0, false, false, 1},
+                      StepFailure{"IDirectDraw::CreateSurface", 0, 0, false, false, 2},  // windowed: no second attempt
+                      StepFailure{"IDirectDraw::CreateSurface", 1, 1, false, false, 7},
+                      StepFailure{"IDirectDraw::CreateClipper", 0, 0, false, false, 16},
+                      StepFailure{"IDirectDrawClipper::SetClipList", 0, 0, false, false, 17},
+                      StepFailure{"IDirectDrawSurface::SetClipper", 0, 0, false, false, 18},
+                      StepFailure{"IDirectDraw::CreateClipper", 1, 0, false, false, 19},
+                      StepFailure{"IDirectDrawClipper::SetHWnd", 0, 0, false, false, 20},
+                      StepFailure{"IDirectDrawSurface::SetClipper", 1, 0, false, false, 21},
+                      StepFailure{"IDirectDraw::CreatePalette", 0, 0, false, false, 8},
+                      StepFailure{"IDirectDrawSurface::SetPalette", 0, 0, false, false, 9}));
 
 TEST_F(DisplayTest, ASecondCreationAttemptSavesTheCanvasAndTheFlipChain) {
     launchOptions.fullScreen = 1;
-    Fail("CreateSurface", DDERR_OUTOFVIDEOMEMORY);     // the primary, once
-    Fail("CreateSurface", DDERR_OUTOFVIDEOMEMORY, 1);  // then the canvas, once
+    Fail("IDirectDraw::CreateSurface", DDERR_OUTOFVIDEOMEMORY);     // the primary, once
+    Fail("IDirectDraw::CreateSurface", DDERR_OUTOFVIDEOMEMORY, 1);  // then the canvas, once
     EXPECT_EQ(CreateDisplay(), 1);
-    EXPECT_EQ(Count("CreateSurface"), 4);
+    EXPECT_EQ(Count("IDirectDraw::CreateSurface"), 4);
 }
 
 TEST_F(DisplayTest, EmulationOnlyPutsTheCanvasInSystemMemory) {
@@ -135,8 +143,8 @@ TEST_F(DisplayTest, AnEmulationLayerWithoutColourKeysFailsBeforeTouchingTheMode)
     launchOptions.fullScreen = 1;
     EXPECT_EQ(CreateDisplay(), 0);
     EXPECT_EQ(displaySetupCode, 32);
-    EXPECT_EQ(Count("SetCooperativeLevel"), 0);
-    EXPECT_EQ(Count("SetDisplayMode"), 0);
+    EXPECT_EQ(Count("IDirectDraw::SetCooperativeLevel"), 0);
+    EXPECT_EQ(Count("IDirectDraw::SetDisplayMode"), 0);
     EXPECT_FALSE(host::InFullScreenMode());
     EXPECT_EQ(display.directDraw, nullptr);
 }
@@ -173,12 +181,12 @@ TEST_F(DisplayTest, OperationsBeforeSetUpAndAfterReleaseTouchNothing) {
 TEST_F(DisplayTest, OnlyAFullScreenReleaseRestoresTheDesktopMode) {
     Create(false);
     ReleaseDisplay(1);
-    EXPECT_EQ(Count("RestoreDisplayMode"), 0);
+    EXPECT_EQ(Count("IDirectDraw::RestoreDisplayMode"), 0);
 
     Create(true);
     EXPECT_TRUE(host::InFullScreenMode());
     ReleaseDisplay(1);
-    EXPECT_EQ(Count("RestoreDisplayMode"), 1);
+    EXPECT_EQ(Count("IDirectDraw::RestoreDisplayMode"), 1);
     EXPECT_FALSE(host::InFullScreenMode());
 }
 
@@ -199,21 +207,21 @@ TEST_F(DisplayTest, RetryRuleRepeatsWhileStillDrawing) {
     EXPECT_EQ(CallResult(DD_OK), CALL_DONE);
     EXPECT_EQ(CallResult(DDERR_WASSTILLDRAWING), CALL_RETRY);
     EXPECT_EQ(CallResult(DDERR_INVALIDRECT), CALL_FAILED);
-    EXPECT_EQ(Count("Restore"), 0);
+    EXPECT_EQ(Count("IDirectDrawSurface::Restore"), 0);
 
-    Fail("Blt", DDERR_WASSTILLDRAWING);  // the first call
-    Fail("Blt", DDERR_WASSTILLDRAWING);  // and the second
+    Fail("IDirectDrawSurface::Blt", DDERR_WASSTILLDRAWING);  // the first call
+    Fail("IDirectDrawSurface::Blt", DDERR_WASSTILLDRAWING);  // and the second
     EXPECT_EQ(FillRect(display.canvas, 0, 0, 4, 4, 7), 1);
-    EXPECT_EQ(Count("Blt"), 3);
+    EXPECT_EQ(Count("IDirectDrawSurface::Blt"), 3);
     EXPECT_EQ(Pixel(display.canvas, 3, 3), 7);
 }
 
 TEST_F(DisplayTest, RetryRuleRestoresOnceOnALostSurfaceAndFails) {
     Create(false);
-    Fail("Blt", DDERR_SURFACELOST);
+    Fail("IDirectDrawSurface::Blt", DDERR_SURFACELOST);
     EXPECT_EQ(FillRect(display.canvas, 0, 0, 4, 4, 7), 0);
-    EXPECT_EQ(Count("Blt"), 1);
-    EXPECT_EQ(Count("Restore"), 3);  // primary and canvas, then the reloaded sprite sheet
+    EXPECT_EQ(Count("IDirectDrawSurface::Blt"), 1);
+    EXPECT_EQ(Count("IDirectDrawSurface::Restore"), 3);  // primary and canvas, then the reloaded sprite sheet
     EXPECT_EQ(Pixel(display.canvas, 0, 0), 10);
     // Restored, the next operation works.
     EXPECT_EQ(FillRect(display.canvas, 0, 0, 4, 4, 7), 1);
@@ -221,26 +229,35 @@ TEST_F(DisplayTest, RetryRuleRestoresOnceOnALostSurfaceAndFails) {
 
 TEST_F(DisplayTest, AFailedRestoreLeavesItForTheNextOperation) {
     Create(false);
-    Fail("Blt", DDERR_SURFACELOST);
-    Fail("Restore", DDERR_GENERIC, 1);  // the canvas's restore fails
+    Fail("IDirectDrawSurface::Blt", DDERR_SURFACELOST);
+    Fail("IDirectDrawSurface::Restore", DDERR_GENERIC, 1);  // the canvas's restore fails
     EXPECT_EQ(ClearSurface(display.canvas, 3), 0);
     EXPECT_EQ(display.canvas->IsLost(), DDERR_SURFACELOST);
     platform::ClearTrace();
-    EXPECT_EQ(ClearSurface(display.canvas, 3), 0);  // meets the lost canvas, restores it
-    EXPECT_EQ(Count("Restore"), 3);  // primary, canvas and the reloaded sprite sheet
+    EXPECT_EQ(ClearSurface(display.canvas, 3), 0);       // meets the lost canvas, restores it
+    EXPECT_EQ(Count("IDirectDrawSurface::Restore"), 3);  // primary, canvas and the reloaded sprite sheet
     EXPECT_EQ(ClearSurface(display.canvas, 3), 1);
 }
 
 TEST_F(DisplayTest, RestoreReloadsTheSpriteSheet) {
     Create(false);
     LoadSpriteSheet();
-    if (spriteSheet == nullptr) GTEST_SKIP() << "the sprite sheet loader is not built yet";
-    LPDIRECTDRAWSURFACE before = spriteSheet;
+    ASSERT_NE(spriteSheet, nullptr) << "the program's sprite sheet loads";
+    // Its picture, sampled; then lost (wiped) and restored.
+    std::vector<int> picture;
+    for (int y = 0; y < 240; y += 7)
+        for (int x = 0; x < 320; x += 5) picture.push_back(ReadPixel(spriteSheet, x, y));
+    ASSERT_GT(std::count_if(picture.begin(), picture.end(), [&](int p) { return p != picture.front(); }), 0)
+        << "a picture, not a plain fill";
+    ClearSurface(spriteSheet, 0);
     platform::ClearTrace();
     EXPECT_EQ(RestoreSurfaces(), 1);
     EXPECT_GE(Count("LoadImageA"), 1);
-    EXPECT_NE(spriteSheet, nullptr);
-    (void)before;
+    ASSERT_NE(spriteSheet, nullptr);
+    std::vector<int> after;
+    for (int y = 0; y < 240; y += 7)
+        for (int x = 0; x < 320; x += 5) after.push_back(ReadPixel(spriteSheet, x, y));
+    EXPECT_EQ(after, picture);
 }
 
 // ---------------------------------------------------------------------------
@@ -287,8 +304,8 @@ TEST_F(DisplayTest, FullScreenPresentFlipsTheCanvasIntoView) {
     int shown = headless::ScreensShown();
     PresentFrame();
     EXPECT_EQ(headless::ScreensShown(), shown + 1);
-    EXPECT_EQ(Count("BltFast"), 1);
-    EXPECT_EQ(Count("Flip"), 1);
+    EXPECT_EQ(Count("IDirectDrawSurface::BltFast"), 1);
+    EXPECT_EQ(Count("IDirectDrawSurface::Flip"), 1);
     const auto& screen = headless::LastScreen();
     ASSERT_EQ(screen.width, 640);
     EXPECT_EQ(screen.pixels[0], 77);
@@ -305,10 +322,10 @@ TEST_F(DisplayTest, ALostCopyInFullScreenStillFlipsAndTheNextFrameShows) {
     FillRect(display.canvas, 0, 0, 640, 480, 5);
     PresentFrame();
     FillRect(display.canvas, 0, 0, 640, 480, 6);
-    Fail("BltFast", DDERR_SURFACELOST);
+    Fail("IDirectDrawSurface::BltFast", DDERR_SURFACELOST);
     PresentFrame();
-    EXPECT_EQ(Count("Restore"), 3);  // primary, canvas and the reloaded sprite sheet
-    EXPECT_EQ(Count("Flip"), 2);
+    EXPECT_EQ(Count("IDirectDrawSurface::Restore"), 3);  // primary, canvas and the reloaded sprite sheet
+    EXPECT_EQ(Count("IDirectDrawSurface::Flip"), 2);
     EXPECT_NE(headless::LastScreen().pixels[0], 6);
     PresentFrame();
     EXPECT_EQ(headless::LastScreen().pixels[0], 6);
@@ -317,10 +334,10 @@ TEST_F(DisplayTest, ALostCopyInFullScreenStillFlipsAndTheNextFrameShows) {
 TEST_F(DisplayTest, AWindowedPresentThatMeetsALostSurfaceRestoresAndShowsNothing) {
     Create(false);
     ClearSurface(display.canvas, 33);
-    Fail("Blt", DDERR_SURFACELOST);
+    Fail("IDirectDrawSurface::Blt", DDERR_SURFACELOST);
     EXPECT_EQ(PresentFrame(), 1);
-    EXPECT_EQ(Count("Restore"), 3);  // primary, canvas and the reloaded sprite sheet
-    EXPECT_EQ(headless::ScreenPixel(100, 50), 10);  // that frame was not copied
+    EXPECT_EQ(Count("IDirectDrawSurface::Restore"), 3);  // primary, canvas and the reloaded sprite sheet
+    EXPECT_EQ(headless::ScreenPixel(100, 50), 10);       // that frame was not copied
     EXPECT_EQ(display.primary->IsLost(), DD_OK);
     EXPECT_EQ(PresentFrame(), 1);
     EXPECT_EQ(headless::ScreenPixel(100, 50), 33);

@@ -1,6 +1,8 @@
 // The drawing operations on the display's surfaces, and their edge cases.
 #include "tests/graphics/display_fixture.h"
 
+#include <algorithm>
+
 namespace {
 
 class DrawTest : public DisplayTest {
@@ -58,13 +60,13 @@ TEST_F(DrawTest, FrameRectColoursExactlyTheBorder) {
         for (int x = 10; x <= 14; ++x)
             if (y == 10 || y == 12 || x == 10 || x == 14) expected.emplace_back(x, y);
     EXPECT_EQ(Written(display.canvas, 20, 20, 9), expected);
-    EXPECT_EQ(Count("Blt"), 4);
+    EXPECT_EQ(Count("IDirectDrawSurface::Blt"), 4);
 }
 
 TEST_F(DrawTest, FrameRectGoesOnAfterAFailedEdge) {
-    Fail("Blt", DDERR_INVALIDRECT);
+    Fail("IDirectDrawSurface::Blt", DDERR_INVALIDRECT);
     EXPECT_EQ(FrameRect(display.canvas, 10, 10, 5, 3, 9), 1);
-    EXPECT_EQ(Count("Blt"), 4);
+    EXPECT_EQ(Count("IDirectDrawSurface::Blt"), 4);
     EXPECT_EQ(Pixel(display.canvas, 11, 10), 0);  // the top edge failed
     EXPECT_EQ(Pixel(display.canvas, 11, 12), 9);
 }
@@ -97,7 +99,7 @@ TEST_F(DrawTest, CreateWorkSurfaceClearsToZeroAndHonoursSystemMemory) {
     DDSCAPS caps{};
     work->GetCaps(&caps);
     EXPECT_TRUE(caps.dwCaps & DDSCAPS_SYSTEMMEMORY);
-    Fail("CreateSurface", DDERR_OUTOFMEMORY);
+    Fail("IDirectDraw::CreateSurface", DDERR_OUTOFMEMORY);
     LPDIRECTDRAWSURFACE none = reinterpret_cast<LPDIRECTDRAWSURFACE>(1);
     EXPECT_EQ(CreateWorkSurface(&none, 8, 8), 0);
     EXPECT_EQ(none, nullptr);
@@ -207,7 +209,7 @@ TEST_F(DrawTest, PutPixelOutsideTheDisplayAreaIsRefusedWithoutALock) {
     EXPECT_EQ(PutPixel(display.canvas, 640, 0, 1), 0);
     EXPECT_EQ(PutPixel(display.canvas, 0, -1, 1), 0);
     EXPECT_EQ(ReadPixel(display.canvas, 0, 480), 0);
-    EXPECT_EQ(Count("Lock"), 0);
+    EXPECT_EQ(Count("IDirectDrawSurface::Lock"), 0);
     EXPECT_EQ(PutPixel(display.canvas, 639, 479, 200), 1);
     EXPECT_EQ(ReadPixel(display.canvas, 639, 479), 200);
 }
@@ -223,7 +225,7 @@ TEST_F(DrawTest, ABusySurfaceMakesTheLockedOperationsFail) {
     // The source lock is let go when the destination cannot be locked.
     LPDIRECTDRAWSURFACE other = nullptr;
     ASSERT_EQ(CreateWorkSurface(&other, 8, 8), 1);
-    Fail("Lock", DDERR_SURFACEBUSY, 1);
+    Fail("IDirectDrawSurface::Lock", DDERR_SURFACEBUSY, 1);
     EXPECT_EQ(CopyPattern(display.canvas, 0, 0, 2, 2, other, 0, 0, 1, 1), 0);
     EXPECT_EQ(PutPixel(display.canvas, 1, 1, 1), 1);
 }
@@ -243,7 +245,55 @@ TEST_F(DrawTest, DrawLineWalksWithTheMinorStepAtTheEndOfEachRun) {
     // A line leaving the display area writes only its visible part.
     EXPECT_EQ(DrawLine(display.canvas, 630, 5, 650, 5, 3), 1);
     EXPECT_EQ(Written(display.canvas, 640, 8, 3).size(), 9u);
-    EXPECT_EQ(DrawLine(display.canvas, 0, 0, 100000, 0, 3), 0);
+}
+
+// The walk as described, step by step, over the display area.
+std::vector<std::pair<int, int>> WalkedLine(long long x1, long long y1, long long x2, long long y2) {
+    std::vector<std::pair<int, int>> points;
+    long long dx = x1 > x2 ? x1 - x2 : x2 - x1, dy = y1 > y2 ? y1 - y2 : y2 - y1;
+    bool xMajor = dy < dx;
+    long long steps = xMajor ? dx : dy, increment = xMajor ? dy : dx, sum = 0, x = x1, y = y1;
+    long long sx = x2 == x1 ? 0 : (x2 < x1 ? -1 : 1), sy = y2 == y1 ? 0 : (y2 < y1 ? -1 : 1);
+    for (long long i = 0; i < steps; ++i) {
+        sum += increment;
+        (xMajor ? x : y) += xMajor ? sx : sy;
+        if (sum >= steps) sum -= steps, (xMajor ? y : x) += xMajor ? sy : sx;
+        if (x >= 0 && x < 640 && y >= 0 && y < 480) points.emplace_back(static_cast<int>(x), static_cast<int>(y));
+    }
+    std::sort(points.begin(), points.end(),
+              [](auto a, auto b) { return a.second != b.second ? a.second < b.second : a.first < b.first; });
+    return points;
+}
+
+TEST_F(DrawTest, DrawLineDrawsTheVisiblePartOfLongLines) {
+    struct Case {
+        long long x1, y1, x2, y2;
+    } cases[] = {
+        {-100000, 5, 100000, 5},   {0, 0, 100000, 0},        {-5000, -3000, 7000, 4000}, {700, -20, -1000, 900},
+        {639, 479, -70001, -3331}, {-40000, 470, 40000, 10}, {320, -90000, 321, 90000},  {5, 600, 5, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.x1 << "," << c.y1 << " -> " << c.x2 << "," << c.y2);
+        ClearSurface(display.canvas, 0);
+        EXPECT_EQ(DrawLine(display.canvas, static_cast<LONG>(c.x1), static_cast<LONG>(c.y1), static_cast<LONG>(c.x2),
+                           static_cast<LONG>(c.y2), 3),
+                  1);
+        EXPECT_EQ(Written(display.canvas, 640, 480, 3), WalkedLine(c.x1, c.y1, c.x2, c.y2));
+    }
+    // The whole 32-bit plane: corner to corner, and across the top row.
+    const LONG lowest = -2147483647 - 1, highest = 2147483647;
+    ClearSurface(display.canvas, 0);
+    EXPECT_EQ(DrawLine(display.canvas, lowest, lowest, highest, highest, 3), 1);
+    Points diagonal;
+    for (int k = 0; k < 480; ++k) diagonal.emplace_back(k, k);
+    EXPECT_EQ(Written(display.canvas, 640, 480, 3), diagonal);
+    ClearSurface(display.canvas, 0);
+    EXPECT_EQ(DrawLine(display.canvas, highest, 0, lowest, 0, 3), 1);
+    EXPECT_EQ(Written(display.canvas, 640, 480, 3).size(), 640u);
+    // Far outside, nothing is written.
+    ClearSurface(display.canvas, 0);
+    EXPECT_EQ(DrawLine(display.canvas, lowest, highest, highest, highest - 5, 3), 1);
+    EXPECT_TRUE(Written(display.canvas, 640, 480, 3).empty());
 }
 
 TEST_F(DrawTest, CopyPatternAndReplaceIndex) {

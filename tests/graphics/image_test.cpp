@@ -138,7 +138,7 @@ TEST_F(ImageTest, CopyBitmapToSurfaceStretchesOverTheWholeSurface) {
     EXPECT_EQ(Pixel(s, 7, 7), 255);
     // A surface that gives no device context keeps its pixels.
     ClearSurface(s, 5);
-    Fail("GetDC", DDERR_CANTCREATEDC);
+    Fail("IDirectDrawSurface::GetDC", DDERR_CANTCREATEDC);
     EXPECT_EQ(CopyBitmapToSurface(s, bitmap, 0, 0, 0, 0), DDERR_CANTCREATEDC);
     EXPECT_EQ(Pixel(s, 0, 0), 5);
     EXPECT_TRUE(DeleteObject(bitmap));
@@ -148,17 +148,17 @@ TEST_F(ImageTest, MatchColorWritesAndPutsBackPixelZero) {
     LPDIRECTDRAWSURFACE s = Work(8, 8);
     SetPixelIndex(s, 0, 0, 42);
     EXPECT_EQ(MatchColor(s, CLR_INVALID), 42u);
-    EXPECT_EQ(Count("Surface::GetDC"), 0);
+    EXPECT_EQ(Count("IDirectDrawSurface::GetDC"), 0);
     EXPECT_EQ(MatchColor(s, RGB(0, 0, 85)), 11u);
     EXPECT_EQ(Pixel(s, 0, 0), 42);
     EXPECT_EQ(MatchColor(s, RGB(255, 72, 255)), 245u);
     // Still drawing: the lock is asked again.
-    Fail("Lock", DDERR_WASSTILLDRAWING);
+    Fail("IDirectDrawSurface::Lock", DDERR_WASSTILLDRAWING);
     EXPECT_EQ(MatchColor(s, RGB(0, 0, 85)), 11u);
     // No lock, no answer; no device context, the current pixel.
-    Fail("Lock", DDERR_SURFACEBUSY);
+    Fail("IDirectDrawSurface::Lock", DDERR_SURFACEBUSY);
     EXPECT_EQ(MatchColor(s, RGB(0, 0, 85)), CLR_INVALID);
-    Fail("GetDC", DDERR_CANTCREATEDC);
+    Fail("IDirectDrawSurface::GetDC", DDERR_CANTCREATEDC);
     EXPECT_EQ(MatchColor(s, RGB(0, 0, 85)), 42u);
     EXPECT_EQ(MatchColor(nullptr, 0), CLR_INVALID);
 }
@@ -170,7 +170,7 @@ TEST_F(ImageTest, SetSourceColorKeyUsesTheMatchedValue) {
     s->GetColorKey(DDCKEY_SRCBLT, &key);
     EXPECT_EQ(key.dwColorSpaceLowValue, 42u);
     EXPECT_EQ(key.dwColorSpaceHighValue, 42u);
-    Fail("SetColorKey", DDERR_NOCOLORKEYHW);
+    Fail("IDirectDrawSurface::SetColorKey", DDERR_NOCOLORKEYHW);
     EXPECT_EQ(SetSourceColorKey(s, 0), DDERR_NOCOLORKEYHW);
 }
 
@@ -272,7 +272,7 @@ TEST_F(ImageTest, LoadBmpFileRefusesWhatDoesNotFitOrIsCut) {
     EXPECT_EQ(LoadBmpFileToSurface("no-such.bmp", target, 11, 0), 0);
     // A locked surface, and no surface at all (nothing is opened then).
     std::string ok = testbmp::WriteFile("ok.bmp", testbmp::FileBytes(StoredValues(4, 2)));
-    Fail("Lock", DDERR_SURFACEBUSY);
+    Fail("IDirectDrawSurface::Lock", DDERR_SURFACEBUSY);
     EXPECT_EQ(LoadBmpFileToSurface(ok.c_str(), target, 11, 0), 0);
     platform::ClearTrace();
     EXPECT_EQ(LoadBmpFileToSurface(ok.c_str(), nullptr, 11, 0), 0);
@@ -367,7 +367,7 @@ TEST_F(ImageTest, LoadBitmapPaletteStartsFromTheRamp) {
     EXPECT_EQ(e[3].peGreen, 1);
     palette->Release();
 
-    Fail("CreatePalette", DDERR_OUTOFMEMORY);
+    Fail("IDirectDraw::CreatePalette", DDERR_OUTOFMEMORY);
     EXPECT_EQ(LoadBitmapPalette(display.directDraw, path.c_str()), nullptr);
 }
 

@@ -124,6 +124,13 @@ TEST_F(Pad, JoystickDeadZoneIsAQuarterOfTheHalfRange) {
     EXPECT_EQ(PadPoll(nullptr), static_cast<DWORD>(PAD_RIGHT | PAD_DOWN));
     headless::SetJoystickState({centre, 0, centre, centre, 0});
     EXPECT_EQ(PadPoll(nullptr), static_cast<DWORD>(PAD_UP));
+    // Both edges of both axes are still inside.
+    headless::SetJoystickState({centre + quarter, centre - quarter, centre, centre, 0});
+    EXPECT_EQ(PadPoll(nullptr), 0u);
+    headless::SetJoystickState({centre, centre + quarter, centre, centre, 0});
+    EXPECT_EQ(PadPoll(nullptr), 0u);
+    headless::SetJoystickState({centre, centre - quarter - 1, centre, centre, 0});
+    EXPECT_EQ(PadPoll(nullptr), static_cast<DWORD>(PAD_UP));
 }
 
 TEST_F(Pad, JoystickButtonsAndOffsets) {

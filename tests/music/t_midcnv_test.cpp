@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "music/music.h"
@@ -108,6 +109,44 @@ TEST_F(Converter, AForeignChunkOrATrackCutShortFailsTheOpen) {
     EXPECT_EQ(SongOpen(truncated.c_str()), 1);
 
     EXPECT_EQ(SongOpen(TempPath("no_such_song.mid").c_str()), 1);
+}
+
+TEST_F(Converter, ATrackCountTheFileCannotHoldIsRefusedBeforeAnythingIsAllocated) {
+    // 65535 tracks announced, one there: no table of 65535 tracks, no
+    // windows for them.
+    platform::SetTracing(true);
+    std::string many = Write("many.mid", File(65535).Track(TwoNotes()).bytes);
+    EXPECT_EQ(SongOpen(many.c_str()), 1);
+    auto calls = platform::TracedCalls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), std::string("GlobalAlloc")), 0);
+    // One more than its bytes could hold as 8-byte track headers.
+    File one(1);
+    one.Track(TwoNotes());
+    int holdable = static_cast<int>((one.bytes.size() - 14) / 8);
+    File over(holdable + 1);
+    over.Track(TwoNotes());
+    platform::ClearTrace();
+    EXPECT_EQ(SongOpen(Write("over.mid", over.bytes).c_str()), 1);
+    calls = platform::TracedCalls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), std::string("GlobalAlloc")), 0) << holdable + 1 << " tracks";
+    // As many as the file can hold is fine when they are all there.
+    File two(2);
+    two.Track(TwoNotes()).Track(TwoNotes());
+    std::string both = Write("two.mid", two.bytes);
+    EXPECT_EQ(SongOpen(both.c_str()), 0);
+    SongClose();
+    two.bytes.resize(two.bytes.size() - 8 - TwoNotes().bytes.size() + 4);  // the second track's header cut
+    both = Write("two-cut.mid", two.bytes);
+    EXPECT_EQ(SongOpen(both.c_str()), 1);
+}
+
+TEST_F(Converter, ABufferWithRoomForExactlyTwoEventsTakesBoth) {
+    Open(File(1).Track(TrackData().NoteOn(0, 0, 60).NoteOn(0, 0, 62).NoteOn(0, 0, 64).End(0)));
+    buffer_.capacity = 2 * STREAM_EVENT_SIZE;
+    buffer_.startTick = 0;
+    buffer_.timeUp = FALSE;
+    EXPECT_EQ(FillStreamBuffer(1, &buffer_), 0);
+    EXPECT_EQ(buffer_.bytesWritten, 2u * STREAM_EVENT_SIZE);
 }
 
 TEST_F(Converter, AnEmptyTrackEndsAtOnceAndTheOthersPlay) {

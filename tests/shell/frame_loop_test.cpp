@@ -64,9 +64,15 @@ TEST_F(FrameLoop, InactiveApplicationRunsNoFramesButHandlesMessages) {
 
 TEST_F(FrameLoop, SlowMotionRunsOneTickInEvery129) {
     // Ticks 1, 130, 259 and 388 run: the start-up step and three running frames.
-    harness::RunFrames("/S", 388);
-    EXPECT_EQ(shell.frameCounter, 388u);
-    EXPECT_EQ(harness::RunningFramesSeen(), 3);
+    std::vector<unsigned long> ranAt;
+    long seen = 0;
+    harness::RunFrames("/S", 520, [&](unsigned long tick) {
+        long now = harness::RunningFramesSeen();
+        if (now != seen) ranAt.push_back(tick), seen = now;
+    });
+    EXPECT_EQ(shell.frameCounter, 520u);
+    // The tick a frame ran in is seen by the first idle after it.
+    EXPECT_EQ(ranAt, (std::vector<unsigned long>{130, 259, 388, 517})) << "one in 129, not one in 128 or 130";
 }
 
 TEST_F(FrameLoop, WithoutSlowMotionEveryTickRunsAFrame) {
@@ -164,6 +170,38 @@ TEST_F(FrameLoop, FailedDisplayStillOpensSoundAndMusicThenReportsAndQuits) {
     EXPECT_EQ(code, 0);
     EXPECT_EQ(shell.frameCounter, 3u) << "report in tick 2, quit in tick 3";
     EXPECT_EQ(errorFlags, 0u) << "the report cleared what it reported";
+}
+
+// Where each call first (or last) appears in the log.
+long FirstAt(const std::vector<std::string>& calls, const char* call) {
+    auto it = std::find(calls.begin(), calls.end(), call);
+    return it == calls.end() ? -1 : static_cast<long>(it - calls.begin());
+}
+
+TEST_F(FrameLoop, StartUpOpensDisplayThenJoystickThenSoundThenMusic) {
+    harness::RunFrames("", 3);
+    auto calls = platform::TracedCalls();
+    long display = FirstAt(calls, "DirectDrawCreate"), pad = FirstAt(calls, "joyGetNumDevs");
+    long sound = FirstAt(calls, "DirectSoundCreate"), music = FirstAt(calls, "midiStreamOpen");
+    ASSERT_GE(display, 0);
+    EXPECT_LT(display, pad);
+    EXPECT_LT(pad, sound);
+    EXPECT_LT(sound, music);
+}
+
+TEST_F(FrameLoop, TheErrorStepReleasesEveryDeviceBeforeTheReport) {
+    harness::RunProgram("/F", [&](std::uint32_t) {
+        if (shell.frameCounter == 5 && frameState == STATE_RUNNING) RaiseError(ERR_SCREEN_MODE);
+        return true;
+    });
+    auto calls = platform::TracedCalls();
+    long report = FirstAt(calls, "MessageBoxA");
+    ASSERT_GE(report, 0);
+    for (const char* release : {"IDirectDraw::RestoreDisplayMode", "IDirectSound::Release", "midiStreamClose"}) {
+        long at = FirstAt(calls, release);
+        EXPECT_GE(at, 0) << release;
+        EXPECT_LT(at, report) << release << " comes before the report";
+    }
 }
 
 }  // namespace

@@ -167,6 +167,10 @@ TEST_F(MainWindow, AltEnterSwitchesBetweenWindowAndFullScreen) {
     Create();
     ASSERT_TRUE(DisplaySetup());
     int creations = Count("DirectDrawCreate");
+    // Other system keys (F10, Alt alone, Alt+X) switch nothing.
+    for (WPARAM key : {WPARAM{VK_F10}, WPARAM{VK_MENU}, WPARAM{'X'}}) Send(WM_SYSKEYUP, key, 0xC0440001);
+    EXPECT_EQ(launchOptions.fullScreen, 0);
+    EXPECT_EQ(Count("DirectDrawCreate"), creations) << "no new display";
     EXPECT_EQ(Send(WM_SYSKEYUP, VK_RETURN, 0xE01C0001), 0);
     EXPECT_EQ(launchOptions.fullScreen, 1);
     EXPECT_EQ(launchOptions.displayReady, 1);
@@ -302,17 +306,18 @@ TEST_F(MainWindow, PaletteMessagesPutThePaletteBackOnceTheDisplayExists) {
     Create();
     EXPECT_EQ(Send(WM_QUERYNEWPALETTE), 0) << "no display: the default answer";
     ASSERT_TRUE(DisplaySetup());
-    int attached = Count("SetPalette");
+    int attached = Count("IDirectDrawSurface::SetPalette");
     EXPECT_EQ(Send(WM_QUERYNEWPALETTE), 1);
-    EXPECT_EQ(Count("SetPalette"), attached + 1);
+    EXPECT_EQ(Count("IDirectDrawSurface::SetPalette"), attached + 1);
 
-    int blits = Count("Blt");
+    int blits = Count("IDirectDrawSurface::Blt");
     EXPECT_EQ(Send(WM_PALETTECHANGED, reinterpret_cast<WPARAM>(shell.mainWindow)), 1);
-    EXPECT_EQ(Count("Blt"), blits) << "our own change: nothing to redraw";
-    EXPECT_EQ(Count("SetPalette"), attached + 2);
+    EXPECT_EQ(Count("IDirectDrawSurface::Blt"), blits) << "our own change: nothing to redraw";
+    EXPECT_EQ(Count("IDirectDrawSurface::SetPalette"), attached + 2);
     EXPECT_EQ(Send(WM_PALETTECHANGED, 0x1234), 1);
-    EXPECT_EQ(Count("Blt"), blits + 2) << "another window's change: the canvas cleared and shown again";
-    EXPECT_EQ(Count("SetPalette"), attached + 3);
+    EXPECT_EQ(Count("IDirectDrawSurface::Blt"), blits + 2)
+        << "another window's change: the canvas cleared and shown again";
+    EXPECT_EQ(Count("IDirectDrawSurface::SetPalette"), attached + 3);
 }
 
 TEST_F(MainWindow, MouseButtonsAndMenuLoopsAreConsumedAndCloseDestroys) {

@@ -166,6 +166,10 @@ TEST_F(SoundTest, WaveLayoutsThatLoad) {
         {"18-byte fmt", Riff({{"fmt ", Fmt(11025, 18)}, {"data", samples}})},
         {"empty data first", Riff({{"data", {}}, {"fmt ", Fmt(11025)}, {"data", samples}})},
         {"second fmt ignored", Riff({{"fmt ", Fmt(11025)}, {"fmt ", Fmt(8000, 12)}, {"data", samples}})},
+        // Many writers get the RIFF size wrong: the chunks are walked to the
+        // end of the image instead.
+        {"RIFF size larger than the file", Riff({{"fmt ", Fmt(11025)}, {"data", samples}}, 100000)},
+        {"RIFF size of 4 GB", Riff({{"fmt ", Fmt(11025)}, {"data", samples}}, 0xFFFFFFFF)},
         {"trailing bytes after RIFF",
          [&] {
              auto v = Riff({{"fmt ", Fmt(11025)}, {"data", samples}});
@@ -200,8 +204,8 @@ TEST_F(SoundTest, BrokenWavesFailWithoutReadingPastTheImage) {
         {"data size past the end", Riff({{"fmt ", Fmt(11025)}, {"data", samples, 5000}})},
         {"data size near 4 GB", Riff({{"fmt ", Fmt(11025)}, {"data", samples, 0xFFFFFFF0}})},
         {"LIST size past the end", Riff({{"fmt ", Fmt(11025)}, {"LIST", {1, 2, 3, 4}, 0x7FFFFFFF}, {"data", samples}})},
-        {"RIFF size larger than the file", Riff({{"fmt ", Fmt(11025)}, {"data", samples}}, 100000)},
-        {"RIFF size of 4 GB", Riff({{"fmt ", Fmt(11025)}, {"data", samples}}, 0xFFFFFFFF)},
+        {"RIFF size larger than the file, data past the end",
+         Riff({{"fmt ", Fmt(11025)}, {"data", samples, 5000}}, 100000)},
         {"RIFF size ending inside a chunk header", Riff({{"fmt ", Fmt(11025)}, {"data", samples}}, 4 + 24 + 4)},
         {"data outside the RIFF size", Riff({{"fmt ", Fmt(11025)}, {"data", samples}}, 4 + 24)},
         {"not RIFF",
@@ -247,7 +251,7 @@ TEST_F(SoundTest, MissingOrUnreadableFilesFail) {
     EXPECT_FALSE(SoundLoad(&set, path.c_str(), 1));
     platform::ArmFault({"LocalAlloc", 0});
     EXPECT_FALSE(SoundLoad(&set, path.c_str(), 1));
-    platform::ArmFault({"CreateSoundBuffer", DSERR_OUTOFMEMORY});
+    platform::ArmFault({"IDirectSound::CreateSoundBuffer", DSERR_OUTOFMEMORY});
     EXPECT_FALSE(SoundLoad(&set, path.c_str(), 1));
     platform::ArmFault({"IDirectSoundBuffer::Lock", DSERR_BUFFERLOST});
     EXPECT_FALSE(SoundLoad(&set, path.c_str(), 1));
@@ -309,7 +313,7 @@ TEST_F(SoundTest, AFailedDuplicateKeepsTheCopiesMadeSoFar) {
     EnsureWaveResources();
     ASSERT_TRUE(SoundLoad(&set, MAKEINTRESOURCEA(118), 2));
     LPDIRECTSOUNDBUFFER old0 = set.copies[0];
-    platform::ArmFault({"DuplicateSoundBuffer", DSERR_OUTOFMEMORY, 1});  // the second duplicate fails
+    platform::ArmFault({"IDirectSound::DuplicateSoundBuffer", DSERR_OUTOFMEMORY, 1});  // the second duplicate fails
     EXPECT_FALSE(SoundLoad(&set, MAKEINTRESOURCEA(119), 4));
     EXPECT_EQ(set.copyCount, 2);
     EXPECT_NE(set.copies[0], old0);

@@ -17,7 +17,10 @@
 namespace wave_resources {
 
 inline std::filesystem::path ResourcesDir() {
-    return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "resources";
+    // __FILE__ is relative to the build folder when a compiler cache rewrote
+    // the paths; the tests run from the source folder.
+    auto beside = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "resources";
+    return std::filesystem::exists(beside) ? beside : std::filesystem::path("resources");
 }
 
 inline std::vector<std::uint8_t> ReadAll(const std::filesystem::path& path) {

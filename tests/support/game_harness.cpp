@@ -29,6 +29,7 @@ void ResetAll() {
     ClearPadState();
     ClearRulesState();
     ClearPlayState();
+    ClearSoundState();
     ClearMusicState();
     ClearConverterState();
     ClearSequencerState();

@@ -421,7 +421,7 @@ TEST_F(DirectDrawTest, AModeChangeLosesTheScreenAndVideoMemoryButNotSystemMemory
 TEST_F(DirectDrawTest, AnInjectedLossStaysUntilRestored) {
     ASSERT_EQ(dd->SetCooperativeLevel(window, DDSCL_NORMAL), DD_OK);
     LPDIRECTDRAWSURFACE s = Offscreen(8, 8, DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY);
-    platform::ArmFault(platform::FaultPlan{"Lock", DDERR_SURFACELOST});
+    platform::ArmFault(platform::FaultPlan{"IDirectDrawSurface::Lock", DDERR_SURFACELOST});
     DDSURFACEDESC d{};
     d.dwSize = sizeof(d);
     EXPECT_EQ(s->Lock(nullptr, &d, 0, nullptr), DDERR_SURFACELOST);

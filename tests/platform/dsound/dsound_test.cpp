@@ -7,7 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
+#include <string>
+#include <utility>
 #include <cstring>
 #include <vector>
 
@@ -15,6 +19,7 @@
 #include "platform/host/headless/headless.h"
 #include "platform/trace/trace.h"
 #include "platform/host/headless/headless_audio.h"
+#include "platform/trace/trace.h"
 #include "tests/platform/dsound/audio_checks.h"
 
 using namespace audio_checks;
@@ -360,7 +365,7 @@ TEST_F(DirectSoundTest, DuplicatesShareSamplesButNotTheirState) {
     LPDIRECTSOUNDBUFFER none = reinterpret_cast<LPDIRECTSOUNDBUFFER>(1);
     EXPECT_EQ(ds->DuplicateSoundBuffer(nullptr, &none), DSERR_INVALIDPARAM);
     EXPECT_EQ(none, nullptr);
-    platform::ArmFault({"DuplicateSoundBuffer", DSERR_OUTOFMEMORY});
+    platform::ArmFault({"IDirectSound::DuplicateSoundBuffer", DSERR_OUTOFMEMORY});
     EXPECT_EQ(ds->DuplicateSoundBuffer(dup, &none), DSERR_OUTOFMEMORY);
     dup->Release();
 }
@@ -513,6 +518,67 @@ TEST_F(DirectSoundTest, AReleasedBufferLeavesTheMixAtOnce) {
     ASSERT_EQ(b->Play(0, 0, 0), DS_OK);
     b->Release();  // released while playing: it leaves the mix at once
     EXPECT_EQ(Peak(headless::RenderAudio(100), kLeft), 0);
+}
+
+TEST_F(DirectSoundTest, EveryBufferMethodFailsWithTheArmedCodeAndOnlyItself) {
+    LPDIRECTSOUNDBUFFER b = Make(Pcm(22050, 1, 16), Bytes16(std::vector<std::int16_t>(400, 1000)));
+    ASSERT_NE(b, nullptr);
+    constexpr HRESULT kArmed = static_cast<HRESULT>(0x88780999);
+    using Method = std::function<HRESULT()>;
+    WAVEFORMATEX format{};
+    DSBCAPS caps{};
+    DWORD a = 0, c = 0;
+    LONG level = 0;
+    LPVOID first = nullptr, second = nullptr;
+    DWORD firstBytes = 0, secondBytes = 0;
+    const std::vector<std::pair<std::string, Method>> methods = {
+        {"GetCaps",
+         [&] {
+             caps.dwSize = sizeof(caps);
+             return b->GetCaps(&caps);
+         }},
+        {"GetCurrentPosition", [&] { return b->GetCurrentPosition(&a, &c); }},
+        {"GetFormat", [&] { return b->GetFormat(&format, sizeof(format), nullptr); }},
+        {"GetVolume", [&] { return b->GetVolume(&level); }},
+        {"GetPan", [&] { return b->GetPan(&level); }},
+        {"GetFrequency", [&] { return b->GetFrequency(&a); }},
+        {"GetStatus", [&] { return b->GetStatus(&a); }},
+        {"Initialize", [&] { return b->Initialize(ds, nullptr); }},
+        {"Lock", [&] { return b->Lock(0, 16, &first, &firstBytes, &second, &secondBytes, 0); }},
+        {"Unlock", [&] { return b->Unlock(first, firstBytes, second, secondBytes); }},
+        {"Play", [&] { return b->Play(0, 0, 0); }},
+        {"SetCurrentPosition", [&] { return b->SetCurrentPosition(0); }},
+        {"SetFormat", [&] { return b->SetFormat(&format); }},
+        {"SetVolume", [&] { return b->SetVolume(-100); }},
+        {"SetPan", [&] { return b->SetPan(100); }},
+        {"SetFrequency", [&] { return b->SetFrequency(11025); }},
+        {"Stop", [&] { return b->Stop(); }},
+        {"Restore", [&] { return b->Restore(); }},
+    };
+    // Every failure point of the buffer is one of these methods.
+    for (const std::string& point : platform::FaultPoints()) {
+        if (point.rfind("IDirectSoundBuffer::", 0) != 0) continue;
+        std::string method = point.substr(20);
+        EXPECT_TRUE(std::any_of(methods.begin(), methods.end(), [&](const auto& m) { return m.first == method; }))
+            << point;
+    }
+    for (const auto& [armed, call] : methods) {
+        SCOPED_TRACE(armed);
+        platform::ArmFault({"IDirectSoundBuffer::" + armed, kArmed, 0, 1});
+        for (const auto& [name, other] : methods) {
+            HRESULT hr = other();
+            if (name == armed)
+                EXPECT_EQ(hr, kArmed) << name;
+            else
+                EXPECT_NE(hr, kArmed) << name;
+        }
+        platform::ClearFaults();
+        b->Stop();
+    }
+    // And the buffer is as good as before.
+    EXPECT_EQ(b->Play(0, 0, 0), DS_OK);
+    EXPECT_GT(Peak(headless::RenderAudio(100), kLeft), 0);
+    b->Release();
 }
 
 }  // namespace

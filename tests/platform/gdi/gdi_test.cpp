@@ -292,6 +292,47 @@ TEST_F(GdiTest, LoadImageRefusesWhatItCannotRead) {
     EXPECT_NE(LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE), nullptr);
 }
 
+TEST_F(GdiTest, LoadImageTakesATableLongerThanItsPixelsCanIndex) {
+    // A 1-bit and a 4-bit picture announcing more colours than they can use:
+    // the extra entries take their room in the file, the pixels follow them.
+    for (int bitCount : {1, 4}) {
+        for (std::uint32_t clrUsed : {std::uint32_t{17}, std::uint32_t{256}}) {
+            BitmapDesc s;
+            s.width = 2;
+            s.height = 1;
+            s.bitCount = bitCount;
+            s.clrUsed = clrUsed;
+            s.colours.assign(clrUsed, RGBQUAD{9, 9, 9, 0});
+            s.colours[0] = RGBQUAD{0, 0, 255, 0};
+            s.colours[1] = RGBQUAD{255, 0, 0, 0};
+            std::vector<std::uint8_t> dib = testbmp::PackedDib(s);
+            dib.back() = 0, dib[dib.size() - 2] = 0, dib[dib.size() - 3] = 0;
+            dib[dib.size() - 4] = bitCount == 1 ? 0x40 : 0x01;  // pixels 0 and 1
+            std::string name = std::to_string(bitCount) + "-" + std::to_string(clrUsed);
+            std::vector<std::uint8_t> file{'B', 'M'};
+            testbmp::Put32(file, static_cast<std::uint32_t>(14 + dib.size()));
+            testbmp::Put32(file, 0);
+            testbmp::Put32(file, static_cast<std::uint32_t>(14 + 40 + 4 * clrUsed));
+            file.insert(file.end(), dib.begin(), dib.end());
+            testbmp::ResourceScope resources;
+            resources.AddBitmap(44, dib);
+            std::string path = testbmp::WriteFile("long-table-" + name + ".bmp", file);
+            for (HBITMAP b :
+                 {static_cast<HBITMAP>(LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE)),
+                  static_cast<HBITMAP>(LoadImageA(nullptr, MAKEINTRESOURCEA(44), IMAGE_BITMAP, 0, 0, 0))}) {
+                ASSERT_NE(b, nullptr) << name;
+                HDC m = CreateCompatibleDC(nullptr);
+                HGDIOBJ old = SelectObject(m, b);
+                EXPECT_EQ(GetPixel(m, 0, 0), RGB(255, 0, 0)) << name;
+                EXPECT_EQ(GetPixel(m, 1, 0), RGB(0, 0, 255)) << name;
+                SelectObject(m, old);
+                DeleteDC(m);
+                DeleteObject(b);
+            }
+        }
+    }
+}
+
 TEST_F(GdiTest, LoadImageFindsBitmapResources) {
     BitmapDesc s;
     s.width = 3;
