@@ -187,12 +187,6 @@ void Surface::ShowIfVisible() {
     if (usesScreen_) video::Present(PresentWindow());
 }
 
-// A blit onto the visible screen waits for the display's refresh, as a real
-// one waits for the vertical blank so that it does not tear.
-void Surface::Wait(bool wait) const {
-    if (wait && usesScreen_) host::WaitForRefresh();
-}
-
 HRESULT Surface::CheckUsable(Surface* other) {
     if (dead_) return DDERR_INVALIDOBJECT;
     if (LostNow() || (other && other->LostNow())) return DDERR_SURFACELOST;
@@ -268,7 +262,6 @@ HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceR
         pieces.push_back(dest);
     }
 
-    Wait((flags & DDBLT_WAIT) != 0);
     if (fill) {
         const std::uint8_t value = static_cast<std::uint8_t>(fx->dwFillColor);
         std::uint8_t* pixels = Pixels();
@@ -338,7 +331,6 @@ HRESULT Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT so
     if (Empty(from)) return DD_OK;
     RECT dest{static_cast<LONG>(x), static_cast<LONG>(y), static_cast<LONG>(right), static_cast<LONG>(bottom)};
 
-    Wait((trans & DDBLTFAST_WAIT) != 0);
     Copy c{};
     c.dstPixels = Pixels();
     c.dstPitch = Pitch();
