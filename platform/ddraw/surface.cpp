@@ -319,8 +319,9 @@ HRESULT Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT so
     }
     if (!source || !IsLiveSurface(source)) return DDERR_INVALIDPARAMS;
     auto* src = static_cast<Surface*>(source);
-    // BltFast never clips: a surface with a clipper must use Blt.
-    if (clipper_) return DDERR_UNSUPPORTED;
+    // BltFast never clips: a surface with a clipper must use Blt, and the
+    // documented answer says so.
+    if (clipper_) return DDERR_BLTFASTCANTCLIP;
     if (HRESULT hr = CheckUsable(src); hr != DD_OK) return hr;
     RECT from = sourceRect ? *sourceRect : RECT{0, 0, src->width_, src->height_};
     if (!ValidRect(from) || !Inside(from, src->width_, src->height_)) return DDERR_INVALIDRECT;

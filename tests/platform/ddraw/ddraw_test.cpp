@@ -271,7 +271,7 @@ TEST_F(DirectDrawTest, BltFastNeverClipsAndChecksItsRectangle) {
     LPDIRECTDRAWCLIPPER clipper = nullptr;
     dd->CreateClipper(0, &clipper, nullptr);
     dst->SetClipper(clipper);
-    EXPECT_EQ(dst->BltFast(0, 0, src, &r, DDBLTFAST_WAIT), DDERR_UNSUPPORTED);
+    EXPECT_EQ(dst->BltFast(0, 0, src, &r, DDBLTFAST_WAIT), DDERR_BLTFASTCANTCLIP);
     clipper->Release();
 }
 
