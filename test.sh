@@ -30,6 +30,7 @@ cmake -S . -B build/windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw.cmake -DTUMBLA_WE
 cmake --build build/windows -j"$jobs"
 test -s build/windows/TUMBLA.exe
 echo "TUMBLA.exe linked: $(stat -c %s build/windows/TUMBLA.exe) bytes"
+echo "== TUMBLA.exe under Wine" && scripts/test-wine.sh build/windows
 echo "== Browser (WebAssembly, headless Chromium)"
 scripts/test-web.sh
 

@@ -205,6 +205,9 @@ LONG PresentFrame(void) {
         // The canvas is stretched over the window's client area, whatever its size.
         SetRect(&target, shell.windowX, shell.windowY, shell.windowX + shell.clientWidth,
                 shell.windowY + shell.clientHeight);
+        // A blit never waits for the display by itself; without this wait
+        // the picture tears and nothing holds the pace.
+        display.directDraw->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, NULL);
         do {
             hr = display.primary->Blt(&target, display.canvas, &source, DDBLT_WAIT, NULL);
         } while (CallResult(hr) == CALL_RETRY);

@@ -12,21 +12,43 @@
 #include "shell/window.h"
 #include "sound/sound.h"
 
+// Never faster than the display: a frame is shown at most 60 times a second.
+#define PACE_REFRESH_RATE 60
+// A display whose vertical-blank wait works holds frames at its own refresh,
+// which may drift a little against our clock; within this many milliseconds
+// of its slot a frame is not held again.
+#define PACE_SLACK 2
+// Further off the grid than this (a stall, a dragged window) and the grid
+// starts again, rather than catching up with a burst of frames.
+#define PACE_RESYNC 50
+#define PACE_MINUTE (PACE_REFRESH_RATE * 60)
+
 int RunFrameLoop(void) {
     MSG msg;
+    int code;
 
+    // Sleep(1) is a sleep of one millisecond only with the finer timer.
+    timeBeginPeriod(1);
     shell.frameStartTime = timeGetTime();
     for (;;) {
         // Messages always go first; a frame only runs on an empty queue.
         if (PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE)) {
-            if (!GetMessageA(&msg, NULL, 0, 0)) return (int)msg.wParam;
+            if (!GetMessageA(&msg, NULL, 0, 0)) break;
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
             continue;
         }
-        if (shell.appActive == 0) continue;
+        if (shell.appActive == 0) {
+            // Nothing runs until the game is active again, so sleep until
+            // something happens.
+            WaitMessage();
+            continue;
+        }
         // Never two ticks in the same millisecond.
-        if (timeGetTime() == shell.frameStartTime) continue;
+        if (timeGetTime() == shell.frameStartTime) {
+            Sleep(1);
+            continue;
+        }
 
         shell.frameCounter++;
         if (shell.slowMotionPeriod == 0) {
@@ -38,6 +60,36 @@ int RunFrameLoop(void) {
             FrameStep();
         }
         shell.frameStartTime = timeGetTime();
+    }
+    code = (int)msg.wParam;
+    timeEndPeriod(1);
+    return code;
+}
+
+// The present waits for the vertical blank, but a windowed blit on some
+// displays, and every wait under some drivers, returns at once: then the
+// frame sleeps until its slot on a 60 Hz grid of the millisecond clock, so the
+// game runs at one speed on every machine.
+void HoldFrameToRefresh(void) {
+    DWORD now;
+    DWORD due;
+    LONG ahead;
+
+    now = timeGetTime();
+    due = shell.paceOrigin + shell.paceFrames * 1000 / PACE_REFRESH_RATE;
+    ahead = (LONG)(due - now);
+    if (shell.paceFrames == 0 || ahead < -PACE_RESYNC || ahead > PACE_RESYNC) {
+        shell.paceOrigin = now;
+        shell.paceFrames = 0;
+    } else if (ahead > PACE_SLACK) {
+        Sleep((DWORD)(ahead - PACE_SLACK));
+    }
+    shell.paceFrames++;
+    // A minute of frames is a whole number of milliseconds: move the origin
+    // on by one before the product could overflow (0 frames means no grid).
+    if (shell.paceFrames == 2 * PACE_MINUTE) {
+        shell.paceOrigin += 60000;
+        shell.paceFrames = PACE_MINUTE;
     }
 }
 
@@ -62,6 +114,7 @@ BOOL FrameStep(void) {
             ClearSurface(display.canvas, 0);
             GameFrame();
             PresentFrame();
+            HoldFrameToRefresh();
             break;
         case STATE_QUIT:
             ReleaseDevices();

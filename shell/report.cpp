@@ -25,6 +25,19 @@ static const struct {
     {ERR_UNIDENTIFIED, 10},  // anything else
 };
 
+// The texts are Japanese in code page 932. Converted to UTF-16 they read
+// the same on a Windows of any language; a system without that code page
+// gets the bytes as they are.
+static int ShowBox(HWND owner, const char* text, UINT style) {
+    static WCHAR wideText[REPORT_TEXT_SIZE];
+    static WCHAR wideTitle[64];
+
+    if (MultiByteToWideChar(932, 0, text, -1, wideText, REPORT_TEXT_SIZE) == 0 ||
+        MultiByteToWideChar(932, 0, TUMBLA_TITLE, -1, wideTitle, 64) == 0)
+        return MessageBoxA(owner, text, TUMBLA_TITLE, style);
+    return MessageBoxW(owner, wideText, wideTitle, style);
+}
+
 // Appends as much of `part` as fits, always leaving the text terminated.
 static void AppendText(char* text, int size, const char* part) {
     int used = lstrlenA(text);
@@ -56,7 +69,7 @@ BOOL ErrorReport(void) {
     LoadStringA(shell.instance, REPORT_FOOTER, message, 255);
     AppendText(text, REPORT_TEXT_SIZE, message);
 
-    MessageBoxA(shell.mainWindow, text, TUMBLA_TITLE, MB_ICONHAND);
+    ShowBox(shell.mainWindow, text, MB_ICONHAND);
     return TRUE;
 }
 
@@ -74,7 +87,7 @@ int MessageBoxFromString(HWND owner, UINT stringId) {
     if (length < 2) {
         body = text + length;
         text[length] = '\0';
-        return MessageBoxA(owner, body, TUMBLA_TITLE, style | MB_OK);
+        return ShowBox(owner, body, style | MB_OK);
     }
     switch (text[0]) {
         case 'a': style |= MB_ICONASTERISK; break;
@@ -92,5 +105,5 @@ int MessageBoxFromString(HWND owner, UINT stringId) {
         default: style |= MB_OK; break;
     }
     body = text + 2;
-    return MessageBoxA(owner, body, TUMBLA_TITLE, style);
+    return ShowBox(owner, body, style);
 }

@@ -55,6 +55,10 @@ struct ShellState {
     DWORD frameStartTime;
     LONG mouseX;
     LONG mouseY;
+    // The 60 Hz grid that running frames are held to: frame n of the grid is
+    // due paceOrigin + n * 1000 / 60 ms.
+    DWORD paceOrigin;
+    DWORD paceFrames;
 };
 
 struct LaunchOptions {
@@ -85,5 +89,6 @@ void RaiseError(DWORD bit);
 void RequestQuit(void);
 void SetScene(LONG scene);
 void GameFrame(void);
+void HoldFrameToRefresh(void);
 
 #endif

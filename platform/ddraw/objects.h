@@ -144,7 +144,6 @@ private:
     void FinalRelease() override;
     HRESULT CheckUsable(Surface* other);
     void ShowIfVisible();
-    void Wait(bool wait) const;
     void FillDesc(DDSURFACEDESC& desc);
     HWND PresentWindow() const;
 

@@ -250,12 +250,6 @@ void Surface::ShowIfVisible() {
     if (usesScreen_) video::Present(PresentWindow());
 }
 
-// A blit onto the visible screen waits for the display's refresh, as a real
-// one waits for the vertical blank so that it does not tear.
-void Surface::Wait(bool wait) const {
-    if (wait && usesScreen_) host::WaitForRefresh();
-}
-
 HRESULT Surface::CheckUsable(Surface* other) {
     if (dead_) return DDERR_INVALIDOBJECT;
     if (LostNow() || (other && other->LostNow())) return DDERR_SURFACELOST;
@@ -331,7 +325,6 @@ HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceR
         pieces.push_back(dest);
     }
 
-    Wait((flags & DDBLT_WAIT) != 0);
     if (fill) {
         const std::uint8_t value = static_cast<std::uint8_t>(fx->dwFillColor);
         std::uint8_t* pixels = Pixels();
@@ -389,8 +382,9 @@ HRESULT Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT so
     }
     if (!source || !IsLiveSurface(source)) return DDERR_INVALIDPARAMS;
     auto* src = static_cast<Surface*>(source);
-    // BltFast never clips: a surface with a clipper must use Blt.
-    if (clipper_) return DDERR_UNSUPPORTED;
+    // BltFast never clips: a surface with a clipper must use Blt, and the
+    // documented answer says so.
+    if (clipper_) return DDERR_BLTFASTCANTCLIP;
     if (HRESULT hr = CheckUsable(src); hr != DD_OK) return hr;
     RECT from = sourceRect ? *sourceRect : RECT{0, 0, src->width_, src->height_};
     if (!ValidRect(from) || !Inside(from, src->width_, src->height_)) return DDERR_INVALIDRECT;
@@ -401,7 +395,6 @@ HRESULT Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT so
     if (Empty(from)) return DD_OK;
     RECT dest{static_cast<LONG>(x), static_cast<LONG>(y), static_cast<LONG>(right), static_cast<LONG>(bottom)};
 
-    Wait((trans & DDBLTFAST_WAIT) != 0);
     Copy c{};
     c.dstPixels = Pixels();
     c.dstPitch = Pitch();

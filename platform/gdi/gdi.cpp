@@ -478,7 +478,7 @@ BOOL WINAPI StretchBlt(HDC hdcDest, int xDest, int yDest, int wDest, int hDest, 
     Dc* dd = DcFrom(hdcDest);
     Target dst;
     if (!dd || !TargetOf(dd, dst)) return FALSE;
-    if (rop != SRCCOPY && rop != BLACKNESS && rop != WHITENESS) return FALSE;
+    if (rop != SRCCOPY && rop != SRCPAINT && rop != BLACKNESS && rop != WHITENESS) return FALSE;
 
     // Negative extents mirror, as in GDI.
     bool mirrorX = false, mirrorY = false;
@@ -491,7 +491,7 @@ BOOL WINAPI StretchBlt(HDC hdcDest, int xDest, int yDest, int wDest, int hDest, 
     LONG top = std::max<LONG>(yDest + dst.originY, dst.clip.top);
     LONG bottom = std::min<LONG>(static_cast<LONG>(yDest) + hDest + dst.originY, dst.clip.bottom);
 
-    if (rop != SRCCOPY) {
+    if (rop == BLACKNESS || rop == WHITENESS) {
         COLORREF c = rop == BLACKNESS ? RGB(0, 0, 0) : RGB(255, 255, 255);
         for (LONG y = top; y < bottom; ++y)
             for (LONG x = left; x < right; ++x) {
@@ -549,14 +549,20 @@ BOOL WINAPI StretchBlt(HDC hdcDest, int xDest, int yDest, int wDest, int hDest, 
             if (mirrorX) si = wSrc - 1 - si;
             int sx = static_cast<int>(xSrc + si + src.originX);
             if (sx < src.clip.left || sx >= src.clip.right) continue;
+            // SRCPAINT ORs the bits of the pixel values: palette indices on
+            // a palettised target, colours on a true-colour one.
+            const bool paint = rop == SRCPAINT;
             if (out && srcIndexed) {
-                out[x] = map[sourceIndex(sx, sy) & 0xFF];
+                std::uint8_t v = map[sourceIndex(sx, sy) & 0xFF];
+                out[x] = paint ? static_cast<std::uint8_t>(out[x] | v) : v;
             } else {
                 COLORREF c = GetAt(src, sx, sy);
-                if (out)
-                    out[x] = IndexFor(dst.palette, c);
-                else
-                    dst.dib->PutColour(x, y, c);
+                if (out) {
+                    std::uint8_t v = IndexFor(dst.palette, c);
+                    out[x] = paint ? static_cast<std::uint8_t>(out[x] | v) : v;
+                } else {
+                    dst.dib->PutColour(x, y, paint ? c | GetAt(dst, x, y) : c);
+                }
             }
         }
     }

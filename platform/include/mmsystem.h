@@ -23,7 +23,12 @@ typedef UINT MMRESULT;
 #define CALLBACK_FUNCTION 0x00030000L
 #define CALLBACK_EVENT 0x00050000L
 
+#define TIMERR_NOERROR 0
+#define TIMERR_NOCANDO 97
+
 DWORD WINAPI timeGetTime(void);
+MMRESULT WINAPI timeBeginPeriod(UINT uPeriod);
+MMRESULT WINAPI timeEndPeriod(UINT uPeriod);
 
 #include "mm/joystick.h"
 #include "mm/midi.h"

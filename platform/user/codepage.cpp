@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <mutex>
 
+#include <windows.h>
+
 #include "platform/user/user_internal.h"
 
 namespace platform::user {
@@ -90,6 +92,25 @@ std::string Cp932ToUtf8(std::string_view text) {
     return out;
 }
 
+std::string Utf16ToUtf8(std::u16string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        std::uint32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+            continue;
+        }
+        if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;
+        AppendUtf8(out, c);
+    }
+    return out;
+}
+
 std::string Utf16ToCp932(const std::uint16_t* text, std::size_t length) {
     const auto& back = BackTable();
     std::string out;
@@ -110,3 +131,38 @@ std::string Utf16ToCp932(const std::uint16_t* text, std::size_t length) {
 }
 
 }  // namespace platform::user
+
+using platform::user::Cp932ToUtf16;
+
+// The stand-in's ANSI code page is 932, so CP_ACP and 932 are one converter.
+int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,
+                               LPWSTR lpWideCharStr, int cchWideChar) {
+    if (!lpMultiByteStr || cbMultiByte == 0 || cbMultiByte < -1 || cchWideChar < 0 ||
+        (cchWideChar > 0 && !lpWideCharStr)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (CodePage != CP_ACP && CodePage != 932) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    if (dwFlags & ~static_cast<DWORD>(MB_PRECOMPOSED | MB_ERR_INVALID_CHARS)) {
+        SetLastError(ERROR_INVALID_FLAGS);
+        return 0;
+    }
+    // With -1 the text runs to its zero, which is converted too.
+    std::size_t size = cbMultiByte == -1 ? std::strlen(lpMultiByteStr) + 1 : static_cast<std::size_t>(cbMultiByte);
+    std::u16string wide = Cp932ToUtf16(std::string_view(lpMultiByteStr, size));
+    if (wide.size() > 0x7FFFFFFF) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    int needed = static_cast<int>(wide.size());
+    if (cchWideChar == 0) return needed;
+    if (needed > cchWideChar) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    std::copy(wide.begin(), wide.end(), lpWideCharStr);
+    return needed;
+}

@@ -154,6 +154,17 @@ BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
     }
 }
 
+// Sleeps until something is waiting: a posted or input message, a window to
+// paint, the quit message.
+BOOL WINAPI WaitMessage(void) {
+    MSG m;
+    for (;;) {
+        host::PumpEvents();
+        if (NextMessage(&m, nullptr, 0, 0, false)) return TRUE;
+        host::Idle(10);
+    }
+}
+
 BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
     // The game reads no WM_CHAR; nothing to translate into.
     return lpMsg && (lpMsg->message == WM_KEYDOWN || lpMsg->message == WM_SYSKEYDOWN) ? TRUE : FALSE;

@@ -33,6 +33,8 @@ inline constexpr int kMinTrackHeight = 27;
 std::u16string Cp932ToUtf16(std::string_view text);
 std::string Cp932ToUtf8(std::string_view text);
 std::string Utf16ToCp932(const std::uint16_t* text, std::size_t length);
+// UTF-16 to UTF-8; a lone surrogate becomes U+FFFD, as Windows converts it.
+std::string Utf16ToUtf8(std::u16string_view text);
 
 // Clears every window, class and queued message; for tests that run the
 // program more than once in one process.

@@ -14,6 +14,11 @@ const platform::FaultPoint kJoyGetNumDevs("joyGetNumDevs");
 
 DWORD WINAPI timeGetTime(void) { return host::Milliseconds(); }
 
+// The host's clock and sleeps already have millisecond resolution; only the
+// arguments are checked, as winmm does.
+MMRESULT WINAPI timeBeginPeriod(UINT uPeriod) { return uPeriod == 0 ? TIMERR_NOCANDO : TIMERR_NOERROR; }
+MMRESULT WINAPI timeEndPeriod(UINT uPeriod) { return uPeriod == 0 ? TIMERR_NOCANDO : TIMERR_NOERROR; }
+
 // Windows 95's joystick driver reports two devices whether or not any stick
 // is plugged in; the position query is what tells.
 UINT WINAPI joyGetNumDevs(void) {

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -54,6 +55,10 @@ TEST_F(Report, AFailedDisplayAloneIsLineOneBetweenHeaderAndFooter) {
     EXPECT_EQ(box.caption, "TUMBLA Version 0.01");
     EXPECT_EQ(box.type, static_cast<unsigned>(MB_ICONHAND | MB_OK));
     EXPECT_EQ(errorFlags, 0u);
+    // In UTF-16, so that a Windows of another language reads the Japanese too.
+    auto calls = platform::TracedCalls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), std::string("MessageBoxW")), 1);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), std::string("MessageBoxA")), 0);
 }
 
 TEST_F(Report, LinesFollowTheTablesOrderNotTheOrderOfRaising) {

@@ -12,7 +12,8 @@ import { createRequire } from 'node:module';
 const require = createRequire(import.meta.url);
 const puppeteer = require('puppeteer-core');
 
-const [bundle, out] = process.argv.slice(2);
+const [bundleArg, out] = process.argv.slice(2);
+const bundle = path.resolve(bundleArg);
 fs.mkdirSync(out, { recursive: true });
 
 const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm',

@@ -33,6 +33,8 @@
 #define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_HANDLE_EOF 38L
 #define ERROR_INVALID_PARAMETER 87L
+#define ERROR_INSUFFICIENT_BUFFER 122L
+#define ERROR_INVALID_FLAGS 1004L
 #define ERROR_RESOURCE_DATA_NOT_FOUND 1812L
 #define ERROR_RESOURCE_TYPE_NOT_FOUND 1813L
 #define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
@@ -115,6 +117,11 @@ int WINAPI lstrlenA(LPCSTR lpString);
 LPSTR WINAPI lstrcpyA(LPSTR lpString1, LPCSTR lpString2);
 LPSTR WINAPI lstrcpynA(LPSTR lpString1, LPCSTR lpString2, int iMaxLength);
 int WINAPI lstrcmpiA(LPCSTR lpString1, LPCSTR lpString2);
+#define CP_ACP 0
+#define MB_PRECOMPOSED 0x00000001
+#define MB_ERR_INVALID_CHARS 0x00000008
+int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,
+                               LPWSTR lpWideCharStr, int cchWideChar);
 int WINAPI MulDiv(int nNumber, int nNumerator, int nDenominator);
 
 #define ZeroMemory(dest, len) memset((dest), 0, (len))

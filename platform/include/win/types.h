@@ -44,6 +44,10 @@ typedef void* LPVOID;
 typedef const void* LPCVOID;
 typedef CHAR* LPSTR;
 typedef const CHAR* LPCSTR;
+// UTF-16 like the real WCHAR, whatever the width of this compiler's wchar_t.
+typedef char16_t WCHAR;
+typedef WCHAR* LPWSTR;
+typedef const WCHAR* LPCWSTR;
 typedef BYTE* LPBYTE;
 typedef BYTE* PBYTE;
 typedef DWORD* LPDWORD;

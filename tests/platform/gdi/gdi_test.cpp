@@ -129,7 +129,13 @@ TEST_F(GdiTest, StretchBltMatchesColoursWithTheLowestIndexWinningATie) {
     EXPECT_TRUE(StretchBlt(dc, 98, 78, 10, 10, memory, 2, 0, 10, 10, SRCCOPY));
     EXPECT_EQ(headless::ScreenPixel(138, 108), 7);
     EXPECT_EQ(headless::ScreenPixel(140, 108), 0);
-    EXPECT_FALSE(StretchBlt(dc, 0, 0, 4, 1, memory, 0, 0, 4, 1, 0x00EE0086));  // SRCPAINT: not offered
+    // SRCPAINT ORs the palette indices: the row reads 249 249 7 7 from the
+    // mirrored blit; 249 and 7 go onto the two 7s.
+    EXPECT_TRUE(StretchBlt(dc, 4, 0, -2, 1, memory, 2, 0, 2, 1, SRCPAINT));
+    EXPECT_EQ(headless::ScreenPixel(41, 30), 249);
+    EXPECT_EQ(headless::ScreenPixel(42, 30), 255);
+    EXPECT_EQ(headless::ScreenPixel(43, 30), 7);
+    EXPECT_FALSE(StretchBlt(dc, 0, 0, 4, 1, memory, 0, 0, 4, 1, 0x00660046));  // SRCINVERT: not offered
     ReleaseDC(window, dc);
     SelectObject(memory, old);
     DeleteDC(memory);

@@ -275,6 +275,21 @@ TEST_F(UserWindows, MessageBoxesReachTheHostInUtf8) {
     EXPECT_EQ(headless::MessageBoxes()[1].caption, "ｱ");
 }
 
+TEST_F(UserWindows, WideMessageBoxesReachTheHostInUtf8Too) {
+    const WCHAR text[] = {0x30A8, 0x30E9, 0xD83D, 0xDE00, 0xD800, 0x0041, 0};  // a lone surrogate too
+    const WCHAR caption[] = {0xFF71, 0};
+    EXPECT_EQ(MessageBoxW(nullptr, text, caption, MB_ICONHAND), IDOK);
+    EXPECT_EQ(MessageBoxW(nullptr, nullptr, nullptr, MB_OK), IDOK);
+    ASSERT_EQ(headless::MessageBoxes().size(), 2u);
+    EXPECT_EQ(headless::MessageBoxes()[0].text,
+              "エラ\xF0\x9F\x98\x80\xEF\xBF\xBD"
+              "A");
+    EXPECT_EQ(headless::MessageBoxes()[0].caption, "ｱ");
+    EXPECT_EQ(headless::MessageBoxes()[0].type, static_cast<unsigned>(MB_ICONHAND));
+    EXPECT_EQ(headless::MessageBoxes()[1].text, "");
+    EXPECT_EQ(headless::MessageBoxes()[1].caption, "Error");
+}
+
 TEST_F(UserWindows, OtherThreadsMayPost) {
     Create(WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 0, 300, 200);
     Drain();
