@@ -9,6 +9,7 @@
 
 // Sines in hundredths over a turn of 256, plus a quarter turn more so that
 // the cosine table is the same numbers read 64 entries on.
+// clang-format off
 const signed char SineTable[256 + 64] = {
     0, 2, 5, 7, 10, 12, 15, 17, 20, 22, 24, 27, 29, 31, 34, 36,
     38, 41, 43, 45, 47, 49, 51, 53, 56, 58, 60, 62, 63, 65, 67, 69,
@@ -31,6 +32,7 @@ const signed char SineTable[256 + 64] = {
     71, 72, 74, 76, 77, 79, 80, 82, 83, 84, 86, 87, 88, 89, 90, 91,
     92, 93, 94, 95, 96, 96, 97, 98, 98, 99, 99, 99, 100, 100, 100, 100
 };
+// clang-format on
 const signed char* const CosineTable = SineTable + 64;
 
 const LONG BurstSequence[19] = {0, 1, 2, 2, 3, 3, 4, 4, 5, 5, 5, 6, 6, 6, 7, 7, 7, 7, -1};

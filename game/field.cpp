@@ -103,8 +103,8 @@ static BOOL EnsureWellImage(void) {
             char cell = wellGrid.cells[row][column];
             if (cell < '1' || cell > '8') continue;
             const SheetRect* tile = &cellTiles[cell - '1'];
-            StretchKeyed(spriteSheet, tile->x, tile->y, tile->width, tile->height, WellImage, 16 * column, 16 * row,
-                         16, 16);
+            StretchKeyed(spriteSheet, tile->x, tile->y, tile->width, tile->height, WellImage, 16 * column, 16 * row, 16,
+                         16);
         }
     }
     return TRUE;
@@ -119,8 +119,8 @@ void DrawPiece(LONG x, LONG y, LONG shape, LPDIRECTDRAWSURFACE target) {
             if (target == NULL)
                 DrawSprite(tile, x + 16 * j, y + 16 * i);
             else
-                StretchKeyed(spriteSheet, tile->x, tile->y, tile->width, tile->height, target, x + 16 * j,
-                             y + 16 * i, 16, 16);
+                StretchKeyed(spriteSheet, tile->x, tile->y, tile->width, tile->height, target, x + 16 * j, y + 16 * i,
+                             16, 16);
         }
     }
 }
@@ -169,6 +169,7 @@ void DrawDebugOverlays(void) {
     for (i = 0; i < 256; i++) FillRect(display.canvas, 2 * i, 0, 2, 16, i);
     // The bar grows while it is drawn, so it shows the frame's time so far;
     // past 240 milliseconds it has left the screen.
-    for (i = 0; (LONG)(timeGetTime() - shell.frameStartTime) > i && i < 240; i++) FillRect(display.canvas, 0, 479 - 2 * i, 16, 1, 255);
+    for (i = 0; (LONG)(timeGetTime() - shell.frameStartTime) > i && i < 240; i++)
+        FillRect(display.canvas, 0, 479 - 2 * i, 16, 1, 255);
     FillRect(display.canvas, shell.mouseX, shell.mouseY, 4, 4, 255);
 }

@@ -24,10 +24,12 @@ BOOL LoadSpriteSheet(void) {
 
 const SheetRect panelFrame = {0, 80, PANEL_WIDTH, PANEL_HEIGHT};
 
+// clang-format off
 #define ROW8(x0, dx, y, w, h) \
     {{(x0), (y), (w), (h)}, {(x0) + (dx), (y), (w), (h)}, {(x0) + 2 * (dx), (y), (w), (h)}, \
      {(x0) + 3 * (dx), (y), (w), (h)}, {(x0) + 4 * (dx), (y), (w), (h)}, {(x0) + 5 * (dx), (y), (w), (h)}, \
      {(x0) + 6 * (dx), (y), (w), (h)}, {(x0) + 7 * (dx), (y), (w), (h)}}
+// clang-format on
 
 const SheetRect cellTiles[8] = ROW8(160, 16, 80, 16, 16);
 const SheetRect entryWaveFrames[4] = {{160, 112, 64, 16}, {160, 128, 64, 16}, {160, 144, 64, 16}, {160, 160, 64, 16}};

@@ -9,12 +9,14 @@
 #include "input/pad.h"
 #include "shell/shell.h"
 
+// clang-format off
 const PadKey padKeyTable[] = {
     {PAD_UP, VK_UP},       {PAD_UP, VK_NUMPAD8},    {PAD_DOWN, VK_DOWN},      {PAD_DOWN, VK_NUMPAD2},
     {PAD_LEFT, VK_LEFT},   {PAD_LEFT, VK_NUMPAD4},  {PAD_RIGHT, VK_RIGHT},    {PAD_RIGHT, VK_NUMPAD6},
     {PAD_BUTTON1, 'Z'},    {PAD_BUTTON1, VK_SPACE}, {PAD_BUTTON2, 'X'},       {PAD_BUTTON2, VK_RETURN},
     {PAD_BUTTON3, VK_SHIFT}, {PAD_BUTTON4, 'Q'},    {PAD_ESCAPE, VK_ESCAPE},  {0, 0},
 };
+// clang-format on
 
 LONG joystickCount = -1;
 JoystickCalibration joystickCalibration;
@@ -67,11 +69,15 @@ DWORD PadPoll(PadState* state) {
     info.dwFlags = JOY_RETURNX | JOY_RETURNY | JOY_RETURNZ | JOY_RETURNR | JOY_RETURNBUTTONS | JOY_RETURNCENTERED;
     if (joystickCount > 0 && joyGetPosEx(JOYSTICKID1, &info) == JOYERR_NOERROR) {
         quarter = (LONG)cal->xHalfRange / 4;
-        if ((LONG)info.dwXpos < (LONG)cal->xCentre - quarter) bits |= PAD_LEFT;
-        else if ((LONG)info.dwXpos > (LONG)cal->xCentre + quarter) bits |= PAD_RIGHT;
+        if ((LONG)info.dwXpos < (LONG)cal->xCentre - quarter)
+            bits |= PAD_LEFT;
+        else if ((LONG)info.dwXpos > (LONG)cal->xCentre + quarter)
+            bits |= PAD_RIGHT;
         quarter = (LONG)cal->yHalfRange / 4;
-        if ((LONG)info.dwYpos < (LONG)cal->yCentre - quarter) bits |= PAD_UP;
-        else if ((LONG)info.dwYpos > (LONG)cal->yCentre + quarter) bits |= PAD_DOWN;
+        if ((LONG)info.dwYpos < (LONG)cal->yCentre - quarter)
+            bits |= PAD_UP;
+        else if ((LONG)info.dwYpos > (LONG)cal->yCentre + quarter)
+            bits |= PAD_DOWN;
         bits |= (info.dwButtons & 0xFF) << 4;
         if (state != NULL) {
             state->xOffset = (LONG)info.dwXpos - (LONG)cal->xCentre;
@@ -100,8 +106,10 @@ DWORD PadPoll(PadState* state) {
 static void RepeatStep(DWORD bit, LONG* counter) {
     if ((padHeld & bit) && !(shell.padPrevious & bit)) *counter += 8;
     if (!(padHeld & bit)) *counter = 0;
-    if (*counter == 1) shell.padPressed |= bit;
-    else *counter -= 1;
+    if (*counter == 1)
+        shell.padPressed |= bit;
+    else
+        *counter -= 1;
 }
 
 void PadUpdateEdges(void) {

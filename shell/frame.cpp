@@ -121,15 +121,13 @@ BOOL FrameStep(void) {
             PostQuitMessage(0);
             frameState = STATE_DONE;
             break;
-        case STATE_DONE:
-            break;
+        case STATE_DONE: break;
         case STATE_ERROR:
             ReleaseDevices();
             ErrorReport();
             frameState = STATE_QUIT;
             break;
-        default:
-            break;
+        default: break;
     }
     return TRUE;
 }

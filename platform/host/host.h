@@ -28,8 +28,8 @@ void Sleep(std::uint32_t ms);
 // A kernel object's timed wait: waits on `changed`, with `guard` held on
 // entry and exit, until `ready()` or until `ms` milliseconds of the clock
 // have passed. True when ready. Waits without a timeout need no host.
-bool WaitFor(std::unique_lock<std::mutex>& guard, std::condition_variable& changed,
-             const std::function<bool()>& ready, std::uint32_t ms);
+bool WaitFor(std::unique_lock<std::mutex>& guard, std::condition_variable& changed, const std::function<bool()>& ready,
+             std::uint32_t ms);
 
 // Turns the host's pending events into window messages (PostMessageA on the
 // windows of platform/user). Called by the message functions.

@@ -35,6 +35,7 @@ Window* FromHandle(HWND hwnd);
 std::vector<HWND> TopLevelWindows();
 // The client rectangle of a window in desktop coordinates.
 RECT ClientRectOnScreen(HWND hwnd);
+
 // Host events: the application gained or lost the focus (WM_ACTIVATEAPP),
 // sent to every top-level window of this process.
 void SetApplicationActive(bool active);

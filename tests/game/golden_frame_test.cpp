@@ -38,10 +38,12 @@ Frame Canvas() {
 TEST(GoldenFrame, ThreeHundredFramesOfScriptedPlay) {
     harness::ResetAll();
     // Keys held from a frame on, until the next entry.
+    // clang-format off
     const std::map<unsigned long, std::vector<int>> script = {
         {20, {VK_LEFT}},   {24, {}},  {40, {'X'}},     {41, {}},  {60, {VK_DOWN}}, {75, {}},  {120, {VK_RIGHT}},
         {126, {}},         {130, {VK_SPACE}}, {131, {}}, {200, {VK_DOWN}}, {212, {}}, {240, {VK_LEFT}}, {244, {}},
     };
+    // clang-format on
     Frame frame;
     harness::RunFrames("", kFrame, [&](unsigned long f) {
         // Keys for the next frame are set before it polls the pad.

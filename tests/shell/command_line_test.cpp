@@ -13,8 +13,7 @@ struct Switches {
 Switches Scan(const char* line) {
     harness::ResetAll();
     ParseCommandLine(line);
-    return {launchOptions.emulationOnly, launchOptions.fullScreen, launchOptions.systemMemory,
-            shell.slowMotionPeriod};
+    return {launchOptions.emulationOnly, launchOptions.fullScreen, launchOptions.systemMemory, shell.slowMotionPeriod};
 }
 
 TEST(CommandLine, EachSwitchInEitherCase) {

@@ -43,8 +43,10 @@ int RunProgram(const std::string& commandLine, const std::function<bool(std::uin
         ++idles;
         if (!closing && ((onIdle && !onIdle(ms)) || idles >= maxIdles)) {
             closing = true;
-            if (IsWindow(shell.mainWindow)) PostMessageA(shell.mainWindow, WM_CLOSE, 0, 0);
-            else PostQuitMessage(0);
+            if (IsWindow(shell.mainWindow))
+                PostMessageA(shell.mainWindow, WM_CLOSE, 0, 0);
+            else
+                PostQuitMessage(0);
         }
         // Time stands still once closing, so no further tick sneaks in before
         // the loop sees the message.

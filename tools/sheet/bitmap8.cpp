@@ -64,8 +64,7 @@ std::vector<std::uint8_t> EncodeBmp8(const Image8& image, const Palette& colours
     }
     for (int y = image.height - 1; y >= 0; --y) {
         for (int x = 0; x < image.width; ++x) out.push_back(image.Get(x, y));
-        for (std::uint32_t pad = static_cast<std::uint32_t>(image.width); pad < stride; ++pad)
-            out.push_back(0);
+        for (std::uint32_t pad = static_cast<std::uint32_t>(image.width); pad < stride; ++pad) out.push_back(0);
     }
     return out;
 }

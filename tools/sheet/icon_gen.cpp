@@ -18,11 +18,14 @@ using sheet::PutU16;
 using sheet::PutU32;
 
 // The standard sixteen-colour table.
+// clang-format off
 constexpr sheet::Rgb kVga[16] = {
     {0, 0, 0},     {128, 0, 0},     {0, 128, 0},     {128, 128, 0},   {0, 0, 128}, {128, 0, 128},
     {0, 128, 128}, {192, 192, 192}, {128, 128, 128}, {255, 0, 0},     {0, 255, 0}, {255, 255, 0},
     {0, 0, 255},   {255, 0, 255},   {0, 255, 255},   {255, 255, 255},
 };
+// clang-format on
+// clang-format off
 enum Vga : std::uint8_t {
     kBlack = 0,
     kMaroon = 1,
@@ -37,6 +40,7 @@ enum Vga : std::uint8_t {
     kWhite = 15,
     kNone = 255,
 };
+// clang-format on
 
 struct BlockColour {
     std::uint8_t hi, face, shade;

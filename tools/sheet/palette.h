@@ -27,12 +27,14 @@ struct Rgb {
 
 using Palette = std::array<Rgb, 256>;
 
+// clang-format off
 inline constexpr std::array<Rgb, 20> kStaticColours = {{
     {0, 0, 0},       {128, 0, 0},     {0, 128, 0},     {128, 128, 0},   {0, 0, 128},
     {128, 0, 128},   {0, 128, 128},   {192, 192, 192}, {192, 220, 192}, {166, 202, 240},
     {255, 251, 240}, {160, 160, 164}, {128, 128, 128}, {255, 0, 0},     {0, 255, 0},
     {255, 255, 0},   {0, 0, 255},     {255, 0, 255},   {0, 255, 255},   {255, 255, 255},
 }};
+// clang-format on
 
 inline constexpr Rgb kKeyColour{0, 1, 0};
 inline constexpr std::uint8_t kClear = 0;  // sheet index of the transparent colour
@@ -43,9 +45,9 @@ constexpr Palette DisplayPalette() {
     for (int i = 0; i < 10; ++i) p[i] = kStaticColours[i];
     for (int i = 0; i < 10; ++i) p[246 + i] = kStaticColours[10 + i];
     for (int i = 0; i < 236; ++i) {
-        p[10 + i] = Rgb{static_cast<std::uint8_t>(((i >> 5) & 7) * 255 / 7),
-                        static_cast<std::uint8_t>(((i >> 2) & 7) * 255 / 7),
-                        static_cast<std::uint8_t>((i & 3) * 255 / 3)};
+        p[10 + i] =
+            Rgb{static_cast<std::uint8_t>(((i >> 5) & 7) * 255 / 7),
+                static_cast<std::uint8_t>(((i >> 2) & 7) * 255 / 7), static_cast<std::uint8_t>((i & 3) * 255 / 3)};
     }
     p[10] = Rgb{0, 0, 1};
     return p;
@@ -74,8 +76,8 @@ constexpr int FindIndex(Rgb c) {
 
 // Compile-time colour: a colour outside the palette does not compile.
 consteval std::uint8_t C(int r, int g, int b) {
-    const int i = FindIndex(Rgb{static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(g),
-                                static_cast<std::uint8_t>(b)});
+    const int i =
+        FindIndex(Rgb{static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(b)});
     if (i < 0) throw "colour is not in the display palette";
     return static_cast<std::uint8_t>(i);
 }

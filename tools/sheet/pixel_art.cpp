@@ -35,8 +35,7 @@ void View::Bevel(int x, int y, int w, int h, std::uint8_t topLeft, std::uint8_t 
     VLine(x + w - 1, y + 1, y + h - 1, bottomRight);
 }
 
-void Paint(View& v, int x, int y, std::initializer_list<std::string_view> rows,
-           std::initializer_list<Ink> legend) {
+void Paint(View& v, int x, int y, std::initializer_list<std::string_view> rows, std::initializer_list<Ink> legend) {
     int row = 0;
     for (std::string_view text : rows) {
         const int n = static_cast<int>(text.size());

@@ -48,8 +48,7 @@ struct Ink {
 
 // Paints rows of text at (x, y); characters missing from the legend (such as
 // '.') leave the pixel alone.
-void Paint(View& v, int x, int y, std::initializer_list<std::string_view> rows,
-           std::initializer_list<Ink> legend);
+void Paint(View& v, int x, int y, std::initializer_list<std::string_view> rows, std::initializer_list<Ink> legend);
 
 // A small linear congruential generator, enough for sprinkling sparks the
 // same way on every build.

@@ -34,8 +34,7 @@ bool SmallGlyphPixel(int code, int x, int y);  // 3 x 6
 
 // Small-font text drawn into the art itself (the panel's labels), with an
 // optional shadow one pixel down and right.
-void SmallText(View& v, int x, int y, std::string_view text, std::uint8_t colour,
-               std::uint8_t shadow = kClear);
+void SmallText(View& v, int x, int y, std::string_view text, std::uint8_t colour, std::uint8_t shadow = kClear);
 
 void DrawLargeFont(Image8& sheet);
 void DrawSmallFont(Image8& sheet);

@@ -20,14 +20,14 @@ int failures = 0;
 // The colour the game keys sprites on: red 0, green 1, blue 0.
 constexpr Rgb kTransparent{0, 1, 0};
 
-#define CHECK(cond, ...)                                              \
-    do {                                                              \
-        if (!(cond)) {                                                \
-            ++failures;                                               \
+#define CHECK(cond, ...)                                                            \
+    do {                                                                            \
+        if (!(cond)) {                                                              \
+            ++failures;                                                             \
             std::fprintf(stderr, "%s:%d: failed: %s: ", __FILE__, __LINE__, #cond); \
-            std::fprintf(stderr, __VA_ARGS__);                        \
-            std::fputc('\n', stderr);                                 \
-        }                                                             \
+            std::fprintf(stderr, __VA_ARGS__);                                      \
+            std::fputc('\n', stderr);                                               \
+        }                                                                           \
     } while (0)
 
 struct Box {
@@ -97,8 +97,7 @@ void CheckSheetFile(const std::vector<std::uint8_t>& bytes) {
     CHECK(GetU32(bytes, 14) == 40, "header size %u", GetU32(bytes, 14));
     CHECK(GetU32(bytes, 18) == 640 && GetU32(bytes, 22) == 480, "size %ux%u (positive height: bottom-up)",
           GetU32(bytes, 18), GetU32(bytes, 22));
-    CHECK(GetU16(bytes, 26) == 1 && GetU16(bytes, 28) == 8, "planes %u, bits %u", GetU16(bytes, 26),
-          GetU16(bytes, 28));
+    CHECK(GetU16(bytes, 26) == 1 && GetU16(bytes, 28) == 8, "planes %u, bits %u", GetU16(bytes, 26), GetU16(bytes, 28));
     CHECK(GetU32(bytes, 30) == 0, "compression %u", GetU32(bytes, 30));
     CHECK(GetU32(bytes, 46) == 256 || GetU32(bytes, 46) == 0, "colours used %u", GetU32(bytes, 46));
 }
@@ -188,8 +187,8 @@ void CheckPanel(const Sheet& s) {
         const char* name;
         int x, y, chars;
     };
-    const Field fields[4] = {{"stage", 38, 310, 2}, {"score", 72, 310, 8}, {"pending", 118, 310, 4},
-                             {"panel text", 116, 21, 6}};
+    const Field fields[4] = {
+        {"stage", 38, 310, 2}, {"score", 72, 310, 8}, {"pending", 118, 310, 4}, {"panel text", 116, 21, 6}};
     const Rgb glyph = s.At(512 + ('8' - 32) % 32 * 4, ('8' - 32) / 32 * 6);
     for (const Field& f : fields) {
         const Box b{px + f.x - 1, py + f.y - 1, f.chars * 4 + 1, 7};
@@ -210,8 +209,7 @@ void CheckMeterSegments(const Sheet& s) {
         const Box b{528 + 4 * k, 32, 4, 16};
         CHECK(s.Opaque(b) == 64, "meter segment %d has holes", k);
         const Rgb c = s.At(b.x + 1, b.y + 5);  // the lit face
-        const bool red = c.r > 200 && c.g < 80, yellow = c.r > 200 && c.g > 200 && c.b < 80,
-                   green = c.g > 200 && c.r < 80;
+        const bool red = c.r > 200 && c.g<80, yellow = c.r> 200 && c.g > 200 && c.b<80, green = c.g> 200 && c.r < 80;
         CHECK(k == 0 ? red : k == 1 ? yellow : green, "meter segment %d colour (%d,%d,%d)", k, c.r, c.g, c.b);
     }
 }
@@ -221,12 +219,14 @@ void CheckAnimations(const Sheet& s) {
         const char* name;
         int x, y, dx, dy, w, h, frames;
     };
+    // clang-format off
     const Run runs[] = {
         {"small burst", 256, 48, 16, 0, 16, 16, 8}, {"large burst", 0, 48, 32, 0, 32, 32, 8},
         {"debris", 256, 64, 16, 0, 16, 16, 8},      {"star", 512, 432, 16, 0, 16, 16, 8},
         {"figure", 512, 400, 16, 0, 16, 16, 8},     {"entry wave", 160, 112, 0, 16, 64, 16, 4},
         {"orbit body", 368, 432, 48, 0, 48, 48, 3},
     };
+    // clang-format on
     for (const Run& r : runs) {
         std::set<std::uint64_t> distinct;
         for (int k = 0; k < r.frames; ++k) {
@@ -269,10 +269,8 @@ void CheckIcon(const std::vector<std::uint8_t>& bytes) {
         int transparent = 0;
         const std::uint32_t mask = at + expected - maskStride * size;
         for (int y = 0; y < size; ++y)
-            for (int x = 0; x < size; ++x)
-                transparent += (bytes[mask + y * maskStride + x / 8] >> (7 - x % 8)) & 1;
-        CHECK(transparent > 0 && transparent < size * size * 3 / 4, "image %zu: %d transparent pixels", i,
-              transparent);
+            for (int x = 0; x < size; ++x) transparent += (bytes[mask + y * maskStride + x / 8] >> (7 - x % 8)) & 1;
+        CHECK(transparent > 0 && transparent < size * size * 3 / 4, "image %zu: %d transparent pixels", i, transparent);
     }
     CHECK(sizes == std::set<int>({16, 32}), "icon sizes");
 }

@@ -35,10 +35,12 @@ int Sector32(int dx, int dy) {
 }
 
 // Fire colours, hottest first.
+// clang-format off
 constexpr std::uint8_t kFire[8] = {
     C(255, 255, 255), C(255, 251, 240), C(255, 255, 0), C(218, 182, 0),
     C(218, 109, 0),   C(182, 36, 0),    C(109, 0, 0),   C(72, 0, 0),
 };
+// clang-format on
 
 // One burst frame, n pixels square (16 or 32), `age` from 0 to 7: the
 // fireball grows and cools, hollows into a ring, and breaks into embers
@@ -89,9 +91,8 @@ void BurstFrame(View& v, int n, int age, std::uint32_t seed) {
     }
     // The large burst leaves wisps of smoke in its last frames.
     if (s > 1 && age >= 5) {
-        constexpr std::uint8_t wisp[3][2] = {{C(160, 160, 164), C(128, 128, 128)},
-                                             {C(128, 128, 128), C(72, 72, 85)},
-                                             {C(72, 72, 85), C(36, 36, 85)}};
+        constexpr std::uint8_t wisp[3][2] = {
+            {C(160, 160, 164), C(128, 128, 128)}, {C(128, 128, 128), C(72, 72, 85)}, {C(72, 72, 85), C(36, 36, 85)}};
         const int count = age == 6 ? 7 : 5;
         for (int i = 0; i < count; ++i) {
             const auto [cx, cy] = Direction32((i * 32 / count + 2 + age * 3) & 31);
@@ -126,15 +127,16 @@ void DrawDebris(Image8& sheet) {
         int speed;  // tenths of a pixel per frame
         int size;
     };
-    constexpr Shard shards[7] = {{1, 8, 3}, {6, 6, 2}, {10, 9, 3}, {15, 7, 2},
-                                 {19, 8, 3}, {24, 6, 2}, {28, 9, 2}};
+    constexpr Shard shards[7] = {{1, 8, 3}, {6, 6, 2}, {10, 9, 3}, {15, 7, 2}, {19, 8, 3}, {24, 6, 2}, {28, 9, 2}};
     // Lit face and shadowed edge of the shards in each frame.
+    // clang-format off
     constexpr std::uint8_t heat[8][2] = {
         {C(255, 255, 255), C(255, 255, 0)}, {C(255, 255, 0), C(218, 182, 0)},
         {C(255, 255, 0), C(218, 109, 0)},   {C(218, 182, 0), C(182, 36, 0)},
         {C(218, 109, 0), C(109, 0, 0)},     {C(192, 192, 192), C(128, 128, 128)},
         {C(160, 160, 164), C(72, 72, 85)},  {C(128, 128, 128), C(72, 72, 85)},
     };
+    // clang-format on
     for (int k = 0; k < 8; ++k) {
         const Rect r = DebrisFrame(k);
         View v(sheet, r.x, r.y, r.w, r.h);
@@ -235,11 +237,13 @@ void DrawSun(View& v) {
 void DrawPlanet(View& v) {
     constexpr int c2 = 48, r = 13;
     // Cloud bands by latitude, each with four shades from lit to dark.
+    // clang-format off
     constexpr std::uint8_t bands[3][4] = {
         {C(182, 255, 255), C(109, 218, 255), C(36, 145, 170), C(0, 72, 85)},
         {C(109, 182, 255), C(36, 109, 255), C(0, 72, 170), C(0, 36, 85)},
         {C(145, 255, 170), C(72, 182, 170), C(0, 109, 85), C(0, 36, 85)},
     };
+    // clang-format on
     constexpr int bandOf[14] = {0, 0, 1, 1, 2, 1, 0, 0, 1, 2, 2, 1, 0, 0};  // by latitude, top down
     constexpr std::uint8_t ringLit = C(218, 182, 85), ringMid = C(182, 145, 85), ringDark = C(109, 72, 0);
     // The ring: an ellipse 44 x 12 pixels, tilted by shearing the rows.
@@ -312,14 +316,15 @@ void DrawFigures(Image8& sheet) {
     // round each so they read over any background.
     constexpr std::uint8_t hair[8] = {C(109, 36, 0), C(255, 255, 0), C(36, 36, 85), C(182, 72, 0),
                                       C(109, 36, 0), C(218, 218, 0), C(36, 36, 85), C(182, 72, 0)};
-    constexpr std::uint8_t shirt[8] = {C(255, 0, 0),   C(0, 218, 0),   C(36, 109, 255), C(255, 255, 0),
-                                       C(255, 72, 255), C(0, 255, 255), C(218, 109, 0), C(255, 255, 255)};
+    constexpr std::uint8_t shirt[8] = {C(255, 0, 0),    C(0, 218, 0),   C(36, 109, 255), C(255, 255, 0),
+                                       C(255, 72, 255), C(0, 255, 255), C(218, 109, 0),  C(255, 255, 255)};
     constexpr std::uint8_t trousers[8] = {C(0, 0, 170),  C(72, 36, 85), C(36, 36, 85), C(145, 0, 0),
                                           C(0, 72, 170), C(72, 36, 85), C(0, 0, 170),  C(36, 72, 85)};
     constexpr std::uint8_t skin = C(218, 182, 170), eyes = col::ink, shoes = C(72, 36, 0);
 
     using Rows = std::initializer_list<std::string_view>;
     const Rows poses[8] = {
+        // clang-format off
         {"................",
          "..s...hhhh...s..",
          "..s..hhhhhh..s..",
@@ -448,6 +453,7 @@ void DrawFigures(Image8& sheet) {
          ".....pp..pp.....",
          "....bbb..bbb....",
          "................"},
+        // clang-format on
     };
     for (int k = 0; k < 8; ++k) {
         const Rect r = Figure(k);
@@ -460,9 +466,8 @@ void DrawFigures(Image8& sheet) {
             for (int x = 0; x < 16; ++x) mask.Set(x, y, v.Get(x, y));
         for (int y = 0; y < 16; ++y)
             for (int x = 0; x < 16; ++x)
-                if (mask.Get(x, y) == kClear &&
-                    (mask.Get(x - 1, y) != kClear || mask.Get(x + 1, y) != kClear ||
-                     mask.Get(x, y - 1) != kClear || mask.Get(x, y + 1) != kClear))
+                if (mask.Get(x, y) == kClear && (mask.Get(x - 1, y) != kClear || mask.Get(x + 1, y) != kClear ||
+                                                 mask.Get(x, y - 1) != kClear || mask.Get(x, y + 1) != kClear))
                     v.Set(x, y, col::ink);
     }
 }

@@ -19,12 +19,14 @@ bool StripPixel(const char* const* table, int perStrip, int rows, int width, int
 
 // Body colours of the large font by pixel row: white at the top running
 // into deep blue, a chrome look that stands out over the star field.
+// clang-format off
 constexpr std::uint8_t kLargeShade[16] = {
     C(255, 255, 255), C(255, 255, 255), C(218, 255, 255), C(218, 255, 255),
     C(182, 218, 255), C(182, 218, 255), C(145, 218, 255), C(145, 182, 255),
     C(109, 145, 255), C(109, 145, 255), C(72, 145, 255),  C(72, 109, 255),
     C(72, 109, 255),  C(36, 72, 255),   C(36, 36, 170),   C(36, 36, 170),
 };
+// clang-format on
 
 }  // namespace
 
@@ -55,9 +57,7 @@ void DrawLargeFont(Image8& sheet) {
         const Rect r = LargeGlyph(code);
         View cell(sheet, r.x, r.y, r.w, r.h);
         // Each design pixel becomes a 2x2 block, one pixel in from the left.
-        auto body = [&](int x, int y) {
-            return x >= 1 && y >= 0 && LargeGlyphPixel(code, (x - 1) / 2, y / 2);
-        };
+        auto body = [&](int x, int y) { return x >= 1 && y >= 0 && LargeGlyphPixel(code, (x - 1) / 2, y / 2); };
         for (int y = 0; y < 16; ++y)
             for (int x = 0; x < 16; ++x) {
                 if (body(x, y))
@@ -77,8 +77,7 @@ void DrawSmallFont(Image8& sheet) {
                 if (SmallGlyphPixel(code, x, y)) cell.Set(x, y, col::white);
     }
     // "i" to "n" are the panel's lamps: plain swatches, one pixel apart.
-    constexpr std::uint8_t lamps[6] = {col::red, col::green, col::blue,
-                                       col::darkRed, col::darkGreen, col::darkBlue};
+    constexpr std::uint8_t lamps[6] = {col::red, col::green, col::blue, col::darkRed, col::darkGreen, col::darkBlue};
     for (int k = 0; k < 6; ++k) {
         const Rect r = SmallGlyph('i' + k);
         View cell(sheet, r.x, r.y, r.w, r.h);

@@ -13,12 +13,12 @@ using namespace sheet;
 
 int failures = 0;
 
-#define CHECK(cond)                                                                  \
-    do {                                                                             \
-        if (!(cond)) {                                                               \
-            ++failures;                                                              \
+#define CHECK(cond)                                                                 \
+    do {                                                                            \
+        if (!(cond)) {                                                              \
+            ++failures;                                                             \
             std::fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #cond); \
-        }                                                                            \
+        }                                                                           \
     } while (0)
 
 void DisplayPaletteHasTheGamesLayout() {
@@ -45,9 +45,9 @@ void ColourLookups() {
     CHECK(NearestIndex(p, kKeyColour) == 0);
     CHECK(FindIndex(Rgb{0, 0, 0}) == -1);
     CHECK(FindIndex(Rgb{0, 0, 1}) == 10);
-    CHECK(FindIndex(Rgb{255, 0, 0}) == 234);        // the ramp before the static red
-    CHECK(FindIndex(Rgb{255, 255, 0}) == 251);      // only a static colour has it
-    CHECK(FindIndex(Rgb{255, 145, 0}) == -1);       // beyond the end of the ramp
+    CHECK(FindIndex(Rgb{255, 0, 0}) == 234);    // the ramp before the static red
+    CHECK(FindIndex(Rgb{255, 255, 0}) == 251);  // only a static colour has it
+    CHECK(FindIndex(Rgb{255, 145, 0}) == -1);   // beyond the end of the ramp
     CHECK(FindIndex(Rgb{100, 100, 100}) == -1);
     // Every colour FindIndex accepts is one nearest-colour matching keeps.
     for (int i = 1; i < 256; ++i) {

@@ -43,9 +43,9 @@ inline constexpr Rect kWellInterior{16, 32, 128, 256};
 inline constexpr Rect kEntryFunnel{48, 0, 64, 32};
 inline constexpr Point kEntryWaveAt{48, 0};
 inline constexpr Point kPanelTextAt{116, 21};
-inline constexpr Point kMeterBottomAt{149, 272};  // segment s at y - 16 s
-inline constexpr Point kStageFieldAt{38, 310};    // two digits
-inline constexpr Point kScoreFieldAt{72, 310};    // eight digits
-inline constexpr Point kPendingFieldAt{118, 310}; // four digits
+inline constexpr Point kMeterBottomAt{149, 272};   // segment s at y - 16 s
+inline constexpr Point kStageFieldAt{38, 310};     // two digits
+inline constexpr Point kScoreFieldAt{72, 310};     // eight digits
+inline constexpr Point kPendingFieldAt{118, 310};  // four digits
 
 }  // namespace sheet

@@ -37,11 +37,13 @@ struct Composer {
 };
 
 // A settled stack, bottom row last; digits are tile numbers plus one.
+// clang-format off
 constexpr const char* kStack[] = {
     "00000000", "00000000", "00000000", "00000000", "00000000", "00000000", "00000000",
     "00000000", "00000000", "00000800", "00000880", "70000833", "77602233",
     "47661223", "44566122", "14556112",
 };
+// clang-format on
 
 }  // namespace
 
@@ -71,7 +73,7 @@ int main(int argc, char** argv) {
     f.Sprite(OrbitBody(1), 416 + 60, 288 - 150);
     f.Sprite(OrbitBody(2), 448 + 80, 288 - 120);
     const int stars[][2] = {{300, 230}, {350, 250}, {260, 200}, {400, 300}, {200, 140}, {470, 340},
-                            {120, 60},  {560, 420}, {40, 20},   {600, 460}, {90, 400}, {580, 90},
+                            {120, 60},  {560, 420}, {40, 20},   {600, 460}, {90, 400},  {580, 90},
                             {150, 300}, {500, 180}, {30, 250},  {620, 260}};
     for (const auto& s : stars) {
         const int d = std::min(7, std::abs(s[1] - 240) / 32);

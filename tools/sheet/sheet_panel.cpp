@@ -17,13 +17,10 @@ struct Shades {
 constexpr Shades kRedBlock{C(255, 72, 170), C(255, 36, 85), C(218, 0, 0), C(145, 0, 0), C(72, 0, 0)};
 constexpr Shades kGreenBlock{C(182, 255, 170), C(109, 255, 85), C(0, 218, 0), C(0, 145, 0), C(0, 72, 0)};
 constexpr Shades kBlueBlock{C(182, 218, 255), C(109, 145, 255), C(36, 72, 255), C(0, 0, 170), C(0, 0, 85)};
-constexpr Shades kYellowBlock{C(255, 255, 255), C(255, 251, 240), C(255, 255, 0), C(182, 182, 0),
-                              C(109, 109, 0)};
+constexpr Shades kYellowBlock{C(255, 255, 255), C(255, 251, 240), C(255, 255, 0), C(182, 182, 0), C(109, 109, 0)};
 constexpr Shades kMossBlock{C(182, 255, 170), C(72, 218, 85), C(0, 182, 85), C(0, 109, 0), C(0, 36, 0)};
-constexpr Shades kCyanBlock{C(218, 255, 255), C(109, 255, 255), C(0, 218, 255), C(0, 145, 170),
-                            C(0, 72, 85)};
-constexpr Shades kGreyBlock{C(255, 255, 255), C(192, 192, 192), C(160, 160, 164), C(128, 128, 128),
-                            C(72, 72, 85)};
+constexpr Shades kCyanBlock{C(218, 255, 255), C(109, 255, 255), C(0, 218, 255), C(0, 145, 170), C(0, 72, 85)};
+constexpr Shades kGreyBlock{C(255, 255, 255), C(192, 192, 192), C(160, 160, 164), C(128, 128, 128), C(72, 72, 85)};
 
 // A raised block: two rings of bevel round a flat face, lit from the upper
 // left. `shade` picks the colours for each pixel so that a tile can mix two
@@ -95,8 +92,10 @@ void DrawCellTiles(Image8& sheet) {
     BevelBlock(cyan, plain(kCyanBlock));
     for (int y = 2; y < 14; ++y)
         for (int x = 2; x < 14; ++x)
-            if ((x + y) % 6 == 0) cyan.Set(x, y, kCyanBlock.dark);
-            else if ((x + y) % 6 == 1) cyan.Set(x, y, kCyanBlock.light);
+            if ((x + y) % 6 == 0)
+                cyan.Set(x, y, kCyanBlock.dark);
+            else if ((x + y) % 6 == 1)
+                cyan.Set(x, y, kCyanBlock.light);
     Gleam(cyan);
 
     View grey = tile(7);
@@ -176,12 +175,14 @@ void DrawPanelFrame(Image8& sheet) {
     // Entry markers: arrows on both shoulders of the funnel.
     const auto arrow = [&](int x) {
         Paint(p, x, 3,
+              // clang-format off
               {"#######.",
                "+#####+.",
                ".+###+..",
                "..+#+...",
                "...+....",
                "........"},
+              // clang-format on
               {{'#', col::yellow}, {'+', C(182, 182, 0)}});
         p.HLine(x + 1, x + 7, 4, steel::shade);
     };

@@ -28,20 +28,21 @@ namespace {
 
 int KeyCode(const std::string& name) {
     static const std::map<std::string, int> keys = {
-        {"left", VK_LEFT}, {"right", VK_RIGHT}, {"up", VK_UP},          {"down", VK_DOWN},
-        {"z", 'Z'},        {"x", 'X'},          {"space", VK_SPACE},     {"enter", VK_RETURN},
-        {"shift", VK_SHIFT}, {"q", 'Q'},        {"esc", VK_ESCAPE},
+        {"left", VK_LEFT},   {"right", VK_RIGHT}, {"up", VK_UP},       {"down", VK_DOWN},
+        {"z", 'Z'},          {"x", 'X'},          {"space", VK_SPACE}, {"enter", VK_RETURN},
+        {"shift", VK_SHIFT}, {"q", 'Q'},          {"esc", VK_ESCAPE},
     };
     auto it = keys.find(name);
     return it == keys.end() ? -1 : it->second;
 }
 
 void PrintFrame(DWORD frame) {
-    std::printf("frame %lu  score %ld  pending %ld  panel (%ld,%ld)  piece shape %ld rot %ld at (%ld,%ld)  height %ld\n",
-                static_cast<unsigned long>(frame), static_cast<long>(playState.score),
-                static_cast<long>(playState.pendingPoints), static_cast<long>(playState.panelX),
-                static_cast<long>(playState.panelY), static_cast<long>(piece.shape), static_cast<long>(piece.rotation),
-                static_cast<long>(piece.x), static_cast<long>(piece.y), static_cast<long>(stackHeight));
+    std::printf(
+        "frame %lu  score %ld  pending %ld  panel (%ld,%ld)  piece shape %ld rot %ld at (%ld,%ld)  height %ld\n",
+        static_cast<unsigned long>(frame), static_cast<long>(playState.score),
+        static_cast<long>(playState.pendingPoints), static_cast<long>(playState.panelX),
+        static_cast<long>(playState.panelY), static_cast<long>(piece.shape), static_cast<long>(piece.rotation),
+        static_cast<long>(piece.x), static_cast<long>(piece.y), static_cast<long>(stackHeight));
     LONG column = piece.x / 16 + 3, row = piece.y / 16 + 2;
     for (int r = 0; r < WELL_ROWS; ++r) {
         std::string line;
@@ -49,10 +50,14 @@ void PrintFrame(DWORD frame) {
             char cell = wellGrid.cells[r][c];
             int i = r - row, j = c - column;
             bool falling = i >= 0 && i < 4 && j >= 0 && j < 4 && piece.cells[i][j] != '0';
-            if (falling) line += '@';
-            else if (cell == 'F') line += '#';
-            else if (cell == '0') line += '.';
-            else line += cell;
+            if (falling)
+                line += '@';
+            else if (cell == 'F')
+                line += '#';
+            else if (cell == '0')
+                line += '.';
+            else
+                line += cell;
         }
         std::printf("  %s\n", line.c_str());
     }
@@ -69,12 +74,15 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         auto next = [&]() -> std::string { return i + 1 < argc ? argv[++i] : ""; };
-        if (a == "--frames") frames = static_cast<DWORD>(std::strtoul(next().c_str(), nullptr, 10));
-        else if (a == "--every") every = static_cast<DWORD>(std::strtoul(next().c_str(), nullptr, 10));
+        if (a == "--frames")
+            frames = static_cast<DWORD>(std::strtoul(next().c_str(), nullptr, 10));
+        else if (a == "--every")
+            every = static_cast<DWORD>(std::strtoul(next().c_str(), nullptr, 10));
         else if (a == "--at") {
             std::stringstream list(next());
             std::string item;
-            while (std::getline(list, item, ',')) at.insert(static_cast<DWORD>(std::strtoul(item.c_str(), nullptr, 10)));
+            while (std::getline(list, item, ','))
+                at.insert(static_cast<DWORD>(std::strtoul(item.c_str(), nullptr, 10)));
         } else if (a == "--keys") {
             std::stringstream list(next());
             std::string item;
@@ -93,7 +101,10 @@ int main(int argc, char** argv) {
         } else if (a == "--") {
             for (++i; i < argc; ++i) switches += std::string(argv[i]) + " ";
         } else {
-            std::fprintf(stderr, "usage: %s [--frames N] [--every K] [--at F,...] [--keys SCRIPT] [--audio FILE] [-- switches]\n", argv[0]);
+            std::fprintf(
+                stderr,
+                "usage: %s [--frames N] [--every K] [--at F,...] [--keys SCRIPT] [--audio FILE] [-- switches]\n",
+                argv[0]);
             return 2;
         }
     }

@@ -107,15 +107,19 @@ using headless::H;
 std::uint32_t Milliseconds() { return headless::virtualClock; }
 
 void Idle(std::uint32_t ms) {
-    if (H().idle) H().idle(ms);
-    else headless::virtualClock += ms;
+    if (H().idle)
+        H().idle(ms);
+    else
+        headless::virtualClock += ms;
 }
 
 void Sleep(std::uint32_t ms) {
     platform::FinishPendingWork();
     ++H().sleeps;
-    if (H().sleep) H().sleep(ms);
-    else headless::virtualClock += ms;
+    if (H().sleep)
+        H().sleep(ms);
+    else
+        headless::virtualClock += ms;
 }
 
 bool WaitFor(std::unique_lock<std::mutex>& guard, std::condition_variable&, const std::function<bool()>& ready,
