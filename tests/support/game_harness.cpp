@@ -24,6 +24,10 @@ void ResetAll() {
     SoundClose();
     MusicClose();
     headless::Reset();
+    // Buffers a stream still held when its close failed are the process's
+    // memory, which the system takes back when it ends.
+    for (auto& buffer : musicPlayer.buffers)
+        if (buffer.header.lpData) GlobalFree(buffer.header.lpData);
     platform::SetTracing(true);
     ClearShellState();
     ClearPadState();
