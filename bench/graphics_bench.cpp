@@ -7,6 +7,8 @@
 //              and its stretcher has no colour key, so its row does less work than ours)
 //   present    640x480 indices through the palette into 32-bit window pixels, the
 //              SDL host's own present (DrawPicture) beside SDL_BlitSurface 8->32
+//   changes    the present from one frame of quiet play to the next (twenty stars
+//              moved): only the changed pixels are converted (beside the whole present)
 //   frame      a whole busy frame: clear, a full well of blocks, stars, stretched
 //              bursts, the panel, then the present's conversion (ours only)
 #include <windows.h>
@@ -234,12 +236,40 @@ void BM_Present_Sdl(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
 }
 
+// The present as the program runs it from one frame to the next of quiet
+// play: twenty 8x8 stars moved, the rest as it was, so only what changed is
+// converted. Beside BM_Present_Ours, which converts the whole picture.
+void BM_PresentChanges_Ours(benchmark::State& state) {
+    Frame f;
+    std::vector<std::uint8_t> frames[2] = {f.pixels, f.pixels};
+    for (int k = 0; k < 20; ++k)
+        for (int n = 0; n < 2; ++n)
+            for (int y = 0; y < 8; ++y)
+                for (int x = 0; x < 8; ++x)
+                    frames[n][static_cast<std::size_t>(((53 * k + 3 * n) % (kHeight - 8) + y) * kWidth +
+                                                       (37 * k + 5 * n) % (kWidth - 8) + x)] =
+                        static_cast<std::uint8_t>(250 + n);
+    sdlhost::ShownPicture shown;
+    std::uint64_t sum = 0;
+    int n = 0;
+    for (auto _ : state) {
+        host::ScreenImage image{frames[n].data(), kWidth, kWidth, kHeight, f.palette.data()};
+        sdlhost::ChangedRows rows = shown.Draw(image, sdlhost::PixelLayout{}, 0, 0, 1, f.Target());
+        sum += static_cast<std::uint64_t>(rows.bottom - rows.top) + f.out[static_cast<std::size_t>(sum % f.out.size())];
+        n ^= 1;
+    }
+    benchmark::DoNotOptimize(sum);
+    state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
+}
+
 // One busy frame as the game draws it: the canvas cleared, the well full of
 // blocks, twenty stars, a dozen bursts stretched to their sizes, the panel's
-// frames and lines, and then the present's conversion of the whole picture.
+// frames and lines, and then the present (the blocks change colour every
+// frame, so most of the picture is converted again).
 void BM_Frame_Ours(benchmark::State& state) {
     Ours o;
     Frame f;
+    sdlhost::ShownPicture shown;
     int i = 0;
     std::uint64_t sum = 0;
     for (auto _ : state) {
@@ -265,7 +295,7 @@ void BM_Frame_Ours(benchmark::State& state) {
         }
         host::ScreenImage image{static_cast<const std::uint8_t*>(d.lpSurface), static_cast<int>(d.lPitch), kWidth,
                                 kHeight, f.palette.data()};
-        sdlhost::DrawPicture(image, sdlhost::PixelLayout{}, 0, 0, 1, f.Target());
+        shown.Draw(image, sdlhost::PixelLayout{}, 0, 0, 1, f.Target());
         o.canvas->Unlock(nullptr);
         sum += f.out[static_cast<std::size_t>((sum + static_cast<std::uint64_t>(i)) % f.out.size())];
     }
@@ -281,6 +311,7 @@ BENCHMARK(BM_Stretch2x_Ours);
 BENCHMARK(BM_Stretch2x_Sdl);
 BENCHMARK(BM_Present_Ours);
 BENCHMARK(BM_Present_Sdl);
+BENCHMARK(BM_PresentChanges_Ours);
 BENCHMARK(BM_Frame_Ours);
 
 }  // namespace

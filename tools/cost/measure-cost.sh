@@ -49,7 +49,15 @@ sleep 2
 ticks() { awk '{print $14+$15}' "$1"; }
 frames() { grep -v steady counts | tail -1 | awk '{print $2}'; }
 c0=$(ticks /proc/$pid/stat); m0=$(ticks /proc/$pid/task/$pid/stat); f0=$(frames)
+declare -A t0
+for t in /proc/$pid/task/*; do t0[$t]=$(ticks "$t/stat"); done
 sleep "$secs"
+# Every thread's share, so that the audio thread's part is seen apart.
+for t in /proc/$pid/task/*; do
+  [ -n "${t0[$t]:-}" ] || continue
+  awk -v n="$(cat "$t/comm")" -v d=$(($(ticks "$t/stat") - t0[$t])) -v s="$secs" -v hz="$(getconf CLK_TCK)" \
+    'BEGIN { if (d > 0) printf "  thread %s (%s): %.1f%%\n", n, "'"${t##*/}"'", 100*d/hz/s }'
+done
 c1=$(ticks /proc/$pid/stat); m1=$(ticks /proc/$pid/task/$pid/stat); f1=$(frames)
 hz=$(getconf CLK_TCK)
 awk -v f=$((f1 - f0)) -v c=$((c1 - c0)) -v m=$((m1 - m0)) -v s="$secs" -v hz="$hz" -v st="$(grep steady counts | tail -1 | awk '{print $2}')" \

@@ -187,8 +187,10 @@ std::uint32_t Milliseconds() {
 
 void Idle(std::uint32_t ms) {
     // While the program is in the background nothing runs on the clock, so
-    // it may sleep longer between looks at its queue.
-    if (!platform::user::ApplicationActive()) ms = std::max<std::uint32_t>(ms, 20);
+    // it may sleep longer between looks at its queue: the window system's
+    // events end the wait at once, and what only a look finds (another start
+    // asking to bring the window forward) can wait a tenth of a second.
+    if (!platform::user::ApplicationActive()) ms = std::max<std::uint32_t>(ms, 100);
     if (video == Subsystem::Up) {
         // Waits for an event without taking it from SDL's queue.
         SDL_WaitEventTimeout(nullptr, static_cast<int>(ms));

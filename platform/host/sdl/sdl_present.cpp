@@ -42,6 +42,48 @@ void WidenRow(const std::uint8_t* src, int count, const std::uint32_t* table, in
 // Floor division for a negative numerator.
 int FloorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 
+// The target columns [x0, x1) a picture covers, the source column shown at
+// x0 with `skip` of its target columns cut off there, and how many source
+// columns show.
+struct Span {
+    int x0, x1, firstColumn, skip, columns;
+};
+
+Span SpanOf(int imageWidth, int left, int scale, int targetWidth) {
+    Span s{};
+    const long long right = static_cast<long long>(left) + static_cast<long long>(imageWidth) * scale;
+    s.x0 = std::clamp(left, 0, targetWidth);
+    s.x1 = static_cast<int>(std::clamp<long long>(right, s.x0, targetWidth));
+    s.firstColumn = FloorDiv(s.x0 - left, scale);
+    s.skip = (s.x0 - left) - s.firstColumn * scale;
+    s.columns = s.x1 > s.x0 ? (s.x1 - s.x0 + s.skip + scale - 1) / scale : 0;
+    return s;
+}
+
+// Where two rows of indices differ: [first, end) from the first to the last
+// difference. False when they are the same: most rows, which the C library's
+// comparison passes over fastest. A changed row is searched eight bytes at a
+// time from either end.
+bool FindChange(const std::uint8_t* a, const std::uint8_t* b, int count, int& first, int& end) {
+    if (count <= 0 || std::memcmp(a, b, static_cast<std::size_t>(count)) == 0) return false;
+    auto same8 = [&](int i) {
+        std::uint64_t x, y;
+        std::memcpy(&x, a + i, 8);
+        std::memcpy(&y, b + i, 8);
+        return x == y;
+    };
+    int i = 0;
+    while (i + 8 <= count && same8(i)) i += 8;
+    while (i < count && a[i] == b[i]) ++i;
+    if (i >= count) return false;
+    int j = count;
+    while (j - 8 >= i && same8(j - 8)) j -= 8;
+    while (a[j - 1] == b[j - 1]) --j;  // stops at i at the latest: a[i] != b[i]
+    first = i;
+    end = j;
+    return true;
+}
+
 }  // namespace
 
 void BuildColourTable(const PALETTEENTRY* palette, const PixelLayout& layout, std::uint32_t* table) {
@@ -63,13 +105,8 @@ void DrawPicture(const host::ScreenImage& image, const PixelLayout& layout, int 
                                                 static_cast<std::ptrdiff_t>(y) * target.pitch);
     };
 
-    // The target columns the picture covers, and the first source column.
-    const long long right = static_cast<long long>(left) + static_cast<long long>(image.width) * scale;
-    const int x0 = std::clamp(left, 0, target.width);
-    const int x1 = static_cast<int>(std::clamp<long long>(right, x0, target.width));
-    const int firstColumn = FloorDiv(x0 - left, scale);
-    const int skip = (x0 - left) - firstColumn * scale;
-    const int columns = x1 > x0 ? (x1 - x0 + skip + scale - 1) / scale : 0;
+    const Span span = SpanOf(image.width, left, scale, target.width);
+    const int x0 = span.x0, x1 = span.x1, firstColumn = span.firstColumn, skip = span.skip, columns = span.columns;
 
     const std::uint32_t* previous = nullptr;  // the last row drawn, and its source row
     int previousSource = -1;
@@ -95,6 +132,78 @@ void DrawPicture(const host::ScreenImage& image, const PixelLayout& layout, int 
         previous = out;
         previousSource = sy;
     }
+}
+
+bool ShownPicture::Matches(const host::ScreenImage& image, const PixelLayout& layout, int left, int top, int scale,
+                           const PixelTarget& target) const {
+    return valid_ && image.width == width_ && image.height == height_ && left == left_ && top == top_ &&
+           scale == scale_ && target.pixels == target_.pixels && target.pitch == target_.pitch &&
+           target.width == target_.width && target.height == target_.height && layout.redShift == layout_.redShift &&
+           layout.greenShift == layout_.greenShift && layout.blueShift == layout_.blueShift &&
+           layout.alpha == layout_.alpha && std::memcmp(image.palette, palette_.data(), sizeof(palette_)) == 0;
+}
+
+void ShownPicture::Remember(const host::ScreenImage& image, const PixelLayout& layout, int left, int top, int scale,
+                            const PixelTarget& target) {
+    width_ = std::max(0, image.width);
+    height_ = std::max(0, image.height);
+    left_ = left;
+    top_ = top;
+    scale_ = scale;
+    target_ = target;
+    layout_ = layout;
+    std::memcpy(palette_.data(), image.palette, sizeof(palette_));
+    pixels_.resize(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_));
+    for (int y = 0; y < height_; ++y)
+        std::memcpy(pixels_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_),
+                    image.pixels + static_cast<std::ptrdiff_t>(y) * image.pitch, static_cast<std::size_t>(width_));
+    valid_ = true;
+}
+
+ChangedRows ShownPicture::Draw(const host::ScreenImage& image, const PixelLayout& layout, int left, int top, int scale,
+                               const PixelTarget& target) {
+    if (!target.pixels || target.width <= 0 || target.height <= 0) return {};
+    scale = std::max(1, scale);
+    if (!Matches(image, layout, left, top, scale, target)) {
+        DrawPicture(image, layout, left, top, scale, target);
+        Remember(image, layout, left, top, scale, target);
+        return ChangedRows{0, target.height};
+    }
+    const Span span = SpanOf(image.width, left, scale, target.width);
+    if (span.columns <= 0) return {};
+    std::uint32_t table[256];
+    BuildColourTable(image.palette, layout, table);
+
+    ChangedRows rows{target.height, 0};
+    const int firstRow = std::max(0, FloorDiv(-top, scale));
+    const int endRow = std::min(image.height, FloorDiv(target.height - 1 - top, scale) + 1);
+    for (int sy = firstRow; sy < endRow; ++sy) {
+        const std::uint8_t* src = image.pixels + static_cast<std::ptrdiff_t>(sy) * image.pitch;
+        std::uint8_t* old = pixels_.data() + static_cast<std::size_t>(sy) * static_cast<std::size_t>(width_);
+        int a = 0, b = 0;
+        if (!FindChange(src + span.firstColumn, old + span.firstColumn, span.columns, a, b)) continue;
+        a += span.firstColumn;
+        b += span.firstColumn;
+        std::memcpy(old + a, src + a, static_cast<std::size_t>(b - a));
+        // The changed columns in the target, cut at the picture's edges there.
+        const long long from = static_cast<long long>(left) + static_cast<long long>(a) * scale;
+        const int xs = static_cast<int>(std::max<long long>(span.x0, from));
+        const int xe = static_cast<int>(std::min<long long>(span.x1, static_cast<long long>(left) + 1LL * b * scale));
+        const int skip = static_cast<int>(xs - from);
+        const int yTop = std::max(0, top + sy * scale), yEnd = std::min(target.height, top + (sy + 1) * scale);
+        for (int y = yTop; y < yEnd; ++y) {
+            std::uint32_t* out = reinterpret_cast<std::uint32_t*>(reinterpret_cast<std::uint8_t*>(target.pixels) +
+                                                                  static_cast<std::ptrdiff_t>(y) * target.pitch) +
+                                 xs;
+            if (scale == 1)
+                ConvertRow(src + a, xe - xs, table, out);
+            else
+                WidenRow(src + a, b - a, table, scale, skip, out, xe - xs);
+        }
+        rows.top = std::min(rows.top, yTop);
+        rows.bottom = std::max(rows.bottom, yEnd);
+    }
+    return rows.Empty() ? ChangedRows{} : rows;
 }
 
 int WholeScale(int pictureWidth, int pictureHeight, int placeWidth, int placeHeight) {

@@ -3,7 +3,9 @@
 // square of `scale` pixels, black around it.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <vector>
 
 #include "platform/host/host_video.h"
 
@@ -33,6 +35,40 @@ void BuildColourTable(const PALETTEENTRY* palette, const PixelLayout& layout, st
 // `scale` (at least 1), and fills the rest of the target with black.
 void DrawPicture(const host::ScreenImage& image, const PixelLayout& layout, int left, int top, int scale,
                  const PixelTarget& target);
+
+// Target rows [top, bottom) that a draw changed; none when top == bottom.
+struct ChangedRows {
+    int top = 0;
+    int bottom = 0;
+    bool Empty() const { return top >= bottom; }
+};
+
+// What a target shows, so that the next present converts only the pixels
+// whose index changed: from one frame to the next most of the game's picture
+// stays as it was. Forget() when the target's pixels may have been lost or
+// drawn over by anything else (a new window surface, a resize).
+class ShownPicture {
+public:
+    // DrawPicture; but when the last draw was of a picture of this size
+    // into this target at this place, scale and palette, only the changed
+    // pixels are drawn. Returns the target rows that changed.
+    ChangedRows Draw(const host::ScreenImage& image, const PixelLayout& layout, int left, int top, int scale,
+                     const PixelTarget& target);
+    void Forget() { valid_ = false; }
+
+private:
+    bool Matches(const host::ScreenImage& image, const PixelLayout& layout, int left, int top, int scale,
+                 const PixelTarget& target) const;
+    void Remember(const host::ScreenImage& image, const PixelLayout& layout, int left, int top, int scale,
+                  const PixelTarget& target);
+
+    bool valid_ = false;
+    int width_ = 0, height_ = 0, left_ = 0, top_ = 0, scale_ = 0;
+    PixelTarget target_{};
+    PixelLayout layout_{};
+    std::array<PALETTEENTRY, 256> palette_{};
+    std::vector<std::uint8_t> pixels_;  // the indices drawn, rows of width_
+};
 
 // The largest whole number of times a picture fits into a place, at least 1.
 int WholeScale(int pictureWidth, int pictureHeight, int placeWidth, int placeHeight);

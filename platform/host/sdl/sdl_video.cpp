@@ -37,6 +37,8 @@ struct HostWindow {
     // The picture at a whole scale, when the last step to the window's size
     // is a smooth one (see Present).
     SDL_Surface* staging = nullptr;
+    // What the window's pixels (or the staging picture) hold already.
+    ShownPicture shownPicture;
     std::string title;
     bool shown = false;
     SDL_Rect placed{0, 0, 0, 0};  // client rectangle last given to SDL, host screen coordinates
@@ -136,22 +138,30 @@ void Present(HostWindow& w, const host::ScreenImage& image, const SDL_Rect& area
     const int scale = WholeScale(area.w, area.h, place.w, place.h);
     if (direct && area.w * scale == place.w && area.h * scale == place.h) {
         if (SDL_MUSTLOCK(s) && SDL_LockSurface(s) != 0) return;
-        DrawPicture(image, LayoutOf(*s->format), place.x + area.x * scale, place.y + area.y * scale, scale,
-                    TargetOf(s));
+        ChangedRows rows = w.shownPicture.Draw(image, LayoutOf(*s->format), place.x + area.x * scale,
+                                               place.y + area.y * scale, scale, TargetOf(s));
         if (SDL_MUSTLOCK(s)) SDL_UnlockSurface(s);
-    } else {
-        int sw = area.w * scale, sh = area.h * scale;
-        Uint32 format = direct ? s->format->format : Uint32{SDL_PIXELFORMAT_XRGB8888};
-        if (!w.staging || w.staging->w != sw || w.staging->h != sh || w.staging->format->format != format) {
-            if (w.staging) SDL_FreeSurface(w.staging);
-            w.staging = SDL_CreateRGBSurfaceWithFormat(0, sw, sh, 32, format);
-            if (!w.staging) return;
-        }
-        DrawPicture(image, LayoutOf(*w.staging->format), area.x * scale, area.y * scale, scale, TargetOf(w.staging));
-        FillOutside(s, place);
-        if (!direct || SDL_SoftStretchLinear(w.staging, nullptr, s, &place) != 0)
-            SDL_BlitScaled(w.staging, nullptr, s, &place);
+        // Only the rows that changed go to the screen; most frames change
+        // little of the picture.
+        if (rows.Empty()) return;
+        SDL_Rect band{0, rows.top, s->w, rows.bottom - rows.top};
+        SDL_UpdateWindowSurfaceRects(w.sdl, &band, 1);
+        return;
     }
+    int sw = area.w * scale, sh = area.h * scale;
+    Uint32 format = direct ? s->format->format : Uint32{SDL_PIXELFORMAT_XRGB8888};
+    if (!w.staging || w.staging->w != sw || w.staging->h != sh || w.staging->format->format != format) {
+        if (w.staging) SDL_FreeSurface(w.staging);
+        w.shownPicture.Forget();
+        w.staging = SDL_CreateRGBSurfaceWithFormat(0, sw, sh, 32, format);
+        if (!w.staging) return;
+    }
+    ChangedRows rows = w.shownPicture.Draw(image, LayoutOf(*w.staging->format), area.x * scale, area.y * scale, scale,
+                                           TargetOf(w.staging));
+    if (rows.Empty()) return;  // the stretched picture in the window is still right
+    FillOutside(s, place);
+    if (!direct || SDL_SoftStretchLinear(w.staging, nullptr, s, &place) != 0)
+        SDL_BlitScaled(w.staging, nullptr, s, &place);
     SDL_UpdateWindowSurface(w.sdl);
 }
 
@@ -160,6 +170,7 @@ void Present(HostWindow& w, const host::ScreenImage& image, const SDL_Rect& area
 // it does so even where no window manager acts on the full-screen request
 // (a bare X server, a kiosk).
 void EnterFullScreen(HostWindow& w) {
+    w.shownPicture.Forget();
     SDL_Rect bounds{0, 0, 0, 0};
     int display = SDL_GetWindowDisplayIndex(w.sdl);
     if (SDL_GetDisplayBounds(display < 0 ? 0 : display, &bounds) == 0) {
@@ -173,6 +184,7 @@ void EnterFullScreen(HostWindow& w) {
 void Sync(HostWindow& w);
 
 void LeaveFullScreen(HostWindow& w) {
+    w.shownPicture.Forget();
     if (SDL_GetWindowFlags(w.sdl) & SDL_WINDOW_FULLSCREEN) SDL_SetWindowFullscreen(w.sdl, 0);
     SDL_SetWindowBordered(w.sdl, w.bordered ? SDL_TRUE : SDL_FALSE);
     // Back to where the emulated window is.
@@ -418,7 +430,11 @@ void HandleWindowEvent(const SDL_WindowEvent& event) {
                 w->placed.h = height;
                 platform::user::HostResizedWindow(hwnd, width, height);
             }
-            if ((w = Find(hwnd))) Redraw(*w);
+            // SDL makes the window's pixels anew at a new size.
+            if ((w = Find(hwnd))) {
+                w->shownPicture.Forget();
+                Redraw(*w);
+            }
             break;
         case SDL_WINDOWEVENT_MINIMIZED: SendMessageA(hwnd, WM_SIZE, SIZE_MINIMIZED, 0); break;
         case SDL_WINDOWEVENT_RESTORED: {

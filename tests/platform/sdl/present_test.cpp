@@ -99,6 +99,98 @@ TEST(Present, APictureOverTheWindowsEdgesIsCutOffThere) {
         for (int x = 0; x < 4; ++x) ASSERT_EQ(off.At(x, y), kBlack);
 }
 
+// The present from one frame to the next: only what changed is drawn, and
+// what the window then shows is what a whole draw would show.
+class ShownPictureTest : public ::testing::Test {
+protected:
+    static constexpr std::uint32_t kJunk = 0xDEADBEEFu;
+    // Draws through `shown` and checks the window against a whole draw of
+    // the same picture.
+    sdlhost::ChangedRows DrawAndCompare(const Picture& p, Window& w, int left, int top, int scale) {
+        sdlhost::ChangedRows rows = shown.Draw(p.Image(), PixelLayout{}, left, top, scale, w.Target());
+        Window whole(w.width, w.height);
+        DrawPicture(p.Image(), PixelLayout{}, left, top, scale, whole.Target());
+        for (int y = 0; y < w.height; ++y)
+            for (int x = 0; x < w.width; ++x) EXPECT_EQ(w.At(x, y), whole.At(x, y)) << x << "," << y;
+        return rows;
+    }
+    sdlhost::ShownPicture shown;
+};
+
+TEST_F(ShownPictureTest, OnlyTheChangedPixelsAreDrawnAndTheirRowsReported) {
+    Picture p(20, 6);
+    Window w(20, 6);
+    sdlhost::ChangedRows rows = DrawAndCompare(p, w, 0, 0, 1);
+    EXPECT_EQ(rows.top, 0);
+    EXPECT_EQ(rows.bottom, 6);
+
+    // Nothing changed: nothing drawn, no rows.
+    w.pixels[0] = kJunk;
+    EXPECT_TRUE(shown.Draw(p.Image(), PixelLayout{}, 0, 0, 1, w.Target()).Empty());
+    EXPECT_EQ(w.pixels[0], kJunk);
+
+    // Two pixels of row 3, far apart (the second one in the last eight
+    // bytes), and one of row 4: rows 3 and 4, and the pixels of row 3
+    // between them, are drawn; the rest is left alone.
+    p.At(2, 3) = 200;
+    p.At(17, 3) = 201;
+    p.At(9, 4) = 202;
+    rows = shown.Draw(p.Image(), PixelLayout{}, 0, 0, 1, w.Target());
+    EXPECT_EQ(rows.top, 3);
+    EXPECT_EQ(rows.bottom, 5);
+    EXPECT_EQ(w.At(2, 3), p.Colour(2, 3));
+    EXPECT_EQ(w.At(17, 3), p.Colour(17, 3));
+    EXPECT_EQ(w.At(9, 4), p.Colour(9, 4));
+    EXPECT_EQ(w.pixels[0], kJunk);
+    EXPECT_EQ(w.At(1, 3), p.Colour(1, 3));  // from the first draw
+}
+
+TEST_F(ShownPictureTest, AnotherPaletteOrPlaceOrAForgottenTargetIsDrawnWhole) {
+    Picture p(8, 4);
+    Window w(8, 4);
+    DrawAndCompare(p, w, 0, 0, 1);
+    p.palette[5].peRed ^= 0xFF;
+    w.pixels[0] = kJunk;
+    EXPECT_EQ(DrawAndCompare(p, w, 0, 0, 1).bottom, 4);
+
+    w.pixels[0] = kJunk;
+    EXPECT_EQ(DrawAndCompare(p, w, 1, 0, 1).bottom, 4);
+
+    // The same pixels taken as a narrower window.
+    PixelTarget narrower = w.Target();
+    narrower.width = 6;
+    EXPECT_EQ(shown.Draw(p.Image(), PixelLayout{}, 1, 0, 1, narrower).bottom, 4);
+
+    w.pixels[0] = kJunk;
+    shown.Forget();
+    EXPECT_EQ(DrawAndCompare(p, w, 1, 0, 1).bottom, 4);
+}
+
+TEST_F(ShownPictureTest, ChangesAtWholeScalesAndCutEdgesDrawAsAWholeDrawWould) {
+    // A picture over the window's left and top edges at scale 3, changed a
+    // few pixels at a time for many frames, at the cut edges too.
+    Picture p(12, 7);
+    Window w(30, 17);
+    DrawAndCompare(p, w, -2, -4, 3);
+    // The first column shows only its last third.
+    p.At(0, 3) = 77;
+    p.At(1, 3) = 78;
+    DrawAndCompare(p, w, -2, -4, 3);
+    unsigned seed = 12345;
+    for (int frame = 0; frame < 40; ++frame) {
+        for (int k = 0; k < 3; ++k) {
+            seed = seed * 1103515245u + 12345u;
+            p.At(static_cast<int>(seed >> 8) % 12, static_cast<int>(seed >> 20) % 7) = static_cast<std::uint8_t>(seed);
+        }
+        sdlhost::ChangedRows rows = DrawAndCompare(p, w, -2, -4, 3);
+        if (!rows.Empty()) {
+            EXPECT_EQ((rows.top + 4) % 3 == 0 || rows.top == 0, true) << "rows start at a source row";
+            EXPECT_LE(rows.bottom, 17);
+        }
+        if (HasFailure()) break;
+    }
+}
+
 TEST(Present, TheWholeScaleIsTheLargestThatFits) {
     EXPECT_EQ(sdlhost::WholeScale(640, 480, 640, 480), 1);
     EXPECT_EQ(sdlhost::WholeScale(640, 480, 1280, 960), 2);
