@@ -190,7 +190,14 @@ void Idle(std::uint32_t ms) {
     // it may sleep longer between looks at its queue: the window system's
     // events end the wait at once, and what only a look finds (another start
     // asking to bring the window forward) can wait a tenth of a second.
-    if (!platform::user::ApplicationActive()) ms = std::max<std::uint32_t>(ms, 100);
+    if (!platform::user::ApplicationActive()) {
+        ms = std::max<std::uint32_t>(ms, 100);
+    } else if (ms <= 1) {
+        // An empty queue seen by a look (PeekMessage) does not wait: the
+        // frame loop waits for the refresh and its frame clock itself, and a
+        // millisecond's sleep here would cost one more wake-up in every frame.
+        return;
+    }
     if (video == Subsystem::Up) {
         // Waits for an event without taking it from SDL's queue.
         SDL_WaitEventTimeout(nullptr, static_cast<int>(ms));

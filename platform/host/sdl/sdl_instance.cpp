@@ -133,6 +133,10 @@ void WithdrawWindowClass(std::string_view className) {
 bool TakeRaiseRequest() {
     bool requested = false;
     for (auto& [name, listener] : Listeners()) {
+        // A look first: accept() makes a socket even to say nobody called,
+        // and this runs with every look at the message queue.
+        pollfd waiting{listener, POLLIN, 0};
+        if (poll(&waiting, 1, 0) <= 0) continue;
         for (;;) {
             int fd = accept(listener, nullptr, nullptr);
             if (fd < 0) break;
