@@ -200,7 +200,7 @@ note "Escape: exit $code"
 # The same sources run over our stand-in in the Linux build; here they run
 # over Wine's DLLs, so the two implementations are held to one behaviour.
 conformance=(
-  tests/platform/user/multibyte_test.cpp
+  tests/platform/user/multibyte_conformance_test.cpp
   tests/platform/ddraw/bltfast_clip_test.cpp
 )
 gt=$work/gtest
