@@ -107,8 +107,19 @@ void ResetForTests() {
 // ---------------------------------------------------------------------------
 // Palettes.
 
-Palette::Palette(DirectDraw* owner, DWORD caps, const PALETTEENTRY* entries) : owner_(owner), caps_(caps) {
-    std::copy_n(entries, 256, entries_.begin());
+int PaletteSize(DWORD caps) {
+    switch (caps & (DDPCAPS_1BIT | DDPCAPS_2BIT | DDPCAPS_4BIT | DDPCAPS_8BIT)) {
+        case DDPCAPS_1BIT: return 2;
+        case DDPCAPS_2BIT: return 4;
+        case DDPCAPS_4BIT: return 16;
+        case DDPCAPS_8BIT: return 256;
+        default: return 0;
+    }
+}
+
+Palette::Palette(DirectDraw* owner, DWORD caps, const PALETTEENTRY* entries)
+    : owner_(owner), caps_(caps), size_(static_cast<DWORD>(PaletteSize(caps))) {
+    std::copy_n(entries, size_, entries_.begin());
 }
 
 HRESULT Palette::GetCaps(LPDWORD caps) {
@@ -119,7 +130,7 @@ HRESULT Palette::GetCaps(LPDWORD caps) {
 }
 
 HRESULT Palette::GetEntries(DWORD, DWORD base, DWORD count, LPPALETTEENTRY entries) {
-    if (!entries || base > 256 || count > 256 - base) return DDERR_INVALIDPARAMS;
+    if (!entries || base > size_ || count > size_ - base) return DDERR_INVALIDPARAMS;
     if (dead_) return DDERR_INVALIDOBJECT;
     std::copy_n(entries_.begin() + base, count, entries);
     return DD_OK;
@@ -130,7 +141,7 @@ HRESULT Palette::SetEntries(DWORD, DWORD start, DWORD count, LPPALETTEENTRY entr
     if (dead_) return DDERR_INVALIDOBJECT;
     HRESULT fault;
     if (Fault(kIDirectDrawPaletteSetEntries, fault)) return fault;
-    if (!entries || start > 256 || count > 256 - start) return DDERR_INVALIDPARAMS;
+    if (!entries || start > size_ || count > size_ - start) return DDERR_INVALIDPARAMS;
     std::copy_n(entries, count, entries_.begin() + start);
     if (primaryAttachments > 0) {
         video::SetHardwarePalette(entries_.data(), !video::ExclusiveModeSet());
@@ -259,8 +270,8 @@ HRESULT DirectDraw::CreatePalette(DWORD flags, LPPALETTEENTRY table, LPDIRECTDRA
     if (Fault(kIDirectDrawCreatePalette, fault)) return fault;
     if (!table) return DDERR_INVALIDPARAMS;
     if (level_ == 0) return DDERR_NOCOOPERATIVELEVELSET;
-    if (!(flags & DDPCAPS_8BIT)) return DDERR_UNSUPPORTED;  // only 256-entry palettes here
-    if (flags & (DDPCAPS_4BIT | DDPCAPS_2BIT | DDPCAPS_1BIT)) return DDERR_INVALIDPARAMS;
+    // The table is 2, 4, 16 or 256 entries long, as one size flag says.
+    if (PaletteSize(flags) == 0) return DDERR_INVALIDPARAMS;
     auto* p = new (std::nothrow) Palette(this, flags, table);
     if (!p) return DDERR_OUTOFMEMORY;
     children.push_back(p);

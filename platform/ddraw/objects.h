@@ -50,12 +50,15 @@ public:
     void Kill() override;
 
     const PALETTEENTRY* Entries() const { return entries_.data(); }
+    // Only a 256-entry palette goes with the 8-bit surfaces made here.
+    bool Indexes8Bits() const { return size_ == 256; }
     int primaryAttachments = 0;
 
 private:
     void FinalRelease() override;
     DirectDraw* owner_;
     DWORD caps_;
+    DWORD size_;
     std::array<PALETTEENTRY, 256> entries_{};
 };
 
@@ -215,6 +218,8 @@ private:
 bool IsLiveSurface(const void* p);
 bool IsLivePalette(const void* p);
 bool IsLiveClipper(const void* p);
+// Entries in a palette of these DDPCAPS_ flags; 0 when no one size is named.
+int PaletteSize(DWORD caps);
 void Register(Surface* s);
 void Register(Palette* p);
 void Register(Clipper* c);

@@ -297,6 +297,10 @@ HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceR
     else if (!src)
         return DDERR_INVALIDPARAMS;
     if (HRESULT hr = CheckUsable(src); hr != DD_OK) return hr;
+    // The source's key is what DDBLT_KEYSRC asks for: a source without one
+    // makes the request itself wrong (Windows and Wine refuse it alike).
+    if (src && (flags & DDBLT_KEYSRC) && !(flags & DDBLT_KEYSRCOVERRIDE) && !src->hasSourceKey_)
+        return DDERR_INVALIDPARAMS;
 
     RECT dest = destRect ? *destRect : RECT{0, 0, width_, height_};
     if (!ValidRect(dest)) return DDERR_INVALIDRECT;
@@ -343,11 +347,10 @@ HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceR
             c.mirrorX = (fx->dwDDFX & DDBLTFX_MIRRORLEFTRIGHT) != 0;
             c.mirrorY = (fx->dwDDFX & DDBLTFX_MIRRORUPDOWN) != 0;
         }
-        // A source key asked for on a surface without one is no key at all.
         if ((flags & DDBLT_KEYSRCOVERRIDE))
             c.sourceKey =
                 Key{true, fx->ddckSrcColorkey.dwColorSpaceLowValue, fx->ddckSrcColorkey.dwColorSpaceHighValue};
-        else if ((flags & DDBLT_KEYSRC) && src->hasSourceKey_)
+        else if (flags & DDBLT_KEYSRC)
             c.sourceKey = Key{true, src->sourceKey_.dwColorSpaceLowValue, src->sourceKey_.dwColorSpaceHighValue};
         if (flags & DDBLT_KEYDESTOVERRIDE)
             c.destKey =
@@ -659,6 +662,7 @@ HRESULT Surface::SetPalette(LPDIRECTDRAWPALETTE palette) {
     }
     if (palette && !IsLivePalette(palette)) return DDERR_INVALIDPARAMS;
     auto* p = static_cast<Palette*>(palette);
+    if (p && !p->Indexes8Bits()) return DDERR_INVALIDPIXELFORMAT;
     if (p) {
         p->AddRef();
         if (usesScreen_) ++p->primaryAttachments;
