@@ -219,6 +219,9 @@ run_game() {
 # run at all.
 run_conformance() {
   local gt=$work/gtest obj=$work/conformance-obj started=$SECONDS
+  # The game's texts are Japanese ANSI: the tests expect code page 932, which
+  # Wine takes from the locale's name. Files they write go beside the logs.
+  local run=(env LC_ALL=ja_JP.UTF-8 "TUMBLA_TEST_OUT=Z:${out//\//\\}" wine "$work/conformance.exe")
   mkdir -p "$gt" "$obj"
   local cxx=(i686-w64-mingw32-g++-posix -std=c++20 -O1 -Wall -Wextra -I/usr/src/googletest/googletest/include)
   # GoogleTest once per build folder; each test source again only when it changed.
@@ -272,16 +275,16 @@ run_conformance() {
 
   local code
   set +e
-  timeout 300 wine "$work/conformance.exe" --gtest_brief=1 ${excluded:+"--gtest_filter=-$excluded"} \
-    >"$out/conformance.log" 2>&1
-  code=$?
+  timeout 300 "${run[@]}" --gtest_brief=1 ${excluded:+"--gtest_filter=-$excluded"} 2>&1 |
+    tr -d '\r' >"$out/conformance.log"
+  code=${PIPESTATUS[0]}
   set -e
   grep -a "PASSED\|FAILED\|Failure\|tests ran\|Unhandled" "$out/conformance.log" | head -20 || true
   [ "$code" -eq 0 ] || bad "the platform tests under Wine ended with $code (see $out/conformance.log)"
 
   if [ ${#failing[@]} -gt 0 ]; then
     set +e
-    timeout 120 wine "$work/conformance.exe" "--gtest_filter=$(
+    timeout 120 "${run[@]}" "--gtest_filter=$(
       IFS=:
       echo "${failing[*]}"
     )" 2>&1 | tr -d '\r' >"$out/conformance-deviations.log"
