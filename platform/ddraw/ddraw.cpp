@@ -52,12 +52,15 @@ State& S() {
     return s;
 }
 
-// Display modes the pretend card offers, all with 256 colours.
+// Display modes the pretend card offers, each with 256 colours and with
+// 65536 (5-6-5 RGB), as the cards of its day did.
+constexpr DWORD kModeSizes[][2] = {{320, 200}, {320, 240},  {640, 400},  {640, 480},
+                                   {800, 600}, {1024, 768}, {1280, 1024}};
+constexpr DWORD kModeDepths[] = {8, 16};
+
 bool ModeOffered(DWORD width, DWORD height, DWORD bpp) {
-    static const DWORD modes[][2] = {{320, 200}, {320, 240},  {640, 400},  {640, 480},
-                                     {800, 600}, {1024, 768}, {1280, 1024}};
-    if (bpp != 8) return false;
-    for (const auto& m : modes)
+    if (std::find(std::begin(kModeDepths), std::end(kModeDepths), bpp) == std::end(kModeDepths)) return false;
+    for (const auto& m : kModeSizes)
         if (m[0] == width && m[1] == height) return true;
     return false;
 }
@@ -106,6 +109,28 @@ void ResetForTests() {
 
 // ---------------------------------------------------------------------------
 // Palettes.
+
+void DescribePixels(int bitsPerPixel, DDPIXELFORMAT& format) {
+    std::memset(&format, 0, sizeof(format));
+    format.dwSize = sizeof(DDPIXELFORMAT);
+    format.dwFlags = DDPF_RGB;
+    format.dwRGBBitCount = static_cast<DWORD>(bitsPerPixel);
+    if (bitsPerPixel == 8) {
+        format.dwFlags |= DDPF_PALETTEINDEXED8;
+    } else if (bitsPerPixel == 16) {
+        format.dwRBitMask = 0xF800;
+        format.dwGBitMask = 0x07E0;
+        format.dwBBitMask = 0x001F;
+    }
+}
+
+int BytesPerPixelOf(const DDPIXELFORMAT& format) {
+    if ((format.dwFlags & DDPF_PALETTEINDEXED8) || format.dwRGBBitCount == 8) return 1;
+    if ((format.dwFlags & DDPF_RGB) && format.dwRGBBitCount == 16 && format.dwRBitMask == 0xF800 &&
+        format.dwGBitMask == 0x07E0 && format.dwBBitMask == 0x001F)
+        return 2;
+    return 0;
+}
 
 int PaletteSize(DWORD caps) {
     switch (caps & (DDPCAPS_1BIT | DDPCAPS_2BIT | DDPCAPS_4BIT | DDPCAPS_8BIT)) {
@@ -298,7 +323,7 @@ HRESULT DirectDraw::CreatePrimary(const DDSURFACEDESC& desc, Surface** out) {
     // asked for; emulation only changes where the back buffers go.
     DWORD frontCaps = (caps & ~DDSCAPS_SYSTEMMEMORY) | DDSCAPS_VIDEOMEMORY | DDSCAPS_VISIBLE;
     if (flip) frontCaps |= DDSCAPS_FRONTBUFFER;
-    auto* front = new (std::nothrow) Surface(this, frontCaps, screen.width, screen.height, true);
+    auto* front = new (std::nothrow) Surface(this, frontCaps, screen.width, screen.height, true, screen.bytesPerPixel);
     if (!front || !front->Allocate(0)) {
         delete front;
         return DDERR_OUTOFMEMORY;
@@ -319,7 +344,8 @@ HRESULT DirectDraw::CreatePrimary(const DDSURFACEDESC& desc, Surface** out) {
         }
         DWORD backCaps = (caps & ~(DDSCAPS_PRIMARYSURFACE | DDSCAPS_VIDEOMEMORY | DDSCAPS_SYSTEMMEMORY)) |
                          (i == 0 ? DDSCAPS_BACKBUFFER : 0) | (video ? DDSCAPS_VIDEOMEMORY : DDSCAPS_SYSTEMMEMORY);
-        auto* back = new (std::nothrow) Surface(this, backCaps, screen.width, screen.height, false);
+        auto* back =
+            new (std::nothrow) Surface(this, backCaps, screen.width, screen.height, false, screen.bytesPerPixel);
         if (!back || !back->Allocate(video ? bytes : 0)) {
             delete back;
             for (Surface* b : front->backBuffers) {
@@ -354,9 +380,10 @@ HRESULT DirectDraw::CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* out
     if ((caps & DDSCAPS_SYSTEMMEMORY) && (caps & DDSCAPS_VIDEOMEMORY)) return DDERR_INVALIDCAPS;
     if (caps & (DDSCAPS_OVERLAY | DDSCAPS_ZBUFFER | DDSCAPS_TEXTURE | DDSCAPS_3DDEVICE | DDSCAPS_MIPMAP))
         return DDERR_INVALIDCAPS;
-    if ((desc->dwFlags & DDSD_PIXELFORMAT) &&
-        !((desc->ddpfPixelFormat.dwFlags & DDPF_PALETTEINDEXED8) || desc->ddpfPixelFormat.dwRGBBitCount == 8))
-        return DDERR_INVALIDPIXELFORMAT;  // the emulated display has 8-bit pixels only
+    // A surface without a format of its own takes the display's.
+    const int bytesPerPixel =
+        (desc->dwFlags & DDSD_PIXELFORMAT) ? BytesPerPixelOf(desc->ddpfPixelFormat) : video::TheScreen().bytesPerPixel;
+    if (bytesPerPixel == 0) return DDERR_INVALIDPIXELFORMAT;
 
     Surface* surface = nullptr;
     if (caps & DDSCAPS_PRIMARYSURFACE) {
@@ -368,7 +395,8 @@ HRESULT DirectDraw::CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* out
         if (desc->dwWidth > 16384) return DDERR_TOOBIGWIDTH;
         if (desc->dwHeight > 16384) return DDERR_TOOBIGHEIGHT;
         int width = static_cast<int>(desc->dwWidth), height = static_cast<int>(desc->dwHeight);
-        std::size_t bytes = static_cast<std::size_t>((width + 3) & ~3) * static_cast<std::size_t>(height);
+        std::size_t bytes =
+            static_cast<std::size_t>((width * bytesPerPixel + 3) & ~3) * static_cast<std::size_t>(height);
         bool fits = VideoMemoryUsed() + bytes <= CurrentConfig().videoMemory;
         bool video;
         if (caps & DDSCAPS_VIDEOMEMORY) {
@@ -381,7 +409,7 @@ HRESULT DirectDraw::CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* out
         }
         caps = (caps & ~(DDSCAPS_VIDEOMEMORY | DDSCAPS_SYSTEMMEMORY)) | DDSCAPS_OFFSCREENPLAIN |
                (video ? DDSCAPS_VIDEOMEMORY : DDSCAPS_SYSTEMMEMORY);
-        surface = new (std::nothrow) Surface(this, caps, width, height, false);
+        surface = new (std::nothrow) Surface(this, caps, width, height, false, bytesPerPixel);
         if (!surface || !surface->Allocate(video ? bytes : 0)) {
             delete surface;
             return DDERR_OUTOFMEMORY;
@@ -399,21 +427,18 @@ HRESULT DirectDraw::CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* out
 HRESULT DirectDraw::EnumDisplayModes(DWORD, LPDDSURFACEDESC, LPVOID context, LPDDENUMMODESCALLBACK callback) {
     if (!callback) return DDERR_INVALIDPARAMS;
     if (dead_) return DDERR_INVALIDOBJECT;
-    static const DWORD modes[][2] = {{320, 200}, {320, 240},  {640, 400},  {640, 480},
-                                     {800, 600}, {1024, 768}, {1280, 1024}};
-    for (const auto& m : modes) {
-        DDSURFACEDESC d{};
-        d.dwSize = sizeof(d);
-        d.dwFlags = DDSD_WIDTH | DDSD_HEIGHT | DDSD_PITCH | DDSD_PIXELFORMAT | DDSD_REFRESHRATE;
-        d.dwWidth = m[0];
-        d.dwHeight = m[1];
-        d.lPitch = static_cast<LONG>(m[0]);
-        d.dwRefreshRate = 60;
-        d.ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
-        d.ddpfPixelFormat.dwFlags = DDPF_RGB | DDPF_PALETTEINDEXED8;
-        d.ddpfPixelFormat.dwRGBBitCount = 8;
-        if (callback(&d, context) == DDENUMRET_CANCEL) break;
-    }
+    for (DWORD bits : kModeDepths)
+        for (const auto& m : kModeSizes) {
+            DDSURFACEDESC d{};
+            d.dwSize = sizeof(d);
+            d.dwFlags = DDSD_WIDTH | DDSD_HEIGHT | DDSD_PITCH | DDSD_PIXELFORMAT | DDSD_REFRESHRATE;
+            d.dwWidth = m[0];
+            d.dwHeight = m[1];
+            d.lPitch = static_cast<LONG>(m[0] * bits / 8);
+            d.dwRefreshRate = 60;
+            DescribePixels(static_cast<int>(bits), d.ddpfPixelFormat);
+            if (callback(&d, context) == DDENUMRET_CANCEL) return DD_OK;
+        }
     return DD_OK;
 }
 
@@ -472,9 +497,7 @@ HRESULT DirectDraw::GetDisplayMode(LPDDSURFACEDESC desc) {
     desc->dwHeight = static_cast<DWORD>(m.height);
     desc->lPitch = (m.width * m.bitsPerPixel / 8 + 3) & ~3;
     desc->dwRefreshRate = 60;
-    desc->ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
-    desc->ddpfPixelFormat.dwFlags = DDPF_RGB | (m.bitsPerPixel == 8 ? DDPF_PALETTEINDEXED8 : 0);
-    desc->ddpfPixelFormat.dwRGBBitCount = static_cast<DWORD>(m.bitsPerPixel);
+    DescribePixels(m.bitsPerPixel, desc->ddpfPixelFormat);
     return DD_OK;
 }
 

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "tests/platform/ddraw/ddraw_fixture.h"
@@ -438,6 +439,124 @@ TEST_F(DirectDrawConformance, PalettesOfSixteenFourAndTwoColoursAreMade) {
     LPDIRECTDRAWPALETTE palette = nullptr;
     EXPECT_EQ(dd->CreatePalette(0, entries, &palette, nullptr), DDERR_INVALIDPARAMS) << "no size";
     EXPECT_EQ(dd->CreatePalette(DDPCAPS_4BIT | DDPCAPS_8BIT, entries, &palette, nullptr), DDERR_INVALIDPARAMS);
+}
+
+// ---- 16-bit modes: 5-6-5 RGB pixels, two bytes each ----------------------
+
+HRESULT WINAPI CollectMode(LPDDSURFACEDESC desc, LPVOID context) {
+    auto* modes = static_cast<std::vector<DDSURFACEDESC>*>(context);
+    modes->push_back(*desc);
+    return DDENUMRET_OK;
+}
+
+class SixteenBitMode : public DirectDrawConformance {
+protected:
+    void SetUp() override {
+        DirectDrawConformance::SetUp();
+        ASSERT_EQ(dd->SetCooperativeLevel(window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), DD_OK);
+        ASSERT_EQ(dd->SetDisplayMode(640, 480, 16), DD_OK);
+    }
+};
+
+TEST_F(DirectDrawConformance, SixteenBitModesAreOfferedBesideTheEightBitOnes) {
+    std::vector<DDSURFACEDESC> modes;
+    ASSERT_EQ(dd->EnumDisplayModes(0, nullptr, &modes, CollectMode), DD_OK);
+    auto offered = [&](DWORD bits) {
+        return std::any_of(modes.begin(), modes.end(), [&](const DDSURFACEDESC& m) {
+            return m.dwWidth == 640 && m.dwHeight == 480 && m.ddpfPixelFormat.dwRGBBitCount == bits;
+        });
+    };
+    EXPECT_TRUE(offered(8));
+    EXPECT_TRUE(offered(16));
+    for (const DDSURFACEDESC& m : modes) {
+        if (m.ddpfPixelFormat.dwRGBBitCount == 8) {
+            EXPECT_TRUE(m.ddpfPixelFormat.dwFlags & DDPF_PALETTEINDEXED8);
+        }
+    }
+}
+
+TEST_F(DirectDrawConformance, EnumDisplayModesRefusesANullCallback) {
+    EXPECT_EQ(dd->EnumDisplayModes(0, nullptr, nullptr, nullptr), DDERR_INVALIDPARAMS);
+}
+
+TEST_F(SixteenBitMode, TheModeAndItsSurfacesAreFiveSixFiveRgb) {
+    DDSURFACEDESC mode{};
+    mode.dwSize = sizeof(mode);
+    ASSERT_EQ(dd->GetDisplayMode(&mode), DD_OK);
+    EXPECT_EQ(mode.dwWidth, 640u);
+    EXPECT_EQ(mode.ddpfPixelFormat.dwRGBBitCount, 16u);
+    LPDIRECTDRAWSURFACE s = Offscreen(10, 4, DDSCAPS_OFFSCREENPLAIN, nullptr, 0);
+    ASSERT_NE(s, nullptr);
+    DDPIXELFORMAT f{};
+    f.dwSize = sizeof(f);
+    ASSERT_EQ(s->GetPixelFormat(&f), DD_OK);
+    EXPECT_EQ(f.dwRGBBitCount, 16u);
+    EXPECT_TRUE(f.dwFlags & DDPF_RGB);
+    EXPECT_FALSE(f.dwFlags & DDPF_PALETTEINDEXED8);
+    EXPECT_EQ(f.dwRBitMask, 0xF800u);
+    EXPECT_EQ(f.dwGBitMask, 0x07E0u);
+    EXPECT_EQ(f.dwBBitMask, 0x001Fu);
+    DDSURFACEDESC d{};
+    d.dwSize = sizeof(d);
+    RECT part{3, 1, 10, 4};
+    ASSERT_EQ(s->Lock(&part, &d, DDLOCK_WAIT, nullptr), DD_OK);
+    EXPECT_GE(d.lPitch, 20);
+    WORD v = 0x1234;
+    std::memcpy(d.lpSurface, &v, 2);  // the locked rectangle's first pixel
+    s->Unlock(nullptr);
+    EXPECT_EQ(At16(s, 3, 1), 0x1234);
+}
+
+TEST_F(SixteenBitMode, FillsAndBlitsMoveTwoBytesAPixel) {
+    LPDIRECTDRAWSURFACE src = Offscreen(2, 1, DDSCAPS_OFFSCREENPLAIN, nullptr, 16);
+    LPDIRECTDRAWSURFACE dst = Offscreen(8, 4, DDSCAPS_OFFSCREENPLAIN, nullptr, 16);
+    ASSERT_TRUE(src && dst);
+    ASSERT_EQ(Fill(dst, nullptr, 0xFFFF), DD_OK);
+    RECT band{1, 1, 7, 2};
+    ASSERT_EQ(Fill(dst, &band, 0xF800), DD_OK);
+    EXPECT_EQ(At16(dst, 0, 1), 0xFFFF);
+    EXPECT_EQ(At16(dst, 1, 1), 0xF800);
+    EXPECT_EQ(At16(dst, 6, 1), 0xF800);
+    EXPECT_EQ(At16(dst, 7, 1), 0xFFFF);
+    EXPECT_EQ(At16(dst, 1, 2), 0xFFFF);
+    // Blue and green, doubled and mirrored, green keyed out.
+    Set16(src, 0, 0, 0x001F);
+    Set16(src, 1, 0, 0x07E0);
+    DDCOLORKEY key{0x07E0, 0x07E0};
+    ASSERT_EQ(src->SetColorKey(DDCKEY_SRCBLT, &key), DD_OK);
+    DDBLTFX fx{};
+    fx.dwSize = sizeof(fx);
+    fx.dwDDFX = DDBLTFX_MIRRORLEFTRIGHT;
+    RECT to{0, 2, 4, 4};
+    ASSERT_EQ(dst->Blt(&to, src, nullptr, DDBLT_KEYSRC | DDBLT_DDFX | DDBLT_WAIT, &fx), DD_OK);
+    EXPECT_EQ(At16(dst, 0, 2), 0xFFFF);
+    EXPECT_EQ(At16(dst, 1, 3), 0xFFFF);
+    EXPECT_EQ(At16(dst, 2, 2), 0x001F);
+    EXPECT_EQ(At16(dst, 3, 3), 0x001F);
+    EXPECT_EQ(At16(dst, 4, 2), 0xFFFF);
+    RECT one{0, 0, 2, 1};
+    ASSERT_EQ(dst->BltFast(6, 3, src, &one, DDBLTFAST_NOCOLORKEY | DDBLTFAST_WAIT), DD_OK);
+    EXPECT_EQ(At16(dst, 6, 3), 0x001F);
+    EXPECT_EQ(At16(dst, 7, 3), 0x07E0);
+}
+
+TEST_F(SixteenBitMode, AFlipChainHasTheModesPixels) {
+    LPDIRECTDRAWSURFACE front = Primary(DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX, 1);
+    ASSERT_NE(front, nullptr);
+    DDSCAPS caps{DDSCAPS_BACKBUFFER};
+    LPDIRECTDRAWSURFACE back = nullptr;
+    ASSERT_EQ(front->GetAttachedSurface(&caps, &back), DD_OK);
+    DDSURFACEDESC d{};
+    d.dwSize = sizeof(d);
+    ASSERT_EQ(front->GetSurfaceDesc(&d), DD_OK);
+    EXPECT_EQ(d.ddpfPixelFormat.dwRGBBitCount, 16u);
+    EXPECT_EQ(d.dwWidth, 640u);
+    ASSERT_EQ(Fill(back, nullptr, 0x07E0), DD_OK);
+    ASSERT_EQ(front->Flip(nullptr, DDFLIP_WAIT), DD_OK);
+    EXPECT_EQ(At16(front, 639, 479), 0x07E0);
+    back->Release();
+    front->Release();
+    EXPECT_EQ(dd->RestoreDisplayMode(), DD_OK);
 }
 
 }  // namespace

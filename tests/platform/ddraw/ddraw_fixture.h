@@ -61,16 +61,17 @@ protected:
     }
 
     // An 8-bit palettised surface whatever the desktop's depth, as the game
-    // makes them in its 256-colour modes.
+    // makes them in its 256-colour modes; 16 bits on request, or with `bits`
+    // 0 the display's own format.
     LPDIRECTDRAWSURFACE Offscreen(int w, int h, DWORD caps = DDSCAPS_OFFSCREENPLAIN, HRESULT* result = nullptr,
                                   DWORD bits = 8) {
         DDSURFACEDESC d{};
         d.dwSize = sizeof(d);
-        d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
+        d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | (bits ? DDSD_PIXELFORMAT : 0);
         d.dwWidth = static_cast<DWORD>(w);
         d.dwHeight = static_cast<DWORD>(h);
         d.ddsCaps.dwCaps = caps;
-        d.ddpfPixelFormat = PixelFormat(bits);
+        if (bits) d.ddpfPixelFormat = PixelFormat(bits);
         LPDIRECTDRAWSURFACE s = nullptr;
         HRESULT hr = dd->CreateSurface(&d, &s, nullptr);
         if (result) *result = hr;
@@ -121,6 +122,22 @@ protected:
         d.dwSize = sizeof(d);
         ASSERT_EQ(s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
         static_cast<BYTE*>(d.lpSurface)[y * d.lPitch + x] = v;
+        s->Unlock(nullptr);
+    }
+    static WORD At16(LPDIRECTDRAWSURFACE s, int x, int y) {
+        DDSURFACEDESC d{};
+        d.dwSize = sizeof(d);
+        if (s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr) != DD_OK) return 0xEEEE;
+        WORD v;
+        std::memcpy(&v, static_cast<BYTE*>(d.lpSurface) + y * d.lPitch + 2 * x, 2);
+        s->Unlock(nullptr);
+        return v;
+    }
+    static void Set16(LPDIRECTDRAWSURFACE s, int x, int y, WORD v) {
+        DDSURFACEDESC d{};
+        d.dwSize = sizeof(d);
+        ASSERT_EQ(s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
+        std::memcpy(static_cast<BYTE*>(d.lpSurface) + y * d.lPitch + 2 * x, &v, 2);
         s->Unlock(nullptr);
     }
     static void ClipTo(LPDIRECTDRAWCLIPPER c, std::vector<RECT> rects) {

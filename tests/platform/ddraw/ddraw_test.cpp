@@ -182,6 +182,69 @@ TEST_F(DirectDrawTest, ASmallPaletteGoesOnNoSurfaceHere) {
     palette->Release();
 }
 
+// The hosts show 256 colours: a 16-bit screen reaches them through a fixed
+// 3-3-2 palette, so pure red, green and blue stay pure.
+TEST_F(DirectDrawTest, ASixteenBitScreenIsShownThroughThreeThreeTwoColours) {
+    ASSERT_EQ(dd->SetCooperativeLevel(window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), DD_OK);
+    ASSERT_EQ(dd->SetDisplayMode(320, 240, 16), DD_OK);
+    LPDIRECTDRAWSURFACE front = Primary(DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX, 1);
+    ASSERT_NE(front, nullptr);
+    DDSCAPS caps{DDSCAPS_BACKBUFFER};
+    LPDIRECTDRAWSURFACE back = nullptr;
+    ASSERT_EQ(front->GetAttachedSurface(&caps, &back), DD_OK);
+    RECT left{0, 0, 100, 240}, middle{100, 0, 200, 240}, right{200, 0, 320, 240};
+    Fill(back, &left, 0xF800);
+    Fill(back, &middle, 0x07E0);
+    Fill(back, &right, 0x001F);
+    ASSERT_EQ(front->Flip(nullptr, DDFLIP_WAIT), DD_OK);
+    const auto& screen = headless::LastScreen();
+    ASSERT_EQ(screen.width, 320);
+    auto colour = [&](int x, int y) {
+        return screen.palette[screen.pixels[static_cast<std::size_t>(y * screen.width + x)]];
+    };
+    EXPECT_EQ(colour(0, 0).peRed, 255);
+    EXPECT_EQ(colour(99, 239).peGreen, 0);
+    EXPECT_EQ(colour(100, 0).peGreen, 255);
+    EXPECT_EQ(colour(100, 0).peRed, 0);
+    EXPECT_EQ(colour(319, 239).peBlue, 255);
+    EXPECT_EQ(colour(319, 239).peGreen, 0);
+    // Going back to 256 colours loses the surfaces of the deeper mode.
+    ASSERT_EQ(dd->SetDisplayMode(320, 240, 8), DD_OK);
+    EXPECT_EQ(front->IsLost(), DDERR_SURFACELOST);
+    EXPECT_EQ(front->Restore(), DDERR_WRONGMODE);
+}
+
+// The stand-in's GDI draws on 8-bit pixels, and a palette indexes none of a
+// 16-bit surface's.
+TEST_F(DirectDrawTest, ASixteenBitSurfaceTakesNoContextAndNoPalette) {
+    ASSERT_EQ(dd->SetCooperativeLevel(window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), DD_OK);
+    ASSERT_EQ(dd->SetDisplayMode(640, 480, 16), DD_OK);
+    LPDIRECTDRAWSURFACE s = Offscreen(8, 8, DDSCAPS_OFFSCREENPLAIN, nullptr, 0);
+    ASSERT_NE(s, nullptr);
+    HDC dc = nullptr;
+    EXPECT_EQ(s->GetDC(&dc), DDERR_UNSUPPORTED);
+    PALETTEENTRY entries[256] = {};
+    LPDIRECTDRAWPALETTE palette = nullptr;
+    ASSERT_EQ(dd->CreatePalette(DDPCAPS_8BIT, entries, &palette, nullptr), DD_OK);
+    EXPECT_EQ(s->SetPalette(palette), DDERR_INVALIDPIXELFORMAT);
+    palette->Release();
+    DDPIXELFORMAT odd = PixelFormat(16);
+    odd.dwGBitMask = 0x03E0;  // 5-5-5 is not offered
+    DDSURFACEDESC d{};
+    d.dwSize = sizeof(d);
+    d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
+    d.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+    d.dwWidth = d.dwHeight = 4;
+    d.ddpfPixelFormat = odd;
+    LPDIRECTDRAWSURFACE none = nullptr;
+    EXPECT_EQ(dd->CreateSurface(&d, &none, nullptr), DDERR_INVALIDPIXELFORMAT);
+    // Blt documents no conversion of one pixel format into another.
+    LPDIRECTDRAWSURFACE eight = Offscreen(4, 4, DDSCAPS_OFFSCREENPLAIN, nullptr, 8);
+    ASSERT_NE(eight, nullptr);
+    EXPECT_EQ(s->Blt(nullptr, eight, nullptr, DDBLT_WAIT, nullptr), DDERR_UNSUPPORTED);
+    EXPECT_EQ(eight->BltFast(0, 0, s, nullptr, DDBLTFAST_WAIT), DDERR_UNSUPPORTED);
+}
+
 // The stand-in keeps what a release took away allocated, so that a stale
 // pointer meets DDERR_INVALIDOBJECT; on Windows it would be freed memory.
 TEST_F(DirectDrawTest, ReleasingTheObjectTakesEverythingItMadeWithIt) {
