@@ -154,9 +154,8 @@ TEST_F(DirectDrawConformance, EffectsMustComeInARecordOfTheirSize) {
 TEST_F(DirectDrawConformance, AClipListCutsAFillToItsRectangles) {
     ASSERT_EQ(dd->SetCooperativeLevel(window, DDSCL_NORMAL), DD_OK);
     LPDIRECTDRAWSURFACE s = Offscreen(32, 32);
-    LPDIRECTDRAWCLIPPER clipper = nullptr;
-    ASSERT_EQ(dd->CreateClipper(0, &clipper, nullptr), DD_OK);
-    ASSERT_EQ(s->SetClipper(clipper), DD_OK);
+    LPDIRECTDRAWCLIPPER clipper = ClipperOn(s);
+    ASSERT_NE(clipper, nullptr);
     ClipTo(clipper, {RECT{0, 0, 4, 4}, RECT{20, 20, 40, 40}});
     RECT whole{0, 0, 32, 32};
     EXPECT_EQ(Fill(s, &whole, 7), DD_OK);
@@ -171,9 +170,8 @@ TEST_F(DirectDrawConformance, AClipListCutsAFillToItsRectangles) {
 TEST_F(DirectDrawConformance, AClipListCutsFillsAndStretchesToItsRectangles) {
     ASSERT_EQ(dd->SetCooperativeLevel(window, DDSCL_NORMAL), DD_OK);
     LPDIRECTDRAWSURFACE s = Offscreen(32, 32);
-    LPDIRECTDRAWCLIPPER clipper = nullptr;
-    ASSERT_EQ(dd->CreateClipper(0, &clipper, nullptr), DD_OK);
-    ASSERT_EQ(s->SetClipper(clipper), DD_OK);
+    LPDIRECTDRAWCLIPPER clipper = ClipperOn(s);
+    ASSERT_NE(clipper, nullptr);
     RECT all{-10, -10, 50, 50};
     EXPECT_EQ(Fill(s, &all, 1), DDERR_NOCLIPLIST);
     ClipTo(clipper, {RECT{0, 0, 4, 4}, RECT{20, 20, 40, 40}});
@@ -351,11 +349,8 @@ TEST_F(DirectDrawConformance, FlipSwapsTheBuffersInTheExclusiveMode) {
     GetWindowRect(window, &r);
     EXPECT_EQ(r.right - r.left, 640);  // the window covers the new screen
 
-    LPDIRECTDRAWSURFACE front = Primary(DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX, 1);
-    ASSERT_NE(front, nullptr);
-    DDSCAPS caps{DDSCAPS_BACKBUFFER};
-    LPDIRECTDRAWSURFACE back = nullptr;
-    ASSERT_EQ(front->GetAttachedSurface(&caps, &back), DD_OK);
+    LPDIRECTDRAWSURFACE front = nullptr, back = nullptr;
+    ASSERT_NO_FATAL_FAILURE(FlipChain(front, back));
     DDSCAPS other{DDSCAPS_OVERLAY};
     LPDIRECTDRAWSURFACE none = nullptr;
     EXPECT_EQ(front->GetAttachedSurface(&other, &none), DDERR_NOTFOUND);
@@ -541,11 +536,8 @@ TEST_F(SixteenBitMode, FillsAndBlitsMoveTwoBytesAPixel) {
 }
 
 TEST_F(SixteenBitMode, AFlipChainHasTheModesPixels) {
-    LPDIRECTDRAWSURFACE front = Primary(DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX, 1);
-    ASSERT_NE(front, nullptr);
-    DDSCAPS caps{DDSCAPS_BACKBUFFER};
-    LPDIRECTDRAWSURFACE back = nullptr;
-    ASSERT_EQ(front->GetAttachedSurface(&caps, &back), DD_OK);
+    LPDIRECTDRAWSURFACE front = nullptr, back = nullptr;
+    ASSERT_NO_FATAL_FAILURE(FlipChain(front, back));
     DDSURFACEDESC d{};
     d.dwSize = sizeof(d);
     ASSERT_EQ(front->GetSurfaceDesc(&d), DD_OK);

@@ -109,36 +109,44 @@ protected:
         fx.dwFillColor = colour;
         return s->Blt(r, nullptr, nullptr, flags, &fx);
     }
-    static BYTE At(LPDIRECTDRAWSURFACE s, int x, int y) {
+    // One pixel of 8 or 16 bits, read or written through a lock.
+    template <typename Pixel>
+    static Pixel Read(LPDIRECTDRAWSURFACE s, int x, int y) {
         DDSURFACEDESC d{};
         d.dwSize = sizeof(d);
-        if (s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr) != DD_OK) return 0xEE;
-        BYTE v = static_cast<BYTE*>(d.lpSurface)[y * d.lPitch + x];
+        if (s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr) != DD_OK) return static_cast<Pixel>(0xEEEE);
+        Pixel v;
+        std::memcpy(&v, static_cast<BYTE*>(d.lpSurface) + y * d.lPitch + x * sizeof(Pixel), sizeof(Pixel));
         s->Unlock(nullptr);
         return v;
     }
-    static void Set(LPDIRECTDRAWSURFACE s, int x, int y, BYTE v) {
+    template <typename Pixel>
+    static void Write(LPDIRECTDRAWSURFACE s, int x, int y, Pixel v) {
         DDSURFACEDESC d{};
         d.dwSize = sizeof(d);
         ASSERT_EQ(s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
-        static_cast<BYTE*>(d.lpSurface)[y * d.lPitch + x] = v;
+        std::memcpy(static_cast<BYTE*>(d.lpSurface) + y * d.lPitch + x * sizeof(Pixel), &v, sizeof(Pixel));
         s->Unlock(nullptr);
     }
-    static WORD At16(LPDIRECTDRAWSURFACE s, int x, int y) {
-        DDSURFACEDESC d{};
-        d.dwSize = sizeof(d);
-        if (s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr) != DD_OK) return 0xEEEE;
-        WORD v;
-        std::memcpy(&v, static_cast<BYTE*>(d.lpSurface) + y * d.lPitch + 2 * x, 2);
-        s->Unlock(nullptr);
-        return v;
+    static BYTE At(LPDIRECTDRAWSURFACE s, int x, int y) { return Read<BYTE>(s, x, y); }
+    static void Set(LPDIRECTDRAWSURFACE s, int x, int y, BYTE v) { Write<BYTE>(s, x, y, v); }
+    static WORD At16(LPDIRECTDRAWSURFACE s, int x, int y) { return Read<WORD>(s, x, y); }
+    static void Set16(LPDIRECTDRAWSURFACE s, int x, int y, WORD v) { Write<WORD>(s, x, y, v); }
+    // A primary with one back buffer, in the exclusive mode already set.
+    void FlipChain(LPDIRECTDRAWSURFACE& front, LPDIRECTDRAWSURFACE& back) {
+        front = Primary(DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX, 1);
+        ASSERT_NE(front, nullptr);
+        DDSCAPS caps{DDSCAPS_BACKBUFFER};
+        ASSERT_EQ(front->GetAttachedSurface(&caps, &back), DD_OK);
     }
-    static void Set16(LPDIRECTDRAWSURFACE s, int x, int y, WORD v) {
-        DDSURFACEDESC d{};
-        d.dwSize = sizeof(d);
-        ASSERT_EQ(s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
-        std::memcpy(static_cast<BYTE*>(d.lpSurface) + y * d.lPitch + 2 * x, &v, 2);
-        s->Unlock(nullptr);
+    // A new clipper, attached to the surface.
+    LPDIRECTDRAWCLIPPER ClipperOn(LPDIRECTDRAWSURFACE s) {
+        LPDIRECTDRAWCLIPPER clipper = nullptr;
+        EXPECT_EQ(dd->CreateClipper(0, &clipper, nullptr), DD_OK);
+        if (clipper) {
+            EXPECT_EQ(s->SetClipper(clipper), DD_OK);
+        }
+        return clipper;
     }
     static void ClipTo(LPDIRECTDRAWCLIPPER c, std::vector<RECT> rects) {
         std::vector<BYTE> data(sizeof(RGNDATAHEADER) + rects.size() * sizeof(RECT));

@@ -100,11 +100,8 @@ TEST_F(DirectDrawTest, AFlipShowsTheNewFrontAndTheRestoredModeLeavesFullScreen) 
     ASSERT_EQ(dd->SetCooperativeLevel(window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), DD_OK);
     ASSERT_EQ(dd->SetDisplayMode(640, 480, 8), DD_OK);
     EXPECT_TRUE(host::InFullScreenMode());
-    LPDIRECTDRAWSURFACE front = Primary(DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX, 1);
-    ASSERT_NE(front, nullptr);
-    DDSCAPS caps{DDSCAPS_BACKBUFFER};
-    LPDIRECTDRAWSURFACE back = nullptr;
-    ASSERT_EQ(front->GetAttachedSurface(&caps, &back), DD_OK);
+    LPDIRECTDRAWSURFACE front = nullptr, back = nullptr;
+    ASSERT_NO_FATAL_FAILURE(FlipChain(front, back));
     Fill(back, nullptr, 33);
     Fill(front, nullptr, 44);
     EXPECT_EQ(front->Flip(nullptr, DDFLIP_WAIT), DD_OK);
@@ -187,11 +184,8 @@ TEST_F(DirectDrawTest, ASmallPaletteGoesOnNoSurfaceHere) {
 TEST_F(DirectDrawTest, ASixteenBitScreenIsShownThroughThreeThreeTwoColours) {
     ASSERT_EQ(dd->SetCooperativeLevel(window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), DD_OK);
     ASSERT_EQ(dd->SetDisplayMode(320, 240, 16), DD_OK);
-    LPDIRECTDRAWSURFACE front = Primary(DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX, 1);
-    ASSERT_NE(front, nullptr);
-    DDSCAPS caps{DDSCAPS_BACKBUFFER};
-    LPDIRECTDRAWSURFACE back = nullptr;
-    ASSERT_EQ(front->GetAttachedSurface(&caps, &back), DD_OK);
+    LPDIRECTDRAWSURFACE front = nullptr, back = nullptr;
+    ASSERT_NO_FATAL_FAILURE(FlipChain(front, back));
     RECT left{0, 0, 100, 240}, middle{100, 0, 200, 240}, right{200, 0, 320, 240};
     Fill(back, &left, 0xF800);
     Fill(back, &middle, 0x07E0);
@@ -272,11 +266,8 @@ TEST_F(DirectDrawTest, ReleasingTheObjectTakesEverythingItMadeWithIt) {
 TEST_F(DirectDrawTest, ReleasingTheFrontTakesItsBackBufferWithIt) {
     ASSERT_EQ(dd->SetCooperativeLevel(window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), DD_OK);
     ASSERT_EQ(dd->SetDisplayMode(640, 480, 8), DD_OK);
-    LPDIRECTDRAWSURFACE front = Primary(DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX, 1);
-    ASSERT_NE(front, nullptr);
-    DDSCAPS caps{DDSCAPS_BACKBUFFER};
-    LPDIRECTDRAWSURFACE back = nullptr;
-    ASSERT_EQ(front->GetAttachedSurface(&caps, &back), DD_OK);
+    LPDIRECTDRAWSURFACE front = nullptr, back = nullptr;
+    ASSERT_NO_FATAL_FAILURE(FlipChain(front, back));
     front->Release();
     EXPECT_EQ(back->IsLost(), DDERR_INVALIDOBJECT);
 }

@@ -106,32 +106,28 @@ TEST(Gdi, BitmapObjectsAndMemoryContexts) {
     EXPECT_NE(GetStockObject(BLACK_BRUSH), nullptr);
 }
 
+// The four pixels of a 2x2 bitmap, top row first; the bitmap is deleted.
+void ExpectTwoByTwo(HBITMAP b, const COLORREF (&want)[2][2], const char* name) {
+    HDC m = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(m, b);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 2; ++x) EXPECT_EQ(GetPixel(m, x, y), want[y][x]) << name << " " << x << "," << y;
+    SelectObject(m, old);
+    DeleteDC(m);
+    DeleteObject(b);
+}
+
+// A 2x2 picture: top row red, green; bottom row blue, white.
+const COLORREF kFourColours[2][2] = {{RGB(255, 0, 0), RGB(0, 255, 0)}, {RGB(0, 0, 255), RGB(255, 255, 255)}};
+
 TEST(Gdi, LoadImageReadsEveryBitDepthAndBothRowOrders) {
-    // A 2x2 picture: top row red, green; bottom row blue, white.
-    const COLORREF want[2][2] = {{RGB(255, 0, 0), RGB(0, 255, 0)}, {RGB(0, 0, 255), RGB(255, 255, 255)}};
     auto check = [&](const char* name, const std::vector<std::uint8_t>& bytes) {
         std::string path = WriteBitmap(name, bytes);
         HBITMAP b = static_cast<HBITMAP>(LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
         ASSERT_NE(b, nullptr) << name;
-        if (std::string(name) == "one.bmp") {  // two colours: red and white, crossed
-            HDC m = CreateCompatibleDC(nullptr);
-            HGDIOBJ old = SelectObject(m, b);
-            EXPECT_EQ(GetPixel(m, 0, 0), RGB(255, 0, 0));
-            EXPECT_EQ(GetPixel(m, 1, 0), RGB(255, 255, 255));
-            EXPECT_EQ(GetPixel(m, 0, 1), RGB(255, 255, 255));
-            EXPECT_EQ(GetPixel(m, 1, 1), RGB(255, 0, 0));
-            SelectObject(m, old);
-            DeleteDC(m);
-            DeleteObject(b);
-            return;
-        }
-        HDC m = CreateCompatibleDC(nullptr);
-        HGDIOBJ old = SelectObject(m, b);
-        for (int y = 0; y < 2; ++y)
-            for (int x = 0; x < 2; ++x) EXPECT_EQ(GetPixel(m, x, y), want[y][x]) << name << " " << x << "," << y;
-        SelectObject(m, old);
-        DeleteDC(m);
-        DeleteObject(b);
+        // One bit a pixel: two colours, red and white, crossed.
+        const COLORREF crossed[2][2] = {{RGB(255, 0, 0), RGB(255, 255, 255)}, {RGB(255, 255, 255), RGB(255, 0, 0)}};
+        ExpectTwoByTwo(b, std::string(name) == "one.bmp" ? crossed : kFourColours, name);
     };
     BitmapDesc eight;
     eight.width = 2;
@@ -190,15 +186,7 @@ TEST(Gdi, LoadImageReadsATopDownFile) {
     s.indices = {0, 1, 2, 3};
     HBITMAP b = LoadFile("eight-topdown.bmp", s);
     ASSERT_NE(b, nullptr);
-    HDC m = CreateCompatibleDC(nullptr);
-    HGDIOBJ old = SelectObject(m, b);
-    EXPECT_EQ(GetPixel(m, 0, 0), RGB(255, 0, 0));
-    EXPECT_EQ(GetPixel(m, 1, 0), RGB(0, 255, 0));
-    EXPECT_EQ(GetPixel(m, 0, 1), RGB(0, 0, 255));
-    EXPECT_EQ(GetPixel(m, 1, 1), RGB(255, 255, 255));
-    SelectObject(m, old);
-    DeleteDC(m);
-    DeleteObject(b);
+    ExpectTwoByTwo(b, kFourColours, "eight-topdown.bmp");
 }
 
 }  // namespace
