@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -187,6 +188,108 @@ TEST(Gdi, LoadImageReadsATopDownFile) {
     HBITMAP b = LoadFile("eight-topdown.bmp", s);
     ASSERT_NE(b, nullptr);
     ExpectTwoByTwo(b, kFourColours, "eight-topdown.bmp");
+}
+
+// The game's path for its pictures: a bitmap drawn with StretchBlt onto an
+// 8-bit surface's context, each colour becoming the nearest entry of the
+// surface's palette.
+class SurfaceStretch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(DirectDrawCreate(nullptr, &dd, nullptr), DD_OK);
+        ASSERT_EQ(dd->SetCooperativeLevel(nullptr, DDSCL_NORMAL), DD_OK);
+        DDSURFACEDESC d{};
+        d.dwSize = sizeof(d);
+        d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
+        d.dwWidth = 8;
+        d.dwHeight = 2;
+        d.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+        d.ddpfPixelFormat.dwSize = sizeof(d.ddpfPixelFormat);
+        d.ddpfPixelFormat.dwFlags = DDPF_RGB | DDPF_PALETTEINDEXED8;
+        d.ddpfPixelFormat.dwRGBBitCount = 8;
+        ASSERT_EQ(dd->CreateSurface(&d, &surface, nullptr), DD_OK);
+        // Black at 0, then red, green, blue, white far apart.
+        PALETTEENTRY entries[256] = {};
+        entries[16] = PALETTEENTRY{255, 0, 0, 0};
+        entries[32] = PALETTEENTRY{0, 255, 0, 0};
+        entries[64] = PALETTEENTRY{0, 0, 255, 0};
+        entries[128] = PALETTEENTRY{255, 255, 255, 0};
+        ASSERT_EQ(dd->CreatePalette(DDPCAPS_8BIT, entries, &palette, nullptr), DD_OK);
+        ASSERT_EQ(surface->SetPalette(palette), DD_OK);
+        BitmapDesc s;
+        s.width = 4;
+        s.height = 1;
+        s.colours = {RGBQUAD{0, 0, 250, 0}, RGBQUAD{0, 250, 0, 0}, RGBQUAD{250, 0, 0, 0}, RGBQUAD{250, 250, 250, 0}};
+        s.clrUsed = 4;
+        s.indices = {0, 1, 2, 3};  // nearly red, green, blue, white
+        bitmap = LoadFile("four.bmp", s);
+        ASSERT_NE(bitmap, nullptr);
+        memory = CreateCompatibleDC(nullptr);
+        old = SelectObject(memory, bitmap);
+    }
+    void TearDown() override {
+        if (memory) {
+            SelectObject(memory, old);
+            DeleteDC(memory);
+        }
+        if (bitmap) DeleteObject(bitmap);
+        if (palette) palette->Release();
+        if (dd) dd->Release();
+    }
+    // The surface's pixels as indices, row by row.
+    std::vector<BYTE> Indices() {
+        std::vector<BYTE> out;
+        DDSURFACEDESC d{};
+        d.dwSize = sizeof(d);
+        if (surface->Lock(nullptr, &d, DDLOCK_WAIT, nullptr) != DD_OK) return out;
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 8; ++x) out.push_back(static_cast<BYTE*>(d.lpSurface)[y * d.lPitch + x]);
+        surface->Unlock(nullptr);
+        return out;
+    }
+    BOOL Stretch(int x, int y, int w, int h, int sx, int sw, DWORD rop) {
+        HDC dc = nullptr;
+        if (surface->GetDC(&dc) != DD_OK) return FALSE;
+        BOOL done = StretchBlt(dc, x, y, w, h, memory, sx, 0, sw, 1, rop);
+        surface->ReleaseDC(dc);
+        return done;
+    }
+
+    LPDIRECTDRAW dd = nullptr;
+    LPDIRECTDRAWSURFACE surface = nullptr;
+    LPDIRECTDRAWPALETTE palette = nullptr;
+    HBITMAP bitmap = nullptr;
+    HDC memory = nullptr;
+    HGDIOBJ old = nullptr;
+};
+
+TEST_F(SurfaceStretch, EachColourBecomesTheNearestEntryOfTheSurfacesPalette) {
+    EXPECT_TRUE(Stretch(0, 0, 4, 1, 0, 4, SRCCOPY));
+    std::vector<BYTE> got = Indices();
+    ASSERT_EQ(got.size(), 16u);
+    EXPECT_EQ(std::vector<BYTE>(got.begin(), got.begin() + 4), (std::vector<BYTE>{16, 32, 64, 128}));
+}
+
+// Mirroring by a negative width is left out: Windows documents the mirror
+// but not which column the flipped picture starts on, and Wine starts one
+// to the right of where the stand-in does.
+TEST_F(SurfaceStretch, AWholeFactorRepeatsEachPixel) {
+    EXPECT_TRUE(Stretch(0, 0, 8, 2, 0, 4, SRCCOPY));
+    std::vector<BYTE> want{16, 16, 32, 32, 64, 64, 128, 128};
+    std::vector<BYTE> got = Indices();
+    ASSERT_EQ(got.size(), 16u);
+    EXPECT_EQ(std::vector<BYTE>(got.begin(), got.begin() + 8), want);
+    EXPECT_EQ(std::vector<BYTE>(got.begin() + 8, got.end()), want);
+}
+
+// Raster operations combine the bits of the pixels: on a palette surface,
+// the indices, each source colour first matched to the palette.
+TEST_F(SurfaceStretch, SrcPaintOrsTheIndices) {
+    ASSERT_TRUE(Stretch(0, 0, 4, 1, 0, 4, SRCCOPY));
+    EXPECT_TRUE(Stretch(0, 0, 3, 1, 1, 3, SRCPAINT));
+    std::vector<BYTE> got = Indices();
+    ASSERT_EQ(got.size(), 16u);
+    EXPECT_EQ(std::vector<BYTE>(got.begin(), got.begin() + 4), (std::vector<BYTE>{16 | 32, 32 | 64, 64 | 128, 128}));
 }
 
 }  // namespace
