@@ -266,6 +266,9 @@ run_conformance() {
       crashes) crashing+=("$name") ;;
       *) bad "wine_deviations.txt: \"$kind\" for $name is neither fails nor crashes" ;;
     esac
+    # A renamed test must not leave its entry behind.
+    grep -qE "TEST(_F)?\(${name%%.*}, ${name#*.}\)" "${sources[@]/#/$root/}" ||
+      bad "wine_deviations.txt names $name, which is no test"
   done <"$root/tests/platform/wine_deviations.txt"
   local excluded
   excluded=$(
