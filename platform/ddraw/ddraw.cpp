@@ -52,12 +52,15 @@ State& S() {
     return s;
 }
 
-// Display modes the pretend card offers, all with 256 colours.
+// Display modes the pretend card offers, each with 256 colours and with
+// 65536 (5-6-5 RGB), as the cards of its day did.
+constexpr DWORD kModeSizes[][2] = {{320, 200}, {320, 240},  {640, 400},  {640, 480},
+                                   {800, 600}, {1024, 768}, {1280, 1024}};
+constexpr DWORD kModeDepths[] = {8, 16};
+
 bool ModeOffered(DWORD width, DWORD height, DWORD bpp) {
-    static const DWORD modes[][2] = {{320, 200}, {320, 240},  {640, 400},  {640, 480},
-                                     {800, 600}, {1024, 768}, {1280, 1024}};
-    if (bpp != 8) return false;
-    for (const auto& m : modes)
+    if (std::find(std::begin(kModeDepths), std::end(kModeDepths), bpp) == std::end(kModeDepths)) return false;
+    for (const auto& m : kModeSizes)
         if (m[0] == width && m[1] == height) return true;
     return false;
 }
@@ -107,8 +110,41 @@ void ResetForTests() {
 // ---------------------------------------------------------------------------
 // Palettes.
 
-Palette::Palette(DirectDraw* owner, DWORD caps, const PALETTEENTRY* entries) : owner_(owner), caps_(caps) {
-    std::copy_n(entries, 256, entries_.begin());
+void DescribePixels(int bitsPerPixel, DDPIXELFORMAT& format) {
+    std::memset(&format, 0, sizeof(format));
+    format.dwSize = sizeof(DDPIXELFORMAT);
+    format.dwFlags = DDPF_RGB;
+    format.dwRGBBitCount = static_cast<DWORD>(bitsPerPixel);
+    if (bitsPerPixel == 8) {
+        format.dwFlags |= DDPF_PALETTEINDEXED8;
+    } else if (bitsPerPixel == 16) {
+        format.dwRBitMask = 0xF800;
+        format.dwGBitMask = 0x07E0;
+        format.dwBBitMask = 0x001F;
+    }
+}
+
+int BytesPerPixelOf(const DDPIXELFORMAT& format) {
+    if ((format.dwFlags & DDPF_PALETTEINDEXED8) || format.dwRGBBitCount == 8) return 1;
+    if ((format.dwFlags & DDPF_RGB) && format.dwRGBBitCount == 16 && format.dwRBitMask == 0xF800 &&
+        format.dwGBitMask == 0x07E0 && format.dwBBitMask == 0x001F)
+        return 2;
+    return 0;
+}
+
+int PaletteSize(DWORD caps) {
+    switch (caps & (DDPCAPS_1BIT | DDPCAPS_2BIT | DDPCAPS_4BIT | DDPCAPS_8BIT)) {
+        case DDPCAPS_1BIT: return 2;
+        case DDPCAPS_2BIT: return 4;
+        case DDPCAPS_4BIT: return 16;
+        case DDPCAPS_8BIT: return 256;
+        default: return 0;
+    }
+}
+
+Palette::Palette(DirectDraw* owner, DWORD caps, const PALETTEENTRY* entries)
+    : owner_(owner), caps_(caps), size_(static_cast<DWORD>(PaletteSize(caps))) {
+    std::copy_n(entries, size_, entries_.begin());
 }
 
 HRESULT Palette::GetCaps(LPDWORD caps) {
@@ -119,7 +155,7 @@ HRESULT Palette::GetCaps(LPDWORD caps) {
 }
 
 HRESULT Palette::GetEntries(DWORD, DWORD base, DWORD count, LPPALETTEENTRY entries) {
-    if (!entries || base > 256 || count > 256 - base) return DDERR_INVALIDPARAMS;
+    if (!entries || base > size_ || count > size_ - base) return DDERR_INVALIDPARAMS;
     if (dead_) return DDERR_INVALIDOBJECT;
     std::copy_n(entries_.begin() + base, count, entries);
     return DD_OK;
@@ -130,7 +166,7 @@ HRESULT Palette::SetEntries(DWORD, DWORD start, DWORD count, LPPALETTEENTRY entr
     if (dead_) return DDERR_INVALIDOBJECT;
     HRESULT fault;
     if (Fault(kIDirectDrawPaletteSetEntries, fault)) return fault;
-    if (!entries || start > 256 || count > 256 - start) return DDERR_INVALIDPARAMS;
+    if (!entries || start > size_ || count > size_ - start) return DDERR_INVALIDPARAMS;
     std::copy_n(entries, count, entries_.begin() + start);
     if (primaryAttachments > 0) {
         video::SetHardwarePalette(entries_.data(), !video::ExclusiveModeSet());
@@ -259,8 +295,8 @@ HRESULT DirectDraw::CreatePalette(DWORD flags, LPPALETTEENTRY table, LPDIRECTDRA
     if (Fault(kIDirectDrawCreatePalette, fault)) return fault;
     if (!table) return DDERR_INVALIDPARAMS;
     if (level_ == 0) return DDERR_NOCOOPERATIVELEVELSET;
-    if (!(flags & DDPCAPS_8BIT)) return DDERR_UNSUPPORTED;  // only 256-entry palettes here
-    if (flags & (DDPCAPS_4BIT | DDPCAPS_2BIT | DDPCAPS_1BIT)) return DDERR_INVALIDPARAMS;
+    // The table is 2, 4, 16 or 256 entries long, as one size flag says.
+    if (PaletteSize(flags) == 0) return DDERR_INVALIDPARAMS;
     auto* p = new (std::nothrow) Palette(this, flags, table);
     if (!p) return DDERR_OUTOFMEMORY;
     children.push_back(p);
@@ -287,7 +323,7 @@ HRESULT DirectDraw::CreatePrimary(const DDSURFACEDESC& desc, Surface** out) {
     // asked for; emulation only changes where the back buffers go.
     DWORD frontCaps = (caps & ~DDSCAPS_SYSTEMMEMORY) | DDSCAPS_VIDEOMEMORY | DDSCAPS_VISIBLE;
     if (flip) frontCaps |= DDSCAPS_FRONTBUFFER;
-    auto* front = new (std::nothrow) Surface(this, frontCaps, screen.width, screen.height, true);
+    auto* front = new (std::nothrow) Surface(this, frontCaps, screen.width, screen.height, true, screen.bytesPerPixel);
     if (!front || !front->Allocate(0)) {
         delete front;
         return DDERR_OUTOFMEMORY;
@@ -308,7 +344,8 @@ HRESULT DirectDraw::CreatePrimary(const DDSURFACEDESC& desc, Surface** out) {
         }
         DWORD backCaps = (caps & ~(DDSCAPS_PRIMARYSURFACE | DDSCAPS_VIDEOMEMORY | DDSCAPS_SYSTEMMEMORY)) |
                          (i == 0 ? DDSCAPS_BACKBUFFER : 0) | (video ? DDSCAPS_VIDEOMEMORY : DDSCAPS_SYSTEMMEMORY);
-        auto* back = new (std::nothrow) Surface(this, backCaps, screen.width, screen.height, false);
+        auto* back =
+            new (std::nothrow) Surface(this, backCaps, screen.width, screen.height, false, screen.bytesPerPixel);
         if (!back || !back->Allocate(video ? bytes : 0)) {
             delete back;
             for (Surface* b : front->backBuffers) {
@@ -343,9 +380,10 @@ HRESULT DirectDraw::CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* out
     if ((caps & DDSCAPS_SYSTEMMEMORY) && (caps & DDSCAPS_VIDEOMEMORY)) return DDERR_INVALIDCAPS;
     if (caps & (DDSCAPS_OVERLAY | DDSCAPS_ZBUFFER | DDSCAPS_TEXTURE | DDSCAPS_3DDEVICE | DDSCAPS_MIPMAP))
         return DDERR_INVALIDCAPS;
-    if ((desc->dwFlags & DDSD_PIXELFORMAT) &&
-        !((desc->ddpfPixelFormat.dwFlags & DDPF_PALETTEINDEXED8) || desc->ddpfPixelFormat.dwRGBBitCount == 8))
-        return DDERR_INVALIDPIXELFORMAT;  // the emulated display has 8-bit pixels only
+    // A surface without a format of its own takes the display's.
+    const int bytesPerPixel =
+        (desc->dwFlags & DDSD_PIXELFORMAT) ? BytesPerPixelOf(desc->ddpfPixelFormat) : video::TheScreen().bytesPerPixel;
+    if (bytesPerPixel == 0) return DDERR_INVALIDPIXELFORMAT;
 
     Surface* surface = nullptr;
     if (caps & DDSCAPS_PRIMARYSURFACE) {
@@ -357,7 +395,8 @@ HRESULT DirectDraw::CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* out
         if (desc->dwWidth > 16384) return DDERR_TOOBIGWIDTH;
         if (desc->dwHeight > 16384) return DDERR_TOOBIGHEIGHT;
         int width = static_cast<int>(desc->dwWidth), height = static_cast<int>(desc->dwHeight);
-        std::size_t bytes = static_cast<std::size_t>((width + 3) & ~3) * static_cast<std::size_t>(height);
+        std::size_t bytes =
+            static_cast<std::size_t>((width * bytesPerPixel + 3) & ~3) * static_cast<std::size_t>(height);
         bool fits = VideoMemoryUsed() + bytes <= CurrentConfig().videoMemory;
         bool video;
         if (caps & DDSCAPS_VIDEOMEMORY) {
@@ -370,7 +409,7 @@ HRESULT DirectDraw::CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* out
         }
         caps = (caps & ~(DDSCAPS_VIDEOMEMORY | DDSCAPS_SYSTEMMEMORY)) | DDSCAPS_OFFSCREENPLAIN |
                (video ? DDSCAPS_VIDEOMEMORY : DDSCAPS_SYSTEMMEMORY);
-        surface = new (std::nothrow) Surface(this, caps, width, height, false);
+        surface = new (std::nothrow) Surface(this, caps, width, height, false, bytesPerPixel);
         if (!surface || !surface->Allocate(video ? bytes : 0)) {
             delete surface;
             return DDERR_OUTOFMEMORY;
@@ -388,21 +427,18 @@ HRESULT DirectDraw::CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* out
 HRESULT DirectDraw::EnumDisplayModes(DWORD, LPDDSURFACEDESC, LPVOID context, LPDDENUMMODESCALLBACK callback) {
     if (!callback) return DDERR_INVALIDPARAMS;
     if (dead_) return DDERR_INVALIDOBJECT;
-    static const DWORD modes[][2] = {{320, 200}, {320, 240},  {640, 400},  {640, 480},
-                                     {800, 600}, {1024, 768}, {1280, 1024}};
-    for (const auto& m : modes) {
-        DDSURFACEDESC d{};
-        d.dwSize = sizeof(d);
-        d.dwFlags = DDSD_WIDTH | DDSD_HEIGHT | DDSD_PITCH | DDSD_PIXELFORMAT | DDSD_REFRESHRATE;
-        d.dwWidth = m[0];
-        d.dwHeight = m[1];
-        d.lPitch = static_cast<LONG>(m[0]);
-        d.dwRefreshRate = 60;
-        d.ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
-        d.ddpfPixelFormat.dwFlags = DDPF_RGB | DDPF_PALETTEINDEXED8;
-        d.ddpfPixelFormat.dwRGBBitCount = 8;
-        if (callback(&d, context) == DDENUMRET_CANCEL) break;
-    }
+    for (DWORD bits : kModeDepths)
+        for (const auto& m : kModeSizes) {
+            DDSURFACEDESC d{};
+            d.dwSize = sizeof(d);
+            d.dwFlags = DDSD_WIDTH | DDSD_HEIGHT | DDSD_PITCH | DDSD_PIXELFORMAT | DDSD_REFRESHRATE;
+            d.dwWidth = m[0];
+            d.dwHeight = m[1];
+            d.lPitch = static_cast<LONG>(m[0] * bits / 8);
+            d.dwRefreshRate = 60;
+            DescribePixels(static_cast<int>(bits), d.ddpfPixelFormat);
+            if (callback(&d, context) == DDENUMRET_CANCEL) return DD_OK;
+        }
     return DD_OK;
 }
 
@@ -461,9 +497,7 @@ HRESULT DirectDraw::GetDisplayMode(LPDDSURFACEDESC desc) {
     desc->dwHeight = static_cast<DWORD>(m.height);
     desc->lPitch = (m.width * m.bitsPerPixel / 8 + 3) & ~3;
     desc->dwRefreshRate = 60;
-    desc->ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
-    desc->ddpfPixelFormat.dwFlags = DDPF_RGB | (m.bitsPerPixel == 8 ? DDPF_PALETTEINDEXED8 : 0);
-    desc->ddpfPixelFormat.dwRGBBitCount = static_cast<DWORD>(m.bitsPerPixel);
+    DescribePixels(m.bitsPerPixel, desc->ddpfPixelFormat);
     return DD_OK;
 }
 

@@ -50,12 +50,15 @@ public:
     void Kill() override;
 
     const PALETTEENTRY* Entries() const { return entries_.data(); }
+    // Only a 256-entry palette goes with the 8-bit surfaces made here.
+    bool Indexes8Bits() const { return size_ == 256; }
     int primaryAttachments = 0;
 
 private:
     void FinalRelease() override;
     DirectDraw* owner_;
     DWORD caps_;
+    DWORD size_;
     std::array<PALETTEENTRY, 256> entries_{};
 };
 
@@ -85,7 +88,7 @@ private:
 
 class Surface final : public Com<IDirectDrawSurface> {
 public:
-    Surface(DirectDraw* owner, DWORD caps, int width, int height, bool usesScreen);
+    Surface(DirectDraw* owner, DWORD caps, int width, int height, bool usesScreen, int bytesPerPixel);
 
     HRESULT AddAttachedSurface(LPDIRECTDRAWSURFACE) override { return DDERR_UNSUPPORTED; }
     HRESULT AddOverlayDirtyRect(LPRECT) override { return DDERR_UNSUPPORTED; }
@@ -130,6 +133,7 @@ public:
     Surface* front = nullptr;           // back buffer: the front of its chain
 
     int Width() const { return width_; }
+    int BytesPerPixel() const { return bytes_; }
     int Height() const { return height_; }
     int Pitch() const;
     std::uint8_t* Pixels();
@@ -151,7 +155,8 @@ private:
     DWORD caps_;
     int width_;
     int height_;
-    bool usesScreen_;  // the front of a primary: its pixels are the screen's
+    bool usesScreen_;
+    int bytes_;  // 1: palette indices; 2: 5-6-5 RGB  // the front of a primary: its pixels are the screen's
     std::vector<std::uint8_t> own_;
     int pitch_ = 0;
     std::size_t videoBytes_ = 0;
@@ -215,6 +220,15 @@ private:
 bool IsLiveSurface(const void* p);
 bool IsLivePalette(const void* p);
 bool IsLiveClipper(const void* p);
+// The pixel format of a surface or display mode of 8 bits (palette indices)
+// or 16 (5-6-5 RGB), the two this DirectDraw offers.
+void DescribePixels(int bitsPerPixel, DDPIXELFORMAT& format);
+// Bytes per pixel of the format a surface is asked for; 0 when it is none of
+// the two.
+int BytesPerPixelOf(const DDPIXELFORMAT& format);
+
+// Entries in a palette of these DDPCAPS_ flags; 0 when no one size is named.
+int PaletteSize(DWORD caps);
 void Register(Surface* s);
 void Register(Palette* p);
 void Register(Clipper* c);

@@ -43,7 +43,7 @@ bool Empty(const RECT& r) { return r.left >= r.right || r.top >= r.bottom; }
 struct Key {
     bool on = false;
     DWORD low = 0, high = 0;
-    bool Hit(std::uint8_t v) const { return on && v >= low && v <= high; }
+    bool Hit(DWORD v) const { return on && v >= low && v <= high; }
 };
 
 // One rectangle of a copy, after clipping: destination pixels [dx0, dx1) x
@@ -202,10 +202,39 @@ void CopyPiece(const Copy& c, const RECT& piece) {
     }
 }
 
+// The same copy for 16-bit pixels, a pixel at a time: the game's own modes
+// are 8-bit, so this path only has to be right.
+void CopyPiece16(const Copy& c, const RECT& piece) {
+    const long long dw = c.dest.right - c.dest.left, dh = c.dest.bottom - c.dest.top;
+    const long long sw = c.src.right - c.src.left, sh = c.src.bottom - c.src.top;
+    Stepper sy(piece.top - c.dest.top, sh, dh);
+    for (LONG y = piece.top; y < piece.bottom; ++y, sy.Next()) {
+        long long srcY = c.mirrorY ? c.src.bottom - 1 - sy.quotient : c.src.top + sy.quotient;
+        const std::uint8_t* srow = c.srcPixels + srcY * c.srcPitch;
+        std::uint8_t* drow = c.dstPixels + static_cast<std::ptrdiff_t>(y) * c.dstPitch;
+        Stepper sx(piece.left - c.dest.left, sw, dw);
+        for (LONG x = piece.left; x < piece.right; ++x, sx.Next()) {
+            long long srcX = c.mirrorX ? c.src.right - 1 - sx.quotient : c.src.left + sx.quotient;
+            std::uint16_t v, d;
+            std::memcpy(&v, srow + 2 * srcX, 2);
+            std::memcpy(&d, drow + 2 * x, 2);
+            if (c.sourceKey.Hit(v) || (c.destKey.on && !c.destKey.Hit(d))) continue;
+            std::memcpy(drow + 2 * x, &v, 2);
+        }
+    }
+}
+
+void CopyPieceOf(int bytesPerPixel, const Copy& c, const RECT& piece) {
+    if (bytesPerPixel == 2)
+        CopyPiece16(c, piece);
+    else
+        CopyPiece(c, piece);
+}
+
 }  // namespace
 
-Surface::Surface(DirectDraw* owner, DWORD caps, int width, int height, bool usesScreen)
-    : owner_(owner), caps_(caps), width_(width), height_(height), usesScreen_(usesScreen) {
+Surface::Surface(DirectDraw* owner, DWORD caps, int width, int height, bool usesScreen, int bytesPerPixel)
+    : owner_(owner), caps_(caps), width_(width), height_(height), usesScreen_(usesScreen), bytes_(bytesPerPixel) {
     generation_ = video::ModeGeneration();
     video::Mode m = video::CurrentMode();
     modeWidth_ = m.width;
@@ -217,7 +246,7 @@ bool Surface::Allocate(std::size_t videoBytes) {
         pitch_ = video::TheScreen().pitch;
         return true;
     }
-    pitch_ = (width_ + 3) & ~3;
+    pitch_ = (width_ * bytes_ + 3) & ~3;
     try {
         own_.assign(static_cast<std::size_t>(pitch_) * static_cast<std::size_t>(height_), 0);
     } catch (const std::bad_alloc&) {
@@ -297,6 +326,13 @@ HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceR
     else if (!src)
         return DDERR_INVALIDPARAMS;
     if (HRESULT hr = CheckUsable(src); hr != DD_OK) return hr;
+    // The source's key is what DDBLT_KEYSRC asks for: a source without one
+    // makes the request itself wrong (Windows and Wine refuse it alike).
+    if (src && (flags & DDBLT_KEYSRC) && !(flags & DDBLT_KEYSRCOVERRIDE) && !src->hasSourceKey_)
+        return DDERR_INVALIDPARAMS;
+    // Pixels are copied, never converted from one format into another
+    // (Windows documents no conversion; Wine makes one).
+    if (src && src->bytes_ != bytes_) return DDERR_UNSUPPORTED;
 
     RECT dest = destRect ? *destRect : RECT{0, 0, width_, height_};
     if (!ValidRect(dest)) return DDERR_INVALIDRECT;
@@ -326,13 +362,18 @@ HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceR
     }
 
     if (fill) {
-        const std::uint8_t value = static_cast<std::uint8_t>(fx->dwFillColor);
         std::uint8_t* pixels = Pixels();
         const int pitch = Pitch();
+        const std::uint16_t wide = static_cast<std::uint16_t>(fx->dwFillColor);
         for (const RECT& p : pieces)
-            for (LONG y = p.top; y < p.bottom; ++y)
-                std::memset(pixels + static_cast<std::ptrdiff_t>(y) * pitch + p.left, value,
-                            static_cast<std::size_t>(p.right - p.left));
+            for (LONG y = p.top; y < p.bottom; ++y) {
+                std::uint8_t* row = pixels + static_cast<std::ptrdiff_t>(y) * pitch + p.left * bytes_;
+                if (bytes_ == 1)
+                    std::memset(row, static_cast<std::uint8_t>(fx->dwFillColor),
+                                static_cast<std::size_t>(p.right - p.left));
+                else
+                    for (LONG x = 0; x < p.right - p.left; ++x) std::memcpy(row + 2 * x, &wide, 2);
+            }
     } else {
         Copy c{};
         c.dstPixels = Pixels();
@@ -343,11 +384,10 @@ HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceR
             c.mirrorX = (fx->dwDDFX & DDBLTFX_MIRRORLEFTRIGHT) != 0;
             c.mirrorY = (fx->dwDDFX & DDBLTFX_MIRRORUPDOWN) != 0;
         }
-        // A source key asked for on a surface without one is no key at all.
         if ((flags & DDBLT_KEYSRCOVERRIDE))
             c.sourceKey =
                 Key{true, fx->ddckSrcColorkey.dwColorSpaceLowValue, fx->ddckSrcColorkey.dwColorSpaceHighValue};
-        else if ((flags & DDBLT_KEYSRC) && src->hasSourceKey_)
+        else if (flags & DDBLT_KEYSRC)
             c.sourceKey = Key{true, src->sourceKey_.dwColorSpaceLowValue, src->sourceKey_.dwColorSpaceHighValue};
         if (flags & DDBLT_KEYDESTOVERRIDE)
             c.destKey =
@@ -358,7 +398,7 @@ HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceR
         std::vector<std::uint8_t> snapshot;
         c.srcPixels = SourcePixels(src, snapshot);
         c.srcPitch = src->Pitch();
-        for (const RECT& p : pieces) CopyPiece(c, p);
+        for (const RECT& p : pieces) CopyPieceOf(bytes_, c, p);
     }
     if (!pieces.empty()) ShowIfVisible();
     return DD_OK;
@@ -386,6 +426,7 @@ HRESULT Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT so
     // documented answer says so.
     if (clipper_) return DDERR_BLTFASTCANTCLIP;
     if (HRESULT hr = CheckUsable(src); hr != DD_OK) return hr;
+    if (src->bytes_ != bytes_) return DDERR_UNSUPPORTED;
     RECT from = sourceRect ? *sourceRect : RECT{0, 0, src->width_, src->height_};
     if (!ValidRect(from) || !Inside(from, src->width_, src->height_)) return DDERR_INVALIDRECT;
     const long long right = static_cast<long long>(x) + (from.right - from.left);
@@ -407,7 +448,7 @@ HRESULT Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT so
     std::vector<std::uint8_t> snapshot;
     c.srcPixels = SourcePixels(src, snapshot);
     c.srcPitch = src->Pitch();
-    CopyPiece(c, dest);
+    CopyPieceOf(bytes_, c, dest);
     ShowIfVisible();
     return DD_OK;
 }
@@ -533,6 +574,8 @@ HRESULT Surface::GetDC(HDC* out) {
     if (dc_) return DDERR_DCALREADYCREATED;
     if (LostNow()) return DDERR_SURFACELOST;
     if (locked_) return DDERR_SURFACEBUSY;
+    // GDI here draws on 8-bit pixels only.
+    if (bytes_ != 1) return DDERR_UNSUPPORTED;
     gdi::PixelView view{Pixels(), Pitch(), width_, height_};
     dc_ = gdi::CreateSurfaceDc(view, palette_ ? palette_->Entries() : nullptr, usesScreen_);
     *out = dc_;
@@ -562,10 +605,7 @@ HRESULT Surface::GetPalette(LPDIRECTDRAWPALETTE* out) {
 HRESULT Surface::GetPixelFormat(LPDDPIXELFORMAT format) {
     if (!format) return DDERR_INVALIDPARAMS;
     if (dead_) return DDERR_INVALIDOBJECT;
-    std::memset(format, 0, sizeof(*format));
-    format->dwSize = sizeof(DDPIXELFORMAT);
-    format->dwFlags = DDPF_RGB | DDPF_PALETTEINDEXED8;
-    format->dwRGBBitCount = 8;
+    DescribePixels(8 * bytes_, *format);
     return DD_OK;
 }
 
@@ -599,7 +639,7 @@ HRESULT Surface::Lock(LPRECT rect, LPDDSURFACEDESC desc, DWORD flags, HANDLE) {
     if (!ValidRect(r) || !Inside(r, width_, height_)) return DDERR_INVALIDPARAMS;
     FillDesc(*desc);
     desc->dwFlags |= DDSD_LPSURFACE;
-    desc->lpSurface = Pixels() + static_cast<std::ptrdiff_t>(r.top) * Pitch() + r.left;
+    desc->lpSurface = Pixels() + static_cast<std::ptrdiff_t>(r.top) * Pitch() + r.left * bytes_;
     locked_ = true;
     lockWrites_ = !(flags & DDLOCK_READONLY);
     return DD_OK;
@@ -626,7 +666,8 @@ HRESULT Surface::Restore() {
     }
     bool tied = usesScreen_ || !backBuffers.empty();
     video::Mode m = video::CurrentMode();
-    if (tied && (m.width != modeWidth_ || m.height != modeHeight_)) return DDERR_WRONGMODE;
+    if (tied && (m.width != modeWidth_ || m.height != modeHeight_ || video::TheScreen().bytesPerPixel != bytes_))
+        return DDERR_WRONGMODE;
     generation_ = video::ModeGeneration();
     lost_ = false;
     for (Surface* b : backBuffers) {
@@ -659,6 +700,7 @@ HRESULT Surface::SetPalette(LPDIRECTDRAWPALETTE palette) {
     }
     if (palette && !IsLivePalette(palette)) return DDERR_INVALIDPARAMS;
     auto* p = static_cast<Palette*>(palette);
+    if (p && (!p->Indexes8Bits() || bytes_ != 1)) return DDERR_INVALIDPIXELFORMAT;
     if (p) {
         p->AddRef();
         if (usesScreen_) ++p->primaryAttachments;

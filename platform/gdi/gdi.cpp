@@ -535,34 +535,47 @@ BOOL WINAPI StretchBlt(HDC hdcDest, int xDest, int yDest, int wDest, int hDest, 
     };
 
     // Nearest-neighbour sampling: destination column i takes source column
-    // i * wSrc / wDest (rows likewise); shrinking drops pixels.
+    // i * wSrc / wDest (rows likewise). Shrinking, the default stretch mode
+    // (BLACKONWHITE) ANDs the pixels it drops into the one it keeps: the
+    // indices on a palettised target, the colours on a true-colour one.
+    const bool paint = rop == SRCPAINT;
+    const bool indexed = dst.dib == nullptr && srcIndexed;
+    auto span = [](long long at, int srcLength, int destLength, bool mirror, long long& first, long long& end) {
+        first = at * srcLength / destLength;
+        end = srcLength > destLength ? (at + 1) * srcLength / destLength : first + 1;
+        if (mirror) first = srcLength - end, end = first + (end - at * srcLength / destLength);
+    };
     for (LONG y = top; y < bottom; ++y) {
-        long long j = y - dst.originY - yDest;
-        long long sj = j * hSrc / hDest;
-        if (mirrorY) sj = hSrc - 1 - sj;
-        int sy = static_cast<int>(ySrc + sj + src.originY);
-        if (sy < src.clip.top || sy >= src.clip.bottom) continue;
+        long long j0, j1;
+        span(y - dst.originY - yDest, hSrc, hDest, mirrorY, j0, j1);
         std::uint8_t* out = dst.dib ? nullptr : dst.pixels + static_cast<std::ptrdiff_t>(y) * dst.pitch;
         for (LONG x = left; x < right; ++x) {
-            long long i = x - dst.originX - xDest;
-            long long si = i * wSrc / wDest;
-            if (mirrorX) si = wSrc - 1 - si;
-            int sx = static_cast<int>(xSrc + si + src.originX);
-            if (sx < src.clip.left || sx >= src.clip.right) continue;
+            long long i0, i1;
+            span(x - dst.originX - xDest, wSrc, wDest, mirrorX, i0, i1);
+            bool any = false;
+            std::uint8_t index = 0xFF;
+            COLORREF colour = 0x00FFFFFF;
+            for (long long sj = j0; sj < j1; ++sj) {
+                int sy = static_cast<int>(ySrc + sj + src.originY);
+                if (sy < src.clip.top || sy >= src.clip.bottom) continue;
+                for (long long si = i0; si < i1; ++si) {
+                    int sx = static_cast<int>(xSrc + si + src.originX);
+                    if (sx < src.clip.left || sx >= src.clip.right) continue;
+                    any = true;
+                    if (indexed)
+                        index &= map[sourceIndex(sx, sy) & 0xFF];
+                    else
+                        colour &= GetAt(src, sx, sy);
+                }
+            }
+            if (!any) continue;
             // SRCPAINT ORs the bits of the pixel values: palette indices on
             // a palettised target, colours on a true-colour one.
-            const bool paint = rop == SRCPAINT;
-            if (out && srcIndexed) {
-                std::uint8_t v = map[sourceIndex(sx, sy) & 0xFF];
+            if (out) {
+                std::uint8_t v = indexed ? index : IndexFor(dst.palette, colour);
                 out[x] = paint ? static_cast<std::uint8_t>(out[x] | v) : v;
             } else {
-                COLORREF c = GetAt(src, sx, sy);
-                if (out) {
-                    std::uint8_t v = IndexFor(dst.palette, c);
-                    out[x] = paint ? static_cast<std::uint8_t>(out[x] | v) : v;
-                } else {
-                    dst.dib->PutColour(x, y, paint ? c | GetAt(dst, x, y) : c);
-                }
+                dst.dib->PutColour(x, y, paint ? colour | GetAt(dst, x, y) : colour);
             }
         }
     }

@@ -16,7 +16,7 @@ HDC WINAPI BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint) {
     std::memset(lpPaint, 0, sizeof(*lpPaint));
     // The whole client area is the update region: classes with
     // CS_HREDRAW | CS_VREDRAW repaint whole, and the host exposes whole.
-    bool erase = NeedsPaint(hWnd);
+    bool erase = NeedsErase(hWnd);
     ValidateWindow(hWnd);
     GetClientRect(hWnd, &lpPaint->rcPaint);
     lpPaint->hdc = GetDC(hWnd);

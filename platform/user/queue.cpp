@@ -21,6 +21,7 @@ struct QueueState {
     std::mutex postedLock;  // guards `posted` only
     std::deque<MSG> posted;
     std::vector<HWND> needPaint;
+    std::vector<HWND> needErase;  // of those, the ones whose background goes first
     bool quitPosted = false;
     int quitCode = 0;
     std::vector<std::string> foreignClasses;
@@ -88,9 +89,16 @@ void DiscardMessagesFor(HWND hwnd) {
     ValidateWindow(hwnd);
 }
 
-void RequestPaint(HWND hwnd) {
+void RequestPaint(HWND hwnd, bool erase) {
     auto& p = Q().needPaint;
     if (std::find(p.begin(), p.end(), hwnd) == p.end()) p.push_back(hwnd);
+    auto& e = Q().needErase;
+    if (erase && std::find(e.begin(), e.end(), hwnd) == e.end()) e.push_back(hwnd);
+}
+
+bool NeedsErase(HWND hwnd) {
+    auto& e = Q().needErase;
+    return std::find(e.begin(), e.end(), hwnd) != e.end();
 }
 
 bool NeedsPaint(HWND hwnd) {
@@ -101,6 +109,8 @@ bool NeedsPaint(HWND hwnd) {
 void ValidateWindow(HWND hwnd) {
     auto& p = Q().needPaint;
     p.erase(std::remove(p.begin(), p.end(), hwnd), p.end());
+    auto& e = Q().needErase;
+    e.erase(std::remove(e.begin(), e.end(), hwnd), e.end());
 }
 
 HWND ForeignWindowHandle(const char* className) {
@@ -125,6 +135,7 @@ void ResetQueueForTests() {
         q.posted.clear();
     }
     q.needPaint.clear();
+    q.needErase.clear();
     q.quitPosted = false;
     q.quitCode = 0;
     q.foreignClasses.clear();

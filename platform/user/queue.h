@@ -6,10 +6,12 @@
 namespace platform::user {
 
 void DiscardMessagesFor(HWND hwnd);
-// Marks a window as needing WM_PAINT, delivered when the queue is otherwise empty.
-void RequestPaint(HWND hwnd);
+// Marks a window as needing WM_PAINT, delivered when the queue is otherwise
+// empty; with `erase`, BeginPaint sends WM_ERASEBKGND first.
+void RequestPaint(HWND hwnd, bool erase = true);
 void ValidateWindow(HWND hwnd);
 bool NeedsPaint(HWND hwnd);
+bool NeedsErase(HWND hwnd);
 // Handles that stand for another process's window of a class.
 HWND ForeignWindowHandle(const char* className);
 const char* ForeignWindowClass(HWND hwnd);

@@ -544,9 +544,10 @@ BOOL WINAPI SetRect(LPRECT lprc, int xLeft, int yTop, int xRight, int yBottom) {
     return TRUE;
 }
 
-BOOL WINAPI InvalidateRect(HWND hWnd, const RECT*, BOOL) {
+BOOL WINAPI InvalidateRect(HWND hWnd, const RECT*, BOOL bErase) {
     if (!FromHandle(hWnd)) return FALSE;
-    RequestPaint(hWnd);
+    // The background is erased only when some invalidation asked for it.
+    RequestPaint(hWnd, bErase != FALSE);
     return TRUE;
 }
 

@@ -23,6 +23,7 @@ struct State {
     Screen screen;
     bool paletteSet = false;
     HWND lastWindow = nullptr;
+    std::vector<std::uint8_t> shown;  // a 16-bit screen as the hosts take it
 };
 
 State& S() {
@@ -82,7 +83,11 @@ Screen& TheScreen() {
         s.mode = mode;
         s.width = std::max(1, mode.width);
         s.height = std::max(1, mode.height);
-        s.pitch = (s.width + 3) & ~3;
+        // A desktop of more colours than 256 is still drawn on as the
+        // palette desktop it was; only a program's own 16-bit mode has
+        // 16-bit pixels.
+        s.bytesPerPixel = S().exclusive && mode.bitsPerPixel == 16 ? 2 : 1;
+        s.pitch = (s.width * s.bytesPerPixel + 3) & ~3;
         s.pixels.assign(static_cast<std::size_t>(s.pitch) * static_cast<std::size_t>(s.height), 0);
         if (!S().paletteSet) s.palette = DefaultSystemPalette();
     }
@@ -102,6 +107,12 @@ void SetHardwarePalette(const PALETTEENTRY* entries, bool keepStatic) {
 void Present(HWND window) {
     Screen& s = TheScreen();
     host::ScreenImage image{s.pixels.data(), s.pitch, s.width, s.height, s.palette.data()};
+    if (s.bytesPerPixel == 2) {
+        const int pitch = (s.width + 3) & ~3;
+        S().shown.resize(static_cast<std::size_t>(pitch) * static_cast<std::size_t>(s.height));
+        ConvertRgb565ToRgb332(s.pixels.data(), s.pitch, s.width, s.height, S().shown.data(), pitch);
+        image = host::ScreenImage{S().shown.data(), pitch, s.width, s.height, Rgb332Palette().data()};
+    }
     if (!S().exclusive) {
         if (!window) window = S().lastWindow;
         if (window && user::FromHandle(window)) {
@@ -165,6 +176,31 @@ void ConvertToRgb32(const std::uint8_t* src, int srcPitch, int width, int height
             d[x + 7] = lut[v >> 56];
         }
         for (; x < width; ++x) d[x] = lut[s[x]];
+    }
+}
+
+const std::array<PALETTEENTRY, 256>& Rgb332Palette() {
+    static const std::array<PALETTEENTRY, 256> table = [] {
+        std::array<PALETTEENTRY, 256> t{};
+        for (int i = 0; i < 256; ++i)
+            t[static_cast<std::size_t>(i)] =
+                PALETTEENTRY{static_cast<BYTE>((i >> 5) * 255 / 7), static_cast<BYTE>(((i >> 2) & 7) * 255 / 7),
+                             static_cast<BYTE>((i & 3) * 255 / 3), 0};
+        return t;
+    }();
+    return table;
+}
+
+void ConvertRgb565ToRgb332(const std::uint8_t* src, int srcPitch, int width, int height, std::uint8_t* dst,
+                           int dstPitch) {
+    for (int y = 0; y < height; ++y) {
+        const std::uint8_t* s = src + static_cast<std::ptrdiff_t>(y) * srcPitch;
+        std::uint8_t* d = dst + static_cast<std::ptrdiff_t>(y) * dstPitch;
+        for (int x = 0; x < width; ++x) {
+            std::uint16_t v;
+            std::memcpy(&v, s + 2 * x, 2);
+            d[x] = static_cast<std::uint8_t>(((v >> 13) << 5) | (((v >> 8) & 7) << 2) | ((v >> 3) & 3));
+        }
     }
 }
 

@@ -28,14 +28,16 @@ bool SetExclusiveMode(const Mode& mode);
 void RestoreDesktopMode();
 unsigned ModeGeneration();
 
-// The frame buffer of the current mode: one byte per pixel, rows `pitch`
-// apart. It follows the mode: a new mode (or a new desktop size) gives a new,
-// cleared buffer.
+// The frame buffer of the current mode, rows `pitch` bytes apart: one byte
+// per pixel, an index into the hardware palette, or in an exclusive 16-bit
+// mode two, 5-6-5 RGB. It follows the mode: a new mode (or a new desktop
+// size) gives a new, cleared buffer.
 struct Screen {
     std::vector<std::uint8_t> pixels;
     int width = 0;
     int height = 0;
     int pitch = 0;
+    int bytesPerPixel = 1;
     Mode mode;
     std::array<PALETTEENTRY, 256> palette{};  // the hardware palette
 };
@@ -51,7 +53,8 @@ void SetHardwarePalette(const PALETTEENTRY* entries, bool keepStatic);
 
 // Shows the visible picture on the host: the client area of `window` in
 // window mode (the last window shown when it is null), the whole screen in an
-// exclusive mode.
+// exclusive mode. The hosts show 256 colours: a 16-bit screen reaches them
+// through a fixed palette of 3-3-2 RGB.
 void Present(HWND window);
 
 // Nearest palette entry to a colour by squared distance in RGB; on a tie the
@@ -59,6 +62,11 @@ void Present(HWND window);
 std::uint8_t NearestIndex(const PALETTEENTRY* palette, std::uint8_t r, std::uint8_t g, std::uint8_t b);
 // The same for a whole 256-entry table of source colours at once.
 void BuildNearestMap(const PALETTEENTRY* palette, const RGBQUAD* colours, int count, std::uint8_t* map);
+
+// 5-6-5 RGB pixels to the indices of the 3-3-2 palette, and that palette.
+void ConvertRgb565ToRgb332(const std::uint8_t* src, int srcPitch, int width, int height, std::uint8_t* dst,
+                           int dstPitch);
+const std::array<PALETTEENTRY, 256>& Rgb332Palette();
 
 // 8-bit indices through a palette to 0xFFRRGGBB pixels, as the host shows them.
 void ConvertToRgb32(const std::uint8_t* src, int srcPitch, int width, int height, const PALETTEENTRY* palette,

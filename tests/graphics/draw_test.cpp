@@ -123,6 +123,7 @@ TEST_F(DrawTest, StretchKeyedDoublesASpriteAndLeavesKeyedPixelsAlone) {
 TEST_F(DrawTest, StretchKeyedShrinksAndClipsAtTheEdges) {
     LPDIRECTDRAWSURFACE sprite = nullptr;
     ASSERT_EQ(CreateWorkSurface(&sprite, 32, 32), 1);
+    SetSourceColorKey(sprite, RGB(0, 0, 0));  // a keyed blit needs a key, as every sprite has one
     for (int x = 0; x < 32; ++x) FillRect(sprite, x, 0, 1, 32, 100 + x);
     EXPECT_EQ(StretchKeyed(sprite, 0, 0, 32, 32, display.canvas, -4, 0, 16, 16), 1);
     // Destination column c shows the source column under its centre, (c + 4) * 2 + 1.
@@ -134,6 +135,7 @@ TEST_F(DrawTest, StretchKeyedShrinksAndClipsAtTheEdges) {
 TEST_F(DrawTest, StretchMirroredTurnsTheSpriteOver) {
     LPDIRECTDRAWSURFACE sprite = nullptr;
     ASSERT_EQ(CreateWorkSurface(&sprite, 4, 4), 1);
+    SetSourceColorKey(sprite, RGB(0, 0, 0));
     for (int x = 0; x < 4; ++x) FillRect(sprite, x, 0, 1, 4, 20 + x);
     FillRect(sprite, 0, 0, 4, 1, 99);  // top row
     EXPECT_EQ(StretchMirrored(sprite, 0, 0, 4, 4, display.canvas, 0, 0, 4, 4, 1), 1);

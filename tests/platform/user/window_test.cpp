@@ -13,71 +13,22 @@
 #include "platform/trace/trace.h"
 #include "platform/user/queue.h"
 #include "platform/user/user_internal.h"
+#include "tests/platform/user/recording_window.h"
 
 namespace {
 
-struct Seen {
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-};
-std::vector<Seen> seen;
-POINT minTrack{0, 0};  // answered to WM_GETMINMAXINFO when set
-bool paintValidates = true;
+using namespace usertest;
 
-LRESULT CALLBACK RecordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    seen.push_back(Seen{message, wParam, lParam});
-    if (message == WM_GETMINMAXINFO && minTrack.x) {
-        reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = minTrack;
-        return 0;
-    }
-    if (message == WM_PAINT && !paintValidates) return 0;
-    return DefWindowProcA(hwnd, message, wParam, lParam);
-}
-
-std::vector<UINT> Messages() {
-    std::vector<UINT> out;
-    for (const Seen& s : seen) out.push_back(s.message);
-    return out;
-}
-
-const Seen* Last(UINT message) {
-    for (auto it = seen.rbegin(); it != seen.rend(); ++it)
-        if (it->message == message) return &*it;
-    return nullptr;
-}
-
-class UserWindows : public ::testing::Test {
+class UserWindows : public RecordingWindows {
 protected:
-    HWND hwnd = nullptr;
-
     void SetUp() override {
         headless::Reset();
-        seen.clear();
-        minTrack = POINT{0, 0};
-        paintValidates = true;
-        WNDCLASSEXA wc{};
-        wc.cbSize = sizeof(wc);
-        wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
-        wc.lpfnWndProc = RecordingProc;
-        wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-        wc.lpszClassName = "UserTest";
-        ASSERT_NE(RegisterClassExA(&wc), 0);
+        RecordingWindows::SetUp();
+        ASSERT_NE(classAtom, 0);  // a fresh stand-in has no classes yet
     }
-
-    void TearDown() override { headless::Reset(); }
-
-    HWND Create(DWORD style, DWORD exStyle, int x, int y, int w, int h) {
-        hwnd = CreateWindowExA(exStyle, "UserTest", "user test", style, x, y, w, h, nullptr, nullptr, nullptr, nullptr);
-        EXPECT_NE(hwnd, nullptr);
-        return hwnd;
-    }
-
-    // Takes every message waiting for the window, WM_PAINT included.
-    void Drain() {
-        MSG msg;
-        for (int guard = 0; guard < 100 && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD); ++guard)
-            if (msg.message != WM_QUIT) DispatchMessageA(&msg);
+    void TearDown() override {
+        RecordingWindows::TearDown();
+        headless::Reset();
     }
 };
 
@@ -99,75 +50,26 @@ TEST_F(UserWindows, MetricsAreWindows95sAtTheDesktopsSize) {
     EXPECT_EQ(r.bottom, 508);
 }
 
-TEST_F(UserWindows, SizingHoldsASizableWindowToItsTrackingLimits) {
+// The stand-in's exact message sequences, which Windows does not document:
+// Wine puts WM_NCCALCSIZE and WM_MOVE before WM_SIZE, and posts Alt+F4's
+// system command.
+TEST_F(UserWindows, SizingSendsItsMessagesInTheStandInsOrder) {
     Create(WS_POPUP | WS_OVERLAPPEDWINDOW, WS_EX_CLIENTEDGE, 10, 20, 700, 600);
     minTrack = POINT{650, 509};
     seen.clear();
     ASSERT_TRUE(SetWindowPos(hwnd, nullptr, 190, 133, 649, 508, SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED));
-    RECT w;
-    GetWindowRect(hwnd, &w);
-    EXPECT_EQ(w.left, 190);
-    EXPECT_EQ(w.top, 133);
-    EXPECT_EQ(w.right - w.left, 650) << "held to the minimum tracking width";
-    EXPECT_EQ(w.bottom - w.top, 509);
     // Changing, the limits, changed, then what changed of the client area.
     std::vector<UINT> expected{WM_WINDOWPOSCHANGING, WM_GETMINMAXINFO, WM_WINDOWPOSCHANGED, WM_SIZE, WM_MOVE};
     EXPECT_EQ(Messages(), expected);
-    EXPECT_EQ(Last(WM_SIZE)->lParam, MAKELPARAM(638, 478));
-    EXPECT_EQ(Last(WM_MOVE)->lParam, MAKELPARAM(196, 158));
-
-    // A move alone sends no WM_SIZE; a frame change alone neither.
-    seen.clear();
-    SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    EXPECT_EQ(Last(WM_SIZE), nullptr);
-    ASSERT_NE(Last(WM_MOVE), nullptr);
-    EXPECT_EQ(Last(WM_MOVE)->lParam, MAKELPARAM(6, 25));
-    seen.clear();
-    SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_FRAMECHANGED);
-    EXPECT_EQ(Last(WM_SIZE), nullptr);
-    EXPECT_EQ(Last(WM_MOVE), nullptr);
 }
 
-TEST_F(UserWindows, APopupWithoutSizingFrameIsNotHeld) {
-    Create(WS_POPUP, 0, 0, 0, 50, 10);
-    RECT w;
-    GetWindowRect(hwnd, &w);
-    EXPECT_EQ(w.right, 50);
-    EXPECT_EQ(w.bottom, 10);
-    EXPECT_EQ(Last(WM_GETMINMAXINFO), nullptr);
-}
-
-TEST_F(UserWindows, PaintIsPendingUntilBeginPaintAndUpdateWindowSendsItAtOnce) {
+TEST_F(UserWindows, AltF4ClosesAtOnceThroughTheSystemMenu) {
     Create(WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 0, 300, 200);
-    paintValidates = false;
     seen.clear();
-    MSG msg;
-    // A window that does not validate gets WM_PAINT again and again.
-    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD));
-    EXPECT_EQ(msg.message, WM_PAINT);
-    DispatchMessageA(&msg);
-    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD));
-    EXPECT_EQ(msg.message, WM_PAINT);
-
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd, &ps);
-    EXPECT_NE(dc, nullptr);
-    EXPECT_EQ(ps.hdc, dc);
-    EXPECT_EQ(ps.rcPaint.right, 300 - 8);  // the client area: no client edge here
-    EXPECT_EQ(ps.rcPaint.bottom, 200 - 8 - 19);
-    EXPECT_TRUE(EndPaint(hwnd, &ps));
-    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD));
-
-    paintValidates = true;
-    InvalidateRect(hwnd, nullptr, FALSE);
-    seen.clear();
-    UpdateWindow(hwnd);
-    std::vector<UINT> expected{WM_PAINT, WM_ERASEBKGND};
-    EXPECT_EQ(Messages(), expected) << "sent, not queued";
-    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD));
-    seen.clear();
-    UpdateWindow(hwnd);
-    EXPECT_TRUE(seen.empty()) << "nothing to repaint";
+    SendMessageA(hwnd, WM_SYSKEYDOWN, VK_F4, 0x203E0001);
+    std::vector<UINT> expected{WM_SYSKEYDOWN, WM_SYSCOMMAND, WM_CLOSE, WM_SHOWWINDOW, WM_DESTROY, WM_NCDESTROY};
+    EXPECT_EQ(Messages(), expected);
+    EXPECT_FALSE(IsWindow(hwnd));
 }
 
 TEST_F(UserWindows, TheClassCursorComesBackOverTheClientArea) {
@@ -182,15 +84,6 @@ TEST_F(UserWindows, TheClassCursorComesBackOverTheClientArea) {
     EXPECT_FALSE(platform::user::CursorShown());
     EXPECT_EQ(ShowCursor(TRUE), 0);
     EXPECT_TRUE(platform::user::CursorShown());
-}
-
-TEST_F(UserWindows, AltF4AndTheCloseBoxCloseThroughTheSystemMenu) {
-    Create(WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 0, 300, 200);
-    seen.clear();
-    SendMessageA(hwnd, WM_SYSKEYDOWN, VK_F4, 0x203E0001);
-    std::vector<UINT> expected{WM_SYSKEYDOWN, WM_SYSCOMMAND, WM_CLOSE, WM_SHOWWINDOW, WM_DESTROY, WM_NCDESTROY};
-    EXPECT_EQ(Messages(), expected);
-    EXPECT_FALSE(IsWindow(hwnd));
 }
 
 TEST_F(UserWindows, TheHostsMovesAndResizesReachTheWindow) {
@@ -288,29 +181,6 @@ TEST_F(UserWindows, WideMessageBoxesReachTheHostInUtf8Too) {
     EXPECT_EQ(headless::MessageBoxes()[0].type, static_cast<unsigned>(MB_ICONHAND));
     EXPECT_EQ(headless::MessageBoxes()[1].text, "");
     EXPECT_EQ(headless::MessageBoxes()[1].caption, "Error");
-}
-
-TEST_F(UserWindows, OtherThreadsMayPost) {
-    Create(WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 0, 300, 200);
-    Drain();
-    seen.clear();
-    std::vector<std::thread> posters;
-    for (int t = 0; t < 4; ++t)
-        posters.emplace_back([this, t] {
-            for (int i = 0; i < 250; ++i) PostMessageA(hwnd, WM_USER + static_cast<UINT>(t), static_cast<WPARAM>(i), 0);
-        });
-    int received = 0;
-    std::vector<int> next(4, 0);
-    MSG msg;
-    while (received < 1000) {
-        if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) continue;
-        if (msg.message < WM_USER) continue;
-        int t = static_cast<int>(msg.message - WM_USER);
-        EXPECT_EQ(static_cast<int>(msg.wParam), next[static_cast<std::size_t>(t)]++) << "each thread's posts in order";
-        ++received;
-    }
-    for (auto& p : posters) p.join();
-    EXPECT_EQ(received, 1000);
 }
 
 }  // namespace
