@@ -99,8 +99,16 @@ find_window() {
 # CPU seconds (user + system, all threads) of a process so far.
 cpu_of() { awk '{ print ($14 + $15) / '"$(getconf CLK_TCK)"' }' "/proc/$1/stat" 2>/dev/null || echo 0; }
 
-# Share of one core between two readings of cpu_of and of the clock.
-percent() { awk -v c0="$1" -v c1="$2" -v t0="$3" -v t1="$4" 'BEGIN { printf "%.0f", (c1 - c0) / (t1 - t0) * 100 }'; }
+# Share of one core, in whole percent, that process $1 takes over $2 seconds.
+cpu_over() {
+  local c0 c1 t0 t1
+  c0=$(cpu_of "$1")
+  t0=$(date +%s.%N)
+  sleep "$2"
+  c1=$(cpu_of "$1")
+  t1=$(date +%s.%N)
+  awk -v c0="$c0" -v c1="$c1" -v t0="$t0" -v t1="$t1" 'BEGIN { printf "%.0f", (c1 - c0) / (t1 - t0) * 100 }'
+}
 
 # The Windows process of TUMBLA.exe (wine's loader execs into it).
 game_pid() { pgrep -f 'TUMBLA.exe' | head -1; }
@@ -143,12 +151,7 @@ run_game() {
 
   # CPU while playing, over three seconds.
   gp=$(game_pid)
-  c0=$(cpu_of "$gp")
-  t0=$(date +%s.%N)
-  sleep 3
-  c1=$(cpu_of "$gp")
-  t1=$(date +%s.%N)
-  cpu_play=$(percent "$c0" "$c1" "$t0" "$t1")
+  cpu_play=$(cpu_over "$gp" 3)
   note "CPU while playing: ${cpu_play}% of a core"
   [ "$cpu_play" -lt 50 ] || bad "playing takes ${cpu_play}% of a core"
 
@@ -180,12 +183,7 @@ run_game() {
   pids+=("$other")
   notewin=$(find_window "Notepad" 20)
   sleep 1
-  c0=$(cpu_of "$gp")
-  t0=$(date +%s.%N)
-  sleep 2
-  c1=$(cpu_of "$gp")
-  t1=$(date +%s.%N)
-  cpu_idle=$(percent "$c0" "$c1" "$t0" "$t1")
+  cpu_idle=$(cpu_over "$gp" 2)
   note "CPU while inactive: ${cpu_idle}% of a core"
   [ "$cpu_idle" -lt 10 ] || bad "inactive takes ${cpu_idle}% of a core"
   [ -n "$notewin" ] && xdotool windowfocus "$notewin" key alt+F4 2>/dev/null || true
