@@ -167,8 +167,10 @@ ChangedRows ShownPicture::Draw(const host::ScreenImage& image, const PixelLayout
     if (!Matches(image, layout, left, top, scale, target)) {
         DrawPicture(image, layout, left, top, scale, target);
         Remember(image, layout, left, top, scale, target);
-        return ChangedRows{0, target.height};
+        changed_.assign(static_cast<std::size_t>(target.height), Columns{0, target.width});
+        return ChangedRows{0, target.height, true};
     }
+    changed_.assign(static_cast<std::size_t>(target.height), Columns{});
     const Span span = SpanOf(image.width, left, scale, target.width);
     if (span.columns <= 0) return {};
     std::uint32_t table[256];
@@ -202,6 +204,104 @@ ChangedRows ShownPicture::Draw(const host::ScreenImage& image, const PixelLayout
         }
         rows.top = std::min(rows.top, yTop);
         rows.bottom = std::max(rows.bottom, yEnd);
+        for (int y = yTop; y < yEnd; ++y) changed_[static_cast<std::size_t>(y)] = Columns{xs, xe};
+    }
+    return rows.Empty() ? ChangedRows{} : rows;
+}
+
+namespace {
+
+// Where target position i of `to` samples a line of `from` (centres aligned):
+// the lower source index and the weight of the next one, 0..256. Outside the
+// first and last centres the edge pixel is taken whole.
+void Sample(int i, int from, int to, int& index, std::uint32_t& weight) {
+    // (i + 1/2) * from / to - 1/2, in 256ths.
+    long long pos = ((2LL * i + 1) * from * 256) / (2LL * to) - 128;
+    if (pos <= 0) {
+        index = 0;
+        weight = 0;
+        return;
+    }
+    index = static_cast<int>(pos >> 8);
+    weight = static_cast<std::uint32_t>(pos & 255);
+    if (index >= from - 1) {
+        index = from - 1;
+        weight = 0;
+    }
+}
+
+// a + (b - a) * w / 256 for the four 8-bit channels, two at a time.
+inline std::uint32_t Blend(std::uint32_t a, std::uint32_t b, std::uint32_t w) {
+    const std::uint32_t v = 256 - w;
+    std::uint32_t rb = ((a & 0x00FF00FFu) * v + (b & 0x00FF00FFu) * w) >> 8;
+    std::uint32_t ag = ((a >> 8) & 0x00FF00FFu) * v + ((b >> 8) & 0x00FF00FFu) * w;
+    return (rb & 0x00FF00FFu) | (ag & 0xFF00FF00u);
+}
+
+const std::uint32_t* RowOf(const PixelTarget& t, int y) {
+    return reinterpret_cast<const std::uint32_t*>(reinterpret_cast<const std::uint8_t*>(t.pixels) +
+                                                  static_cast<std::ptrdiff_t>(y) * t.pitch);
+}
+
+}  // namespace
+
+ChangedRows SmoothStretch(const PixelTarget& picture, const PixelTarget& target, int placeX, int placeY, int placeWidth,
+                          int placeHeight, const ShownPicture& shown, bool whole, StretchSteps& steps) {
+    // The place is cut to the target; the picture is sampled as if whole.
+    const int x0 = std::max(0, placeX), x1 = std::min(target.width, placeX + placeWidth);
+    const int y0 = std::max(0, placeY), y1 = std::min(target.height, placeY + placeHeight);
+    if (!picture.pixels || !target.pixels || picture.width <= 0 || picture.height <= 0 || x0 >= x1 || y0 >= y1)
+        return {};
+    if (steps.from != picture.width || steps.to != placeWidth) {
+        steps.from = picture.width;
+        steps.to = placeWidth;
+        steps.index.resize(static_cast<std::size_t>(placeWidth));
+        steps.weight.resize(static_cast<std::size_t>(placeWidth));
+        steps.row.resize(static_cast<std::size_t>(picture.width));
+        for (int i = 0; i < placeWidth; ++i)
+            Sample(i, picture.width, placeWidth, steps.index[static_cast<std::size_t>(i)],
+                   steps.weight[static_cast<std::size_t>(i)]);
+    }
+    std::uint32_t* blended = steps.row.data();
+    ChangedRows rows{y1, y0};
+    for (int y = y0; y < y1; ++y) {
+        int sy = 0;
+        std::uint32_t wy = 0;
+        Sample(y - placeY, picture.height, placeHeight, sy, wy);
+        const int sy1 = wy ? sy + 1 : sy;
+        // The window columns to draw: all of them, or those sampling a
+        // changed pixel of either source row.
+        int from = x0, to = x1;
+        if (!whole) {
+            int a0 = 0, a1 = 0, b0 = 0, b1 = 0;
+            const bool a = shown.ChangedSpan(sy, a0, a1), b = sy1 != sy && shown.ChangedSpan(sy1, b0, b1);
+            if (!a && !b) continue;
+            const int c0 = !a ? b0 : !b ? a0 : std::min(a0, b0);
+            const int c1 = !a ? b1 : !b ? a1 : std::max(a1, b1);
+            // Column X samples index[X] and index[X] + 1.
+            from = placeX + static_cast<int>(std::lower_bound(steps.index.begin(), steps.index.end(), c0 - 1) -
+                                             steps.index.begin());
+            to = placeX + static_cast<int>(std::upper_bound(steps.index.begin(), steps.index.end(), c1 - 1) -
+                                           steps.index.begin());
+            from = std::max(from, x0);
+            to = std::min(to, x1);
+            if (from >= to) continue;
+        }
+        const int first = steps.index[static_cast<std::size_t>(from - placeX)];
+        const int last = std::min(picture.width - 1, steps.index[static_cast<std::size_t>(to - 1 - placeX)] + 1);
+        const std::uint32_t* a = RowOf(picture, sy);
+        const std::uint32_t* b = RowOf(picture, sy1);
+        for (int x = first; x <= last; ++x) blended[x] = Blend(a[x], b[x], wy);
+        std::uint32_t* out = reinterpret_cast<std::uint32_t*>(reinterpret_cast<std::uint8_t*>(target.pixels) +
+                                                              static_cast<std::ptrdiff_t>(y) * target.pitch);
+        for (int x = from; x < to; ++x) {
+            const std::size_t i = static_cast<std::size_t>(x - placeX);
+            const int c = steps.index[i];
+            const std::uint32_t wx = steps.weight[i];
+            out[x] = wx ? Blend(blended[c], blended[c + 1], wx) : blended[c];
+        }
+        rows.top = std::min(rows.top, y);
+        rows.bottom = y + 1;
     }
     return rows.Empty() ? ChangedRows{} : rows;
 }

@@ -40,6 +40,7 @@ void DrawPicture(const host::ScreenImage& image, const PixelLayout& layout, int 
 struct ChangedRows {
     int top = 0;
     int bottom = 0;
+    bool whole = false;  // everything was drawn anew
     bool Empty() const { return top >= bottom; }
 };
 
@@ -55,6 +56,15 @@ public:
     ChangedRows Draw(const host::ScreenImage& image, const PixelLayout& layout, int left, int top, int scale,
                      const PixelTarget& target);
     void Forget() { valid_ = false; }
+    // The target columns [from, to) of row y that the last Draw changed
+    // (the whole row when it drew everything); false when none did.
+    bool ChangedSpan(int y, int& from, int& to) const {
+        if (y < 0 || static_cast<std::size_t>(y) >= changed_.size()) return false;
+        const Columns& s = changed_[static_cast<std::size_t>(y)];
+        from = s.from;
+        to = s.to;
+        return s.from < s.to;
+    }
 
 private:
     bool Matches(const host::ScreenImage& image, const PixelLayout& layout, int left, int top, int scale,
@@ -68,7 +78,26 @@ private:
     PixelLayout layout_{};
     std::array<PALETTEENTRY, 256> palette_{};
     std::vector<std::uint8_t> pixels_;  // the indices drawn, rows of width_
+    struct Columns {
+        int from = 0, to = 0;
+    };
+    std::vector<Columns> changed_;  // per target row: the columns changed in the last Draw
 };
+
+// The last, smooth step of a present where the window is no whole multiple
+// of the picture: `picture` (32-bit pixels) stretched into `place` of
+// `target` with bilinear filtering, each target pixel sampled at its centre.
+// Unless `whole`, only the target pixels drawn from pixels that `shown`
+// reports changed are drawn again; the rows drawn are returned. `steps` keeps the
+// column steps and a row between calls.
+struct StretchSteps {
+    int from = 0, to = 0;
+    std::vector<int> index;             // left source column of each target column
+    std::vector<std::uint32_t> weight;  // of the right one, 0..256
+    std::vector<std::uint32_t> row;     // two source rows blended
+};
+ChangedRows SmoothStretch(const PixelTarget& picture, const PixelTarget& target, int placeX, int placeY, int placeWidth,
+                          int placeHeight, const ShownPicture& shown, bool whole, StretchSteps& steps);
 
 // The largest whole number of times a picture fits into a place, at least 1.
 int WholeScale(int pictureWidth, int pictureHeight, int placeWidth, int placeHeight);

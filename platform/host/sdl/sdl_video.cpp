@@ -39,6 +39,7 @@ struct HostWindow {
     SDL_Surface* staging = nullptr;
     // What the window's pixels (or the staging picture) hold already.
     ShownPicture shownPicture;
+    StretchSteps stretchSteps;  // the smooth last step's columns
     std::string title;
     bool shown = false;
     SDL_Rect placed{0, 0, 0, 0};  // client rectangle last given to SDL, host screen coordinates
@@ -159,10 +160,26 @@ void Present(HostWindow& w, const host::ScreenImage& image, const SDL_Rect& area
     ChangedRows rows = w.shownPicture.Draw(image, LayoutOf(*w.staging->format), area.x * scale, area.y * scale, scale,
                                            TargetOf(w.staging));
     if (rows.Empty()) return;  // the stretched picture in the window is still right
-    FillOutside(s, place);
-    if (!direct || SDL_SoftStretchLinear(w.staging, nullptr, s, &place) != 0)
+    if (!direct) {
+        FillOutside(s, place);
         SDL_BlitScaled(w.staging, nullptr, s, &place);
-    SDL_UpdateWindowSurface(w.sdl);
+        SDL_UpdateWindowSurface(w.sdl);
+        return;
+    }
+    // Only the window rows drawn from changed picture rows are stretched
+    // again: a full screen of smooth stretching is the dearest work of a
+    // frame.
+    if (rows.whole) FillOutside(s, place);
+    if (SDL_MUSTLOCK(s) && SDL_LockSurface(s) != 0) return;
+    ChangedRows shown = SmoothStretch(TargetOf(w.staging), TargetOf(s), place.x, place.y, place.w, place.h,
+                                      w.shownPicture, rows.whole, w.stretchSteps);
+    if (SDL_MUSTLOCK(s)) SDL_UnlockSurface(s);
+    if (rows.whole) {
+        SDL_UpdateWindowSurface(w.sdl);
+    } else if (!shown.Empty()) {
+        SDL_Rect band{0, shown.top, s->w, shown.bottom - shown.top};
+        SDL_UpdateWindowSurfaceRects(w.sdl, &band, 1);
+    }
 }
 
 // Full screen is the desktop's own mode (SDL_WINDOW_FULLSCREEN_DESKTOP).

@@ -191,6 +191,81 @@ TEST_F(ShownPictureTest, ChangesAtWholeScalesAndCutEdgesDrawAsAWholeDrawWould) {
     }
 }
 
+// The smooth last step of a present into a window that is no whole multiple
+// of the picture.
+class SmoothStretchTest : public ::testing::Test {
+protected:
+    static constexpr std::uint32_t kJunk = 0xDEADBEEFu;
+    // The picture at scale 1 in 32-bit pixels, drawn through `shown`.
+    Picture picture{13, 9};
+    Window staging{13, 9};
+    sdlhost::ShownPicture shown;
+    sdlhost::StretchSteps steps;
+
+    sdlhost::ChangedRows Stretch(Window& w, int x, int y, int width, int height, bool whole) {
+        return sdlhost::SmoothStretch(staging.Target(), w.Target(), x, y, width, height, shown, whole, steps);
+    }
+};
+
+TEST_F(SmoothStretchTest, OnlyWhatChangedIsDrawnAgainAndItMatchesAWholeStretch) {
+    Window partial(40, 30), fresh(40, 30);
+    ASSERT_TRUE(shown.Draw(picture.Image(), PixelLayout{}, 0, 0, 1, staging.Target()).whole);
+    Stretch(partial, 3, 2, 32, 23, true);
+    unsigned seed = 99;
+    for (int frame = 0; frame < 60; ++frame) {
+        for (int k = 0; k < 2; ++k) {
+            seed = seed * 1103515245u + 12345u;
+            picture.At(static_cast<int>(seed >> 8) % 13, static_cast<int>(seed >> 20) % 9) =
+                static_cast<std::uint8_t>(seed >> 3);
+        }
+        sdlhost::ChangedRows rows = shown.Draw(picture.Image(), PixelLayout{}, 0, 0, 1, staging.Target());
+        ASSERT_FALSE(rows.whole);
+        Stretch(partial, 3, 2, 32, 23, false);
+        sdlhost::StretchSteps own;
+        sdlhost::SmoothStretch(staging.Target(), fresh.Target(), 3, 2, 32, 23, shown, true, own);
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 40; ++x)
+                ASSERT_EQ(partial.At(x, y), fresh.At(x, y)) << x << "," << y << " frame " << frame;
+    }
+    // Nothing changed: nothing drawn.
+    shown.Draw(picture.Image(), PixelLayout{}, 0, 0, 1, staging.Target());
+    partial.pixels[static_cast<std::size_t>(5 * partial.pitchPixels + 10)] = kJunk;
+    EXPECT_TRUE(Stretch(partial, 3, 2, 32, 23, false).Empty());
+    EXPECT_EQ(partial.At(10, 5), kJunk);
+}
+
+TEST_F(SmoothStretchTest, CornersKeepTheirPixelsAndBetweenThemColoursBlend) {
+    Window w(40, 30);
+    shown.Draw(picture.Image(), PixelLayout{}, 0, 0, 1, staging.Target());
+    sdlhost::ChangedRows rows = Stretch(w, 3, 2, 32, 23, true);
+    EXPECT_EQ(rows.top, 2);
+    EXPECT_EQ(rows.bottom, 25);
+    EXPECT_EQ(w.At(3, 2), picture.Colour(0, 0));
+    EXPECT_EQ(w.At(34, 24), picture.Colour(12, 8));
+    // Outside the place nothing is written.
+    EXPECT_EQ(w.At(2, 2), 0x12345678u);
+    EXPECT_EQ(w.At(35, 24), 0x12345678u);
+    EXPECT_EQ(w.At(3, 25), 0x12345678u);
+    // The top row shows source row 0, whose indices (and so reds) rise and
+    // greens fall from left to right: blending keeps both in order.
+    for (int x = 4; x < 35; ++x) {
+        EXPECT_GE((w.At(x, 2) >> 16) & 255, (w.At(x - 1, 2) >> 16) & 255) << x;
+        EXPECT_LE((w.At(x, 2) >> 8) & 255, (w.At(x - 1, 2) >> 8) & 255) << x;
+    }
+    EXPECT_NE(w.At(18, 2), picture.Colour(6, 0)) << "a blend, not the nearest pixel";
+}
+
+TEST_F(SmoothStretchTest, APlaceOverTheWindowsEdgeIsCutThere) {
+    // A uniform picture stays exactly uniform, however it is cut.
+    for (auto& v : picture.pixels) v = 9;
+    Window w(20, 12);
+    shown.Draw(picture.Image(), PixelLayout{}, 0, 0, 1, staging.Target());
+    Stretch(w, -7, -5, 32, 23, true);
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 20; ++x) ASSERT_EQ(w.At(x, y), picture.Colour(0, 0)) << x << "," << y;
+    EXPECT_EQ(w.pixels[20], 0x12345678u);  // the pitch's padding
+}
+
 TEST(Present, TheWholeScaleIsTheLargestThatFits) {
     EXPECT_EQ(sdlhost::WholeScale(640, 480, 640, 480), 1);
     EXPECT_EQ(sdlhost::WholeScale(640, 480, 1280, 960), 2);
