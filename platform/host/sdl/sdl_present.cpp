@@ -246,7 +246,7 @@ const std::uint32_t* RowOf(const PixelTarget& t, int y) {
 }  // namespace
 
 ChangedRows SmoothStretch(const PixelTarget& picture, const PixelTarget& target, int placeX, int placeY, int placeWidth,
-                          int placeHeight, const ShownPicture& shown, bool whole, StretchSteps& steps) {
+                          int placeHeight, const ShownPicture& shown, StretchSteps& steps) {
     // The place is cut to the target; the picture is sampled as if whole.
     const int x0 = std::max(0, placeX), x1 = std::min(target.width, placeX + placeWidth);
     const int y0 = std::max(0, placeY), y1 = std::min(target.height, placeY + placeHeight);
@@ -269,29 +269,26 @@ ChangedRows SmoothStretch(const PixelTarget& picture, const PixelTarget& target,
         std::uint32_t wy = 0;
         Sample(y - placeY, picture.height, placeHeight, sy, wy);
         const int sy1 = wy ? sy + 1 : sy;
-        // The window columns to draw: all of them, or those sampling a
-        // changed pixel of either source row.
-        int from = x0, to = x1;
-        if (!whole) {
-            int a0 = 0, a1 = 0, b0 = 0, b1 = 0;
-            const bool a = shown.ChangedSpan(sy, a0, a1), b = sy1 != sy && shown.ChangedSpan(sy1, b0, b1);
-            if (!a && !b) continue;
-            const int c0 = !a ? b0 : !b ? a0 : std::min(a0, b0);
-            const int c1 = !a ? b1 : !b ? a1 : std::max(a1, b1);
-            // Column X samples index[X] and index[X] + 1.
-            from = placeX + static_cast<int>(std::lower_bound(steps.index.begin(), steps.index.end(), c0 - 1) -
+        // The window columns to draw: those sampling a changed pixel of
+        // either source row.
+        int a0 = 0, a1 = 0, b0 = 0, b1 = 0;
+        const bool a = shown.ChangedSpan(sy, a0, a1), b = sy1 != sy && shown.ChangedSpan(sy1, b0, b1);
+        if (!a && !b) continue;
+        const int c0 = !a ? b0 : !b ? a0 : std::min(a0, b0);
+        const int c1 = !a ? b1 : !b ? a1 : std::max(a1, b1);
+        // Column X samples index[X] and index[X] + 1.
+        int from = placeX + static_cast<int>(std::lower_bound(steps.index.begin(), steps.index.end(), c0 - 1) -
                                              steps.index.begin());
-            to = placeX + static_cast<int>(std::upper_bound(steps.index.begin(), steps.index.end(), c1 - 1) -
+        int to = placeX + static_cast<int>(std::upper_bound(steps.index.begin(), steps.index.end(), c1 - 1) -
                                            steps.index.begin());
-            from = std::max(from, x0);
-            to = std::min(to, x1);
-            if (from >= to) continue;
-        }
+        from = std::max(from, x0);
+        to = std::min(to, x1);
+        if (from >= to) continue;
         const int first = steps.index[static_cast<std::size_t>(from - placeX)];
         const int last = std::min(picture.width - 1, steps.index[static_cast<std::size_t>(to - 1 - placeX)] + 1);
-        const std::uint32_t* a = RowOf(picture, sy);
-        const std::uint32_t* b = RowOf(picture, sy1);
-        for (int x = first; x <= last; ++x) blended[x] = Blend(a[x], b[x], wy);
+        const std::uint32_t* upper = RowOf(picture, sy);
+        const std::uint32_t* lower = RowOf(picture, sy1);
+        for (int x = first; x <= last; ++x) blended[x] = Blend(upper[x], lower[x], wy);
         std::uint32_t* out = reinterpret_cast<std::uint32_t*>(reinterpret_cast<std::uint8_t*>(target.pixels) +
                                                               static_cast<std::ptrdiff_t>(y) * target.pitch);
         for (int x = from; x < to; ++x) {

@@ -87,9 +87,9 @@ private:
 // The last, smooth step of a present where the window is no whole multiple
 // of the picture: `picture` (32-bit pixels) stretched into `place` of
 // `target` with bilinear filtering, each target pixel sampled at its centre.
-// Unless `whole`, only the target pixels drawn from pixels that `shown`
-// reports changed are drawn again; the rows drawn are returned. `steps` keeps the
-// column steps and a row between calls.
+// Only the target pixels drawn from pixels that `shown` reports changed in
+// its last Draw (all of them after a whole one) are drawn again; the rows
+// drawn are returned. `steps` keeps the column steps and a row between calls.
 struct StretchSteps {
     int from = 0, to = 0;
     std::vector<int> index;             // left source column of each target column
@@ -97,7 +97,7 @@ struct StretchSteps {
     std::vector<std::uint32_t> row;     // two source rows blended
 };
 ChangedRows SmoothStretch(const PixelTarget& picture, const PixelTarget& target, int placeX, int placeY, int placeWidth,
-                          int placeHeight, const ShownPicture& shown, bool whole, StretchSteps& steps);
+                          int placeHeight, const ShownPicture& shown, StretchSteps& steps);
 
 // The largest whole number of times a picture fits into a place, at least 1.
 int WholeScale(int pictureWidth, int pictureHeight, int placeWidth, int placeHeight);

@@ -172,7 +172,7 @@ void Present(HostWindow& w, const host::ScreenImage& image, const SDL_Rect& area
     if (rows.whole) FillOutside(s, place);
     if (SDL_MUSTLOCK(s) && SDL_LockSurface(s) != 0) return;
     ChangedRows shown = SmoothStretch(TargetOf(w.staging), TargetOf(s), place.x, place.y, place.w, place.h,
-                                      w.shownPicture, rows.whole, w.stretchSteps);
+                                      w.shownPicture, w.stretchSteps);
     if (SDL_MUSTLOCK(s)) SDL_UnlockSurface(s);
     if (rows.whole) {
         SDL_UpdateWindowSurface(w.sdl);

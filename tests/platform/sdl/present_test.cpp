@@ -202,15 +202,15 @@ protected:
     sdlhost::ShownPicture shown;
     sdlhost::StretchSteps steps;
 
-    sdlhost::ChangedRows Stretch(Window& w, int x, int y, int width, int height, bool whole) {
-        return sdlhost::SmoothStretch(staging.Target(), w.Target(), x, y, width, height, shown, whole, steps);
+    sdlhost::ChangedRows Stretch(Window& w, int x, int y, int width, int height) {
+        return sdlhost::SmoothStretch(staging.Target(), w.Target(), x, y, width, height, shown, steps);
     }
 };
 
 TEST_F(SmoothStretchTest, OnlyWhatChangedIsDrawnAgainAndItMatchesAWholeStretch) {
     Window partial(40, 30), fresh(40, 30);
     ASSERT_TRUE(shown.Draw(picture.Image(), PixelLayout{}, 0, 0, 1, staging.Target()).whole);
-    Stretch(partial, 3, 2, 32, 23, true);
+    Stretch(partial, 3, 2, 32, 23);
     unsigned seed = 99;
     for (int frame = 0; frame < 60; ++frame) {
         for (int k = 0; k < 2; ++k) {
@@ -220,9 +220,13 @@ TEST_F(SmoothStretchTest, OnlyWhatChangedIsDrawnAgainAndItMatchesAWholeStretch) 
         }
         sdlhost::ChangedRows rows = shown.Draw(picture.Image(), PixelLayout{}, 0, 0, 1, staging.Target());
         ASSERT_FALSE(rows.whole);
-        Stretch(partial, 3, 2, 32, 23, false);
+        Stretch(partial, 3, 2, 32, 23);
+        // A whole stretch of the same picture, from a picture drawn anew.
+        sdlhost::ShownPicture all;
+        Window copy(13, 9);
+        ASSERT_TRUE(all.Draw(picture.Image(), PixelLayout{}, 0, 0, 1, copy.Target()).whole);
         sdlhost::StretchSteps own;
-        sdlhost::SmoothStretch(staging.Target(), fresh.Target(), 3, 2, 32, 23, shown, true, own);
+        sdlhost::SmoothStretch(copy.Target(), fresh.Target(), 3, 2, 32, 23, all, own);
         for (int y = 0; y < 30; ++y)
             for (int x = 0; x < 40; ++x)
                 ASSERT_EQ(partial.At(x, y), fresh.At(x, y)) << x << "," << y << " frame " << frame;
@@ -230,14 +234,14 @@ TEST_F(SmoothStretchTest, OnlyWhatChangedIsDrawnAgainAndItMatchesAWholeStretch) 
     // Nothing changed: nothing drawn.
     shown.Draw(picture.Image(), PixelLayout{}, 0, 0, 1, staging.Target());
     partial.pixels[static_cast<std::size_t>(5 * partial.pitchPixels + 10)] = kJunk;
-    EXPECT_TRUE(Stretch(partial, 3, 2, 32, 23, false).Empty());
+    EXPECT_TRUE(Stretch(partial, 3, 2, 32, 23).Empty());
     EXPECT_EQ(partial.At(10, 5), kJunk);
 }
 
 TEST_F(SmoothStretchTest, CornersKeepTheirPixelsAndBetweenThemColoursBlend) {
     Window w(40, 30);
     shown.Draw(picture.Image(), PixelLayout{}, 0, 0, 1, staging.Target());
-    sdlhost::ChangedRows rows = Stretch(w, 3, 2, 32, 23, true);
+    sdlhost::ChangedRows rows = Stretch(w, 3, 2, 32, 23);
     EXPECT_EQ(rows.top, 2);
     EXPECT_EQ(rows.bottom, 25);
     EXPECT_EQ(w.At(3, 2), picture.Colour(0, 0));
@@ -260,7 +264,7 @@ TEST_F(SmoothStretchTest, APlaceOverTheWindowsEdgeIsCutThere) {
     for (auto& v : picture.pixels) v = 9;
     Window w(20, 12);
     shown.Draw(picture.Image(), PixelLayout{}, 0, 0, 1, staging.Target());
-    Stretch(w, -7, -5, 32, 23, true);
+    Stretch(w, -7, -5, 32, 23);
     for (int y = 0; y < 12; ++y)
         for (int x = 0; x < 20; ++x) ASSERT_EQ(w.At(x, y), picture.Colour(0, 0)) << x << "," << y;
     EXPECT_EQ(w.pixels[20], 0x12345678u);  // the pitch's padding
