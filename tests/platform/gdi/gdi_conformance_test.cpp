@@ -17,10 +17,12 @@ namespace {
 
 using testbmp::BitmapDesc;
 
-// Where the test program may write: TUMBLA_TEST_OUT, or else the working folder.
+// Where the test program may write: TUMBLA_TEST_OUT, or else the working
+// folder; the file is named after the test too, as the tests run side by side.
 std::string WriteBitmap(const std::string& name, const std::vector<std::uint8_t>& bytes) {
     const char* dir = std::getenv("TUMBLA_TEST_OUT");
-    std::string path = std::string(dir ? dir : ".") + "\\" + name;
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string path = std::string(dir ? dir : ".") + "\\" + (test ? std::string(test->name()) + "-" : "") + name;
     HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     EXPECT_NE(f, INVALID_HANDLE_VALUE) << path;
     DWORD written = 0;
