@@ -5,11 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-if ! command -v clang-format >/dev/null; then
-  sudo=$([ "$(id -u)" = 0 ] || echo sudo)
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends clang-format >/dev/null
-fi
+. scripts/lib.sh
+need_packages clang-format
 
 echo "== Format and layering"
 mapfile -t files < <(git ls-files '*.c' '*.cpp' '*.h')

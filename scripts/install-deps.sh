@@ -4,6 +4,7 @@
 #   scripts/install-deps.sh test   that, and the tools the tests use
 # Run as root (or with sudo available).
 set -euo pipefail
+. "$(dirname "$0")/lib.sh"
 
 play=(
   build-essential cmake pkg-config
@@ -17,21 +18,7 @@ test=(
 )
 
 case "${1:-test}" in
-  play) packages=("${play[@]}") ;;
-  test) packages=("${play[@]}" "${test[@]}") ;;
+  play) need_packages "${play[@]}" ;;
+  test) need_packages "${play[@]}" "${test[@]}" ;;
   *) echo "usage: $0 play|test" >&2; exit 2 ;;
 esac
-
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
-  fi
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
-echo "Installing: ${missing[*]}"
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -4,7 +4,8 @@
 # fuzz/README.md says how to run them for hours.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/need-packages.sh clang libclang-rt-14-dev
+. scripts/lib.sh
+need_packages clang libclang-rt-14-dev
 seconds=${FUZZ_SECONDS:-30}
 
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTUMBLA_FUZZ=ON -DTUMBLA_TESTS=OFF >/dev/null

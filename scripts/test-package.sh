@@ -8,14 +8,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # CPack finds the program's libraries with file and dpkg-shlibdeps.
-need=()
-for p in file dpkg-dev xvfb xauth; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || need+=("$p")
-done
-if [ ${#need[@]} -gt 0 ]; then
-  echo "Installing: ${need[*]}"
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}"
-fi
+. scripts/lib.sh
+need_packages file dpkg-dev xvfb xauth
 build=$PWD/build/linux
 out=$build/package
 rm -rf "$out"

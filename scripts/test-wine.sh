@@ -23,22 +23,14 @@ exe=$root/$build/TUMBLA.exe
 }
 
 # ---- what Wine needs (only what is missing) -------------------------------
-need=()
-command -v wine >/dev/null || need+=(wine wine32)
-dpkg-query -W -f='${Status}' wine32 2>/dev/null | grep -q "install ok installed" || need+=(wine32)
-command -v Xvfb >/dev/null || need+=(xvfb)
-command -v xdotool >/dev/null || need+=(xdotool)
-command -v convert >/dev/null || need+=(imagemagick)
-command -v xwd >/dev/null || need+=(x11-apps)
-command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686-posix)
-if [ ${#need[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo=sudo
-  echo "test-wine: installing ${need[*]}"
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then $sudo dpkg --add-architecture i386; fi
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
-fi
+. scripts/lib.sh
+# Wine's X11 driver loads the 32-bit X extension libraries at run time; without
+# recommends they are not pulled in, and without libxrandr2/libxxf86vm1 Wine
+# cannot change the display mode at all.
+need_packages --i386 wine wine32 \
+  libxrandr2:i386 libxxf86vm1:i386 libxcursor1:i386 libxi6:i386 libxinerama1:i386 \
+  libxrender1:i386 libxcomposite1:i386 libxfixes3:i386 libxext6:i386 \
+  xvfb xauth xdotool imagemagick x11-apps x11-utils g++-mingw-w64-i686-posix
 
 # ---- a private Wine: its own prefix, home, display and sound ---------------
 work=$root/build/wine
