@@ -7,11 +7,10 @@ cd "$(dirname "$0")"
 # ./play.sh --web: the browser build, served on http://127.0.0.1:8000/.
 if [ "${1:-}" = "--web" ]; then exec scripts/play-web.sh; fi
 scripts/install-deps.sh play
-# The tests need more than playing does; a folder test.sh set up keeps them.
-tests=()
-[ -f build/linux/CMakeCache.txt ] || tests=(-DTUMBLA_TESTS=OFF)
-cmake -S . -B build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo "${tests[@]}" >/dev/null
-cmake --build build/linux -j"$(nproc)" --target tumbla
+# Its own build folder (the play preset): the test stages' folders are left
+# as they are.
+cmake --preset play >/dev/null
+cmake --build --preset play -j"$(nproc)" --target tumbla
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   cat <<'MSG'
@@ -24,4 +23,4 @@ Run it on a desktop, or inside a virtual X server, for example:
 MSG
   exit 1
 fi
-exec build/linux/tumbla "$@"
+exec build/play/tumbla "$@"

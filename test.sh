@@ -1,37 +1,75 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test: the Linux
-# build with its unit, whole-program and generator tests, the same tests under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and the Windows build of
-# the game (TUMBLA.exe) with mingw-w64 against the real SDK headers.
+# Installs what is missing, builds what each stage needs and runs the tests.
+#   ./test.sh              every stage, in the order below
+#   ./test.sh wine web     only the stages named
+# Stages:
+#   format   clang-format and the layering of the includes
+#   linux    the Linux build: unit, whole-program, Xvfb and generator tests
+#   package  the .deb installed in a scratch root and played from elsewhere
+#   asan     the tests under AddressSanitizer and UndefinedBehaviorSanitizer
+#   tsan     the suites that start threads, under ThreadSanitizer
+#   fuzz     the fuzz harnesses: seed corpora replayed, then a short run each
+#   windows  TUMBLA.exe with mingw-w64 against the real SDK headers
+#   wine     TUMBLA.exe and the platform conformance tests under Wine
+#   web      the WebAssembly build against the native one, and the page in
+#            headless Chromium
+# Each stage configures and builds with the CMake preset of its name
+# (CMakePresets.json), so a stage run alone builds exactly what it would in
+# the whole run.
 set -euo pipefail
 cd "$(dirname "$0")"
-scripts/install-deps.sh test
+all=(format linux package asan tsan fuzz windows wine web)
 jobs=$(nproc)
-scripts/check-format.sh
 
-echo "== Linux build and tests"
-cmake -S . -B build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTUMBLA_WERROR=ON -DTUMBLA_TESTS=ON >/dev/null
-cmake --build build/linux -j"$jobs"
-ctest --test-dir build/linux --output-on-failure -j"$jobs"
-echo "== Package: the .deb installed in a scratch root, played from elsewhere"; scripts/test-package.sh
+stage_format() { scripts/check-format.sh; }
+stage_linux() {
+  cmake --preset linux >/dev/null
+  cmake --build --preset linux -j"$jobs"
+  ctest --preset linux -j"$jobs"
+}
+stage_package() {
+  cmake --preset linux >/dev/null
+  cmake --build --preset linux -j"$jobs" --target tumbla
+  scripts/test-package.sh
+}
+stage_asan() {
+  cmake --preset asan >/dev/null
+  cmake --build --preset asan -j"$jobs"
+  ctest --preset asan -j"$jobs"
+}
+stage_tsan() { scripts/test-tsan.sh; }
+stage_fuzz() { scripts/test-fuzz.sh; }
+stage_windows() {
+  cmake --preset windows >/dev/null
+  cmake --build --preset windows -j"$jobs"
+  test -s build/windows/TUMBLA.exe
+  echo "TUMBLA.exe linked: $(stat -c %s build/windows/TUMBLA.exe) bytes"
+}
+stage_wine() {
+  stage_windows
+  scripts/test-wine.sh build/windows
+}
+stage_web() { scripts/test-web.sh; }
 
-echo "== Sanitizers"
-cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DTUMBLA_WERROR=ON -DTUMBLA_SANITIZE=ON >/dev/null
-cmake --build build/asan -j"$jobs"
-ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build/asan --output-on-failure -j"$jobs" -LE slow
+stages=("$@")
+[ ${#stages[@]} -gt 0 ] || stages=("${all[@]}")
+for s in "${stages[@]}"; do
+  declare -F "stage_$s" >/dev/null || {
+    echo "test.sh: no stage \"$s\" (stages: ${all[*]})" >&2
+    exit 2
+  }
+done
 
-echo "== ThreadSanitizer: music, sound and the platform's audio"
-scripts/test-tsan.sh
-echo "== Fuzzing: seed corpora replayed, then a short run of each harness"
-scripts/test-fuzz.sh
-
-echo "== Windows build (mingw-w64, real SDK)"
-cmake -S . -B build/windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw.cmake -DTUMBLA_WERROR=ON >/dev/null
-cmake --build build/windows -j"$jobs"
-test -s build/windows/TUMBLA.exe
-echo "TUMBLA.exe linked: $(stat -c %s build/windows/TUMBLA.exe) bytes"
-echo "== TUMBLA.exe under Wine" && scripts/test-wine.sh build/windows
-echo "== Browser (WebAssembly, headless Chromium)"
-scripts/test-web.sh
-
-echo "All tests passed."
+scripts/install-deps.sh test
+for s in "${stages[@]}"; do
+  echo "== Stage $s"
+  started=$SECONDS
+  # A subshell, so that a failing command anywhere in the stage ends only it,
+  # and the line below says which stage it was.
+  if ! (set -euo pipefail; "stage_$s"); then
+    echo "test.sh: FAILED: stage $s (after $((SECONDS - started)) s)" >&2
+    exit 1
+  fi
+  echo "== Stage $s passed in $((SECONDS - started)) s"
+done
+echo "All tests passed: ${stages[*]}."

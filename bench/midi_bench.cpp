@@ -6,6 +6,7 @@
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
+#include <stdlib.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -41,7 +42,12 @@ struct Song {
 // marker, as a long real song would have.
 Song MakeSong(std::size_t bytes) {
     Song song;
-    song.path = "/tmp/tumbla_bench_" + std::to_string(bytes) + ".mid";
+    // A folder of this run's own, so that two runs side by side cannot collide.
+    static std::string folder = [] {
+        char name[] = "/tmp/tumbla-bench-XXXXXX";
+        return std::string(mkdtemp(name) ? name : ".");
+    }();
+    song.path = folder + "/song_" + std::to_string(bytes) + ".mid";
     std::vector<std::uint8_t> file{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1};
     BigEndian(file, kTracks, 2);
     BigEndian(file, 480, 2);

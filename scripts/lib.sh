@@ -31,3 +31,41 @@ need_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null ||
     { echo "could not install: ${missing[*]}" >&2; return 1; }
 }
+
+#   start_xvfb SCREEN          e.g. start_xvfb 640x480x24
+#       starts a virtual X server on a display number it picks itself (never a
+#       guessed one, so runs side by side cannot collide), waits until it
+#       accepts clients, and exports DISPLAY; its process id is in xvfb_pid.
+start_xvfb() {
+  local file
+  file=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp 3>"$file" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  local _
+  for _ in $(seq 100); do
+    grep -q . "$file" && break
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  local number
+  number=$(head -1 "$file")
+  rm -f "$file"
+  [ -n "$number" ] || { echo "Xvfb did not start" >&2; return 1; }
+  export DISPLAY=:$number
+}
+
+#   cpu_ticks STATFILE         CPU clock ticks (user + system) in a /proc stat file
+cpu_ticks() { awk '{ print $14 + $15 }' "$1" 2>/dev/null || echo 0; }
+
+#   cpu_share PID SECONDS      share of one core, in whole percent, that the
+#                              process (all its threads) takes over SECONDS
+cpu_share() {
+  local c0 c1 t0 t1
+  c0=$(cpu_ticks "/proc/$1/stat")
+  t0=$(date +%s.%N)
+  sleep "$2"
+  c1=$(cpu_ticks "/proc/$1/stat")
+  t1=$(date +%s.%N)
+  awk -v c0="$c0" -v c1="$c1" -v t0="$t0" -v t1="$t1" -v hz="$(getconf CLK_TCK)" \
+    'BEGIN { printf "%.0f", (c1 - c0) / hz / (t1 - t0) * 100 }'
+}

@@ -8,8 +8,8 @@ cd "$(dirname "$0")/.."
 need_packages clang libclang-rt-14-dev
 seconds=${FUZZ_SECONDS:-30}
 
-CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTUMBLA_FUZZ=ON -DTUMBLA_TESTS=OFF >/dev/null
-cmake --build build/fuzz -j"$(nproc)" --target fuzz_midi fuzz_wave fuzz_bitmap fuzz_strings
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j"$(nproc)"
 
 # Quarantine and deep allocation stacks cost more than they find here.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=16:malloc_context_size=8:detect_leaks=1}

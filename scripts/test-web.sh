@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
 # The browser build: the watch compiled to WebAssembly must print and sound
 # exactly as the native one, and the page must play in a headless Chromium
-# (picture, keys, music, a clean end). Needs the native build (build/linux)
-# for its resource compiler and its watch.
+# (picture, keys, music, a clean end). Builds what it needs: the resource
+# compiler (play preset), the native watch (linux preset) and the wasm preset.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-web-deps.sh
 
 export NODE_PATH=/usr/share/nodejs
 echo "== WebAssembly build"
-emcmake cmake -S . -B build/wasm -DCMAKE_BUILD_TYPE=Release -DTUMBLA_TESTS=OFF \
-  -DTUMBLA_RC="$PWD/build/linux/tumbla_rc" -DTUMBLA_WEB_DIR="$PWD/build/web" \
-  -DTUMBLA_LIBFLUIDSYNTH_JS="$PWD/build/npm/node_modules/js-synthesizer/externals/libfluidsynth-2.4.6.js" >/dev/null
-cmake --build build/wasm -j"$(nproc)" --target tumbla_watch tumbla_web
+cmake --preset play >/dev/null
+cmake --build --preset play -j"$(nproc)" --target tumbla_rc
+cmake --preset linux >/dev/null
+cmake --build --preset linux -j"$(nproc)" --target tumbla_watch
+cmake --preset wasm >/dev/null
+cmake --build --preset wasm -j"$(nproc)"
 
 echo "== The watch in WebAssembly against the native one"
 out=build/web-test

@@ -38,18 +38,14 @@ mkdir -p "$work/home"
 export HOME=$work/home WINEPREFIX=$work/prefix WINEARCH=win32 WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
 # No sound card here: ALSA's null device gives Wine a working wave output.
 printf 'pcm.!default { type null }\nctl.!default { type hw card 0 }\n' >"$HOME/.asoundrc"
-display=:$((90 + RANDOM % 400))
-Xvfb "$display" -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=$display
+start_xvfb 640x480x24
 pids=()
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
   wineserver -k 2>/dev/null || true
-  kill "$xvfb" 2>/dev/null || true
+  kill "$xvfb_pid" 2>/dev/null || true
 }
 trap cleanup EXIT
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "test-wine: creating the Wine prefix (first run)"
@@ -57,7 +53,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineserver -w
 fi
 # The frame counter seen from outside: the pad polls the Up key once a frame.
-wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /d 'user32.GetAsyncKeyState' /f >/dev/null 2>&1
+# The report's message boxes are traced too, so that their text can be shown.
+wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ \
+  /d 'user32.GetAsyncKeyState;user32.MessageBoxA;user32.MessageBoxW' /f >/dev/null 2>&1
 # Xvfb has no GPU: Wine's OpenGL path for DirectDraw would render through
 # llvmpipe and cost a core; its GDI renderer draws 8-bit surfaces directly.
 wine reg add 'HKCU\Software\Wine\Direct3D' /v renderer /t REG_SZ /d gdi /f >/dev/null 2>&1
@@ -86,20 +84,6 @@ find_window() {
     sleep 0.2
   done
   echo "$id"
-}
-
-# CPU seconds (user + system, all threads) of a process so far.
-cpu_of() { awk '{ print ($14 + $15) / '"$(getconf CLK_TCK)"' }' "/proc/$1/stat" 2>/dev/null || echo 0; }
-
-# Share of one core, in whole percent, that process $1 takes over $2 seconds.
-cpu_over() {
-  local c0 c1 t0 t1
-  c0=$(cpu_of "$1")
-  t0=$(date +%s.%N)
-  sleep "$2"
-  c1=$(cpu_of "$1")
-  t1=$(date +%s.%N)
-  awk -v c0="$c0" -v c1="$c1" -v t0="$t0" -v t1="$t1" 'BEGIN { printf "%.0f", (c1 - c0) / (t1 - t0) * 100 }'
 }
 
 # The Windows process of TUMBLA.exe (wine's loader execs into it).
@@ -133,6 +117,13 @@ run_game() {
   fi
   note "window $win is up"
   sleep 3
+  # A start that failed shows the game's report (a message box of the same
+  # title) instead of the play field: say so, with the report's text.
+  if grep -aq 'Call user32.MessageBox[AW]' "$out/relay.log"; then
+    bad "TUMBLA.exe shows its error report instead of playing:"
+    grep -a 'Call user32.MessageBox[AW]' "$out/relay.log" | sed 's/^.*Call user32\./  /' | head -3
+    exit 1
+  fi
   # The play field: a picture of many colours, not a black or blank screen.
   # In full screen the game's picture is the whole (640x480) screen.
   xwd -root | convert xwd:- "$out/shot.png"
@@ -143,7 +134,7 @@ run_game() {
 
   # CPU while playing, over three seconds.
   gp=$(game_pid)
-  cpu_play=$(cpu_over "$gp" 3)
+  cpu_play=$(cpu_share "$gp" 3)
   note "CPU while playing: ${cpu_play}% of a core"
   [ "$cpu_play" -lt 50 ] || bad "playing takes ${cpu_play}% of a core"
 
@@ -156,7 +147,7 @@ run_game() {
       n = 0
       for (i = 1; i <= NR; i++) if (t[i] > t[1] + 2 && t[i] <= t[1] + 5) n++
       printf "%.1f", n / 3
-    }')
+    }' || true)
   note "frames a second: $fps"
   awk -v f="$fps" 'BEGIN { exit !(f >= 55 && f <= 65) }' || bad "pace of $fps frames a second"
 
@@ -175,7 +166,7 @@ run_game() {
   pids+=("$other")
   notewin=$(find_window "Notepad" 20)
   sleep 1
-  cpu_idle=$(cpu_over "$gp" 2)
+  cpu_idle=$(cpu_share "$gp" 2)
   note "CPU while inactive: ${cpu_idle}% of a core"
   [ "$cpu_idle" -lt 10 ] || bad "inactive takes ${cpu_idle}% of a core"
   [ -n "$notewin" ] && xdotool windowfocus "$notewin" key alt+F4 2>/dev/null || true
@@ -208,44 +199,18 @@ run_game() {
 # fail there (a Wine that mends it is noticed); one that crashes Wine is not
 # run at all.
 run_conformance() {
-  local gt=$work/gtest obj=$work/conformance-obj started=$SECONDS
+  local started=$SECONDS exe=$root/build/windows-conformance/conformance.exe
   # The game's texts are Japanese ANSI: the tests expect code page 932, which
   # Wine takes from the locale's name. Files they write go beside the logs.
-  local run=(env LC_ALL=ja_JP.UTF-8 "TUMBLA_TEST_OUT=Z:${out//\//\\}" wine "$work/conformance.exe")
-  mkdir -p "$gt" "$obj"
-  local cxx=(i686-w64-mingw32-g++-posix -std=c++20 -O1 -Wall -Wextra -I/usr/src/googletest/googletest/include)
-  # GoogleTest once per build folder; each test source again only when it changed.
-  for part in gtest-all gtest_main; do
-    [ -s "$gt/$part.o" ] || "${cxx[@]}" -I/usr/src/googletest/googletest -c \
-      "/usr/src/googletest/googletest/src/$part.cc" -o "$gt/$part.o"
-  done
-  local sources=() objects=() batch=() src o p broken=0
-  mapfile -t sources < <(cd "$root" && ls tests/platform/*/*_conformance_test.cpp)
-  : >"$out/conformance-build.log"
-  for src in "${sources[@]}"; do
-    o=$obj/$(basename "$src" .cpp).o
-    objects+=("$o")
-    [ -s "$o" ] && [ "$o" -nt "$root/$src" ] && [ -z "$(find "$root/tests/platform" -name '*.h' -newer "$o")" ] && continue
-    "${cxx[@]}" -I"$root" -DWIN32_LEAN_AND_MEAN -DDIRECTDRAW_VERSION=0x0300 -c "$root/$src" -o "$o" \
-      2>>"$out/conformance-build.log" &
-    batch+=($!)
-    if [ ${#batch[@]} -eq 2 ]; then
-      for p in "${batch[@]}"; do wait "$p" || broken=1; done
-      batch=()
-    fi
-  done
-  for p in "${batch[@]}"; do wait "$p" || broken=1; done
-  if [ $broken -ne 0 ]; then
-    head -40 "$out/conformance-build.log"
-    rm -f "${objects[@]}"
+  local run=(env LC_ALL=ja_JP.UTF-8 "TUMBLA_TEST_OUT=Z:${out//\//\\}" wine "$exe")
+  if ! (cmake --preset windows-conformance >"$out/conformance-build.log" &&
+    cmake --build --preset windows-conformance -j"$(nproc)" >>"$out/conformance-build.log" 2>&1); then
+    grep -a -m20 -A3 "error" "$out/conformance-build.log" || tail -20 "$out/conformance-build.log"
     bad "the platform tests did not build for Windows (see $out/conformance-build.log)"
     return
   fi
-  "${cxx[@]}" "${objects[@]}" "$gt/gtest-all.o" "$gt/gtest_main.o" -static -o "$work/conformance.exe" \
-    -lddraw -lgdi32 -luser32 -lwinmm -ldxguid -luuid 2>>"$out/conformance-build.log" || {
-    bad "the platform tests did not link for Windows (see $out/conformance-build.log)"
-    return
-  }
+  local sources=()
+  mapfile -t sources < <(cd "$root" && ls tests/platform/*/*_conformance_test.cpp)
 
   # The list: "Suite.Test fails|crashes why (reference)", # for comments.
   local failing=() crashing=() name kind

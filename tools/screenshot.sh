@@ -4,19 +4,17 @@
 #   tools/screenshot.sh [build-dir]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build/linux}
+build=${1:-build/play}
 [ -x "$build/tumbla" ] || { echo "build $build/tumbla first (./play.sh or cmake --build)"; exit 1; }
 for tool in Xvfb xdotool import convert; do
   command -v "$tool" >/dev/null || { echo "$tool is missing (scripts/install-deps.sh installs it)"; exit 1; }
 done
 
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
+. scripts/lib.sh
+start_xvfb 1024x768x24
 work=$(mktemp -d)
-trap 'kill $game $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
-sleep 1
-export DISPLAY=$display
+game=""
+trap 'kill $game $xvfb_pid 2>/dev/null || true; rm -rf "$work"' EXIT
 SDL_AUDIODRIVER=dummy "$build/tumbla" &
 game=$!
 window=$(xdotool search --sync --name "TUMBLA Version 0.01" | head -n1)

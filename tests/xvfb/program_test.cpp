@@ -173,7 +173,7 @@ protected:
 
     static std::string OutDir() {
         const char* out = std::getenv("TUMBLA_TEST_OUT");
-        std::string dir = out && *out ? out : "/tmp";
+        std::string dir = out && *out ? out : ".";
         std::system(("mkdir -p '" + dir + "'").c_str());
         return dir;
     }

@@ -30,11 +30,9 @@ finish() {
 }
 trap finish EXIT
 cc -O2 -shared -fPIC -o "$work/present_count.so" "$here/present_count.c" -ldl -lpthread || exit 1
-# A display number of our own, well away from the usual ones.
-for n in $(seq 140 199); do [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] || break; done
-Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 & xpid=$!
-export DISPLAY=:$n
-for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.2; done
+. "$here/../../scripts/lib.sh"
+start_xvfb 1024x768x24 || exit 1
+xpid=$xvfb_pid
 cp -r sample_data "$work/" 2>/dev/null; cd "$work"
 export PRESENT_COUNT_FILE="$work/counts" PRESENT_T0_NS=$(date +%s%N)
 LD_PRELOAD="$work/present_count.so" SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy} "$exe" ${TUMBLA_ARGS:-} & pid=$!
@@ -46,19 +44,18 @@ if [ $inactive = 1 ]; then
 fi
 sleep 2
 [ -d /proc/"$pid" ] || { echo "the game ended early" >&2; exit 1; }
-ticks() { awk '{print $14+$15}' "$1"; }
 frames() { grep -v steady counts | tail -1 | awk '{print $2}'; }
-c0=$(ticks /proc/$pid/stat); m0=$(ticks /proc/$pid/task/$pid/stat); f0=$(frames)
+c0=$(cpu_ticks /proc/$pid/stat); m0=$(cpu_ticks /proc/$pid/task/$pid/stat); f0=$(frames)
 declare -A t0
-for t in /proc/$pid/task/*; do t0[$t]=$(ticks "$t/stat"); done
+for t in /proc/$pid/task/*; do t0[$t]=$(cpu_ticks "$t/stat"); done
 sleep "$secs"
 # Every thread's share, so that the audio thread's part is seen apart.
 for t in /proc/$pid/task/*; do
   [ -n "${t0[$t]:-}" ] || continue
-  awk -v n="$(cat "$t/comm")" -v d=$(($(ticks "$t/stat") - t0[$t])) -v s="$secs" -v hz="$(getconf CLK_TCK)" \
+  awk -v n="$(cat "$t/comm")" -v d=$(($(cpu_ticks "$t/stat") - t0[$t])) -v s="$secs" -v hz="$(getconf CLK_TCK)" \
     'BEGIN { if (d > 0) printf "  thread %s (%s): %.1f%%\n", n, "'"${t##*/}"'", 100*d/hz/s }'
 done
-c1=$(ticks /proc/$pid/stat); m1=$(ticks /proc/$pid/task/$pid/stat); f1=$(frames)
+c1=$(cpu_ticks /proc/$pid/stat); m1=$(cpu_ticks /proc/$pid/task/$pid/stat); f1=$(frames)
 hz=$(getconf CLK_TCK)
 awk -v f=$((f1 - f0)) -v c=$((c1 - c0)) -v m=$((m1 - m0)) -v s="$secs" -v hz="$hz" -v st="$(grep steady counts | tail -1 | awk '{print $2}')" \
   'BEGIN { printf "%.1f frames/s; process %.1f%% of a core; main thread %.1f%%; steady play from %s ms\n", f/s, 100*c/hz/s, 100*m/hz/s, (st == "" ? "?" : st) }'

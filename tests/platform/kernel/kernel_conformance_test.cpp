@@ -57,7 +57,7 @@ TEST(Kernel, HandlesThatAreNotEventsAreRefused) {
 
 std::string TempPath(const char* name) {
     const char* dir = std::getenv("TUMBLA_TEST_OUT");
-    std::string base = dir ? dir : "/tmp";
+    std::string base = dir ? dir : ".";
     return base + "/" + name;
 }
 
