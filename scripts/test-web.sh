@@ -8,9 +8,12 @@ cd "$(dirname "$0")/.."
 scripts/install-web-deps.sh
 
 export NODE_PATH=/usr/share/nodejs
+cmake --build build/linux -j"$(nproc)" --target sf2_trim render_same icon_gen
 echo "== WebAssembly build"
 emcmake cmake -S . -B build/wasm -DCMAKE_BUILD_TYPE=Release -DTUMBLA_TESTS=OFF \
-  -DTUMBLA_RC="$PWD/build/linux/tumbla_rc" -DTUMBLA_WEB_DIR="$PWD/build/web" \
+  -DTUMBLA_RC="$PWD/build/linux/tumbla_rc" -DTUMBLA_SF2TRIM="$PWD/build/linux/tools/soundfont/sf2_trim" \
+  -DTUMBLA_ICON_GEN="$PWD/build/linux/tools/sheet/icon_gen" \
+  -DTUMBLA_WEB_DIR="$PWD/build/web" \
   -DTUMBLA_LIBFLUIDSYNTH_JS="$PWD/build/npm/node_modules/js-synthesizer/externals/libfluidsynth-2.4.6.js" >/dev/null
 cmake --build build/wasm -j"$(nproc)" --target tumbla_watch tumbla_web
 
@@ -29,6 +32,9 @@ compare() {
 compare default --frames 400 --at 2,3,19,20,399
 compare keys --frames 900 --every 60 --keys 30:left,40:-,60:z,70:down,200:x+right,260:-
 compare slow --frames 40 --every 10 -- /s
+
+echo "== The page's soundfont: FluidSynth plays the song with it as with the whole font"
+build/linux/tools/soundfont/render_same /usr/share/sounds/sf2/TimGM6mb.sf2 build/web/tumbla.sf2 sample_data/sw5.mid
 
 echo "== The page in headless Chromium"
 NODE_PATH="$PWD/build/npm/node_modules" node tests/web/browser_test.mjs build/web "$out"
