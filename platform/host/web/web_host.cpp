@@ -56,10 +56,10 @@ EM_ASYNC_JS(int, web_message_box, (const char* text, const char* caption), {
     return await Module.tumbla.messageBox(UTF8ToString(text), UTF8ToString(caption));
 });
 
-// Rows [first, end) changed since the last picture; none, and the canvas
-// keeps what it shows.
-EM_JS(void, web_present, (const std::uint8_t* rgba, int width, int height, int first, int end), {
-    Module.tumbla.present(HEAPU8.buffer, rgba, width, height, first, end);
+// `count` rectangles (left, top, right, bottom) changed since the last
+// picture; none, and the canvas keeps what it shows.
+EM_JS(void, web_present, (const std::uint8_t* rgba, int width, int height, const int* rects, int count), {
+    Module.tumbla.present(HEAPU8.buffer, rgba, width, height, HEAP32.subarray(rects >> 2, (rects >> 2) + count * 4));
 });
 
 EM_JS(int, web_audio_open, (int rate), { return Module.tumbla.audioOpen(rate) ? 1 : 0; });
@@ -213,6 +213,27 @@ bool fullScreen = false;
 std::array<std::uint8_t, 640 * 480 * 4> rgba;
 int shownWidth = 0;
 int shownHeight = 0;
+// Changed rectangles, four ints each; rows a few apart share one.
+constexpr int kMaxChanges = 48;
+constexpr int kJoinRows = 4;
+std::array<int, kMaxChanges * 4> changes;
+
+void AddChange(int& count, int left, int y, int right) {
+    if (count > 0) {
+        int* last = &changes[static_cast<std::size_t>(count - 1) * 4];
+        if (y - last[3] <= kJoinRows || count == kMaxChanges) {
+            last[0] = std::min(last[0], left);
+            last[2] = std::max(last[2], right);
+            last[3] = y + 1;
+            return;
+        }
+    }
+    int* next = &changes[static_cast<std::size_t>(count++) * 4];
+    next[0] = left;
+    next[1] = y;
+    next[2] = right;
+    next[3] = y + 1;
+}
 double nextRefresh = 0;
 
 }  // namespace
@@ -371,24 +392,29 @@ void ShowScreen(const ScreenImage& image) {
         table[static_cast<std::size_t>(i)] = p.peRed | static_cast<std::uint32_t>(p.peGreen) << 8 |
                                              static_cast<std::uint32_t>(p.peBlue) << 16 | 0xFF000000u;
     }
-    // Only the rows that differ from what the canvas shows go to the page:
-    // most frames change a few, and the browser's copy is the cost.
+    // Only what differs from what the canvas shows goes to the page, as a
+    // few rectangles: most frames change a few stars and the piece, and the
+    // browser's copy is the cost.
     bool resized = width != shownWidth || height != shownHeight;
     shownWidth = width;
     shownHeight = height;
-    int first = resized ? 0 : height, end = resized ? height : 0;
+    int count = 0;
     auto* out = reinterpret_cast<std::uint32_t*>(rgba.data());
     std::array<std::uint32_t, 640> line;
     for (int y = 0; y < height; ++y) {
         const std::uint8_t* row = image.pixels + static_cast<std::ptrdiff_t>(top + y) * image.pitch + left;
         std::uint32_t* dst = out + static_cast<std::ptrdiff_t>(y) * width;
         for (int x = 0; x < width; ++x) line[static_cast<std::size_t>(x)] = table[row[x]];
-        if (!resized && std::memcmp(dst, line.data(), static_cast<std::size_t>(width) * 4) == 0) continue;
-        std::memcpy(dst, line.data(), static_cast<std::size_t>(width) * 4);
-        first = std::min(first, y);
-        end = y + 1;
+        int from = 0, to = width;
+        if (!resized) {
+            while (from < width && dst[from] == line[static_cast<std::size_t>(from)]) ++from;
+            if (from == width) continue;
+            while (dst[to - 1] == line[static_cast<std::size_t>(to - 1)]) --to;
+        }
+        std::memcpy(dst + from, line.data() + from, static_cast<std::size_t>(to - from) * 4);
+        AddChange(count, from, y, to);
     }
-    web_present(rgba.data(), width, height, first, std::max(first, end));
+    web_present(rgba.data(), width, height, changes.data(), count);
 }
 
 void WaitForRefresh() {

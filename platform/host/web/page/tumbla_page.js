@@ -35,16 +35,17 @@
   let pageLeavesFullScreen = false;
 
   const host = {
-    // Rows [first, end) of the picture at offset `at` of the game's memory
-    // changed; they are copied straight from there.
-    present(memory, at, width, height, first, end) {
+    // The rectangles (left, top, right, bottom) of the picture at offset
+    // `at` of the game's memory that changed; copied straight from there.
+    present(memory, at, width, height, rects) {
       if (canvas.width !== width || canvas.height !== height) {
         canvas.width = width;
         canvas.height = height;
       }
-      if (end > first) {
+      if (rects.length) {
         const image = new ImageData(new Uint8ClampedArray(memory, at, width * height * 4), width, height);
-        context.putImageData(image, 0, 0, 0, first, width, end - first);
+        for (let i = 0; i < rects.length; i += 4)
+          context.putImageData(image, 0, 0, rects[i], rects[i + 1], rects[i + 2] - rects[i], rects[i + 3] - rects[i + 1]);
       }
       if (state.firstFrameMs === null) state.firstFrameMs = performance.now() - state.clickAt;
       state.frames++;
