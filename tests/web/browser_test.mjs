@@ -145,8 +145,12 @@ try {
     const seen = await page.evaluate(() => ({ text: document.getElementById('status').textContent,
                                               value: document.getElementById('progress').value,
                                               max: document.getElementById('progress').max }));
-    if (seen.value > 0 && seen.value < seen.max) midway = seen;
-    else await sleep(50);
+    if (seen.value > 0 && seen.value < seen.max) {
+      midway = seen;
+      await page.screenshot({ path: path.join(out, 'web-loading.png') });
+    } else {
+      await sleep(50);
+    }
   }
   check(midway !== null && /KB of [\d,]+ KB/.test(midway.text),
         `a progress bar while loading over 5 Mbit/s (${midway ? midway.text : 'never seen'})`);
@@ -371,6 +375,7 @@ try {
     const seen = await p.evaluate(() => ({ text: document.getElementById('status').textContent,
                                            retry: !document.getElementById('retry').hidden,
                                            play: !document.getElementById('play').disabled }));
+    await p.screenshot({ path: path.join(out, `web-blocked-${name}.png`) });
     return { page: p, seen, unblock: () => { block = false; } };
   }
   const noWasm = await blocked('tumbla.wasm.gz');
