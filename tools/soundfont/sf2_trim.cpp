@@ -311,9 +311,10 @@ Bytes Trim(const Bytes& font, const std::set<Preset>& wanted, std::set<Preset>& 
         std::uint32_t start = shdr.Field(s, 20, 4), end = shdr.Field(s, 24, 4);
         std::uint32_t loopStart = shdr.Field(s, 28, 4), loopEnd = shdr.Field(s, 32, 4);
         std::size_t from = std::min({start, loopStart, end});
-        std::size_t last = std::size_t{std::max({end, loopEnd, start})} + kSamplePad;
+        std::size_t past = std::max({end, loopEnd, start});
+        if (past > points) throw std::runtime_error("a sample lies outside the sample data");
+        std::size_t last = past + kSamplePad;
         std::size_t to = std::min(points, last);
-        if (from > to) throw std::runtime_error("a sample lies outside the sample data");
         auto shift = static_cast<std::uint32_t>(outSmpl.size() / 2) - static_cast<std::uint32_t>(from);
         auto begin = font.begin() + static_cast<std::ptrdiff_t>(smpl.data + from * 2);
         outSmpl.insert(outSmpl.end(), begin, begin + static_cast<std::ptrdiff_t>((to - from) * 2));
