@@ -213,6 +213,8 @@ bool fullScreen = false;
 std::array<std::uint8_t, 640 * 480 * 4> rgba;
 int shownWidth = 0;
 int shownHeight = 0;
+std::array<std::uint8_t, 640 * 480> shownIndex;
+std::array<std::uint32_t, 256> shownTable;
 // Changed rectangles, four ints each; rows a few apart share one.
 constexpr int kMaxChanges = 48;
 constexpr int kJoinRows = 4;
@@ -392,26 +394,29 @@ void ShowScreen(const ScreenImage& image) {
         table[static_cast<std::size_t>(i)] = p.peRed | static_cast<std::uint32_t>(p.peGreen) << 8 |
                                              static_cast<std::uint32_t>(p.peBlue) << 16 | 0xFF000000u;
     }
-    // Only what differs from what the canvas shows goes to the page, as a
-    // few rectangles: most frames change a few stars and the piece, and the
-    // browser's copy is the cost.
-    bool resized = width != shownWidth || height != shownHeight;
+    // Only what differs from what the canvas shows is converted and goes to
+    // the page, as a few rectangles: most frames change a few stars and the
+    // piece, and the browser's copy is the cost. The palette indices shown
+    // are kept beside the colours, so finding the changes reads a byte a
+    // pixel; a new palette or size converts everything.
+    bool everything = width != shownWidth || height != shownHeight || table != shownTable;
     shownWidth = width;
     shownHeight = height;
+    shownTable = table;
     int count = 0;
     auto* out = reinterpret_cast<std::uint32_t*>(rgba.data());
-    std::array<std::uint32_t, 640> line;
     for (int y = 0; y < height; ++y) {
         const std::uint8_t* row = image.pixels + static_cast<std::ptrdiff_t>(top + y) * image.pitch + left;
-        std::uint32_t* dst = out + static_cast<std::ptrdiff_t>(y) * width;
-        for (int x = 0; x < width; ++x) line[static_cast<std::size_t>(x)] = table[row[x]];
+        std::uint8_t* shown = shownIndex.data() + static_cast<std::ptrdiff_t>(y) * width;
         int from = 0, to = width;
-        if (!resized) {
-            while (from < width && dst[from] == line[static_cast<std::size_t>(from)]) ++from;
-            if (from == width) continue;
-            while (dst[to - 1] == line[static_cast<std::size_t>(to - 1)]) --to;
+        if (!everything) {
+            if (std::memcmp(shown, row, static_cast<std::size_t>(width)) == 0) continue;
+            while (shown[from] == row[from]) ++from;
+            while (shown[to - 1] == row[to - 1]) --to;
         }
-        std::memcpy(dst + from, line.data() + from, static_cast<std::size_t>(to - from) * 4);
+        std::memcpy(shown + from, row + from, static_cast<std::size_t>(to - from));
+        std::uint32_t* dst = out + static_cast<std::ptrdiff_t>(y) * width;
+        for (int x = from; x < to; ++x) dst[x] = table[row[x]];
         AddChange(count, from, y, to);
     }
     web_present(rgba.data(), width, height, changes.data(), count);
