@@ -258,6 +258,7 @@
     retryButton.hidden = true;
     playButton.disabled = true;
     status.classList.remove('failed');
+    showProgress();
     const missing = Object.keys(files).filter((name) => !files[name].bytes);
     await Promise.all(missing.map(fetchFile));
     if (!wasmModule) await prepare('tumbla.wasm.gz', async (bytes) => { wasmModule = await WebAssembly.compile(await gunzip(bytes)); });
@@ -282,6 +283,7 @@
     status.classList.toggle('failed', failed.length > 0);
     retryButton.hidden = failed.length === 0;
     playButton.disabled = gameFailed.length > 0;
+    if (state.games === 0) playButton.textContent = musicFailed.length ? 'Play without music' : 'Play';
     if (!playButton.disabled) playButton.focus();
   }
 
