@@ -9,26 +9,30 @@ target_link_options(tumbla_watch PRIVATE -sENVIRONMENT=node -sNODERAWFS=1 -sEXIT
 
 # The page: the game over the web host. FluidSynth comes compiled to
 # WebAssembly with the npm package js-synthesizer (LGPL-2.1), the soundfont
-# from Debian's timgm6mb-soundfont; both are copied into the bundle.
+# is Debian's timgm6mb-soundfont (GPL-2) cut down by the native sf2_trim
+# (tools/soundfont) to the presets the page's song plays. The page fetches
+# each as a file of its own, so that either can fail alone.
 set(TUMBLA_LIBFLUIDSYNTH_JS "" CACHE FILEPATH "libfluidsynth-*.js of js-synthesizer's externals/")
-set(TUMBLA_SOUNDFONT "/usr/share/sounds/sf2/TimGM6mb.sf2" CACHE FILEPATH "General MIDI soundfont for the page")
+set(TUMBLA_SOUNDFONT "/usr/share/sounds/sf2/TimGM6mb.sf2" CACHE FILEPATH "General MIDI soundfont the page's font is cut from")
+set(TUMBLA_SF2TRIM "" CACHE FILEPATH "The native sf2_trim (tools/soundfont)")
+set(TUMBLA_ICON_GEN "" CACHE FILEPATH "The native icon_gen (tools/sheet), for the installed page's icons")
 set(TUMBLA_WEB_DIR "${CMAKE_BINARY_DIR}/web" CACHE PATH "Where the page and its files go")
 
 file(GLOB TUMBLA_WEB_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/platform/host/web/*.cpp)
 add_executable(tumbla_web platform/main.cpp ${TUMBLA_WEB_SOURCES})
 target_link_libraries(tumbla_web PRIVATE tumbla_game tumbla_resources tumbla_platform)
 set_target_properties(tumbla_web PROPERTIES OUTPUT_NAME tumbla RUNTIME_OUTPUT_DIRECTORY ${TUMBLA_WEB_DIR})
-set(_web_data)
-if(EXISTS ${TUMBLA_SOUNDFONT})
-  list(APPEND _web_data "SHELL:--preload-file ${TUMBLA_SOUNDFONT}@/soundfont.sf2")
-endif()
 target_link_options(tumbla_web PRIVATE
   -sENVIRONMENT=web -sMODULARIZE=1 -sEXPORT_NAME=createTumbla -sASYNCIFY=1 -sASYNCIFY_STACK_SIZE=65536
   -sALLOW_MEMORY_GROWTH=1 -sEXIT_RUNTIME=1 -sEXPORTED_RUNTIME_METHODS=FS
-  "SHELL:--preload-file ${CMAKE_CURRENT_SOURCE_DIR}/sample_data/sw5.mid@/sample_data/sw5.mid" ${_web_data})
+  # Small before fast: the page is downloaded by every player, and the
+  # game's time goes to the browser's drawing, not to its own code.
+  -Oz
+  "SHELL:--preload-file ${CMAKE_CURRENT_SOURCE_DIR}/sample_data/sw5.mid@/sample_data/sw5.mid")
 
 set(_page ${CMAKE_CURRENT_SOURCE_DIR}/platform/host/web/page)
-set(_web_files index.html tumbla_page.js audio_worklet.js)
+find_program(TUMBLA_NODE NAMES node nodejs REQUIRED NO_CMAKE_FIND_ROOT_PATH)
+set(_web_files index.html tumbla_page.js audio_worklet.js manifest.webmanifest)
 set(_web_outputs)
 foreach(f IN LISTS _web_files)
   add_custom_command(OUTPUT ${TUMBLA_WEB_DIR}/${f}
@@ -42,13 +46,47 @@ add_custom_command(OUTPUT ${TUMBLA_WEB_DIR}/tumbla.png
 list(APPEND _web_outputs ${TUMBLA_WEB_DIR}/tumbla.png)
 if(TUMBLA_LIBFLUIDSYNTH_JS)
   get_filename_component(_fluid_dir ${TUMBLA_LIBFLUIDSYNTH_JS} DIRECTORY)
-  add_custom_command(OUTPUT ${TUMBLA_WEB_DIR}/libfluidsynth.js ${TUMBLA_WEB_DIR}/LICENSE.fluidsynth.txt
-    COMMAND ${CMAKE_COMMAND} -E copy ${TUMBLA_LIBFLUIDSYNTH_JS} ${TUMBLA_WEB_DIR}/libfluidsynth.js
+  add_custom_command(OUTPUT ${TUMBLA_WEB_DIR}/libfluidsynth.js ${TUMBLA_WEB_DIR}/libfluidsynth.wasm
+                            ${TUMBLA_WEB_DIR}/LICENSE.fluidsynth.txt
+    COMMAND ${TUMBLA_NODE} ${CMAKE_CURRENT_SOURCE_DIR}/cmake/web_split_wasm.mjs ${TUMBLA_LIBFLUIDSYNTH_JS}
+            ${TUMBLA_WEB_DIR}/libfluidsynth.js ${TUMBLA_WEB_DIR}/libfluidsynth.wasm
     COMMAND ${CMAKE_COMMAND} -E copy ${_fluid_dir}/LICENSE.fluidsynth.txt ${TUMBLA_WEB_DIR}/LICENSE.fluidsynth.txt
-    DEPENDS ${TUMBLA_LIBFLUIDSYNTH_JS})
+    DEPENDS ${TUMBLA_LIBFLUIDSYNTH_JS} ${CMAKE_CURRENT_SOURCE_DIR}/cmake/web_split_wasm.mjs)
   list(APPEND _web_outputs ${TUMBLA_WEB_DIR}/libfluidsynth.js)
 else()
   message(WARNING "No TUMBLA_LIBFLUIDSYNTH_JS: the page will play without music")
 endif()
+set(_web_songs ${CMAKE_CURRENT_SOURCE_DIR}/sample_data/sw5.mid)
+if(TUMBLA_SF2TRIM AND EXISTS ${TUMBLA_SOUNDFONT})
+  add_custom_command(OUTPUT ${TUMBLA_WEB_DIR}/tumbla.sf2 ${TUMBLA_WEB_DIR}/LICENSE.soundfont.txt
+    COMMAND ${TUMBLA_SF2TRIM} ${TUMBLA_SOUNDFONT} ${TUMBLA_WEB_DIR}/tumbla.sf2 ${_web_songs}
+    COMMAND ${CMAKE_COMMAND} -E cat ${_page}/soundfont-note.txt /usr/share/common-licenses/GPL-2
+            > ${TUMBLA_WEB_DIR}/LICENSE.soundfont.txt
+    DEPENDS ${TUMBLA_SF2TRIM} ${TUMBLA_SOUNDFONT} ${_web_songs} ${_page}/soundfont-note.txt)
+  list(APPEND _web_outputs ${TUMBLA_WEB_DIR}/tumbla.sf2)
+else()
+  message(WARNING "No TUMBLA_SF2TRIM or no soundfont: the page will play without music")
+endif()
+if(TUMBLA_ICON_GEN)
+  foreach(_size 192 512)
+    add_custom_command(OUTPUT ${TUMBLA_WEB_DIR}/icon-${_size}.png
+      COMMAND ${TUMBLA_ICON_GEN} --png ${_size} ${CMAKE_CURRENT_BINARY_DIR}/icon-${_size}.png
+      COMMAND ${TUMBLA_NODE} ${CMAKE_CURRENT_SOURCE_DIR}/cmake/web_pack.mjs png ${CMAKE_CURRENT_BINARY_DIR}/icon-${_size}.png
+              ${TUMBLA_WEB_DIR}/icon-${_size}.png
+      DEPENDS ${TUMBLA_ICON_GEN} ${CMAKE_CURRENT_SOURCE_DIR}/cmake/web_pack.mjs)
+    list(APPEND _web_outputs ${TUMBLA_WEB_DIR}/icon-${_size}.png)
+  endforeach()
+endif()
 add_custom_target(tumbla_web_page ALL DEPENDS ${_web_outputs})
 add_dependencies(tumbla_web tumbla_web_page)
+
+# Once the game is linked: its WebAssembly packed (the page unpacks it), and
+# the service worker that keeps the bundle for playing offline, named after
+# what it keeps.
+set(_web_kept index.html tumbla_page.js audio_worklet.js manifest.webmanifest tumbla.png icon-192.png icon-512.png
+    tumbla.js tumbla.wasm.gz tumbla.data libfluidsynth.js libfluidsynth.wasm tumbla.sf2 LICENSE.fluidsynth.txt LICENSE.soundfont.txt)
+string(REPLACE ";" "\\;" _web_kept_arg "${_web_kept}")
+add_custom_command(TARGET tumbla_web POST_BUILD
+  COMMAND ${TUMBLA_NODE} ${CMAKE_CURRENT_SOURCE_DIR}/cmake/web_pack.mjs gzip ${TUMBLA_WEB_DIR}/tumbla.wasm
+  COMMAND ${CMAKE_COMMAND} -DDIR=${TUMBLA_WEB_DIR} -DTEMPLATE=${_page}/service_worker.js "-DFILES=${_web_kept_arg}"
+          -P ${CMAKE_CURRENT_SOURCE_DIR}/cmake/web_service_worker.cmake)

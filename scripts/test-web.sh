@@ -10,9 +10,9 @@ scripts/install-web-deps.sh
 export NODE_PATH=/usr/share/nodejs
 echo "== WebAssembly build"
 cmake --preset play >/dev/null
-cmake --build --preset play -j"$(nproc)" --target tumbla_rc
+cmake --build --preset play -j"$(nproc)" --target tumbla_rc sf2_trim icon_gen
 cmake --preset linux >/dev/null
-cmake --build --preset linux -j"$(nproc)" --target tumbla_watch
+cmake --build --preset linux -j"$(nproc)" --target tumbla_watch render_same
 cmake --preset wasm >/dev/null
 cmake --build --preset wasm -j"$(nproc)"
 
@@ -31,6 +31,9 @@ compare() {
 compare default --frames 400 --at 2,3,19,20,399
 compare keys --frames 900 --every 60 --keys 30:left,40:-,60:z,70:down,200:x+right,260:-
 compare slow --frames 40 --every 10 -- /s
+
+echo "== The page's soundfont: FluidSynth plays the song with it as with the whole font"
+build/linux/tools/soundfont/render_same /usr/share/sounds/sf2/TimGM6mb.sf2 build/web/tumbla.sf2 sample_data/sw5.mid
 
 echo "== The page in headless Chromium"
 NODE_PATH="$PWD/build/npm/node_modules" node tests/web/browser_test.mjs build/web "$out"

@@ -11,9 +11,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "platform/host/host.h"
 #include "platform/host/host_audio.h"
@@ -26,23 +28,38 @@
 // canvas, the audio worklet and the dialog.
 
 // clang-format off
-EM_ASYNC_JS(void, web_wait_frame, (double deadline), {
-    // At least one animation frame, and more on a screen faster than 60 Hz.
-    do {
-        await new Promise((resolve) => requestAnimationFrame(resolve));
-    } while (performance.now() < deadline - 2);
+// Waits for the first animation frame whose time reaches the deadline, less
+// a quarter of a refresh for the jitter of the page's clock, and returns
+// that frame's time. A 60 Hz screen shows every game frame; a faster one
+// shows some twice.
+EM_ASYNC_JS(double, web_wait_frame, (double deadline), {
+    for (;;) {
+        const time = await new Promise((resolve) => requestAnimationFrame(resolve));
+        if (time >= deadline - 1000 / 240) return time;
+    }
 });
 
+// A sleep that the page's events can end early (see web_wake).
 EM_ASYNC_JS(void, web_sleep, (double ms), {
-    await new Promise((resolve) => setTimeout(resolve, ms));
+    await new Promise((resolve) => {
+        const timer = setTimeout(resolve, ms);
+        Module.wakeHost = () => { clearTimeout(timer); resolve(); };
+    });
+    Module.wakeHost = null;
+});
+
+EM_JS(void, web_wake, (), {
+    if (Module.wakeHost) Module.wakeHost();
 });
 
 EM_ASYNC_JS(int, web_message_box, (const char* text, const char* caption), {
     return await Module.tumbla.messageBox(UTF8ToString(text), UTF8ToString(caption));
 });
 
-EM_JS(void, web_present, (const std::uint8_t* rgba, int width, int height), {
-    Module.tumbla.present(HEAPU8.subarray(rgba, rgba + width * height * 4), width, height);
+// `count` rectangles (left, top, right, bottom) changed since the last
+// picture; none, and the canvas keeps what it shows.
+EM_JS(void, web_present, (const std::uint8_t* rgba, int width, int height, const int* rects, int count), {
+    Module.tumbla.present(HEAPU8.buffer, rgba, width, height, HEAP32.subarray(rects >> 2, (rects >> 2) + count * 4));
 });
 
 EM_JS(int, web_audio_open, (int rate), { return Module.tumbla.audioOpen(rate) ? 1 : 0; });
@@ -119,16 +136,22 @@ EM_BOOL OnKey(int type, const EmscriptenKeyboardEvent* e, void*) {
     return e->ctrlKey ? EM_FALSE : EM_TRUE;
 }
 
+// A program waiting in the background sleeps long; coming back to the front
+// ends its sleep at once, as activation ends a wait for messages on Windows.
+void Activate(bool gained) {
+    pendingActivation = gained ? Activation::Gained : Activation::Lost;
+    if (!gained) heldCount = 0;
+    web_wake();
+}
+
 EM_BOOL OnFocus(int type, const EmscriptenFocusEvent*, void*) {
-    pendingActivation = type == EMSCRIPTEN_EVENT_FOCUS ? Activation::Gained : Activation::Lost;
-    if (pendingActivation == Activation::Lost) heldCount = 0;
+    Activate(type == EMSCRIPTEN_EVENT_FOCUS);
     return EM_FALSE;
 }
 
 EM_BOOL OnVisibility(int, const EmscriptenVisibilityChangeEvent* e, void*) {
     // A hidden tab is an application in the background: it runs no frames.
-    pendingActivation = e->hidden ? Activation::Lost : Activation::Gained;
-    if (e->hidden) heldCount = 0;
+    Activate(!e->hidden);
     return EM_FALSE;
 }
 
@@ -188,6 +211,31 @@ void Background() {
 
 bool fullScreen = false;
 std::array<std::uint8_t, 640 * 480 * 4> rgba;
+int shownWidth = 0;
+int shownHeight = 0;
+std::array<std::uint8_t, 640 * 480> shownIndex;
+std::array<std::uint32_t, 256> shownTable;
+// Changed rectangles, four ints each; rows a few apart share one.
+constexpr int kMaxChanges = 48;
+constexpr int kJoinRows = 4;
+std::array<int, kMaxChanges * 4> changes;
+
+void AddChange(int& count, int left, int y, int right) {
+    if (count > 0) {
+        int* last = &changes[static_cast<std::size_t>(count - 1) * 4];
+        if (y - last[3] <= kJoinRows || count == kMaxChanges) {
+            last[0] = std::min(last[0], left);
+            last[2] = std::max(last[2], right);
+            last[3] = y + 1;
+            return;
+        }
+    }
+    int* next = &changes[static_cast<std::size_t>(count++) * 4];
+    next[0] = left;
+    next[1] = y;
+    next[2] = right;
+    next[3] = y + 1;
+}
 double nextRefresh = 0;
 
 }  // namespace
@@ -242,6 +290,9 @@ void PumpEvents() {
         if (gained != active) {
             active = gained;
             platform::user::SetApplicationActive(gained);
+            // The page shown again must be drawn again: a window uncovered
+            // on Windows gets its WM_PAINT, which also ends a WaitMessage.
+            if (HWND hwnd = ScreenWindow(); hwnd && gained) InvalidateRect(hwnd, nullptr, FALSE);
         }
     }
     HWND hwnd = ScreenWindow();
@@ -282,6 +333,14 @@ bool JoystickGetState(int index, JoystickState& state) {
         state = JoystickState{axis(0), axis(1), axis(2), axis(3), 0};
         for (int b = 0; b < std::min(pad.numButtons, 32); ++b)
             if (pad.digitalButton[b]) state.buttons |= 1u << b;
+        // The standard mapping's D-pad (buttons 12 up, 13 down, 14 left,
+        // 15 right) steers as the stick does, as a Windows driver reports
+        // a pad's cross on its axes.
+        if (std::string_view(pad.mapping) == "standard" && pad.numButtons > 15) {
+            auto pressed = [&](int b) { return pad.digitalButton[b] != 0; };
+            if (pressed(14) != pressed(15)) state.x = pressed(14) ? 0 : 65535;
+            if (pressed(12) != pressed(13)) state.y = pressed(12) ? 0 : 65535;
+        }
         return true;
     }
     return false;
@@ -335,13 +394,32 @@ void ShowScreen(const ScreenImage& image) {
         table[static_cast<std::size_t>(i)] = p.peRed | static_cast<std::uint32_t>(p.peGreen) << 8 |
                                              static_cast<std::uint32_t>(p.peBlue) << 16 | 0xFF000000u;
     }
+    // Only what differs from what the canvas shows is converted and goes to
+    // the page, as a few rectangles: most frames change a few stars and the
+    // piece, and the browser's copy is the cost. The palette indices shown
+    // are kept beside the colours, so finding the changes reads a byte a
+    // pixel; a new palette or size converts everything.
+    bool everything = width != shownWidth || height != shownHeight || table != shownTable;
+    shownWidth = width;
+    shownHeight = height;
+    shownTable = table;
+    int count = 0;
     auto* out = reinterpret_cast<std::uint32_t*>(rgba.data());
     for (int y = 0; y < height; ++y) {
         const std::uint8_t* row = image.pixels + static_cast<std::ptrdiff_t>(top + y) * image.pitch + left;
+        std::uint8_t* shown = shownIndex.data() + static_cast<std::ptrdiff_t>(y) * width;
+        int from = 0, to = width;
+        if (!everything) {
+            if (std::memcmp(shown, row, static_cast<std::size_t>(width)) == 0) continue;
+            while (shown[from] == row[from]) ++from;
+            while (shown[to - 1] == row[to - 1]) --to;
+        }
+        std::memcpy(shown + from, row + from, static_cast<std::size_t>(to - from));
         std::uint32_t* dst = out + static_cast<std::ptrdiff_t>(y) * width;
-        for (int x = 0; x < width; ++x) dst[x] = table[row[x]];
+        for (int x = from; x < to; ++x) dst[x] = table[row[x]];
+        AddChange(count, from, y, to);
     }
-    web_present(rgba.data(), width, height);
+    web_present(rgba.data(), width, height, changes.data(), count);
 }
 
 void WaitForRefresh() {
@@ -351,7 +429,11 @@ void WaitForRefresh() {
     if (nextRefresh < now - kPeriod) nextRefresh = now;
     nextRefresh += kPeriod;
     Background();
-    web_wait_frame(nextRefresh);
+    double shown = web_wait_frame(nextRefresh);
+    // Drawn at the screen's refresh, not beside it: the refresh times follow
+    // the animation frames' slowly, so that their jitter never lets one slip
+    // past a deadline, while their average stays 60 a second.
+    if (std::abs(shown - nextRefresh) < kPeriod / 2) nextRefresh += (shown - nextRefresh) / 8;
     Background();
 }
 

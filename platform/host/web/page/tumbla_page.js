@@ -1,6 +1,7 @@
-// The page's half of the browser host (platform/host/web): the canvas, the
-// sound card (an AudioWorklet playing the blocks the game mixes), FluidSynth
-// for the music, the message box, full screen, and the start on a click.
+// The page's half of the browser host (platform/host/web): loading the
+// bundle where the player can see it, the canvas, the sound card (an
+// AudioWorklet playing the blocks the game mixes), FluidSynth for the music,
+// the message box, full screen, touch controls, and the start on a click.
 'use strict';
 
 (() => {
@@ -8,12 +9,17 @@
   const context = canvas.getContext('2d', { alpha: false });
   const start = document.getElementById('start');
   const status = document.getElementById('status');
+  const progress = document.getElementById('progress');
+  const playButton = document.getElementById('play');
+  const retryButton = document.getElementById('retry');
+  const note = document.getElementById('note');
   const report = document.getElementById('report');
 
   // What a test (or a curious player) can read: window.tumbla.
   const state = {
-    started: false, exitCode: null, frames: 0, audioPeak: 0, audioWritten: 0,
-    underruns: 0, music: false,
+    started: false, running: false, exitCode: null, frames: 0, audioPeak: 0, audioWritten: 0,
+    underruns: 0, music: false, loaded: 0, total: 0, clickAt: 0, firstFrameMs: null, failed: [],
+    touch: false, games: 0,
   };
   window.tumbla = state;
 
@@ -25,14 +31,23 @@
   let game = null;
   let fluidBuffer = 0;
   let fluidBufferFrames = 0;
+  let gameFullScreen = false;
+  let pageLeavesFullScreen = false;
 
   const host = {
-    present(rgba, width, height) {
+    // The rectangles (left, top, right, bottom) of the picture at offset
+    // `at` of the game's memory that changed; copied straight from there.
+    present(memory, at, width, height, rects) {
       if (canvas.width !== width || canvas.height !== height) {
         canvas.width = width;
         canvas.height = height;
       }
-      context.putImageData(new ImageData(new Uint8ClampedArray(rgba), width, height), 0, 0);
+      if (rects.length) {
+        const image = new ImageData(new Uint8ClampedArray(memory, at, width * height * 4), width, height);
+        for (let i = 0; i < rects.length; i += 4)
+          context.putImageData(image, 0, 0, rects[i], rects[i + 1], rects[i + 2] - rects[i], rects[i + 3] - rects[i + 1]);
+      }
+      if (state.firstFrameMs === null) state.firstFrameMs = performance.now() - state.clickAt;
       state.frames++;
     },
 
@@ -54,6 +69,7 @@
     },
 
     fullScreen(on) {
+      gameFullScreen = on;
       const now = document.fullscreenElement !== null;
       if (on === now) return;
       // Outside a key press the browser refuses; Alt+Enter itself asks in
@@ -72,12 +88,8 @@
 
     synthCreate(rate) {
       if (!fluid) return 0;
-      let soundfont;
-      try {
-        soundfont = game.FS.readFile('/soundfont.sf2');
-      } catch (e) {
-        return 0;
-      }
+      const soundfont = files['tumbla.sf2'].bytes;
+      if (!soundfont) return 0;
       const settings = fluid._new_fluid_settings();
       if (!settings) return 0;
       const setnum = (name, value) => fluid.ccall('fluid_settings_setnum', 'number',
@@ -142,25 +154,157 @@
     },
   };
 
-  // Alt+Enter asks for full screen while the key press still lets it.
-  window.addEventListener('keydown', (e) => {
-    if (!state.started || !e.altKey || e.key !== 'Enter' || e.repeat) return;
-    (document.fullscreenElement ? document.exitFullscreen() : document.documentElement.requestFullscreen())
-      .catch(() => {});
-  });
+  // ---- Loading -------------------------------------------------------------
+  // Every file is fetched here, with its bytes counted for the progress bar,
+  // before the player can press Play: the game then starts at once. The game
+  // cannot start without its own files; without FluidSynth or the soundfont
+  // it plays without music, and the page says so.
+  const files = {
+    'tumbla.js': { music: false }, 'tumbla.wasm.gz': { music: false }, 'tumbla.data': { music: false },
+    'audio_worklet.js': { music: false }, 'libfluidsynth.js': { music: true }, 'libfluidsynth.wasm': { music: true },
+    'tumbla.sf2': { music: true },
+  };
+  for (const f of Object.values(files)) Object.assign(f, { bytes: null, loaded: 0, size: 0, error: null });
+  let wasmModule = null;
+  let workletUrl = null;
 
-  async function begin() {
-    if (state.started) return;
-    state.started = true;
-    start.hidden = true;
+  const kilobytes = (n) => `${Math.round(n / 1024).toLocaleString('en')} KB`;
+  function showProgress() {
+    const all = Object.values(files);
+    state.loaded = all.reduce((sum, f) => sum + f.loaded, 0);
+    state.total = all.reduce((sum, f) => sum + Math.max(f.size, f.loaded), 0);
+    progress.max = Math.max(1, state.total);
+    progress.value = state.loaded;
+    status.textContent = `Loading\u2026 ${kilobytes(state.loaded)} of ${kilobytes(state.total)}`;
+  }
+
+  async function fetchFile(name) {
+    const f = files[name];
+    f.loaded = 0;
+    f.error = null;
+    try {
+      const response = await fetch(name);
+      if (!response.ok) throw new Error(`the server answered ${response.status} ${response.statusText}`.trim());
+      f.size = Number(response.headers.get('Content-Length')) || 0;
+      showProgress();
+      const parts = [];
+      const reader = response.body.getReader();
+      for (;;) {
+        const { done, value } = await reader.read();
+        if (done) break;
+        parts.push(value);
+        f.loaded += value.length;
+        showProgress();
+      }
+      const bytes = new Uint8Array(f.loaded);
+      let at = 0;
+      for (const part of parts) {
+        bytes.set(part, at);
+        at += part.length;
+      }
+      f.bytes = bytes;
+    } catch (e) {
+      f.error = e.message || String(e);
+      f.loaded = 0;
+      showProgress();
+    }
+  }
+
+  // The game's WebAssembly comes packed, as it packs to less than half; a
+  // server that says so has the browser unpack it already.
+  async function gunzip(bytes) {
+    if (bytes[0] !== 0x1f || bytes[1] !== 0x8b) return bytes;
+    const stream = new Blob([bytes]).stream().pipeThrough(new DecompressionStream('gzip'));
+    return new Uint8Array(await new Response(stream).arrayBuffer());
+  }
+
+  // A script from fetched bytes, run as if it had been in the page.
+  function runScript(bytes) {
+    return new Promise((resolve, reject) => {
+      const script = document.createElement('script');
+      script.src = URL.createObjectURL(new Blob([bytes], { type: 'text/javascript' }));
+      script.onload = resolve;
+      script.onerror = () => reject(new Error('the script does not run'));
+      document.head.appendChild(script);
+    });
+  }
+
+  // FluidSynth (libfluidsynth.js) is a program of its own with its own
+  // memory; it takes the page's global Module, the game keeps to its own.
+  // Its messages only repeat what its results say.
+  async function startFluid(bytes) {
+    const wasmBinary = files['libfluidsynth.wasm'].bytes;
+    if (!wasmBinary) throw new Error('without libfluidsynth.wasm');
+    const ready = new Promise((resolve) => {
+      window.Module = { wasmBinary, onRuntimeInitialized: resolve, print: () => {}, printErr: () => {} };
+    });
+    await runScript(bytes);
+    await Promise.race([ready, new Promise((_, reject) => setTimeout(() => reject(new Error('it did not start')), 10000))]);
+    return window.Module;
+  }
+
+  async function prepare(name, make) {
+    const f = files[name];
+    if (!f.bytes) return;
+    try {
+      await make(f.bytes);
+    } catch (e) {
+      f.error = e.message || String(e);
+      f.bytes = null;
+    }
+  }
+
+  async function load() {
+    retryButton.hidden = true;
+    playButton.disabled = true;
+    status.classList.remove('failed');
+    showProgress();
+    const missing = Object.keys(files).filter((name) => !files[name].bytes);
+    await Promise.all(missing.map(fetchFile));
+    if (!wasmModule) await prepare('tumbla.wasm.gz', async (bytes) => { wasmModule = await WebAssembly.compile(await gunzip(bytes)); });
+    if (typeof createTumbla !== 'function') await prepare('tumbla.js', runScript);
+    if (!workletUrl) await prepare('audio_worklet.js', async (bytes) => {
+      workletUrl = URL.createObjectURL(new Blob([bytes], { type: 'text/javascript' }));
+    });
+    if (!fluid) await prepare('libfluidsynth.js', async (bytes) => { fluid = await startFluid(bytes); });
+
+    const failed = Object.keys(files).filter((name) => files[name].error);
+    state.failed = failed;
+    const says = (names) => names.map((name) => `${name} (${files[name].error})`).join(', ');
+    const gameFailed = failed.filter((name) => !files[name].music);
+    const musicFailed = failed.filter((name) => files[name].music);
+    if (gameFailed.length) {
+      status.textContent = `TUMBLA could not be loaded: ${says(gameFailed)}. Check the connection and try again.`;
+    } else if (musicFailed.length) {
+      status.textContent = `The music could not be loaded: ${says(musicFailed)}. You can play without music, or try again.`;
+    } else {
+      status.textContent = 'Ready.';
+    }
+    status.classList.toggle('failed', failed.length > 0);
+    retryButton.hidden = failed.length === 0;
+    playButton.disabled = gameFailed.length > 0;
+    if (state.games === 0) playButton.textContent = musicFailed.length ? 'Play without music' : 'Play';
+    if (!playButton.disabled) playButton.focus();
+  }
+
+  // ---- Playing ---------------------------------------------------------------
+
+  function showNote(text) {
+    note.textContent = text;
+    note.hidden = false;
+    setTimeout(() => { note.hidden = true; }, 10000);
+  }
+
+  async function openSound() {
     try {
       audioContext = new AudioContext({ sampleRate: 44100, latencyHint: 'interactive' });
-      await audioContext.audioWorklet.addModule('audio_worklet.js');
+      await audioContext.audioWorklet.addModule(workletUrl);
       fifo = new AudioWorkletNode(audioContext, 'tumbla-fifo', { outputChannelCount: [2] });
       fifo.port.onmessage = (e) => {
         played = e.data.played;
         state.underruns = e.data.underruns;
       };
+      fifo.port.postMessage({ visible: !document.hidden });
       fifo.connect(audioContext.destination);
       await audioContext.resume();
     } catch (e) {
@@ -168,18 +312,45 @@
       audioContext = null;
       fifo = null;
     }
-    fluid = await Promise.race([window.fluidReady.then(() => window.Module), new Promise((r) => setTimeout(r, 5000))]) || null;
+  }
+
+  async function begin() {
+    if (state.running || playButton.disabled) return;
+    state.started = true;
+    state.running = true;
+    state.clickAt = performance.now();
+    state.firstFrameMs = null;
+    state.exitCode = null;
+    state.games++;
+    start.hidden = true;
+    played = 0;
+    written = 0;
+    await openSound();
+    if (!fluid || !files['tumbla.sf2'].bytes) showNote('No music: ' + (state.failed.filter((n) => files[n].music).join(' and ') || 'FluidSynth') + ' could not be loaded.');
     canvas.focus();
     game = await createTumbla({
       tumbla: host,
       arguments: new URLSearchParams(location.search).getAll('switch'),
+      locateFile: (name) => new URL(name, location.href).href,
+      instantiateWasm: (imports, receive) => {
+        WebAssembly.instantiate(wasmModule, imports).then((instance) => receive(instance, wasmModule));
+        return {};
+      },
+      getPreloadedPackage: () => files['tumbla.data'].bytes.slice().buffer,
       print: (text) => console.log(text),
       printErr: (text) => console.warn(text),
       onExit: (code) => {
         state.exitCode = code;
+        state.running = false;
         if (audioContext) audioContext.close();
-        status.textContent = 'TUMBLA has ended. Reload the page to play again.';
+        audioContext = null;
+        fifo = null;
+        status.textContent = 'TUMBLA has ended.';
+        status.classList.remove('failed');
+        progress.hidden = true;
+        playButton.textContent = 'Play again';
         start.hidden = false;
+        playButton.focus();
       },
     });
   }
@@ -193,9 +364,89 @@
     if (e.error && e.error.name === 'ExitStatus') e.preventDefault();
   });
 
-  start.addEventListener('click', begin);
+  // ---- Keys, full screen -----------------------------------------------------
+
   window.addEventListener('keydown', (e) => {
-    if (!state.started && !e.altKey && !e.ctrlKey) begin();
+    if (!e.isTrusted) return;
+    showTouch(false);
+    if (!state.running) {
+      if (!e.altKey && !e.ctrlKey && document.activeElement !== retryButton) {
+        e.preventDefault();
+        begin();
+      }
+      return;
+    }
+    // Alt+Enter asks for full screen while the key press still lets it.
+    if (e.altKey && e.key === 'Enter' && !e.repeat) {
+      pageLeavesFullScreen = document.fullscreenElement !== null;
+      (pageLeavesFullScreen ? document.exitFullscreen() : document.documentElement.requestFullscreen()).catch(() => {});
+    }
   });
-  status.textContent = 'Ready.';
+
+  // The browser leaves full screen by itself (its own Escape, another
+  // window): the game is told with the Alt+Enter it knows, so that its mode
+  // follows the real one and the next Alt+Enter goes to full screen again.
+  const pressKey = (type, code, key, alt) =>
+    window.dispatchEvent(new KeyboardEvent(type, { code, key, altKey: alt, bubbles: true, cancelable: true }));
+  document.addEventListener('fullscreenchange', () => {
+    const asked = pageLeavesFullScreen;
+    pageLeavesFullScreen = false;
+    if (!document.fullscreenElement && !asked && gameFullScreen && state.running) {
+      pressKey('keydown', 'AltLeft', 'Alt', true);
+      pressKey('keydown', 'Enter', 'Enter', true);
+      pressKey('keyup', 'Enter', 'Enter', true);
+      pressKey('keyup', 'AltLeft', 'Alt', false);
+    }
+  });
+
+  document.addEventListener('visibilitychange', () => {
+    if (fifo) fifo.port.postMessage({ visible: !document.hidden });
+  });
+
+  // ---- Touch -------------------------------------------------------------------
+  // The buttons press the keys the keyboard has, so the game sees one key
+  // state; a tap holds its key for a few frames, as the game reads keys
+  // once a frame.
+  function showTouch(on) {
+    if (state.touch === on) return;
+    state.touch = on;
+    document.body.classList.toggle('touch', on);
+  }
+  const kTapFrames = 80;
+  for (const button of document.querySelectorAll('#pad button')) {
+    let downAt = 0;
+    let timer = 0;
+    const release = () => {
+      if (!button.classList.contains('down')) return;
+      clearTimeout(timer);
+      timer = setTimeout(() => {
+        button.classList.remove('down');
+        pressKey('keyup', button.dataset.code, button.dataset.key, false);
+      }, Math.max(0, downAt + kTapFrames - performance.now()));
+    };
+    button.addEventListener('pointerdown', (e) => {
+      e.preventDefault();
+      button.setPointerCapture(e.pointerId);
+      clearTimeout(timer);
+      if (button.classList.contains('down')) return;
+      downAt = performance.now();
+      button.classList.add('down');
+      pressKey('keydown', button.dataset.code, button.dataset.key, false);
+    });
+    for (const type of ['pointerup', 'pointercancel', 'lostpointercapture']) button.addEventListener(type, release);
+    button.addEventListener('contextmenu', (e) => e.preventDefault());
+  }
+  window.addEventListener('pointerdown', (e) => { if (e.pointerType === 'touch') showTouch(true); }, true);
+  if (matchMedia('(pointer: coarse)').matches || navigator.maxTouchPoints > 0) showTouch(true);
+  // A pad in use hides the touch buttons, as a keyboard does.
+  window.addEventListener('gamepadconnected', () => showTouch(false));
+  document.addEventListener('touchmove', (e) => e.preventDefault(), { passive: false });
+
+  start.addEventListener('click', (e) => { if (e.target === start || e.target === playButton) begin(); });
+  retryButton.addEventListener('click', load);
+  showProgress();
+  load();
+  // Kept for playing offline, where the page is served as a web page should be.
+  if ('serviceWorker' in navigator && window.isSecureContext)
+    navigator.serviceWorker.register('service_worker.js').catch(() => {});
 })();

@@ -1,0 +1,16 @@
+# Writes the page's service worker: its list of files to keep and a cache
+# name made from their contents. cmake -DDIR=<bundle> -DTEMPLATE=<js> -DFILES=a;b -P web_service_worker.cmake
+set(_hashes "")
+set(_list "'./'")
+foreach(f IN LISTS FILES)
+  if(EXISTS ${DIR}/${f})
+    file(SHA256 ${DIR}/${f} _h)
+    string(APPEND _hashes ${_h})
+    string(APPEND _list ", '${f}'")
+  endif()
+endforeach()
+string(SHA256 _all "${_hashes}")
+string(SUBSTRING ${_all} 0 16 _version)
+set(TUMBLA_CACHE "tumbla-${_version}")
+set(TUMBLA_FILES "${_list}")
+configure_file(${TEMPLATE} ${DIR}/service_worker.js @ONLY)
