@@ -33,8 +33,19 @@ EM_ASYNC_JS(void, web_wait_frame, (double deadline), {
     } while (performance.now() < deadline - 2);
 });
 
-EM_ASYNC_JS(void, web_sleep, (double ms), {
-    await new Promise((resolve) => setTimeout(resolve, ms));
+// An idle wait (`wakeable`) also ends when the page gains or loses the focus
+// or is shown or hidden: a hidden page's timers may be held back for a second
+// or more, and the game's activation must not wait for them.
+EM_ASYNC_JS(void, web_sleep, (double ms, int wakeable), {
+    await new Promise((resolve) => {
+        const timer = setTimeout(resolve, ms);
+        if (wakeable) Module.tumblaWake = () => { clearTimeout(timer); resolve(); };
+    });
+    Module.tumblaWake = null;
+});
+
+EM_JS(void, web_wake, (), {
+    if (Module.tumblaWake) Module.tumblaWake();
 });
 
 EM_ASYNC_JS(int, web_message_box, (const char* text, const char* caption), {
@@ -122,6 +133,7 @@ EM_BOOL OnKey(int type, const EmscriptenKeyboardEvent* e, void*) {
 EM_BOOL OnFocus(int type, const EmscriptenFocusEvent*, void*) {
     pendingActivation = type == EMSCRIPTEN_EVENT_FOCUS ? Activation::Gained : Activation::Lost;
     if (pendingActivation == Activation::Lost) heldCount = 0;
+    web_wake();
     return EM_FALSE;
 }
 
@@ -129,6 +141,7 @@ EM_BOOL OnVisibility(int, const EmscriptenVisibilityChangeEvent* e, void*) {
     // A hidden tab is an application in the background: it runs no frames.
     pendingActivation = e->hidden ? Activation::Lost : Activation::Gained;
     if (e->hidden) heldCount = 0;
+    web_wake();
     return EM_FALSE;
 }
 
@@ -203,15 +216,16 @@ void Idle(std::uint32_t ms) {
     ListenOnce();
     Background();
     // The page's timers are no finer than a few milliseconds anyway; a
-    // program in the background is woken only when there is sound to mix.
+    // program in the background is woken only when there is sound to mix,
+    // or at once when the page comes forward (see web_sleep).
     double wait = active ? ms : std::max<double>(ms, 20);
-    web_sleep(wait);
+    web_sleep(wait, 1);
     Background();
 }
 
 void Sleep(std::uint32_t ms) {
     Background();
-    web_sleep(ms);
+    web_sleep(ms, 0);
     Background();
 }
 
