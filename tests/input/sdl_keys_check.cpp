@@ -69,6 +69,9 @@ TEST(SdlKeys, DigitsKeepTheirRowAndEveryOtherKeyItsPlace) {
     // French digit row types & é " ' unshifted: still VK_1.., as on Windows.
     EXPECT_EQ(Vk(SDL_SCANCODE_1, SDLK_AMPERSAND), '1');
     EXPECT_EQ(Vk(SDL_SCANCODE_2, 0xE9), '2');
+    // Punctuation there too (the French 6 types a hyphen, the Czech 1 a plus).
+    EXPECT_EQ(Vk(SDL_SCANCODE_6, SDLK_MINUS), '6');
+    EXPECT_EQ(Vk(SDL_SCANCODE_1, SDLK_PLUS), '1');
     EXPECT_EQ(Vk(SDL_SCANCODE_0, SDLK_0), '0');
     // Position keys, whatever the layout says they type.
     const struct {
