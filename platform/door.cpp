@@ -11,6 +11,7 @@
 #include "platform/trace/trace.h"
 #include "platform/user/user_internal.h"
 #include "platform/winmm/midi_internal.h"
+#include "platform/winmm/timer_internal.h"
 
 namespace platform {
 
@@ -24,6 +25,7 @@ void ResetForTests() {
     gdi::ResetForTests();
     video::ResetForTests();
     kernel::ResetForTests();
+    winmm::ResetTimerForTests();
     ClearFaults();
     ClearTrace();
 }

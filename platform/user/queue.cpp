@@ -24,6 +24,9 @@ struct QueueState {
     std::vector<HWND> needErase;  // of those, the ones whose background goes first
     bool quitPosted = false;
     int quitCode = 0;
+    // Messages sent to the thread's windows so far: a wait for a message
+    // ends once one was sent meanwhile.
+    unsigned long sent = 0;
     std::vector<std::string> foreignClasses;
 };
 
@@ -96,6 +99,8 @@ void RequestPaint(HWND hwnd, bool erase) {
     if (erase && std::find(e.begin(), e.end(), hwnd) == e.end()) e.push_back(hwnd);
 }
 
+void NoteSentMessage() { ++Q().sent; }
+
 bool NeedsErase(HWND hwnd) {
     auto& e = Q().needErase;
     return std::find(e.begin(), e.end(), hwnd) != e.end();
@@ -138,6 +143,7 @@ void ResetQueueForTests() {
     q.needErase.clear();
     q.quitPosted = false;
     q.quitCode = 0;
+    q.sent = 0;
     q.foreignClasses.clear();
 }
 
@@ -165,13 +171,17 @@ BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
     }
 }
 
-// Sleeps until something is waiting: a posted or input message, a window to
-// paint, the quit message.
+// Sleeps until something is waiting (a posted or input message, a window to
+// paint, the quit message) or until a message was sent to one of the
+// thread's windows meanwhile, as QS_SENDMESSAGE ends the wait on Windows:
+// activation arrives as a sent WM_ACTIVATEAPP, delivered inside the wait,
+// and a loop that slept while inactive must look again.
 BOOL WINAPI WaitMessage(void) {
     MSG m;
+    unsigned long sentBefore = Q().sent;
     for (;;) {
         host::PumpEvents();
-        if (NextMessage(&m, nullptr, 0, 0, false)) return TRUE;
+        if (NextMessage(&m, nullptr, 0, 0, false) || Q().sent != sentBefore) return TRUE;
         host::Idle(10);
     }
 }

@@ -12,6 +12,8 @@ void RequestPaint(HWND hwnd, bool erase = true);
 void ValidateWindow(HWND hwnd);
 bool NeedsPaint(HWND hwnd);
 bool NeedsErase(HWND hwnd);
+// SendMessageA counts what it delivers, for WaitMessage.
+void NoteSentMessage();
 // Handles that stand for another process's window of a class.
 HWND ForeignWindowHandle(const char* className);
 const char* ForeignWindowClass(HWND hwnd);

@@ -430,6 +430,7 @@ HWND WINAPI GetForegroundWindow(void) {
 LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
     Window* w = FromHandle(hWnd);
     if (!w || !w->proc) return 0;
+    NoteSentMessage();
     return w->proc(hWnd, Msg, wParam, lParam);
 }
 

@@ -3,21 +3,63 @@
 #include <mmsystem.h>
 
 #include <cstring>
+#include <mutex>
+#include <set>
 
 #include "platform/host/host.h"
 #include "platform/trace/trace.h"
+#include "platform/winmm/timer_internal.h"
 
 // The calls of this file that tests can fail, by the names they are logged under.
 namespace {
 const platform::FaultPoint kJoyGetNumDevs("joyGetNumDevs");
+const platform::FaultPoint kJoyGetDevCapsA("joyGetDevCapsA");
 }  // namespace
 
 DWORD WINAPI timeGetTime(void) { return host::Milliseconds(); }
 
-// The host's clock and sleeps already have millisecond resolution; only the
-// arguments are checked, as winmm does.
-MMRESULT WINAPI timeBeginPeriod(UINT uPeriod) { return uPeriod == 0 ? TIMERR_NOCANDO : TIMERR_NOERROR; }
-MMRESULT WINAPI timeEndPeriod(UINT uPeriod) { return uPeriod == 0 ? TIMERR_NOCANDO : TIMERR_NOERROR; }
+namespace platform::winmm {
+namespace {
+
+// Periods begun and not yet ended, each as often as it was begun: every
+// timeBeginPeriod must be matched by a timeEndPeriod of the same period.
+std::mutex periodsLock;
+std::multiset<UINT> periods;
+
+}  // namespace
+
+unsigned FinestTimerPeriod() {
+    std::lock_guard guard(periodsLock);
+    return periods.empty() ? 0 : *periods.begin();
+}
+
+void ResetTimerForTests() {
+    std::lock_guard guard(periodsLock);
+    periods.clear();
+}
+
+}  // namespace platform::winmm
+
+// The host's clock and sleeps already have millisecond resolution; the
+// periods asked for are only kept, so that tests can see what the program
+// asks of a Windows whose default timer ticks every 15.6 ms.
+MMRESULT WINAPI timeBeginPeriod(UINT uPeriod) {
+    platform::TraceCall("timeBeginPeriod");
+    if (uPeriod == 0) return TIMERR_NOCANDO;
+    std::lock_guard guard(platform::winmm::periodsLock);
+    platform::winmm::periods.insert(uPeriod);
+    return TIMERR_NOERROR;
+}
+
+MMRESULT WINAPI timeEndPeriod(UINT uPeriod) {
+    platform::TraceCall("timeEndPeriod");
+    if (uPeriod == 0) return TIMERR_NOCANDO;
+    // Only a period out of range is refused; one never begun ends nothing.
+    std::lock_guard guard(platform::winmm::periodsLock);
+    auto it = platform::winmm::periods.find(uPeriod);
+    if (it != platform::winmm::periods.end()) platform::winmm::periods.erase(it);
+    return TIMERR_NOERROR;
+}
 
 // Windows 95's joystick driver reports two devices whether or not any stick
 // is plugged in; the position query is what tells.
@@ -29,9 +71,13 @@ UINT WINAPI joyGetNumDevs(void) {
 }
 
 MMRESULT WINAPI joyGetDevCapsA(UINT_PTR uJoyID, LPJOYCAPSA pjc, UINT cbjc) {
-    platform::TraceCall("joyGetDevCapsA");
+    kJoyGetDevCapsA.Trace();
     if (!pjc || cbjc < sizeof(JOYCAPSA)) return MMSYSERR_INVALPARAM;
     if (uJoyID > 1) return MMSYSERR_NODRIVER;
+    // Other drivers refuse the query while no stick is plugged in, and leave
+    // the record as it was.
+    std::int32_t fault;
+    if (kJoyGetDevCapsA.Fails(fault)) return static_cast<MMRESULT>(fault);
     // The driver answers for its devices whether or not a stick is plugged
     // in now, with the standard range, so that a program that calibrates at
     // start reads a stick plugged in later correctly. A stick that is there

@@ -187,6 +187,31 @@ TEST_F(Pad, AStickPluggedInAfterStartWorksAndOnePulledOutStopsMoving) {
     EXPECT_EQ(PadPoll(nullptr), 0u);
 }
 
+// Drivers that refuse the capabilities query while no stick is plugged in:
+// the answer is not looked at, the stick still counts with every range
+// zero, and the game starts and plays without a report.
+TEST_F(Pad, ADriverThatRefusesItsCapabilitiesStillLetsTheGameStart) {
+    platform::ArmFault({"joyGetDevCapsA", JOYERR_UNPLUGGED});
+    EXPECT_TRUE(PadDetectJoystick());
+    EXPECT_EQ(joystickCount, 1);
+    EXPECT_EQ(joystickCalibration.xCentre, 0u);
+    EXPECT_EQ(joystickCalibration.xHalfRange, 0u);
+    EXPECT_EQ(joystickCalibration.rHalfRange, 0u);
+    headless::SetKey(VK_LEFT, true);
+    EXPECT_EQ(Frame() & PAD_LEFT, static_cast<DWORD>(PAD_LEFT)) << "the keys work";
+    headless::SetKey(VK_LEFT, false);
+    // A stick that answers later is read, against those zero ranges.
+    headless::SetJoystick(true, Stick());
+    headless::SetJoystickState({0, 0, 0, 0, 1u});
+    EXPECT_EQ(PadPoll(nullptr), static_cast<DWORD>(PAD_BUTTON1));
+
+    harness::ResetAll();
+    platform::ArmFault({"joyGetDevCapsA", JOYERR_UNPLUGGED});
+    harness::RunFrames("", 30);
+    EXPECT_TRUE(headless::MessageBoxes().empty()) << "no report";
+    EXPECT_EQ(harness::RunningFramesSeen(), 29);
+}
+
 TEST(JoystickDriver, AnswersForItsDevicesWithOrWithoutAStick) {
     harness::ResetAll();
     JOYCAPSA caps;

@@ -1,8 +1,8 @@
 // The SDL host's keys: letters and digits by what the layout types on the
 // key, as Windows maps its virtual keys; everything else by where the key is.
-// The events are made as SDL reports them on German (QWERTZ) and French
-// (AZERTY) keyboards: the scan code is the key's place, the key code the
-// layout's character.
+// The events are made as SDL reports them on German (QWERTZ), French
+// (AZERTY), Russian and Greek keyboards: the scan code is the key's place,
+// the key code the layout's character.
 #include <gtest/gtest.h>
 
 #include "platform/host/sdl/sdl_host.h"
@@ -34,10 +34,44 @@ TEST(SdlKeys, TurnKeysAreTheKeysLabelledZAndXOnEveryLayout) {
     EXPECT_EQ(Vk(SDL_SCANCODE_M, SDLK_COMMA), VK_OEM_COMMA);
 }
 
+// Where the layout types no Latin letter on a letter key, the key keeps the
+// letter of its place, as on Windows: Z and X still turn the piece.
+TEST(SdlKeys, LettersOfOtherScriptsKeepTheLetterOfTheirPlace) {
+    const char* const kPlaces[] = {"QWERTYUIOP", "ASDFGHJKL", "ZXCVBNM"};
+    const struct {
+        const char* name;
+        const char16_t* rows[3];
+    } kLayouts[] = {
+        {"Russian", {u"йцукенгшщз", u"фывапролд", u"ячсмить"}},
+        // The Greek layout types a semicolon on the key of Q.
+        {"Greek", {u";ςερτυθιοπ", u"ασδφγηξκλ", u"ζχψωβνμ"}},
+    };
+    for (const auto& layout : kLayouts)
+        for (int row = 0; row < 3; ++row)
+            for (int i = 0; kPlaces[row][i]; ++i) {
+                char letter = kPlaces[row][i];
+                // SDL's scan codes of the letters are in the US letters' order.
+                auto at = static_cast<SDL_Scancode>(SDL_SCANCODE_A + (letter - 'A'));
+                EXPECT_EQ(Vk(at, static_cast<SDL_Keycode>(layout.rows[row][i])), letter)
+                    << layout.name << " " << letter;
+            }
+    // Their digits are digits, and the keys beside the letters keep their
+    // places too, whatever letter they type.
+    EXPECT_EQ(Vk(SDL_SCANCODE_1, SDLK_1), '1');
+    EXPECT_EQ(Vk(SDL_SCANCODE_SEMICOLON, u'ж'), VK_OEM_1);
+    EXPECT_EQ(Vk(SDL_SCANCODE_LEFTBRACKET, u'х'), VK_OEM_4);
+    EXPECT_EQ(Vk(SDL_SCANCODE_COMMA, u'б'), VK_OEM_COMMA);
+    // The scan code is still the place's.
+    EXPECT_EQ(TranslateKey(SDL_SCANCODE_Z, u'я').scanCode, 0x2C);
+}
+
 TEST(SdlKeys, DigitsKeepTheirRowAndEveryOtherKeyItsPlace) {
     // French digit row types & é " ' unshifted: still VK_1.., as on Windows.
     EXPECT_EQ(Vk(SDL_SCANCODE_1, SDLK_AMPERSAND), '1');
     EXPECT_EQ(Vk(SDL_SCANCODE_2, 0xE9), '2');
+    // Punctuation there too (the French 6 types a hyphen, the Czech 1 a plus).
+    EXPECT_EQ(Vk(SDL_SCANCODE_6, SDLK_MINUS), '6');
+    EXPECT_EQ(Vk(SDL_SCANCODE_1, SDLK_PLUS), '1');
     EXPECT_EQ(Vk(SDL_SCANCODE_0, SDLK_0), '0');
     // Position keys, whatever the layout says they type.
     const struct {

@@ -9,6 +9,7 @@
 #include "game/play.h"
 #include "game/rules.h"
 #include "platform/user/user_internal.h"
+#include "platform/winmm/timer_internal.h"
 #include "shell/shell.h"
 #include "sound/sound.h"
 #include "tests/support/game_harness.h"
@@ -65,19 +66,55 @@ TEST_F(FrameLoop, InactiveApplicationRunsNoFramesButHandlesMessages) {
 TEST_F(FrameLoop, AnInactiveApplicationSleepsUntilAMessageComes) {
     bool deactivated = false;
     std::uint32_t since = 0;
-    int idles = 0;
+    int idles = 0, sleepsBefore = 0, sleepsWhileInactive = -1;
     harness::RunProgram("", [&](std::uint32_t) {
         if (!deactivated && shell.frameCounter >= 10) {
             platform::user::SetApplicationActive(false);
             deactivated = true;
             since = headless::Time();
+            sleepsBefore = headless::Sleeps();
         }
-        if (deactivated && ++idles == 100) PostMessageA(shell.mainWindow, WM_CLOSE, 0, 0);
+        if (deactivated && ++idles == 100) {
+            sleepsWhileInactive = headless::Sleeps() - sleepsBefore;
+            PostMessageA(shell.mainWindow, WM_CLOSE, 0, 0);
+        }
         return idles < 200;
     });
-    // Polling would wake once a millisecond; a wait for a message sleeps on.
+    // Polling would wake once a millisecond; a wait for a message sleeps on,
+    // and not in timed sleeps that wake it all the same.
     EXPECT_GE(headless::Time() - since, 500u) << "100 wakes in at least half a second";
+    EXPECT_EQ(sleepsWhileInactive, 0);
     EXPECT_FALSE(IsWindow(shell.mainWindow));
+}
+
+// Coming forward again sends WM_ACTIVATEAPP and posts nothing: the wait for
+// a message must end all the same, or the game stays frozen until the mouse
+// moves over it.
+TEST_F(FrameLoop, ReactivationAloneWakesTheSleepingLoop) {
+    enum { Running, Inactive, Reactivated } phase = Running;
+    DWORD frozenAt = 0;
+    int idles = 0, idlesToResume = -1;
+    harness::RunProgram("", [&](std::uint32_t) {
+        ++idles;
+        if (phase == Running && shell.frameCounter >= 10) {
+            platform::user::SetApplicationActive(false);
+            phase = Inactive;
+            frozenAt = shell.frameCounter;
+            idles = 0;
+        } else if (phase == Inactive && idles == 50) {
+            EXPECT_EQ(shell.frameCounter, frozenAt) << "no frame while inactive";
+            // What a host does when its window gets the focus back.
+            platform::user::SetApplicationActive(true);
+            phase = Reactivated;
+            idles = 0;
+        } else if (phase == Reactivated && idlesToResume < 0 && shell.frameCounter > frozenAt) {
+            idlesToResume = idles;
+        }
+        return idlesToResume < 0 && idles < 200;
+    });
+    EXPECT_EQ(phase, Reactivated);
+    EXPECT_GE(idlesToResume, 0) << "frames never resumed";
+    EXPECT_LE(idlesToResume, 3) << "frames resume within a few idles";
 }
 
 // The frame hold against the hand-turned clock: `work` ms pass in each frame
@@ -98,6 +135,7 @@ TEST_F(FrameLoop, FramesThatNothingHoldsKeepToSixtyASecond) {
     // Exactly 60 frames in every second, each 16 or 17 ms after the last.
     EXPECT_EQ(ends[660] - ends[60], 10000u);
     EXPECT_EQ(ends[7260] - ends[7200], 1000u);
+    EXPECT_EQ(ends[7260] - ends[60], 120000u) << "the grid's turn loses no time";
     for (std::size_t i = 2; i < ends.size(); ++i) {
         std::uint32_t gap = ends[i] - ends[i - 1];
         ASSERT_TRUE(gap == 16 || gap == 17) << "frame " << i << ": " << gap << " ms";
@@ -113,6 +151,14 @@ TEST_F(FrameLoop, FramesTheDisplayAlreadyHoldsAreNotHeldAgain) {
     shell.paceFrames = 0;
     ends = HoldFrames(400, {20});
     EXPECT_EQ(ends.back() - 100, 400u * 20);
+    // A refresh that lands a millisecond or two before its slot on our
+    // clock is the display's own: sleeping it out would miss the next one.
+    headless::SetTime(100);
+    shell.paceFrames = 0;
+    int sleeps = headless::Sleeps();
+    ends = HoldFrames(400, {18, 14, 18});
+    EXPECT_EQ(headless::Sleeps(), sleeps);
+    EXPECT_EQ(ends.back() - 100, 400u / 3 * 50 + 18);
 }
 
 TEST_F(FrameLoop, AfterAStallTheGridStartsAgainWithoutABurst) {
@@ -127,6 +173,50 @@ TEST_F(FrameLoop, AfterAStallTheGridStartsAgainWithoutABurst) {
     headless::SetTime(1000);
     ends = HoldFrames(2, {1});
     EXPECT_LE(ends[0], 1001u);
+}
+
+// Under drivers whose vertical-blank wait returns at once the present holds
+// nothing: the loop's own hold keeps the game at 60 frames a second, in a
+// window and full screen.
+TEST_F(FrameLoop, WithADisplayThatNeverWaitsFramesStillComeSixtyASecond) {
+    for (const char* line : {"", "/F"}) {
+        harness::ResetAll();
+        headless::SetRefreshWaits(false);
+        std::vector<std::uint32_t> at;  // the clock at each tick
+        harness::RunFrames(line, 200, [&](unsigned long) { at.push_back(headless::Time()); });
+        ASSERT_GE(at.size(), 190u) << line;
+        // Ticks 50 to 170: two seconds, each tick 16 or 17 ms after the last.
+        EXPECT_NEAR(static_cast<double>(at[170] - at[50]), 2000.0, 17.0) << line;
+        for (std::size_t i = 51; i <= 170; ++i) {
+            std::uint32_t gap = at[i] - at[i - 1];
+            ASSERT_TRUE(gap == 16 || gap == 17) << line << " tick " << i << ": " << gap << " ms";
+        }
+        EXPECT_GT(headless::RefreshWaits(), 150) << "the present did ask the display to wait";
+    }
+}
+
+// On Windows a look at an empty queue (PeekMessage) returns at once: the
+// loop itself must give the millisecond away while its clock stands still,
+// and so needs the timer's finest period, or a Sleep(1) lasts a 64th of a
+// second.
+TEST_F(FrameLoop, ALoopWhoseLooksDoNotWaitSleepsOutTheSameMillisecond) {
+    int idlesSinceTick = 0;
+    unsigned long seen = 0;
+    unsigned periodWhileRunning = 99;
+    headless::SetTime(1000);
+    harness::RunProgram("", [&](std::uint32_t ms) {
+        // Idling moves no time: only the program's own sleeps do.
+        headless::SetTime(headless::Time() - ms);
+        if (shell.frameCounter != seen) {
+            seen = shell.frameCounter;
+            idlesSinceTick = 0;
+            periodWhileRunning = platform::winmm::FinestTimerPeriod();
+        }
+        return ++idlesSinceTick < 1000 && shell.frameCounter < 40;
+    });
+    EXPECT_EQ(shell.frameCounter, 40u) << "the loop spun without sleeping through the millisecond";
+    EXPECT_EQ(periodWhileRunning, 1u) << "the 1 ms timer while the loop runs";
+    EXPECT_EQ(platform::winmm::FinestTimerPeriod(), 0u) << "and the system's own timer again after it";
 }
 
 TEST_F(FrameLoop, SlowMotionRunsOneTickInEvery129) {

@@ -39,6 +39,15 @@ protected:
         static const headless::MessageBoxRecord none{};
         return headless::MessageBoxes().empty() ? none : headless::MessageBoxes().back();
     }
+
+    // The one box went out in UTF-16: a Windows whose ANSI code page is not
+    // Japanese would show the code page 932 bytes of MessageBoxA as other
+    // letters.
+    static void ExpectShownInUtf16() {
+        auto calls = platform::TracedCalls();
+        EXPECT_EQ(std::count(calls.begin(), calls.end(), std::string("MessageBoxW")), 1);
+        EXPECT_EQ(std::count(calls.begin(), calls.end(), std::string("MessageBoxA")), 0);
+    }
 };
 
 TEST_F(Report, NothingRaisedShowsNothing) {
@@ -55,10 +64,7 @@ TEST_F(Report, AFailedDisplayAloneIsLineOneBetweenHeaderAndFooter) {
     EXPECT_EQ(box.caption, "TUMBLA Version 0.01");
     EXPECT_EQ(box.type, static_cast<unsigned>(MB_ICONHAND | MB_OK));
     EXPECT_EQ(errorFlags, 0u);
-    // In UTF-16, so that a Windows of another language reads the Japanese too.
-    auto calls = platform::TracedCalls();
-    EXPECT_EQ(std::count(calls.begin(), calls.end(), std::string("MessageBoxW")), 1);
-    EXPECT_EQ(std::count(calls.begin(), calls.end(), std::string("MessageBoxA")), 0);
+    ExpectShownInUtf16();
 }
 
 TEST_F(Report, LinesFollowTheTablesOrderNotTheOrderOfRaising) {
@@ -109,6 +115,7 @@ TEST_F(Report, String2ShowsFromItsThirdCharacterWithExclamationAndOk) {
     EXPECT_EQ(box.text, "初期化に失敗しました。\n\n取り扱い説明書を参照して下さい。");
     EXPECT_EQ(box.caption, "TUMBLA Version 0.01");
     EXPECT_EQ(box.type, static_cast<unsigned>(MB_TOPMOST | MB_ICONEXCLAMATION | MB_OK));
+    ExpectShownInUtf16();
 }
 
 // A string table of our own, for the letters no string of the program uses.

@@ -285,6 +285,20 @@ protected:
         Run(argv);
     }
 
+    // The window's pixels as they are on the screen now, empty without
+    // ImageMagick.
+    std::string Picture(const std::string& window) { return Run({"import", "-window", window, "rgb:-"}); }
+
+    // Gives the keyboard to `window` and waits until it has it.
+    bool FocusOn(const std::string& window) {
+        for (auto until = Clock::now() + 5s; Clock::now() < until;) {
+            Run({"xdotool", "windowfocus", "--sync", window});
+            if (IdNumber(Focused()) == IdNumber(window)) return true;
+            std::this_thread::sleep_for(100ms);
+        }
+        return false;
+    }
+
     void Screenshot(const std::string& name) {
         if (!OnPath("import")) return;
         Run({"import", "-window", "root", OutDir() + "/" + name});
@@ -356,6 +370,36 @@ TEST_F(Display, ASecondStartEndsAtOnceAndBringsTheFirstForward) {
     EXPECT_TRUE(Running(first));
     Keys(window, {"key", "Escape"});
     EXPECT_EQ(WaitExit(first, 15s), 0);
+}
+
+// A player who looks at another window and comes back finds the game going
+// again at once, without moving the mouse over it.
+TEST_F(Display, GivenTheFocusBackTheGameMovesAgainWithoutTheMouse) {
+    if (!OnPath("import") || !OnPath("xmessage")) GTEST_SKIP() << "ImageMagick's import and xmessage are needed";
+    pid_t program = Start();
+    std::string window = WaitForWindow(false);
+    ASSERT_FALSE(window.empty());
+    ASSERT_TRUE(WaitForGeometry(window, kWindowed));
+    // Another client, clear of the game's window.
+    programs.push_back(Spawn({"xmessage", "-geometry", "+0+0", "another client"}, {{"DISPLAY", display}}));
+    std::string other;
+    for (auto until = Clock::now() + 10s; other.empty() && Clock::now() < until; std::this_thread::sleep_for(100ms))
+        if (auto found = Windows("xmessage"); !found.empty()) other = found.front().id;
+    ASSERT_FALSE(other.empty()) << "xmessage did not show";
+    ASSERT_TRUE(FocusOn(other));
+    std::this_thread::sleep_for(500ms);
+    std::string still = Picture(window);
+    ASSERT_FALSE(still.empty());
+    std::this_thread::sleep_for(300ms);
+    ASSERT_EQ(Picture(window), still) << "in the background the game stands still";
+
+    auto asked = Clock::now();
+    ASSERT_TRUE(FocusOn(window));
+    std::this_thread::sleep_until(asked + 500ms);
+    EXPECT_NE(Picture(window), still) << "the picture moves again within half a second of the focus";
+    EXPECT_TRUE(Running(program));
+    Keys(window, {"key", "Escape"});
+    EXPECT_EQ(WaitExit(program, 15s), 0);
 }
 
 TEST_F(Display, WithoutASoundDeviceTheReportIsShownAndTheProgramEnds) {

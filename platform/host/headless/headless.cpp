@@ -37,6 +37,7 @@ struct HostState {
     Screen screen;
     int screensShown = 0;
     int refreshWaits = 0;
+    bool refreshWaitsOn = true;
     std::vector<MessageBoxRecord> boxes;
 };
 
@@ -96,6 +97,7 @@ void SetDesktop(const host::DesktopMode& mode) {
 const Screen& LastScreen() { return H().screen; }
 int ScreensShown() { return H().screensShown; }
 int RefreshWaits() { return H().refreshWaits; }
+void SetRefreshWaits(bool waits) { H().refreshWaitsOn = waits; }
 const std::vector<MessageBoxRecord>& MessageBoxes() { return H().boxes; }
 
 }  // namespace headless
@@ -206,7 +208,7 @@ void WaitForRefresh() {
     std::uint32_t next = static_cast<std::uint32_t>(k * 1000 / 60);
     if (next == now) next = static_cast<std::uint32_t>((k + 1) * 1000 / 60);
     ++H().refreshWaits;
-    Idle(next - headless::virtualClock);
+    if (H().refreshWaitsOn) Idle(next - headless::virtualClock);
 }
 
 int ShowMessageBox(const char* utf8Text, const char* utf8Caption, unsigned type) {

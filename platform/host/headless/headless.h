@@ -57,6 +57,10 @@ struct Screen {
 const Screen& LastScreen();
 int ScreensShown();
 int RefreshWaits();
+// Whether the display's wait for its refresh (a flip, WaitForVerticalBlank)
+// waits at all: under some drivers it returns at once, and the program must
+// hold its pace by itself. On after a reset.
+void SetRefreshWaits(bool waits);
 
 // Writes 8-bit indexed pixels with their palette as a PNG file, and reads
 // back a file that WritePng made.

@@ -2,8 +2,11 @@
 // keys that type letters and digits get their virtual key from the keyboard
 // layout (on a German keyboard 'Z' is the key labelled Z, where a US one has
 // Y), and every other key from its position: arrows, keypad, Enter, Escape,
-// Shift mean the same place on every layout. The keypad's digits are always
-// VK_NUMPAD0..9, as with Num Lock on.
+// Shift mean the same place on every layout. A letter or digit key on which
+// the layout types no Latin letter or digit (Russian, Greek) keeps the
+// virtual key of its place, as Windows's layouts for those scripts give it:
+// Z and X are where they are on a US keyboard. The keypad's digits are
+// always VK_NUMPAD0..9, as with Num Lock on.
 #include <array>
 
 #include "platform/host/sdl/sdl_host.h"
@@ -147,10 +150,9 @@ bool IsTypingKey(int virtualKey) {
            (virtualKey >= VK_OEM_4 && virtualKey <= VK_OEM_7);
 }
 
-// The virtual key of a character a layout puts on a key of the letter and
-// digit block, where it is no letter or digit: the punctuation that Windows
-// gives its own codes on every layout, else the code Windows keeps for the
-// layout's other characters.
+// The virtual key of punctuation a Latin layout puts on a letter key (the
+// French comma where a US keyboard has M): the codes Windows gives those
+// characters on every layout; 0 for any other character.
 int PunctuationKey(SDL_Keycode character) {
     switch (character) {
         case SDLK_COMMA: return VK_OEM_COMMA;
@@ -158,7 +160,7 @@ int PunctuationKey(SDL_Keycode character) {
         case SDLK_MINUS: return VK_OEM_MINUS;
         case SDLK_PLUS:
         case SDLK_EQUALS: return VK_OEM_PLUS;
-        default: return 0xDF;  // VK_OEM_8
+        default: return 0;
     }
 }
 
@@ -173,10 +175,11 @@ KeyCode TranslateKey(SDL_Scancode scancode, SDL_Keycode layoutKey) {
             key.virtualKey = 'A' + (layoutKey - SDLK_a);
         else if (layoutKey >= SDLK_0 && layoutKey <= SDLK_9)
             key.virtualKey = '0' + (layoutKey - SDLK_0);
-        else if (key.virtualKey >= 'A' && key.virtualKey <= 'Z' && layoutKey != SDLK_UNKNOWN)
+        else if (key.virtualKey >= 'A' && key.virtualKey <= 'Z' && PunctuationKey(layoutKey) != 0)
             key.virtualKey = PunctuationKey(layoutKey);
-        // The digit row keeps '0'..'9' where the layout types other
-        // characters there unshifted (French: & é " ' ...), as on Windows.
+        // Any other character keeps the key of the place: the digit row
+        // where the layout types & é " ' ... unshifted (French), a letter key
+        // that types a Cyrillic or Greek letter, or a semicolon (Greek Q).
         return key;
     }
     return KeyCode{0, 0, false};

@@ -39,11 +39,14 @@ EM_ASYNC_JS(double, web_wait_frame, (double deadline), {
     }
 });
 
-// A sleep that the page's events can end early (see web_wake).
-EM_ASYNC_JS(void, web_sleep, (double ms), {
+// An idle wait (`wakeable`) also ends when the page gains or loses the focus
+// or is shown or hidden (web_wake): a hidden page's timers may be held back
+// for a second or more, and the game's activation must not wait for them.
+// A plain Sleep waits its full time, as on Windows.
+EM_ASYNC_JS(void, web_sleep, (double ms, int wakeable), {
     await new Promise((resolve) => {
         const timer = setTimeout(resolve, ms);
-        Module.wakeHost = () => { clearTimeout(timer); resolve(); };
+        if (wakeable) Module.wakeHost = () => { clearTimeout(timer); resolve(); };
     });
     Module.wakeHost = null;
 });
@@ -251,15 +254,16 @@ void Idle(std::uint32_t ms) {
     ListenOnce();
     Background();
     // The page's timers are no finer than a few milliseconds anyway; a
-    // program in the background is woken only when there is sound to mix.
+    // program in the background is woken only when there is sound to mix,
+    // or at once when the page comes forward (see web_sleep).
     double wait = active ? ms : std::max<double>(ms, 20);
-    web_sleep(wait);
+    web_sleep(wait, 1);
     Background();
 }
 
 void Sleep(std::uint32_t ms) {
     Background();
-    web_sleep(ms);
+    web_sleep(ms, 0);
     Background();
 }
 

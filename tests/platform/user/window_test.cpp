@@ -133,6 +133,22 @@ TEST_F(UserWindows, ActivationGoesToEveryWindowOnce) {
     EXPECT_EQ(Last(WM_ACTIVATEAPP)->wParam, static_cast<WPARAM>(TRUE));
 }
 
+// WaitMessage sleeps through what was sent before it began, and ends once a
+// message is sent to a window while it waits (QS_SENDMESSAGE), as the
+// activation a host reports is.
+TEST_F(UserWindows, WaitMessageEndsWhenAMessageIsSentDuringTheWait) {
+    Create(WS_OVERLAPPEDWINDOW, 0, 0, 0, 300, 200);
+    SendMessageA(hwnd, WM_USER, 0, 0);
+    int idles = 0;
+    headless::SetIdleHook([&](std::uint32_t) {
+        if (++idles == 5) platform::user::SetApplicationActive(!platform::user::ApplicationActive());
+        if (idles == 50) PostMessageA(hwnd, WM_USER, 0, 0);  // ends a wait that went on
+    });
+    EXPECT_TRUE(WaitMessage());
+    EXPECT_EQ(idles, 5);
+    headless::SetIdleHook({});
+}
+
 TEST_F(UserWindows, IconsNameTheirResource) {
     HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(116));
     ASSERT_NE(icon, nullptr);
