@@ -12,7 +12,8 @@ echo "== Format and layering"
 mapfile -t files < <(git ls-files '*.c' '*.cpp' '*.h')
 clang-format --dry-run -Werror "${files[@]}"
 
-if git grep -n '#include "platform/' -- shell input graphics game sound music; then
+# Any spelling: "platform/...", <platform/...>, "../platform/...".
+if git grep -nE '#[[:space:]]*include[[:space:]]*[<"][^">]*platform/' -- shell input graphics game sound music; then
   echo "game code includes the stand-in's own headers (above); use the Windows headers" >&2
   exit 1
 fi
