@@ -53,12 +53,6 @@ void Release() {
     if (--s.users == 0) host::AudioClose();
 }
 
-bool IsOpen() {
-    auto& s = S();
-    std::lock_guard guard(s.deviceLock);
-    return s.users > 0;
-}
-
 void AddSource(Source* source) {
     if (!source) return;
     auto& s = S();
@@ -83,7 +77,10 @@ void ResetForTests() {
     s.sources.clear();
 }
 
-void Render(std::int16_t* out, int frames) {
+}  // namespace platform::audio
+
+extern "C" void tumbla_audio_render(std::int16_t* out, int frames) {
+    using namespace platform::audio;
     if (!out || frames <= 0) return;
     auto& s = S();
     std::array<float, kChunkFrames * kChannels> mix;
@@ -97,5 +94,3 @@ void Render(std::int16_t* out, int frames) {
         frames -= n;
     }
 }
-
-}  // namespace platform::audio

@@ -252,7 +252,6 @@ void ResetForTests() {
 
 using namespace platform::gdi;
 namespace video = platform::video;
-using platform::InjectedFault;
 using platform::TraceCall;
 
 HDC WINAPI GetDC(HWND hWnd) {

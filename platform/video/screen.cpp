@@ -151,34 +151,6 @@ void BuildNearestMap(const PALETTEENTRY* palette, const RGBQUAD* colours, int co
         map[i] = NearestIndex(palette, colours[i].rgbRed, colours[i].rgbGreen, colours[i].rgbBlue);
 }
 
-void ConvertToRgb32(const std::uint8_t* src, int srcPitch, int width, int height, const PALETTEENTRY* palette,
-                    std::uint32_t* dst, int dstPitchPixels) {
-    std::uint32_t lut[256];
-    for (int i = 0; i < 256; ++i)
-        lut[i] = 0xFF000000u | (std::uint32_t{palette[i].peRed} << 16) | (std::uint32_t{palette[i].peGreen} << 8) |
-                 palette[i].peBlue;
-    for (int y = 0; y < height; ++y) {
-        const std::uint8_t* s = src + static_cast<std::ptrdiff_t>(y) * srcPitch;
-        std::uint32_t* d = dst + static_cast<std::ptrdiff_t>(y) * dstPitchPixels;
-        int x = 0;
-        // Eight indices read at once, so the stores cannot make the compiler
-        // read the source again byte by byte.
-        for (; x + 8 <= width; x += 8) {
-            std::uint64_t v;
-            std::memcpy(&v, s + x, 8);
-            d[x] = lut[v & 255];
-            d[x + 1] = lut[(v >> 8) & 255];
-            d[x + 2] = lut[(v >> 16) & 255];
-            d[x + 3] = lut[(v >> 24) & 255];
-            d[x + 4] = lut[(v >> 32) & 255];
-            d[x + 5] = lut[(v >> 40) & 255];
-            d[x + 6] = lut[(v >> 48) & 255];
-            d[x + 7] = lut[v >> 56];
-        }
-        for (; x < width; ++x) d[x] = lut[s[x]];
-    }
-}
-
 const std::array<PALETTEENTRY, 256>& Rgb332Palette() {
     static const std::array<PALETTEENTRY, 256> table = [] {
         std::array<PALETTEENTRY, 256> t{};

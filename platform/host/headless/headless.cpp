@@ -30,7 +30,6 @@ struct HostState {
     std::map<std::string, bool> foreign;
     std::map<std::string, int> raiseRequests;
     std::map<std::string, int> published;
-    bool raiseMe = false;
     host::DesktopMode desktop{1024, 768, 8};
     bool fullScreen = false;
     host::DesktopMode mode{1024, 768, 8};
@@ -86,7 +85,6 @@ void SetJoystickState(const host::JoystickState& state) { H().joyState = state; 
 
 void SetForeignWindow(const std::string& className, bool exists) { H().foreign[Lower(className)] = exists; }
 int RaiseRequests(const std::string& className) { return H().raiseRequests[Lower(className)]; }
-void RequestRaise() { H().raiseMe = true; }
 bool ClassPublished(const std::string& className) { return H().published[Lower(className)] > 0; }
 
 void SetDesktop(const host::DesktopMode& mode) {
@@ -173,7 +171,8 @@ bool RaiseForeignWindow(std::string_view className) {
 }
 void PublishWindowClass(std::string_view className) { ++H().published[headless::Lower(std::string(className))]; }
 void WithdrawWindowClass(std::string_view className) { H().published[headless::Lower(std::string(className))] = 0; }
-bool TakeRaiseRequest() { return std::exchange(H().raiseMe, false); }
+// No other process of this program runs beside a test to ask.
+bool TakeRaiseRequest() { return false; }
 
 DesktopMode Desktop() { return H().desktop; }
 bool SetDisplayMode(int width, int height, int bitsPerPixel) {

@@ -23,7 +23,6 @@ AudioState& A() {
 }  // namespace
 
 void SetAudioDevice(bool present) { A().present = present; }
-bool AudioDevicePresent() { return A().present; }
 bool AudioDeviceOpen() { return A().open; }
 int AudioOpenCount() { return A().opens; }
 

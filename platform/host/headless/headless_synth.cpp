@@ -23,7 +23,6 @@ struct SynthLog {
     bool present = true;
     std::vector<SynthMessage> messages;
     std::uint64_t frames = 0;
-    int created = 0;
 };
 
 SynthLog& L() {
@@ -216,11 +215,6 @@ std::uint64_t SynthFrames() {
     return L().frames;
 }
 
-int SynthsCreated() {
-    std::lock_guard guard(L().lock);
-    return L().created;
-}
-
 }  // namespace headless
 
 namespace platform::midi {
@@ -230,7 +224,6 @@ std::unique_ptr<Synth> CreateSynth(int sampleRate) {
     {
         std::lock_guard guard(l.lock);
         if (!l.present || sampleRate <= 0) return nullptr;
-        ++l.created;
     }
     return std::make_unique<headless::HeadlessSynth>(sampleRate);
 }
