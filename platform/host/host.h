@@ -64,4 +64,11 @@ void WithdrawWindowClass(std::string_view className);
 // Called by the message functions: has another process asked us to come forward?
 bool TakeRaiseRequest();
 
+// Whether the host runs threads beside the main one. Without them (the
+// browser's host unless built with threads) the stand-in starts none of its
+// own: the host delivers MIDI notifications from its main loop
+// (platform::DeliverNotifications), and even an endless wait on a kernel
+// object goes through WaitFor, inside which whoever ends it runs.
+bool HasThreads();
+
 }  // namespace host

@@ -173,6 +173,7 @@ void PublishWindowClass(std::string_view className) { ++H().published[headless::
 void WithdrawWindowClass(std::string_view className) { H().published[headless::Lower(std::string(className))] = 0; }
 // No other process of this program runs beside a test to ask.
 bool TakeRaiseRequest() { return false; }
+bool HasThreads() { return true; }
 
 DesktopMode Desktop() { return H().desktop; }
 bool SetDisplayMode(int width, int height, int bitsPerPixel) {
