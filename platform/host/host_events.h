@@ -29,8 +29,22 @@ struct Window {
     bool destroyed = false;
 };
 
-// The window behind a handle, or null for a handle that is not (or no longer) a window.
+// The window behind a handle, or null for a handle that is not (or no longer)
+// a window. USER's own record: the browser host still reads it; the others
+// see a window through ViewWindow.
 Window* FromHandle(HWND hwnd);
+
+// What a host shows of a window, copied when asked.
+struct WindowView {
+    std::string title;
+    DWORD style = 0;
+    bool visible = false;
+    bool doubleClicks = false;     // its class wants double-click messages (CS_DBLCLKS)
+    HINSTANCE instance = nullptr;  // the module its class icon comes from
+    int iconResource = -1;         // that icon's resource, -1 for a system icon or none
+};
+// False for a handle that is not (or no longer) a window.
+bool ViewWindow(HWND hwnd, WindowView& view);
 // Top-level windows of this process that still exist, oldest first.
 std::vector<HWND> TopLevelWindows();
 // The client rectangle of a window in desktop coordinates.

@@ -132,6 +132,18 @@ Window* FromHandle(HWND hwnd) {
     return windows[index].get();
 }
 
+bool ViewWindow(HWND hwnd, WindowView& view) {
+    const Window* w = FromHandle(hwnd);
+    if (!w) return false;
+    view.title = w->title;
+    view.style = w->style;
+    view.visible = w->visible;
+    view.doubleClicks = (w->classStyle & CS_DBLCLKS) != 0;
+    view.instance = w->instance;
+    view.iconResource = IconResourceId(w->classIcon);
+    return true;
+}
+
 std::vector<HWND> TopLevelWindows() {
     std::vector<HWND> out;
     auto& windows = S().windows;

@@ -29,7 +29,8 @@
 namespace sdlhost {
 namespace {
 
-using platform::user::FromHandle;
+using platform::user::ViewWindow;
+using platform::user::WindowView;
 
 struct HostWindow {
     HWND hwnd = nullptr;
@@ -213,25 +214,25 @@ void LeaveFullScreen(HostWindow& w) {
 // Gives the SDL window the emulated window's title, frame, size, place and
 // visibility. In full screen the place and size belong to the mode.
 void Sync(HostWindow& w) {
-    platform::user::Window* win = FromHandle(w.hwnd);
-    if (!win || !w.sdl) return;
-    if (w.title != win->title) {
-        w.title = win->title;
+    WindowView win;
+    if (!w.sdl || !ViewWindow(w.hwnd, win)) return;
+    if (w.title != win.title) {
+        w.title = win.title;
         SDL_SetWindowTitle(w.sdl, w.title.c_str());
     }
-    bool resizable = (win->style & WS_THICKFRAME) != 0;
+    bool resizable = (win.style & WS_THICKFRAME) != 0;
     if (resizable != w.resizable) {
         w.resizable = resizable;
         SDL_SetWindowResizable(w.sdl, resizable ? SDL_TRUE : SDL_FALSE);
     }
-    bool bordered = (win->style & WS_CAPTION) == WS_CAPTION;
+    bool bordered = (win.style & WS_CAPTION) == WS_CAPTION;
     if (bordered != w.bordered && !V().fullScreen) {
         w.bordered = bordered;
         SDL_SetWindowBordered(w.sdl, bordered ? SDL_TRUE : SDL_FALSE);
     }
     if (!V().fullScreen) {
         SIZE minimum = platform::user::MinimumClientSize(w.hwnd);
-        if (!(win = FromHandle(w.hwnd))) return;
+        if (!ViewWindow(w.hwnd, win)) return;
         if (minimum.cx != w.minimum.x || minimum.cy != w.minimum.y) {
             w.minimum = SDL_Point{minimum.cx, minimum.cy};
             SDL_SetWindowMinimumSize(w.sdl, std::max(1, static_cast<int>(minimum.cx)),
@@ -245,11 +246,11 @@ void Sync(HostWindow& w) {
         if (want.x != w.placed.x || want.y != w.placed.y) SDL_SetWindowPosition(w.sdl, want.x, want.y);
         w.placed = want;
     }
-    if (win->visible && !w.shown) {
+    if (win.visible && !w.shown) {
         w.shown = true;
         SDL_ShowWindow(w.sdl);
         if (V().fullScreen && ScreenWindow() == w.hwnd) EnterFullScreen(w);
-    } else if (!win->visible && w.shown) {
+    } else if (!win.visible && w.shown) {
         w.shown = false;
         SDL_HideWindow(w.sdl);
     }
@@ -326,14 +327,14 @@ SDL_Surface* LoadIconSurface(HINSTANCE instance, int resourceId) {
 class SdlWindowHost final : public platform::user::WindowHost {
 public:
     bool WindowCreated(HWND hwnd) override {
-        platform::user::Window* win = FromHandle(hwnd);
-        if (!win || !VideoReady()) return false;
+        WindowView win;
+        if (!ViewWindow(hwnd, win) || !VideoReady()) return false;
         RECT c = platform::user::ClientRectOnScreen(hwnd);
         SDL_Point origin = DesktopOrigin();
         HostWindow w;
         w.hwnd = hwnd;
-        w.title = win->title;
-        w.resizable = (win->style & WS_THICKFRAME) != 0;
+        w.title = win.title;
+        w.resizable = (win.style & WS_THICKFRAME) != 0;
         w.placed = SDL_Rect{origin.x + c.left, origin.y + c.top, std::max(1, static_cast<int>(c.right - c.left)),
                             std::max(1, static_cast<int>(c.bottom - c.top))};
         // The window's pixels go to X as a shared memory image rather than
@@ -355,7 +356,7 @@ public:
             SDL_DestroyWindow(w.sdl);
             return false;
         }
-        if (SDL_Surface* icon = LoadIconSurface(win->instance, platform::user::IconResourceId(win->classIcon))) {
+        if (SDL_Surface* icon = LoadIconSurface(win.instance, win.iconResource)) {
             SDL_SetWindowIcon(w.sdl, icon);
             SDL_FreeSurface(icon);
         }
@@ -410,8 +411,8 @@ SDL_Window* SdlWindowOf(HWND hwnd) {
 
 HWND ScreenWindow() {
     for (auto& w : V().windows) {
-        platform::user::Window* win = FromHandle(w.hwnd);
-        if (win && win->visible) return w.hwnd;
+        WindowView win;
+        if (ViewWindow(w.hwnd, win) && win.visible) return w.hwnd;
     }
     return nullptr;
 }
