@@ -102,10 +102,17 @@ void ResetForTests();
 // A host whose clock is virtual calls it before it lets a wait time out, so
 // that a timeout means nothing in the stand-in could still end the wait.
 void FinishPendingWork();
-// Delivers the MIDI notifications that wait, on the calling thread. A build
-// without threads (the browser's) has no notification thread: its hosts
-// call this from their main loop. Elsewhere it does nothing.
+// Delivers the MIDI notifications that wait, on the calling thread. A host
+// without threads (host::HasThreads) gets no notification thread: it calls
+// this from its main loop. Elsewhere it does nothing.
 void DeliverNotifications();
+
+// The user's UI language, which chooses among resources of several languages
+// as on Windows: the locale's, unless a host fixes another (0: the locale's
+// again). The headless host fixes Japanese, the program's own language.
+inline constexpr std::uint16_t kLanguageJapanese = 0x411;
+inline constexpr std::uint16_t kLanguageEnglishUs = 0x409;
+void SetUiLanguage(std::uint16_t language);
 
 // What a test host sets on the pretend video card: the capabilities its
 // emulation layer reports to IDirectDraw::GetCaps, and its memory in bytes.

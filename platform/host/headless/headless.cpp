@@ -2,7 +2,6 @@
 // a pretend desktop and captured screens. Deterministic by construction: the
 // clock moves only when the program waits or a test moves it.
 #include "platform/host/headless/headless.h"
-#include "platform/kernel/resources.h"
 
 #include <algorithm>
 #include <array>
