@@ -24,7 +24,7 @@
 #include "graphics/draw.h"
 #include "platform/video/screen.h"
 #include "platform/host/headless/headless.h"
-#include "platform/host/sdl/sdl_present.h"
+#include "platform/host/host_picture.h"
 
 namespace {
 

@@ -24,7 +24,7 @@
 #include "platform/host/host_video.h"
 #include "platform/host/sdl/sdl_host.h"
 #include "platform/host/host_events.h"
-#include "platform/host/sdl/sdl_present.h"
+#include "platform/host/host_picture.h"
 
 namespace sdlhost {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/host/sdl/sdl_present.h"
+#include "platform/host/host_picture.h"
 
 #include <algorithm>
 #include <cstring>

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/host/sdl/sdl_present.h"
+#include "platform/host/host_picture.h"
 
 namespace {
 
