@@ -29,6 +29,8 @@
 namespace sdlhost {
 namespace {
 
+using namespace platform::video;
+
 using platform::user::ViewWindow;
 using platform::user::WindowView;
 
@@ -94,9 +96,9 @@ void Redraw(HostWindow& w) {
 
 PixelLayout LayoutOf(const SDL_PixelFormat& f) {
     PixelLayout layout;
-    layout.redShift = f.Rshift;
-    layout.greenShift = f.Gshift;
-    layout.blueShift = f.Bshift;
+    layout.redMask = f.Rmask;
+    layout.greenMask = f.Gmask;
+    layout.blueMask = f.Bmask;
     layout.alpha = ~(f.Rmask | f.Gmask | f.Bmask);
     return layout;
 }
