@@ -25,13 +25,13 @@ struct SynthLog {
     std::uint64_t frames = 0;
 };
 
-SynthLog& L() {
+SynthLog& Synths() {
     static SynthLog log;
     return log;
 }
 
 void Record(std::uint32_t message) {
-    auto& l = L();
+    auto& l = Synths();
     std::lock_guard guard(l.lock);
     if (l.messages.size() < kLogCapacity) l.messages.push_back(SynthMessage{l.frames, message});
 }
@@ -138,7 +138,7 @@ public:
             }
             if (v.attack == 0 && v.level < 1e-4) v.active = false;
         }
-        auto& l = L();
+        auto& l = Synths();
         std::lock_guard guard(l.lock);
         l.frames += static_cast<std::uint64_t>(frames);
     }
@@ -195,24 +195,24 @@ private:
 }  // namespace
 
 void SetMidiSynth(bool present) {
-    std::lock_guard guard(L().lock);
-    L().present = present;
+    std::lock_guard guard(Synths().lock);
+    Synths().present = present;
 }
 
 std::vector<SynthMessage> SynthMessages() {
-    std::lock_guard guard(L().lock);
-    return L().messages;
+    std::lock_guard guard(Synths().lock);
+    return Synths().messages;
 }
 
 void ClearSynthMessages() {
-    std::lock_guard guard(L().lock);
-    L().messages.clear();
-    L().frames = 0;
+    std::lock_guard guard(Synths().lock);
+    Synths().messages.clear();
+    Synths().frames = 0;
 }
 
 std::uint64_t SynthFrames() {
-    std::lock_guard guard(L().lock);
-    return L().frames;
+    std::lock_guard guard(Synths().lock);
+    return Synths().frames;
 }
 
 }  // namespace headless
@@ -220,7 +220,7 @@ std::uint64_t SynthFrames() {
 namespace platform::midi {
 
 std::unique_ptr<Synth> CreateSynth(int sampleRate) {
-    auto& l = headless::L();
+    auto& l = headless::Synths();
     {
         std::lock_guard guard(l.lock);
         if (!l.present || sampleRate <= 0) return nullptr;
