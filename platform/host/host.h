@@ -1,7 +1,7 @@
 // The one door from our Windows stand-in down to the machine it runs on.
-// Two hosts implement it, chosen at link time: sdl/ (a real window, keys,
-// joystick, audio) and headless/ (tests: a clock turned by hand, scripted keys).
-// Nothing above platform/ includes this file.
+// Three hosts implement it, chosen at link time: sdl/ (a real window, keys,
+// joystick, audio), headless/ (tests: a clock turned by hand, scripted keys)
+// and web/ (the browser). Nothing above platform/ includes this file.
 #pragma once
 
 #include <condition_variable>
