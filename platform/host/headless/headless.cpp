@@ -174,7 +174,14 @@ void WithdrawWindowClass(std::string_view className) {
 }
 // No other process of this program runs beside a test to ask.
 bool TakeRaiseRequest() { return false; }
-bool HasThreads() { return true; }
+// Built to WebAssembly without threads (the watch for Node), it has none.
+bool HasThreads() {
+#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
+    return false;
+#else
+    return true;
+#endif
+}
 
 DesktopMode Desktop() { return Machine().desktop; }
 bool SetDisplayMode(int width, int height, int bitsPerPixel) {
