@@ -24,7 +24,7 @@
 #include "graphics/draw.h"
 #include "platform/video/screen.h"
 #include "platform/host/headless/headless.h"
-#include "platform/host/sdl/sdl_present.h"
+#include "platform/host/host_picture.h"
 
 namespace {
 
@@ -210,14 +210,16 @@ struct Frame {
     host::ScreenImage Image() const {
         return host::ScreenImage{pixels.data(), kWidth, kWidth, kHeight, palette.data()};
     }
-    sdlhost::PixelTarget Target() { return sdlhost::PixelTarget{out.data(), kWidth * 4, kWidth, kHeight}; }
+    platform::video::PixelTarget Target() {
+        return platform::video::PixelTarget{out.data(), kWidth * 4, kWidth, kHeight};
+    }
 };
 
 void BM_Present_Ours(benchmark::State& state) {
     Frame f;
     std::uint64_t sum = 0;
     for (auto _ : state) {
-        sdlhost::DrawPicture(f.Image(), sdlhost::PixelLayout{}, 0, 0, 1, f.Target());
+        platform::video::DrawPicture(f.Image(), platform::video::PixelLayout{}, 0, 0, 1, f.Target());
         sum += f.out[static_cast<std::size_t>(sum % f.out.size())];
     }
     benchmark::DoNotOptimize(sum);
@@ -249,12 +251,12 @@ void BM_PresentChanges_Ours(benchmark::State& state) {
                     frames[n][static_cast<std::size_t>(((53 * k + 3 * n) % (kHeight - 8) + y) * kWidth +
                                                        (37 * k + 5 * n) % (kWidth - 8) + x)] =
                         static_cast<std::uint8_t>(250 + n);
-    sdlhost::ShownPicture shown;
+    platform::video::ShownPicture shown;
     std::uint64_t sum = 0;
     int n = 0;
     for (auto _ : state) {
         host::ScreenImage image{frames[n].data(), kWidth, kWidth, kHeight, f.palette.data()};
-        sdlhost::ChangedRows rows = shown.Draw(image, sdlhost::PixelLayout{}, 0, 0, 1, f.Target());
+        platform::video::ChangedRows rows = shown.Draw(image, platform::video::PixelLayout{}, 0, 0, 1, f.Target());
         sum += static_cast<std::uint64_t>(rows.bottom - rows.top) + f.out[static_cast<std::size_t>(sum % f.out.size())];
         n ^= 1;
     }
@@ -269,7 +271,7 @@ void BM_PresentChanges_Ours(benchmark::State& state) {
 void BM_Frame_Ours(benchmark::State& state) {
     Ours o;
     Frame f;
-    sdlhost::ShownPicture shown;
+    platform::video::ShownPicture shown;
     int i = 0;
     std::uint64_t sum = 0;
     for (auto _ : state) {
@@ -295,7 +297,7 @@ void BM_Frame_Ours(benchmark::State& state) {
         }
         host::ScreenImage image{static_cast<const std::uint8_t*>(d.lpSurface), static_cast<int>(d.lPitch), kWidth,
                                 kHeight, f.palette.data()};
-        shown.Draw(image, sdlhost::PixelLayout{}, 0, 0, 1, f.Target());
+        shown.Draw(image, platform::video::PixelLayout{}, 0, 0, 1, f.Target());
         o.canvas->Unlock(nullptr);
         sum += f.out[static_cast<std::size_t>((sum + static_cast<std::uint64_t>(i)) % f.out.size())];
     }

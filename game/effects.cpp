@@ -3,6 +3,8 @@
 // locks. Fixed pools claimed first-free; a spawn into a full pool is dropped.
 #include <windows.h>
 
+#include <string.h>
+
 #include "game/effects.h"
 #include "game/field.h"
 #include "game/rules.h"
@@ -41,6 +43,13 @@ StarRecord StarField[STAR_COUNT];
 BurstRecord BurstPool[BURST_COUNT];
 DebrisRecord DebrisPool[DEBRIS_COUNT];
 OrbitRecord Orbit;
+
+void ClearEffectsState(void) {
+    memset(StarField, 0, sizeof(StarField));
+    memset(BurstPool, 0, sizeof(BurstPool));
+    memset(DebrisPool, 0, sizeof(DebrisPool));
+    memset(&Orbit, 0, sizeof(Orbit));
+}
 
 // The tables hold hundredths, so the product is exact in integers and
 // truncates toward zero as the floating-point product would.

@@ -48,6 +48,7 @@ extern BurstRecord BurstPool[BURST_COUNT];
 extern DebrisRecord DebrisPool[DEBRIS_COUNT];
 extern OrbitRecord Orbit;
 
+void ClearEffectsState(void);
 LONG SinTimes(LONG angle, LONG radius);
 LONG CosTimes(LONG angle, LONG radius);
 void ResetStars(void);

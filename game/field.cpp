@@ -35,9 +35,14 @@ struct FontLayout {
 static const FontLayout largeFont = {0, 0, 16, 16};
 static const FontLayout smallFont = {512, 0, 4, 6};
 
-void DropDisplaySurfaces(void) {
-    // They went with the DirectDraw object; nothing is left to release.
-    spriteSheet = NULL;
+void ClearFieldState(void) {
+    WellImage = NULL;
+    wellImageStale = FALSE;
+    playStarted = FALSE;
+}
+
+void DropWellImage(void) {
+    // It went with the DirectDraw object; nothing is left to release.
     WellImage = NULL;
     wellImageStale = TRUE;
 }

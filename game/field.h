@@ -21,8 +21,9 @@ void DrawPanel(DWORD frameCounter);
 // target: NULL for the canvas, otherwise the well image.
 void DrawPiece(LONG x, LONG y, LONG shape, LPDIRECTDRAWSURFACE target);
 void DrawDebugOverlays(void);
-// The display was released with its DirectDraw object, which took the sheet
-// and the well image with it.
-void DropDisplaySurfaces(void);
+void ClearFieldState(void);
+// The display was released with its DirectDraw object, which took the well
+// image with it.
+void DropWellImage(void);
 
 #endif

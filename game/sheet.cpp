@@ -10,6 +10,8 @@
 
 LPDIRECTDRAWSURFACE spriteSheet;
 
+void ClearSheetState(void) { spriteSheet = NULL; }
+
 BOOL LoadSpriteSheet(void) {
     // After a restore the old sheet still exists: let it go before making the new one.
     if (spriteSheet != NULL) {

@@ -19,6 +19,10 @@ struct SheetRect {
 
 extern LPDIRECTDRAWSURFACE spriteSheet;
 
+// Forgets the sheet without releasing it: at start, and once the DirectDraw
+// object that owned it was released, which took the sheet with it.
+void ClearSheetState(void);
+
 // Loads the sheet from its bitmap resource onto the display (again after a
 // restore), with its transparent colour.
 BOOL LoadSpriteSheet(void);

@@ -13,6 +13,11 @@
 Display display;
 LONG displaySetupCode;
 
+void ClearDisplayState(void) {
+    memset(&display, 0, sizeof(display));
+    displaySetupCode = 0;
+}
+
 // The emulation layer must do everything the game asks of a blit, so that
 // the program runs the same with or without a capable card.
 #define REQUIRED_CAPS                                                                                           \

@@ -29,6 +29,7 @@ extern LONG displaySetupCode;
 #define CALL_DONE 1
 #define CALL_RETRY 2
 
+void ClearDisplayState(void);
 LONG CreateDisplay(void);
 LONG PresentFrame(void);
 LONG RestoreSurfaces(void);

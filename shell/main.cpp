@@ -4,8 +4,12 @@
 
 #include <string.h>
 
+#include "game/effects.h"
+#include "game/field.h"
 #include "game/play.h"
 #include "game/rules.h"
+#include "game/sheet.h"
+#include "graphics/display.h"
 #include "input/pad.h"
 #include "music/music.h"
 #include "music/sequencer.h"
@@ -28,11 +32,26 @@ void ClearShellState(void) {
     currentScene = 0;
 }
 
+void ClearGameState(void) {
+    ClearShellState();
+    ClearPadState();
+    ClearDisplayState();
+    ClearRulesState();
+    ClearSheetState();
+    ClearFieldState();
+    ClearEffectsState();
+    ClearPlayState();
+    ClearSoundState();
+    ClearMusicState();
+    ClearConverterState();
+    ClearSequencerState();
+}
+
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nShowCmd) {
     HWND running;
 
     (void)hPrevInstance;
-    ClearShellState();
+    ClearGameState();
     shell.instance = hInstance;
     shell.appActive = 0;
 
@@ -42,14 +61,6 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
         SetForegroundWindow(running);
         return 0;
     }
-
-    ClearPadState();
-    ClearRulesState();
-    ClearPlayState();
-    ClearSoundState();
-    ClearMusicState();
-    ClearConverterState();
-    ClearSequencerState();
 
     ParseCommandLine(lpCmdLine);
     InitShell();

@@ -77,9 +77,10 @@ extern LONG currentScene;
 #define padHeld (shell.padState.buttons)
 
 /* Each module's globals back to a fresh process's, without releasing
-   anything: called when the program starts, and by tests that run it more
-   than once in one process. */
+   anything. ClearGameState runs every module's own clear routine: when the
+   program starts, and in tests that run it more than once in one process. */
 void ClearShellState(void);
+void ClearGameState(void);
 
 BOOL ParseCommandLine(LPCSTR commandLine);
 BOOL InitShell(void);

@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "game/field.h"
+#include "game/sheet.h"
 #include "graphics/display.h"
 #include "graphics/draw.h"
 #include "shell/report.h"
@@ -104,7 +105,8 @@ BOOL ToggleScreenMode(void) {
 
     if (!DesktopHasPalette()) return FALSE;
     ReleaseDisplay(1);
-    DropDisplaySurfaces();
+    ClearSheetState();
+    DropWellImage();
     launchOptions.fullScreen = launchOptions.fullScreen ? 0 : 1;
     ok = DisplaySetup();
     if (ok) ReloadSprites();

@@ -22,7 +22,7 @@ struct StreamState {
     std::vector<Source*> sources;
 };
 
-StreamState& S() {
+StreamState& AudioStream() {
     static StreamState s;
     return s;
 }
@@ -39,7 +39,7 @@ std::int16_t ToSample(float v) {
 }  // namespace
 
 bool Acquire() {
-    auto& s = S();
+    auto& s = AudioStream();
     std::lock_guard guard(s.deviceLock);
     if (s.users == 0 && !host::AudioOpen(kSampleRate)) return false;
     ++s.users;
@@ -47,33 +47,27 @@ bool Acquire() {
 }
 
 void Release() {
-    auto& s = S();
+    auto& s = AudioStream();
     std::lock_guard guard(s.deviceLock);
     if (s.users == 0) return;
     if (--s.users == 0) host::AudioClose();
 }
 
-bool IsOpen() {
-    auto& s = S();
-    std::lock_guard guard(s.deviceLock);
-    return s.users > 0;
-}
-
 void AddSource(Source* source) {
     if (!source) return;
-    auto& s = S();
+    auto& s = AudioStream();
     std::lock_guard guard(s.sourcesLock);
     if (std::find(s.sources.begin(), s.sources.end(), source) == s.sources.end()) s.sources.push_back(source);
 }
 
 void RemoveSource(Source* source) {
-    auto& s = S();
+    auto& s = AudioStream();
     std::lock_guard guard(s.sourcesLock);
     std::erase(s.sources, source);
 }
 
 void ResetForTests() {
-    auto& s = S();
+    auto& s = AudioStream();
     {
         std::lock_guard guard(s.deviceLock);
         if (s.users > 0) host::AudioClose();
@@ -83,9 +77,12 @@ void ResetForTests() {
     s.sources.clear();
 }
 
-void Render(std::int16_t* out, int frames) {
+}  // namespace platform::audio
+
+extern "C" void tumbla_audio_render(std::int16_t* out, int frames) {
+    using namespace platform::audio;
     if (!out || frames <= 0) return;
-    auto& s = S();
+    auto& s = AudioStream();
     std::array<float, kChunkFrames * kChannels> mix;
     std::lock_guard guard(s.sourcesLock);
     while (frames > 0) {
@@ -97,5 +94,3 @@ void Render(std::int16_t* out, int frames) {
         frames -= n;
     }
 }
-
-}  // namespace platform::audio

@@ -27,7 +27,6 @@ protected:
 // Opens the host device on first use (reference counted); false = no device.
 bool Acquire();
 void Release();
-bool IsOpen();
 
 // Sources are added and removed from the main thread; the call returns only
 // when the audio thread no longer uses a removed source.

@@ -47,7 +47,7 @@ struct State {
     DirectDraw* exclusiveOwner = nullptr;
 };
 
-State& S() {
+State& PretendCard() {
     static State s;
     return s;
 }
@@ -74,22 +74,22 @@ void AnnounceModeChange() {
 }  // namespace
 
 Config DefaultConfig() { return Config{kHelCaps, kHelFxCaps, std::size_t{4} << 20}; }
-Config& CurrentConfig() { return S().config; }
+Config& CurrentConfig() { return PretendCard().config; }
 
-bool IsLiveSurface(const void* p) { return S().surfaces.count(p) != 0; }
-bool IsLivePalette(const void* p) { return S().palettes.count(p) != 0; }
-bool IsLiveClipper(const void* p) { return S().clippers.count(p) != 0; }
-void Register(Surface* s) { S().surfaces.insert(static_cast<IDirectDrawSurface*>(s)); }
-void Register(Palette* p) { S().palettes.insert(static_cast<IDirectDrawPalette*>(p)); }
-void Register(Clipper* c) { S().clippers.insert(static_cast<IDirectDrawClipper*>(c)); }
+bool IsLiveSurface(const void* p) { return PretendCard().surfaces.count(p) != 0; }
+bool IsLivePalette(const void* p) { return PretendCard().palettes.count(p) != 0; }
+bool IsLiveClipper(const void* p) { return PretendCard().clippers.count(p) != 0; }
+void Register(Surface* s) { PretendCard().surfaces.insert(static_cast<IDirectDrawSurface*>(s)); }
+void Register(Palette* p) { PretendCard().palettes.insert(static_cast<IDirectDrawPalette*>(p)); }
+void Register(Clipper* c) { PretendCard().clippers.insert(static_cast<IDirectDrawClipper*>(c)); }
 void Unregister(const void* p) {
-    S().surfaces.erase(p);
-    S().palettes.erase(p);
-    S().clippers.erase(p);
+    PretendCard().surfaces.erase(p);
+    PretendCard().palettes.erase(p);
+    PretendCard().clippers.erase(p);
 }
-void Bury(Child* child) { S().graveyard.emplace_back(child); }
-std::size_t& VideoMemoryUsed() { return S().videoUsed; }
-DirectDraw*& ExclusiveOwner() { return S().exclusiveOwner; }
+void Bury(Child* child) { PretendCard().graveyard.emplace_back(child); }
+std::size_t& VideoMemoryUsed() { return PretendCard().videoUsed; }
+DirectDraw*& ExclusiveOwner() { return PretendCard().exclusiveOwner; }
 
 bool Fault(const FaultPoint& call, HRESULT& code) {
     std::int32_t injected;
@@ -99,12 +99,12 @@ bool Fault(const FaultPoint& call, HRESULT& code) {
 }
 
 void ResetForTests() {
-    std::vector<DirectDraw*> live(S().objects.begin(), S().objects.end());
+    std::vector<DirectDraw*> live(PretendCard().objects.begin(), PretendCard().objects.end());
     for (DirectDraw* dd : live) {
         dd->Kill();
         Bury(dd);
     }
-    S() = State{};
+    PretendCard() = State{};
 }
 
 // ---------------------------------------------------------------------------
@@ -596,7 +596,7 @@ void DirectDraw::Retire() {
         video::RestoreDesktopMode();
         AnnounceModeChange();
     }
-    S().objects.erase(this);
+    PretendCard().objects.erase(this);
     dead_ = true;
 }
 
@@ -626,7 +626,7 @@ HRESULT WINAPI DirectDrawCreate(GUID* lpGUID, LPDIRECTDRAW* lplpDD, IUnknown* pU
     if (id != 0 && id != DDCREATE_HARDWAREONLY && id != DDCREATE_EMULATIONONLY) return DDERR_INVALIDDIRECTDRAWGUID;
     auto* dd = new (std::nothrow) DirectDraw(id == DDCREATE_EMULATIONONLY);
     if (!dd) return DDERR_OUTOFMEMORY;
-    S().objects.insert(dd);
+    PretendCard().objects.insert(dd);
     *lplpDD = dd;
     return DD_OK;
 }

@@ -30,7 +30,7 @@ struct State {
     std::unique_ptr<Brush> stockBrushes[6];
 };
 
-State& S() {
+State& GdiObjects() {
     static State s;
     return s;
 }
@@ -38,31 +38,31 @@ State& S() {
 template <typename T>
 T* Find(const void* handle, Kind kind) {
     auto* o = static_cast<Object*>(const_cast<void*>(handle));
-    if (!o || !S().live.count(o) || o->kind != kind) return nullptr;
+    if (!o || !GdiObjects().live.count(o) || o->kind != kind) return nullptr;
     return static_cast<T*>(o);
 }
 
 template <typename T>
 T* Track(T* object) {
-    S().live.insert(object);
+    GdiObjects().live.insert(object);
     return object;
 }
 
 void Destroy(Object* object) {
-    S().live.erase(object);
+    GdiObjects().live.erase(object);
     delete object;
 }
 
 Brush* StockBrush(int index) {
     static const COLORREF colours[6] = {RGB(255, 255, 255), RGB(192, 192, 192), RGB(128, 128, 128),
                                         RGB(64, 64, 64),    RGB(0, 0, 0),       0};
-    auto& slot = S().stockBrushes[index];
+    auto& slot = GdiObjects().stockBrushes[index];
     if (!slot) {
         slot = std::make_unique<Brush>();
         slot->stock = true;
         slot->colour = colours[index];
         slot->hollow = index == NULL_BRUSH;
-        S().live.insert(slot.get());
+        GdiObjects().live.insert(slot.get());
     }
     return slot.get();
 }
@@ -237,7 +237,7 @@ bool DestroySurfaceDc(HDC hdc) {
 HBITMAP RegisterBitmap(Bitmap* bitmap) { return reinterpret_cast<HBITMAP>(Track(bitmap)); }
 
 void ResetForTests() {
-    auto& s = S();
+    auto& s = GdiObjects();
     std::vector<Object*> objects(s.live.begin(), s.live.end());
     for (Object* o : objects) {
         bool isStockBrush = false;
@@ -252,7 +252,6 @@ void ResetForTests() {
 
 using namespace platform::gdi;
 namespace video = platform::video;
-using platform::InjectedFault;
 using platform::TraceCall;
 
 HDC WINAPI GetDC(HWND hWnd) {

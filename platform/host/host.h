@@ -1,7 +1,7 @@
 // The one door from our Windows stand-in down to the machine it runs on.
-// Two hosts implement it, chosen at link time: sdl/ (a real window, keys,
-// joystick, audio) and headless/ (tests: a clock turned by hand, scripted keys).
-// Nothing above platform/ includes this file.
+// Three hosts implement it, chosen at link time: sdl/ (a real window, keys,
+// joystick, audio), headless/ (tests: a clock turned by hand, scripted keys)
+// and web/ (the browser). Nothing above platform/ includes this file.
 #pragma once
 
 #include <condition_variable>
@@ -63,5 +63,12 @@ void PublishWindowClass(std::string_view className);
 void WithdrawWindowClass(std::string_view className);
 // Called by the message functions: has another process asked us to come forward?
 bool TakeRaiseRequest();
+
+// Whether the host runs threads beside the main one. Without them (the
+// browser's host unless built with threads) the stand-in starts none of its
+// own: the host delivers MIDI notifications from its main loop
+// (platform::DeliverNotifications), and even an endless wait on a kernel
+// object goes through WaitFor, inside which whoever ends it runs.
+bool HasThreads();
 
 }  // namespace host

@@ -29,8 +29,22 @@ struct Window {
     bool destroyed = false;
 };
 
-// The window behind a handle, or null for a handle that is not (or no longer) a window.
+// The window behind a handle, or null for a handle that is not (or no longer)
+// a window. USER's own record: the browser host still reads it; the others
+// see a window through ViewWindow.
 Window* FromHandle(HWND hwnd);
+
+// What a host shows of a window, copied when asked.
+struct WindowView {
+    std::string title;
+    DWORD style = 0;
+    bool visible = false;
+    bool doubleClicks = false;     // its class wants double-click messages (CS_DBLCLKS)
+    HINSTANCE instance = nullptr;  // the module its class icon comes from
+    int iconResource = -1;         // that icon's resource, -1 for a system icon or none
+};
+// False for a handle that is not (or no longer) a window.
+bool ViewWindow(HWND hwnd, WindowView& view);
 // Top-level windows of this process that still exist, oldest first.
 std::vector<HWND> TopLevelWindows();
 // The client rectangle of a window in desktop coordinates.
@@ -88,10 +102,17 @@ void ResetForTests();
 // A host whose clock is virtual calls it before it lets a wait time out, so
 // that a timeout means nothing in the stand-in could still end the wait.
 void FinishPendingWork();
-// Delivers the MIDI notifications that wait, on the calling thread. A build
-// without threads (the browser's) has no notification thread: its hosts
-// call this from their main loop. Elsewhere it does nothing.
+// Delivers the MIDI notifications that wait, on the calling thread. A host
+// without threads (host::HasThreads) gets no notification thread: it calls
+// this from its main loop. Elsewhere it does nothing.
 void DeliverNotifications();
+
+// The user's UI language, which chooses among resources of several languages
+// as on Windows: the locale's, unless a host fixes another (0: the locale's
+// again). The headless host fixes Japanese, the program's own language.
+inline constexpr std::uint16_t kLanguageJapanese = 0x411;
+inline constexpr std::uint16_t kLanguageEnglishUs = 0x409;
+void SetUiLanguage(std::uint16_t language);
 
 // What a test host sets on the pretend video card: the capabilities its
 // emulation layer reports to IDirectDraw::GetCaps, and its memory in bytes.

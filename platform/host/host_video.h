@@ -1,5 +1,5 @@
 // The host's screen: the emulated display's picture, its mode and refresh,
-// and message boxes. Used by platform/ddraw, platform/gdi and platform/user.
+// and message boxes. Used by platform/ddraw, platform/user and platform/video.
 #pragma once
 
 #include <cstdint>

@@ -366,17 +366,12 @@ DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
         lastError = ERROR_INVALID_HANDLE;
         return WAIT_FAILED;
     }
-#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
-    // Without threads whoever sets the event runs on this thread, inside the
-    // host's wait: even an endless wait must go through it.
-    constexpr bool kOtherThreads = false;
-#else
-    constexpr bool kOtherThreads = true;
-#endif
     std::unique_lock guard(e->lock);
     auto ready = [&] { return e->signalled; };
     bool got;
-    if (dwMilliseconds == INFINITE && kOtherThreads) {
+    // Without threads whoever sets the event runs on this thread, inside the
+    // host's wait: even an endless wait must go through it.
+    if (dwMilliseconds == INFINITE && host::HasThreads()) {
         e->changed.wait(guard, ready);
         got = true;
     } else {

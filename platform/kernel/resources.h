@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <span>
 
+#include "platform/host/host_events.h"
+
 namespace platform {
 
 // A resource name or type: a number (MAKEINTRESOURCE) or a string.
@@ -25,15 +27,10 @@ struct EmbeddedResource {
 void RegisterResources(std::span<const EmbeddedResource> table);
 std::span<const EmbeddedResource> RegisteredResources();
 
-// The user's UI language, which chooses among resources of several
-// languages as on Windows. Taken from the POSIX locale (LC_ALL, then
-// LC_MESSAGES, then LANG): Japanese (1041) for "ja...", U.S. English (1033)
-// otherwise. SetUiLanguage fixes another (0: the locale's again); the
-// headless host fixes Japanese, the program's own language.
-inline constexpr std::uint16_t kLanguageJapanese = 0x411;
-inline constexpr std::uint16_t kLanguageEnglishUs = 0x409;
+// The user's UI language (see SetUiLanguage in host_events.h), taken from
+// the POSIX locale (LC_ALL, then LC_MESSAGES, then LANG): Japanese (1041) for
+// "ja...", U.S. English (1033) otherwise.
 std::uint16_t LanguageFromLocale(const char* lcAll, const char* lcMessages, const char* lang);
-void SetUiLanguage(std::uint16_t language);
 std::uint16_t UiLanguage();
 
 }  // namespace platform

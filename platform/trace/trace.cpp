@@ -27,7 +27,7 @@ struct TraceState {
     std::atomic<bool> anyFaults{false};
 };
 
-TraceState& T() {
+TraceState& TraceLog() {
     static TraceState t;
     return t;
 }
@@ -35,14 +35,14 @@ TraceState& T() {
 }  // namespace
 
 void TraceCall(const char* name) {
-    auto& t = T();
+    auto& t = TraceLog();
     if (!t.tracingOn.load(std::memory_order_acquire)) return;
     std::lock_guard guard(t.lock);
     if (t.tracing) t.calls.emplace_back(name);
 }
 
 bool InjectedFault(const char* name, std::int32_t& code) {
-    auto& t = T();
+    auto& t = TraceLog();
     if (!t.anyFaults.load(std::memory_order_acquire)) return false;
     std::lock_guard guard(t.lock);
     for (auto& f : t.faults) {
@@ -64,14 +64,14 @@ bool InjectedFault(const char* name, std::int32_t& code) {
 }
 
 void ArmFault(const FaultPlan& plan) {
-    auto& t = T();
+    auto& t = TraceLog();
     std::lock_guard guard(t.lock);
     t.faults.push_back(ArmedFault{plan});
     t.anyFaults.store(true, std::memory_order_release);
 }
 
 void ClearFaults() {
-    auto& t = T();
+    auto& t = TraceLog();
     std::lock_guard guard(t.lock);
     for (const auto& f : t.faults)
         if (!f.fired && !f.reported) t.unfiredCleared.push_back(f.plan.call);
@@ -80,7 +80,7 @@ void ClearFaults() {
 }
 
 std::vector<std::string> TakeUnfiredFaults() {
-    auto& t = T();
+    auto& t = TraceLog();
     std::lock_guard guard(t.lock);
     std::vector<std::string> out;
     out.swap(t.unfiredCleared);
@@ -109,20 +109,20 @@ std::vector<std::string> FaultPoints() {
 }
 
 void SetTracing(bool on) {
-    auto& t = T();
+    auto& t = TraceLog();
     std::lock_guard guard(t.lock);
     t.tracing = on;
     t.tracingOn.store(on, std::memory_order_release);
 }
 
 std::vector<std::string> TracedCalls() {
-    auto& t = T();
+    auto& t = TraceLog();
     std::lock_guard guard(t.lock);
     return t.calls;
 }
 
 void ClearTrace() {
-    auto& t = T();
+    auto& t = TraceLog();
     std::lock_guard guard(t.lock);
     t.calls.clear();
 }

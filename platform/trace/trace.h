@@ -9,10 +9,10 @@
 
 namespace platform {
 
-// Names follow one scheme: a function by its API name ("ReadFile",
-// "LoadImageA"), an interface method as Interface::Method
-// ("IDirectDrawSurface::GetDC"). A call is logged under the same name its
-// fault is armed with.
+// Names: a function by its API name ("ReadFile", "LoadImageA"), an interface
+// method as Interface::Method ("IDirectDrawSurface::GetDC"), an MCI command
+// as function:command ("mciSendCommandA:MCI_OPEN"). A call is logged under
+// the same name its fault is armed with.
 
 // Notes that the named API function was called (when tracing is on).
 void TraceCall(const char* name);
@@ -22,7 +22,7 @@ void TraceCall(const char* name);
 bool InjectedFault(const char* name, std::int32_t& code);
 
 struct FaultPlan {
-    std::string call;       // API name, e.g. "CreateSurface", "DirectSoundCreate"
+    std::string call;       // its name, e.g. "IDirectDraw::CreateSurface", "DirectSoundCreate"
     std::int32_t code = 0;  // the result the call fails with
     int skip = 0;           // calls that still succeed before the first failure
     int every = 0;          // 0: fail once; n: then fail every n-th call after it

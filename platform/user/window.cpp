@@ -32,7 +32,7 @@ struct State {
     HWND focus = nullptr;
 };
 
-State& S() {
+State& WindowTable() {
     static State s;
     return s;
 }
@@ -127,14 +127,26 @@ Window* FromHandle(HWND hwnd) {
     auto value = reinterpret_cast<std::uintptr_t>(hwnd);
     if (value < 0x10004 || (value - 0x10000) % 4 != 0) return nullptr;
     std::size_t index = (value - 0x10000) / 4 - 1;
-    auto& windows = S().windows;
+    auto& windows = WindowTable().windows;
     if (index >= windows.size() || !windows[index] || windows[index]->destroyed) return nullptr;
     return windows[index].get();
 }
 
+bool ViewWindow(HWND hwnd, WindowView& view) {
+    const Window* w = FromHandle(hwnd);
+    if (!w) return false;
+    view.title = w->title;
+    view.style = w->style;
+    view.visible = w->visible;
+    view.doubleClicks = (w->classStyle & CS_DBLCLKS) != 0;
+    view.instance = w->instance;
+    view.iconResource = IconResourceId(w->classIcon);
+    return true;
+}
+
 std::vector<HWND> TopLevelWindows() {
     std::vector<HWND> out;
-    auto& windows = S().windows;
+    auto& windows = WindowTable().windows;
     for (std::size_t i = 0; i < windows.size(); ++i)
         if (windows[i] && !windows[i]->destroyed) out.push_back(ToHandle(i));
     return out;
@@ -174,12 +186,12 @@ RECT ClientRectOnScreen(HWND hwnd) {
 }
 
 void SetApplicationActive(bool active) {
-    if (S().active == active) return;
-    S().active = active;
+    if (WindowTable().active == active) return;
+    WindowTable().active = active;
     for (HWND hwnd : TopLevelWindows()) SendMessageA(hwnd, WM_ACTIVATEAPP, active ? TRUE : FALSE, 0);
 }
 
-bool ApplicationActive() { return S().active; }
+bool ApplicationActive() { return WindowTable().active; }
 
 void SetWindowHost(WindowHost* host) { windowHost = host; }
 
@@ -213,10 +225,10 @@ SIZE MinimumClientSize(HWND hwnd) {
 }
 
 void ResetForTests() {
-    for (auto& [key, cls] : S().classes) host::WithdrawWindowClass(cls.name);
+    for (auto& [key, cls] : WindowTable().classes) host::WithdrawWindowClass(cls.name);
     if (windowHost)
         for (HWND hwnd : TopLevelWindows()) windowHost->WindowDestroyed(hwnd);
-    S() = State{};
+    WindowTable() = State{};
     ResetQueueForTests();
 }
 
@@ -237,7 +249,7 @@ ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpwcx) {
         return 0;
     }
     std::string key = Lower(lpwcx->lpszClassName);
-    if (S().classes.count(key)) {
+    if (WindowTable().classes.count(key)) {
         SetLastError(1410);  // ERROR_CLASS_ALREADY_EXISTS
         return 0;
     }
@@ -246,13 +258,13 @@ ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpwcx) {
     cls.name = lpwcx->lpszClassName;
     cls.desc.lpszClassName = nullptr;
     cls.desc.lpszMenuName = nullptr;
-    S().classes.emplace(key, cls);
-    return static_cast<ATOM>(0xC000 + S().classes.size());
+    WindowTable().classes.emplace(key, cls);
+    return static_cast<ATOM>(0xC000 + WindowTable().classes.size());
 }
 
 BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE) {
     if (!lpClassName) return FALSE;
-    return S().classes.erase(Lower(lpClassName)) ? TRUE : FALSE;
+    return WindowTable().classes.erase(Lower(lpClassName)) ? TRUE : FALSE;
 }
 
 HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
@@ -264,8 +276,8 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
         return nullptr;
     }
     if (!lpClassName) return nullptr;
-    auto it = S().classes.find(Lower(lpClassName));
-    if (it == S().classes.end()) {
+    auto it = WindowTable().classes.find(Lower(lpClassName));
+    if (it == WindowTable().classes.end()) {
         SetLastError(1407);  // ERROR_CANNOT_FIND_WND_CLASS
         return nullptr;
     }
@@ -284,8 +296,8 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
     if (X == CW_USEDEFAULT) X = 0, Y = 0;
     if (nWidth == CW_USEDEFAULT) nWidth = 640, nHeight = 480;
     window->rect = RECT{X, Y, X + nWidth, Y + nHeight};
-    S().windows.push_back(std::move(window));
-    HWND hwnd = ToHandle(S().windows.size() - 1);
+    WindowTable().windows.push_back(std::move(window));
+    HWND hwnd = ToHandle(WindowTable().windows.size() - 1);
 
     if (windowHost && !windowHost->WindowCreated(hwnd)) {
         FromHandle(hwnd)->destroyed = true;
@@ -341,9 +353,9 @@ BOOL WINAPI DestroyWindow(HWND hWnd) {
             if (Lower(FromHandle(other)->className) == Lower(cls)) stillOwned = true;
         if (!stillOwned) host::WithdrawWindowClass(cls);
     }
-    if (S().focus == hWnd) S().focus = nullptr;
+    if (WindowTable().focus == hWnd) WindowTable().focus = nullptr;
     DiscardMessagesFor(hWnd);
-    if (TopLevelWindows().empty()) S().active = false;
+    if (TopLevelWindows().empty()) WindowTable().active = false;
     return TRUE;
 }
 
@@ -422,7 +434,7 @@ BOOL WINAPI SetForegroundWindow(HWND hWnd) {
 }
 
 HWND WINAPI GetForegroundWindow(void) {
-    if (!S().active) return nullptr;
+    if (!WindowTable().active) return nullptr;
     auto windows = TopLevelWindows();
     return windows.empty() ? nullptr : windows.front();
 }
@@ -452,7 +464,8 @@ BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
     }
     // The program's first window comes up in front, as one started from the
     // shell does.
-    if (show && nCmdShow != SW_SHOWMINIMIZED && nCmdShow != SW_MINIMIZE && !S().active) SetForegroundWindow(hWnd);
+    if (show && nCmdShow != SW_SHOWMINIMIZED && nCmdShow != SW_MINIMIZE && !WindowTable().active)
+        SetForegroundWindow(hWnd);
     return wasVisible ? TRUE : FALSE;
 }
 
@@ -464,9 +477,9 @@ BOOL WINAPI UpdateWindow(HWND hWnd) {
 }
 
 HWND WINAPI SetFocus(HWND hWnd) {
-    HWND previous = FromHandle(S().focus) ? S().focus : nullptr;
+    HWND previous = FromHandle(WindowTable().focus) ? WindowTable().focus : nullptr;
     if (hWnd && !FromHandle(hWnd)) return nullptr;
-    S().focus = hWnd;
+    WindowTable().focus = hWnd;
     if (hWnd && hWnd != previous && windowHost) windowHost->WindowRaised(hWnd);
     return previous;
 }

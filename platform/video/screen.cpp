@@ -26,7 +26,7 @@ struct State {
     std::vector<std::uint8_t> shown;  // a 16-bit screen as the hosts take it
 };
 
-State& S() {
+State& DisplayState() {
     static State s;
     return s;
 }
@@ -46,50 +46,50 @@ const std::array<PALETTEENTRY, 256>& DefaultSystemPalette() {
 }
 
 Mode CurrentMode() {
-    if (S().exclusive) return S().exclusiveMode;
+    if (DisplayState().exclusive) return DisplayState().exclusiveMode;
     host::DesktopMode d = host::Desktop();
     return Mode{d.width, d.height, d.bitsPerPixel};
 }
 
-bool ExclusiveModeSet() { return S().exclusive; }
+bool ExclusiveModeSet() { return DisplayState().exclusive; }
 
 bool SetExclusiveMode(const Mode& mode) {
     if (!host::SetDisplayMode(mode.width, mode.height, mode.bitsPerPixel)) return false;
-    S().exclusive = true;
-    S().exclusiveMode = mode;
-    ++S().generation;
+    DisplayState().exclusive = true;
+    DisplayState().exclusiveMode = mode;
+    ++DisplayState().generation;
     return true;
 }
 
 void RestoreDesktopMode() {
-    if (!S().exclusive) return;
+    if (!DisplayState().exclusive) return;
     host::RestoreDisplayMode();
-    S().exclusive = false;
-    ++S().generation;
+    DisplayState().exclusive = false;
+    ++DisplayState().generation;
 }
 
 unsigned ModeGeneration() {
     // A desktop that changed under us (the user picked another resolution or
     // depth) is a mode change too.
     TheScreen();
-    return S().generation;
+    return DisplayState().generation;
 }
 
 Screen& TheScreen() {
-    Screen& s = S().screen;
+    Screen& s = DisplayState().screen;
     Mode mode = CurrentMode();
     if (s.mode != mode || s.pixels.empty()) {
-        if (!s.pixels.empty() && s.mode != mode) ++S().generation;
+        if (!s.pixels.empty() && s.mode != mode) ++DisplayState().generation;
         s.mode = mode;
         s.width = std::max(1, mode.width);
         s.height = std::max(1, mode.height);
         // A desktop of more colours than 256 is still drawn on as the
         // palette desktop it was; only a program's own 16-bit mode has
         // 16-bit pixels.
-        s.bytesPerPixel = S().exclusive && mode.bitsPerPixel == 16 ? 2 : 1;
+        s.bytesPerPixel = DisplayState().exclusive && mode.bitsPerPixel == 16 ? 2 : 1;
         s.pitch = (s.width * s.bytesPerPixel + 3) & ~3;
         s.pixels.assign(static_cast<std::size_t>(s.pitch) * static_cast<std::size_t>(s.height), 0);
-        if (!S().paletteSet) s.palette = DefaultSystemPalette();
+        if (!DisplayState().paletteSet) s.palette = DefaultSystemPalette();
     }
     return s;
 }
@@ -101,7 +101,7 @@ void SetHardwarePalette(const PALETTEENTRY* entries, bool keepStatic) {
         s.palette[static_cast<std::size_t>(i)] = entries[i];
         s.palette[static_cast<std::size_t>(i)].peFlags = 0;
     }
-    S().paletteSet = true;
+    DisplayState().paletteSet = true;
 }
 
 void Present(HWND window) {
@@ -109,14 +109,14 @@ void Present(HWND window) {
     host::ScreenImage image{s.pixels.data(), s.pitch, s.width, s.height, s.palette.data()};
     if (s.bytesPerPixel == 2) {
         const int pitch = (s.width + 3) & ~3;
-        S().shown.resize(static_cast<std::size_t>(pitch) * static_cast<std::size_t>(s.height));
-        ConvertRgb565ToRgb332(s.pixels.data(), s.pitch, s.width, s.height, S().shown.data(), pitch);
-        image = host::ScreenImage{S().shown.data(), pitch, s.width, s.height, Rgb332Palette().data()};
+        DisplayState().shown.resize(static_cast<std::size_t>(pitch) * static_cast<std::size_t>(s.height));
+        ConvertRgb565ToRgb332(s.pixels.data(), s.pitch, s.width, s.height, DisplayState().shown.data(), pitch);
+        image = host::ScreenImage{DisplayState().shown.data(), pitch, s.width, s.height, Rgb332Palette().data()};
     }
-    if (!S().exclusive) {
-        if (!window) window = S().lastWindow;
+    if (!DisplayState().exclusive) {
+        if (!window) window = DisplayState().lastWindow;
         if (window && user::FromHandle(window)) {
-            S().lastWindow = window;
+            DisplayState().lastWindow = window;
             RECT r = user::ClientRectOnScreen(window);
             r.left = std::clamp<LONG>(r.left, 0, s.width);
             r.right = std::clamp<LONG>(r.right, 0, s.width);
@@ -151,34 +151,6 @@ void BuildNearestMap(const PALETTEENTRY* palette, const RGBQUAD* colours, int co
         map[i] = NearestIndex(palette, colours[i].rgbRed, colours[i].rgbGreen, colours[i].rgbBlue);
 }
 
-void ConvertToRgb32(const std::uint8_t* src, int srcPitch, int width, int height, const PALETTEENTRY* palette,
-                    std::uint32_t* dst, int dstPitchPixels) {
-    std::uint32_t lut[256];
-    for (int i = 0; i < 256; ++i)
-        lut[i] = 0xFF000000u | (std::uint32_t{palette[i].peRed} << 16) | (std::uint32_t{palette[i].peGreen} << 8) |
-                 palette[i].peBlue;
-    for (int y = 0; y < height; ++y) {
-        const std::uint8_t* s = src + static_cast<std::ptrdiff_t>(y) * srcPitch;
-        std::uint32_t* d = dst + static_cast<std::ptrdiff_t>(y) * dstPitchPixels;
-        int x = 0;
-        // Eight indices read at once, so the stores cannot make the compiler
-        // read the source again byte by byte.
-        for (; x + 8 <= width; x += 8) {
-            std::uint64_t v;
-            std::memcpy(&v, s + x, 8);
-            d[x] = lut[v & 255];
-            d[x + 1] = lut[(v >> 8) & 255];
-            d[x + 2] = lut[(v >> 16) & 255];
-            d[x + 3] = lut[(v >> 24) & 255];
-            d[x + 4] = lut[(v >> 32) & 255];
-            d[x + 5] = lut[(v >> 40) & 255];
-            d[x + 6] = lut[(v >> 48) & 255];
-            d[x + 7] = lut[v >> 56];
-        }
-        for (; x < width; ++x) d[x] = lut[s[x]];
-    }
-}
-
 const std::array<PALETTEENTRY, 256>& Rgb332Palette() {
     static const std::array<PALETTEENTRY, 256> table = [] {
         std::array<PALETTEENTRY, 256> t{};
@@ -204,6 +176,6 @@ void ConvertRgb565ToRgb332(const std::uint8_t* src, int srcPitch, int width, int
     }
 }
 
-void ResetForTests() { S() = State{}; }
+void ResetForTests() { DisplayState() = State{}; }
 
 }  // namespace platform::video

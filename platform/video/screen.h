@@ -68,10 +68,6 @@ void ConvertRgb565ToRgb332(const std::uint8_t* src, int srcPitch, int width, int
                            int dstPitch);
 const std::array<PALETTEENTRY, 256>& Rgb332Palette();
 
-// 8-bit indices through a palette to 0xFFRRGGBB pixels, as the host shows them.
-void ConvertToRgb32(const std::uint8_t* src, int srcPitch, int width, int height, const PALETTEENTRY* palette,
-                    std::uint32_t* dst, int dstPitchPixels);
-
 // Back to the state at start (tests).
 void ResetForTests();
 

@@ -11,6 +11,7 @@
 #include <iterator>
 #include <thread>
 
+#include "platform/host/host.h"
 #include "platform/winmm/midi_internal.h"
 
 namespace platform::midi {
@@ -31,13 +32,8 @@ DWORD Read32(const BYTE* p) {
 // queue behind it in a list that can grow; while that list holds anything
 // the audio thread stays out, so the order is kept.
 //
-// A build without threads (the browser's) has no notification thread: the
-// host delivers the notifications from its main loop (DeliverNotifications).
-#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
-constexpr bool kThreads = false;
-#else
-constexpr bool kThreads = true;
-#endif
+// A host without threads (the browser's) gets no notification thread: it
+// delivers the notifications from its main loop (DeliverNotifications).
 
 class Notifier {
 public:
@@ -84,7 +80,7 @@ public:
     }
 
     void Flush() {
-        if constexpr (!kThreads) {
+        if (!threads_) {
             DeliverPending();
             return;
         }
@@ -101,7 +97,7 @@ public:
     static constexpr std::size_t kRingSize = 1024;
 
     void DeliverPending() {
-        if constexpr (kThreads) return;
+        if (threads_) return;
         std::unique_lock guard(lock_);
         while (!Empty()) {
             Notification n = Pop();
@@ -115,7 +111,7 @@ public:
 
 private:
     Notifier() {
-        if constexpr (kThreads) {
+        if (threads_) {
             std::thread t([this] { Run(); });
             threadId_ = t.get_id();
             t.detach();
@@ -194,6 +190,7 @@ private:
     bool delivering_ = false;
     std::uint64_t posted_ = 0;     // taken off the queue
     std::uint64_t delivered_ = 0;  // finished
+    const bool threads_ = host::HasThreads();
     std::thread::id threadId_;
 };
 

@@ -56,7 +56,9 @@ protected:
 
     void TearDown() override {
         ReleaseDisplay(1);
-        DropDisplaySurfaces();  // the game's surfaces went with the DirectDraw object
+        // The game's surfaces went with the DirectDraw object.
+        ClearSheetState();
+        DropWellImage();
         platform::SetTracing(false);
         headless::Reset();
     }

@@ -20,7 +20,6 @@ void ResetAll() {
     // A new process starts with every device closed; a run that ended by its
     // close box left them open, as the real program leaves them to the system.
     ReleaseDisplay(1);
-    DropDisplaySurfaces();
     SoundClose();
     MusicClose();
     headless::Reset();
@@ -29,14 +28,7 @@ void ResetAll() {
     for (auto& buffer : musicPlayer.buffers)
         if (buffer.header.lpData) GlobalFree(buffer.header.lpData);
     platform::SetTracing(true);
-    ClearShellState();
-    ClearPadState();
-    ClearRulesState();
-    ClearPlayState();
-    ClearSoundState();
-    ClearMusicState();
-    ClearConverterState();
-    ClearSequencerState();
+    ClearGameState();
 }
 
 int RunProgram(const std::string& commandLine, const std::function<bool(std::uint32_t ms)>& onIdle, long maxIdles) {

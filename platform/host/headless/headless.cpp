@@ -2,7 +2,6 @@
 // a pretend desktop and captured screens. Deterministic by construction: the
 // clock moves only when the program waits or a test moves it.
 #include "platform/host/headless/headless.h"
-#include "platform/kernel/resources.h"
 
 #include <algorithm>
 #include <array>
@@ -30,7 +29,6 @@ struct HostState {
     std::map<std::string, bool> foreign;
     std::map<std::string, int> raiseRequests;
     std::map<std::string, int> published;
-    bool raiseMe = false;
     host::DesktopMode desktop{1024, 768, 8};
     bool fullScreen = false;
     host::DesktopMode mode{1024, 768, 8};
@@ -41,7 +39,7 @@ struct HostState {
     std::vector<MessageBoxRecord> boxes;
 };
 
-HostState& H() {
+HostState& Machine() {
     static HostState h;
     return h;
 }
@@ -63,63 +61,62 @@ struct JapaneseByDefault {
 void Reset() {
     platform::SetUiLanguage(platform::kLanguageJapanese);
     platform::ResetForTests();
-    H() = HostState{};
+    Machine() = HostState{};
     virtualClock = 0;
 }
 
 void SetTime(std::uint32_t ms) { virtualClock = ms; }
 void AdvanceTime(std::uint32_t ms) { virtualClock += ms; }
 std::uint32_t Time() { return virtualClock; }
-void SetIdleHook(IdleHook hook) { H().idle = std::move(hook); }
-void SetSleepHook(IdleHook hook) { H().sleep = std::move(hook); }
-int Sleeps() { return H().sleeps; }
+void SetIdleHook(IdleHook hook) { Machine().idle = std::move(hook); }
+void SetSleepHook(IdleHook hook) { Machine().sleep = std::move(hook); }
+int Sleeps() { return Machine().sleeps; }
 
 void SetKey(int vk, bool down) {
-    if (vk >= 0 && vk < 256) H().keys[static_cast<std::size_t>(vk)] = down;
+    if (vk >= 0 && vk < 256) Machine().keys[static_cast<std::size_t>(vk)] = down;
 }
-void ReleaseAllKeys() { H().keys.fill(false); }
+void ReleaseAllKeys() { Machine().keys.fill(false); }
 
 void SetJoystick(bool present, const host::JoystickCaps& caps) {
-    H().joystickPresent = present;
-    H().joyCaps = caps;
+    Machine().joystickPresent = present;
+    Machine().joyCaps = caps;
 }
-void SetJoystickState(const host::JoystickState& state) { H().joyState = state; }
+void SetJoystickState(const host::JoystickState& state) { Machine().joyState = state; }
 
-void SetForeignWindow(const std::string& className, bool exists) { H().foreign[Lower(className)] = exists; }
-int RaiseRequests(const std::string& className) { return H().raiseRequests[Lower(className)]; }
-void RequestRaise() { H().raiseMe = true; }
-bool ClassPublished(const std::string& className) { return H().published[Lower(className)] > 0; }
+void SetForeignWindow(const std::string& className, bool exists) { Machine().foreign[Lower(className)] = exists; }
+int RaiseRequests(const std::string& className) { return Machine().raiseRequests[Lower(className)]; }
+bool ClassPublished(const std::string& className) { return Machine().published[Lower(className)] > 0; }
 
 void SetDesktop(const host::DesktopMode& mode) {
-    H().desktop = mode;
-    if (!H().fullScreen) H().mode = mode;
+    Machine().desktop = mode;
+    if (!Machine().fullScreen) Machine().mode = mode;
 }
-const Screen& LastScreen() { return H().screen; }
-int ScreensShown() { return H().screensShown; }
-int RefreshWaits() { return H().refreshWaits; }
-void SetRefreshWaits(bool waits) { H().refreshWaitsOn = waits; }
-const std::vector<MessageBoxRecord>& MessageBoxes() { return H().boxes; }
+const Screen& LastScreen() { return Machine().screen; }
+int ScreensShown() { return Machine().screensShown; }
+int RefreshWaits() { return Machine().refreshWaits; }
+void SetRefreshWaits(bool waits) { Machine().refreshWaitsOn = waits; }
+const std::vector<MessageBoxRecord>& MessageBoxes() { return Machine().boxes; }
 
 }  // namespace headless
 
 namespace host {
 
-using headless::H;
+using headless::Machine;
 
 std::uint32_t Milliseconds() { return headless::virtualClock; }
 
 void Idle(std::uint32_t ms) {
-    if (H().idle)
-        H().idle(ms);
+    if (Machine().idle)
+        Machine().idle(ms);
     else
         headless::virtualClock += ms;
 }
 
 void Sleep(std::uint32_t ms) {
     platform::FinishPendingWork();
-    ++H().sleeps;
-    if (H().sleep)
-        H().sleep(ms);
+    ++Machine().sleeps;
+    if (Machine().sleep)
+        Machine().sleep(ms);
     else
         headless::virtualClock += ms;
 }
@@ -142,7 +139,7 @@ bool WaitFor(std::unique_lock<std::mutex>& guard, std::condition_variable&, cons
 void PumpEvents() { platform::DeliverNotifications(); }
 
 bool KeyDown(int vk) {
-    auto& k = H().keys;
+    auto& k = Machine().keys;
     auto at = [&](int v) { return v >= 0 && v < 256 && k[static_cast<std::size_t>(v)]; };
     switch (vk) {
         case 0x10: return at(0x10) || at(0xA0) || at(0xA1);
@@ -152,45 +149,56 @@ bool KeyDown(int vk) {
     }
 }
 
-int JoystickCount() { return H().joystickPresent ? 1 : 0; }
+int JoystickCount() { return Machine().joystickPresent ? 1 : 0; }
 bool JoystickGetCaps(int index, JoystickCaps& caps) {
-    if (index != 0 || !H().joystickPresent) return false;
-    caps = H().joyCaps;
+    if (index != 0 || !Machine().joystickPresent) return false;
+    caps = Machine().joyCaps;
     return true;
 }
 bool JoystickGetState(int index, JoystickState& state) {
-    if (index != 0 || !H().joystickPresent) return false;
-    state = H().joyState;
+    if (index != 0 || !Machine().joystickPresent) return false;
+    state = Machine().joyState;
     return true;
 }
 
 bool ForeignWindowExists(std::string_view className) {
-    auto it = H().foreign.find(headless::Lower(std::string(className)));
-    return it != H().foreign.end() && it->second;
+    auto it = Machine().foreign.find(headless::Lower(std::string(className)));
+    return it != Machine().foreign.end() && it->second;
 }
 bool RaiseForeignWindow(std::string_view className) {
     if (!ForeignWindowExists(className)) return false;
-    ++H().raiseRequests[headless::Lower(std::string(className))];
+    ++Machine().raiseRequests[headless::Lower(std::string(className))];
     return true;
 }
-void PublishWindowClass(std::string_view className) { ++H().published[headless::Lower(std::string(className))]; }
-void WithdrawWindowClass(std::string_view className) { H().published[headless::Lower(std::string(className))] = 0; }
-bool TakeRaiseRequest() { return std::exchange(H().raiseMe, false); }
+void PublishWindowClass(std::string_view className) { ++Machine().published[headless::Lower(std::string(className))]; }
+void WithdrawWindowClass(std::string_view className) {
+    Machine().published[headless::Lower(std::string(className))] = 0;
+}
+// No other process of this program runs beside a test to ask.
+bool TakeRaiseRequest() { return false; }
+// Built to WebAssembly without threads (the watch for Node), it has none.
+bool HasThreads() {
+#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
+    return false;
+#else
+    return true;
+#endif
+}
 
-DesktopMode Desktop() { return H().desktop; }
+DesktopMode Desktop() { return Machine().desktop; }
 bool SetDisplayMode(int width, int height, int bitsPerPixel) {
-    H().mode = DesktopMode{width, height, bitsPerPixel};
-    H().fullScreen = true;
+    Machine().mode = DesktopMode{width, height, bitsPerPixel};
+    Machine().fullScreen = true;
     return true;
 }
 void RestoreDisplayMode() {
-    H().mode = H().desktop;
-    H().fullScreen = false;
+    Machine().mode = Machine().desktop;
+    Machine().fullScreen = false;
 }
-bool InFullScreenMode() { return H().fullScreen; }
+bool InFullScreenMode() { return Machine().fullScreen; }
 
 void ShowScreen(const ScreenImage& image) {
-    auto& s = H().screen;
+    auto& s = Machine().screen;
     s.width = image.width;
     s.height = image.height;
     s.pixels.resize(static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height));
@@ -198,7 +206,7 @@ void ShowScreen(const ScreenImage& image) {
         std::copy_n(image.pixels + static_cast<std::ptrdiff_t>(y) * image.pitch, image.width,
                     s.pixels.begin() + static_cast<std::ptrdiff_t>(y) * image.width);
     s.palette.assign(image.palette, image.palette + 256);
-    ++H().screensShown;
+    ++Machine().screensShown;
 }
 
 void WaitForRefresh() {
@@ -207,12 +215,13 @@ void WaitForRefresh() {
     std::uint64_t k = now * 60 / 1000 + 1;
     std::uint32_t next = static_cast<std::uint32_t>(k * 1000 / 60);
     if (next == now) next = static_cast<std::uint32_t>((k + 1) * 1000 / 60);
-    ++H().refreshWaits;
-    if (H().refreshWaitsOn) Idle(next - headless::virtualClock);
+    ++Machine().refreshWaits;
+    Idle(next - headless::virtualClock);
 }
 
 int ShowMessageBox(const char* utf8Text, const char* utf8Caption, unsigned type) {
-    H().boxes.push_back(headless::MessageBoxRecord{utf8Text ? utf8Text : "", utf8Caption ? utf8Caption : "", type});
+    Machine().boxes.push_back(
+        headless::MessageBoxRecord{utf8Text ? utf8Text : "", utf8Caption ? utf8Caption : "", type});
     return 1;  // IDOK: the test's user reads it and presses OK
 }
 

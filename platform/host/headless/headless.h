@@ -41,10 +41,9 @@ void SetJoystick(bool present, const host::JoystickCaps& caps = {});
 void SetJoystickState(const host::JoystickState& state);
 
 // Another process's window of this class exists (or not); count the requests
-// to bring it forward; ask this process's window to come forward.
+// to bring it forward.
 void SetForeignWindow(const std::string& className, bool exists);
 int RaiseRequests(const std::string& className);
-void RequestRaise();
 bool ClassPublished(const std::string& className);
 
 // The emulated desktop and what the display showed.

@@ -15,21 +15,20 @@ struct AudioState {
     std::atomic<int> opens{0};
 };
 
-AudioState& A() {
+AudioState& AudioDevice() {
     static AudioState a;
     return a;
 }
 
 }  // namespace
 
-void SetAudioDevice(bool present) { A().present = present; }
-bool AudioDevicePresent() { return A().present; }
-bool AudioDeviceOpen() { return A().open; }
-int AudioOpenCount() { return A().opens; }
+void SetAudioDevice(bool present) { AudioDevice().present = present; }
+bool AudioDeviceOpen() { return AudioDevice().open; }
+int AudioOpenCount() { return AudioDevice().opens; }
 
 std::vector<std::int16_t> RenderAudio(int frames) {
     std::vector<std::int16_t> out(static_cast<std::size_t>(frames > 0 ? frames : 0) * platform::audio::kChannels, 0);
-    if (A().open && frames > 0) platform::audio::Render(out.data(), frames);
+    if (AudioDevice().open && frames > 0) platform::audio::Render(out.data(), frames);
     return out;
 }
 
@@ -40,8 +39,8 @@ std::vector<std::int16_t> RenderAudioAndSettle(int frames) {
 }
 
 void ResetAudio() {
-    A().present = true;
-    A().opens = 0;
+    AudioDevice().present = true;
+    AudioDevice().opens = 0;
 }
 
 }  // namespace headless
@@ -49,13 +48,13 @@ void ResetAudio() {
 namespace host {
 
 bool AudioOpen(int sampleRate) {
-    auto& a = headless::A();
+    auto& a = headless::AudioDevice();
     if (!a.present || sampleRate <= 0) return false;
     if (!a.open) ++a.opens;
     a.open = true;
     return true;
 }
 
-void AudioClose() { headless::A().open = false; }
+void AudioClose() { headless::AudioDevice().open = false; }
 
 }  // namespace host

@@ -10,7 +10,6 @@ namespace headless {
 // Whether the machine has an audio device (it has one unless a test says
 // otherwise). Taking the device away while it is open does not close it.
 void SetAudioDevice(bool present);
-bool AudioDevicePresent();
 // Whether the program opened the device and has not closed it.
 bool AudioDeviceOpen();
 int AudioOpenCount();  // successful opens since the start (or the last reset)

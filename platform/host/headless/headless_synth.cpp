@@ -23,16 +23,15 @@ struct SynthLog {
     bool present = true;
     std::vector<SynthMessage> messages;
     std::uint64_t frames = 0;
-    int created = 0;
 };
 
-SynthLog& L() {
+SynthLog& Synths() {
     static SynthLog log;
     return log;
 }
 
 void Record(std::uint32_t message) {
-    auto& l = L();
+    auto& l = Synths();
     std::lock_guard guard(l.lock);
     if (l.messages.size() < kLogCapacity) l.messages.push_back(SynthMessage{l.frames, message});
 }
@@ -139,7 +138,7 @@ public:
             }
             if (v.attack == 0 && v.level < 1e-4) v.active = false;
         }
-        auto& l = L();
+        auto& l = Synths();
         std::lock_guard guard(l.lock);
         l.frames += static_cast<std::uint64_t>(frames);
     }
@@ -196,29 +195,24 @@ private:
 }  // namespace
 
 void SetMidiSynth(bool present) {
-    std::lock_guard guard(L().lock);
-    L().present = present;
+    std::lock_guard guard(Synths().lock);
+    Synths().present = present;
 }
 
 std::vector<SynthMessage> SynthMessages() {
-    std::lock_guard guard(L().lock);
-    return L().messages;
+    std::lock_guard guard(Synths().lock);
+    return Synths().messages;
 }
 
 void ClearSynthMessages() {
-    std::lock_guard guard(L().lock);
-    L().messages.clear();
-    L().frames = 0;
+    std::lock_guard guard(Synths().lock);
+    Synths().messages.clear();
+    Synths().frames = 0;
 }
 
 std::uint64_t SynthFrames() {
-    std::lock_guard guard(L().lock);
-    return L().frames;
-}
-
-int SynthsCreated() {
-    std::lock_guard guard(L().lock);
-    return L().created;
+    std::lock_guard guard(Synths().lock);
+    return Synths().frames;
 }
 
 }  // namespace headless
@@ -226,11 +220,10 @@ int SynthsCreated() {
 namespace platform::midi {
 
 std::unique_ptr<Synth> CreateSynth(int sampleRate) {
-    auto& l = headless::L();
+    auto& l = headless::Synths();
     {
         std::lock_guard guard(l.lock);
         if (!l.present || sampleRate <= 0) return nullptr;
-        ++l.created;
     }
     return std::make_unique<headless::HeadlessSynth>(sampleRate);
 }

@@ -23,7 +23,5 @@ std::vector<SynthMessage> SynthMessages();
 void ClearSynthMessages();
 // Frames rendered by headless synthesisers since the last clear.
 std::uint64_t SynthFrames();
-// Synthesisers made since the start (one per opening of the MIDI device).
-int SynthsCreated();
 
 }  // namespace headless

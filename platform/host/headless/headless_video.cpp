@@ -9,7 +9,6 @@ void SetEmulationCaps(DWORD caps, DWORD fxCaps) { platform::SetEmulationCaps(cap
 void SetVideoMemory(std::size_t bytes) { platform::SetVideoMemory(bytes); }
 
 int ScreenWidth() { return platform::CurrentScreen().width; }
-int ScreenHeight() { return platform::CurrentScreen().height; }
 
 std::uint8_t ScreenPixel(int x, int y) {
     auto s = platform::CurrentScreen();

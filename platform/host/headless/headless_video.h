@@ -16,7 +16,6 @@ void SetVideoMemory(std::size_t bytes);
 
 // The emulated screen as it is now (not only as last shown).
 int ScreenWidth();
-int ScreenHeight();
 std::uint8_t ScreenPixel(int x, int y);
 PALETTEENTRY ScreenPaletteEntry(int index);
 

@@ -14,4 +14,6 @@ bool WaitFor(std::unique_lock<std::mutex>& guard, std::condition_variable& chang
     return changed.wait_for(guard, std::chrono::milliseconds(ms), ready);
 }
 
+bool HasThreads() { return true; }
+
 }  // namespace host

@@ -88,7 +88,8 @@ void HandleMouseButton(const SDL_MouseButtonEvent& event) {
     UINT message = base;
     if (event.type == SDL_MOUSEBUTTONUP)
         message = base + 1;
-    else if (event.clicks >= 2 && (platform::user::FromHandle(hwnd)->classStyle & CS_DBLCLKS))
+    else if (platform::user::WindowView view;
+             event.clicks >= 2 && platform::user::ViewWindow(hwnd, view) && view.doubleClicks)
         message = base + 2;
     POINT p = ToClient(hwnd, event.x, event.y);
     PostMessageA(hwnd, message, MouseKeys(), MAKELPARAM(p.x, p.y));

@@ -24,12 +24,15 @@
 #include "platform/host/host_video.h"
 #include "platform/host/sdl/sdl_host.h"
 #include "platform/host/host_events.h"
-#include "platform/host/sdl/sdl_present.h"
+#include "platform/host/host_picture.h"
 
 namespace sdlhost {
 namespace {
 
-using platform::user::FromHandle;
+using namespace platform::video;
+
+using platform::user::ViewWindow;
+using platform::user::WindowView;
 
 struct HostWindow {
     HWND hwnd = nullptr;
@@ -56,13 +59,13 @@ struct VideoState {
     bool cursorStale = false;
 };
 
-VideoState& V() {
+VideoState& Video() {
     static VideoState v;
     return v;
 }
 
 HostWindow* Find(HWND hwnd) {
-    for (auto& w : V().windows)
+    for (auto& w : Video().windows)
         if (w.hwnd == hwnd) return &w;
     return nullptr;
 }
@@ -70,8 +73,8 @@ HostWindow* Find(HWND hwnd) {
 // The picture's place in a window of the given size: all of it in window
 // mode; in full screen as large as fits with its shape kept, centred.
 SDL_Rect PictureRect(int width, int height) {
-    if (!V().fullScreen) return SDL_Rect{0, 0, width, height};
-    int pw = V().modeWidth, ph = V().modeHeight;
+    if (!Video().fullScreen) return SDL_Rect{0, 0, width, height};
+    int pw = Video().modeWidth, ph = Video().modeHeight;
     SDL_Rect r{0, 0, width, height};
     if (static_cast<long long>(width) * ph <= static_cast<long long>(height) * pw) {
         r.h = static_cast<int>(static_cast<long long>(width) * ph / pw);
@@ -93,9 +96,9 @@ void Redraw(HostWindow& w) {
 
 PixelLayout LayoutOf(const SDL_PixelFormat& f) {
     PixelLayout layout;
-    layout.redShift = f.Rshift;
-    layout.greenShift = f.Gshift;
-    layout.blueShift = f.Bshift;
+    layout.redMask = f.Rmask;
+    layout.greenMask = f.Gmask;
+    layout.blueMask = f.Bmask;
     layout.alpha = ~(f.Rmask | f.Gmask | f.Bmask);
     return layout;
 }
@@ -213,25 +216,25 @@ void LeaveFullScreen(HostWindow& w) {
 // Gives the SDL window the emulated window's title, frame, size, place and
 // visibility. In full screen the place and size belong to the mode.
 void Sync(HostWindow& w) {
-    platform::user::Window* win = FromHandle(w.hwnd);
-    if (!win || !w.sdl) return;
-    if (w.title != win->title) {
-        w.title = win->title;
+    WindowView win;
+    if (!w.sdl || !ViewWindow(w.hwnd, win)) return;
+    if (w.title != win.title) {
+        w.title = win.title;
         SDL_SetWindowTitle(w.sdl, w.title.c_str());
     }
-    bool resizable = (win->style & WS_THICKFRAME) != 0;
+    bool resizable = (win.style & WS_THICKFRAME) != 0;
     if (resizable != w.resizable) {
         w.resizable = resizable;
         SDL_SetWindowResizable(w.sdl, resizable ? SDL_TRUE : SDL_FALSE);
     }
-    bool bordered = (win->style & WS_CAPTION) == WS_CAPTION;
-    if (bordered != w.bordered && !V().fullScreen) {
+    bool bordered = (win.style & WS_CAPTION) == WS_CAPTION;
+    if (bordered != w.bordered && !Video().fullScreen) {
         w.bordered = bordered;
         SDL_SetWindowBordered(w.sdl, bordered ? SDL_TRUE : SDL_FALSE);
     }
-    if (!V().fullScreen) {
+    if (!Video().fullScreen) {
         SIZE minimum = platform::user::MinimumClientSize(w.hwnd);
-        if (!(win = FromHandle(w.hwnd))) return;
+        if (!ViewWindow(w.hwnd, win)) return;
         if (minimum.cx != w.minimum.x || minimum.cy != w.minimum.y) {
             w.minimum = SDL_Point{minimum.cx, minimum.cy};
             SDL_SetWindowMinimumSize(w.sdl, std::max(1, static_cast<int>(minimum.cx)),
@@ -245,11 +248,11 @@ void Sync(HostWindow& w) {
         if (want.x != w.placed.x || want.y != w.placed.y) SDL_SetWindowPosition(w.sdl, want.x, want.y);
         w.placed = want;
     }
-    if (win->visible && !w.shown) {
+    if (win.visible && !w.shown) {
         w.shown = true;
         SDL_ShowWindow(w.sdl);
-        if (V().fullScreen && ScreenWindow() == w.hwnd) EnterFullScreen(w);
-    } else if (!win->visible && w.shown) {
+        if (Video().fullScreen && ScreenWindow() == w.hwnd) EnterFullScreen(w);
+    } else if (!win.visible && w.shown) {
         w.shown = false;
         SDL_HideWindow(w.sdl);
     }
@@ -326,14 +329,14 @@ SDL_Surface* LoadIconSurface(HINSTANCE instance, int resourceId) {
 class SdlWindowHost final : public platform::user::WindowHost {
 public:
     bool WindowCreated(HWND hwnd) override {
-        platform::user::Window* win = FromHandle(hwnd);
-        if (!win || !VideoReady()) return false;
+        WindowView win;
+        if (!ViewWindow(hwnd, win) || !VideoReady()) return false;
         RECT c = platform::user::ClientRectOnScreen(hwnd);
         SDL_Point origin = DesktopOrigin();
         HostWindow w;
         w.hwnd = hwnd;
-        w.title = win->title;
-        w.resizable = (win->style & WS_THICKFRAME) != 0;
+        w.title = win.title;
+        w.resizable = (win.style & WS_THICKFRAME) != 0;
         w.placed = SDL_Rect{origin.x + c.left, origin.y + c.top, std::max(1, static_cast<int>(c.right - c.left)),
                             std::max(1, static_cast<int>(c.bottom - c.top))};
         // The window's pixels go to X as a shared memory image rather than
@@ -355,11 +358,11 @@ public:
             SDL_DestroyWindow(w.sdl);
             return false;
         }
-        if (SDL_Surface* icon = LoadIconSurface(win->instance, platform::user::IconResourceId(win->classIcon))) {
+        if (SDL_Surface* icon = LoadIconSurface(win.instance, win.iconResource)) {
             SDL_SetWindowIcon(w.sdl, icon);
             SDL_FreeSurface(icon);
         }
-        V().windows.push_back(w);
+        Video().windows.push_back(w);
         return true;
     }
 
@@ -377,7 +380,7 @@ public:
     }
 
     void WindowDestroyed(HWND hwnd) override {
-        auto& windows = V().windows;
+        auto& windows = Video().windows;
         for (auto it = windows.begin(); it != windows.end(); ++it) {
             if (it->hwnd != hwnd) continue;
             if (it->staging) SDL_FreeSurface(it->staging);
@@ -398,7 +401,7 @@ struct RegisterWindowHost {
 }  // namespace
 
 HWND WindowFromId(std::uint32_t windowId) {
-    for (auto& w : V().windows)
+    for (auto& w : Video().windows)
         if (w.sdl && SDL_GetWindowID(w.sdl) == windowId) return w.hwnd;
     return nullptr;
 }
@@ -409,9 +412,9 @@ SDL_Window* SdlWindowOf(HWND hwnd) {
 }
 
 HWND ScreenWindow() {
-    for (auto& w : V().windows) {
-        platform::user::Window* win = FromHandle(w.hwnd);
-        if (win && win->visible) return w.hwnd;
+    for (auto& w : Video().windows) {
+        WindowView win;
+        if (ViewWindow(w.hwnd, win) && win.visible) return w.hwnd;
     }
     return nullptr;
 }
@@ -420,7 +423,7 @@ void HandleWindowEvent(const SDL_WindowEvent& event) {
     HWND hwnd = WindowFromId(event.windowID);
     HostWindow* w = Find(hwnd);
     if (!w) return;
-    auto& v = V();
+    auto& v = Video();
     bool followsHost = !v.fullScreen && !(SDL_GetWindowFlags(w->sdl) & SDL_WINDOW_FULLSCREEN);
     switch (event.event) {
         case SDL_WINDOWEVENT_SHOWN:
@@ -480,15 +483,15 @@ POINT ToClient(HWND hwnd, int x, int y) {
     int width = 0, height = 0;
     if (w) SDL_GetWindowSize(w->sdl, &width, &height);
     if (width <= 0 || height <= 0) return POINT{x, y};
-    if (V().fullScreen && hwnd == ScreenWindow()) {
+    if (Video().fullScreen && hwnd == ScreenWindow()) {
         // Through the picture's place to the emulated screen, whose origin
         // is the top left of the mode, then to the client area.
         SDL_Rect place = PictureRect(width, height);
         if (place.w <= 0 || place.h <= 0) return POINT{0, 0};
-        int sx = std::clamp(static_cast<int>(static_cast<long long>(x - place.x) * V().modeWidth / place.w), 0,
-                            V().modeWidth - 1);
-        int sy = std::clamp(static_cast<int>(static_cast<long long>(y - place.y) * V().modeHeight / place.h), 0,
-                            V().modeHeight - 1);
+        int sx = std::clamp(static_cast<int>(static_cast<long long>(x - place.x) * Video().modeWidth / place.w), 0,
+                            Video().modeWidth - 1);
+        int sy = std::clamp(static_cast<int>(static_cast<long long>(y - place.y) * Video().modeHeight / place.h), 0,
+                            Video().modeHeight - 1);
         return POINT{sx - c.left, sy - c.top};
     }
     return POINT{static_cast<LONG>(static_cast<long long>(x) * (c.right - c.left) / width),
@@ -497,11 +500,11 @@ POINT ToClient(HWND hwnd, int x, int y) {
 
 void RefreshCursor() { SDL_ShowCursor(platform::user::CursorShown() ? SDL_ENABLE : SDL_DISABLE); }
 
-void MarkCursorStale() { V().cursorStale = true; }
+void MarkCursorStale() { Video().cursorStale = true; }
 
 void AskCursorIfStale() {
-    if (!V().cursorStale) return;
-    V().cursorStale = false;
+    if (!Video().cursorStale) return;
+    Video().cursorStale = false;
     SDL_Window* focus = SDL_GetMouseFocus();
     if (!focus) return;
     HWND hwnd = WindowFromId(SDL_GetWindowID(focus));
@@ -530,7 +533,7 @@ DesktopMode Desktop() {
 
 bool SetDisplayMode(int width, int height, int bitsPerPixel) {
     if (!VideoReady() || width <= 0 || height <= 0) return false;
-    auto& v = V();
+    auto& v = Video();
     v.modeWidth = width;
     v.modeHeight = height;
     v.modeBits = bitsPerPixel;
@@ -545,14 +548,14 @@ bool SetDisplayMode(int width, int height, int bitsPerPixel) {
 }
 
 void RestoreDisplayMode() {
-    auto& v = V();
+    auto& v = Video();
     if (!v.fullScreen) return;
     v.fullScreen = false;
     for (auto& w : v.windows) LeaveFullScreen(w);
     MarkCursorStale();
 }
 
-bool InFullScreenMode() { return V().fullScreen; }
+bool InFullScreenMode() { return Video().fullScreen; }
 
 void ShowScreen(const ScreenImage& image) {
     if (!image.pixels || !image.palette || image.width <= 0 || image.height <= 0) return;
@@ -560,7 +563,7 @@ void ShowScreen(const ScreenImage& image) {
     HostWindow* w = Find(hwnd);
     if (!w) return;
     SDL_Rect area{0, 0, image.width, image.height};
-    if (!V().fullScreen) {
+    if (!Video().fullScreen) {
         // The image is the client area's part of the emulated desktop: all
         // of it, or less when the window reaches over the desktop's edges.
         RECT c = platform::user::ClientRectOnScreen(hwnd);

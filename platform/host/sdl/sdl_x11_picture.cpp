@@ -8,11 +8,10 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
-#include <array>
-#include <bit>
 #include <cstdint>
 #include <vector>
 
+#include "platform/host/host_picture.h"
 #include "platform/host/sdl/sdl_host.h"
 
 namespace sdlhost {
@@ -40,14 +39,6 @@ X11Picture* Find(SDL_Window* sdl) {
     for (auto& p : Pictures())
         if (p.window == info.info.x11.window) return &p;
     return nullptr;
-}
-
-// A colour component of 8 bits in the place and width of a mask.
-std::uint32_t Place(std::uint8_t value, std::uint32_t mask) {
-    if (!mask) return 0;
-    int shift = std::countr_zero(mask);
-    int bits = std::popcount(mask);
-    return (static_cast<std::uint32_t>(value) >> (8 - std::min(bits, 8))) << shift & mask;
 }
 
 }  // namespace
@@ -88,12 +79,10 @@ void ShowX11Picture(SDL_Window* sdl, const host::ScreenImage& image, const SDL_R
     int width = 0, height = 0;
     SDL_GetWindowSize(sdl, &width, &height);
     if (!p || width <= 0 || height <= 0 || area.w <= 0 || area.h <= 0) return;
-    std::array<char, 256> colour;
-    for (int i = 0; i < 256; ++i) {
-        const PALETTEENTRY& e = image.palette[i];
-        colour[static_cast<std::size_t>(i)] = static_cast<char>(
-            Place(e.peRed, p->masks[0]) | Place(e.peGreen, p->masks[1]) | Place(e.peBlue, p->masks[2]));
-    }
+    // The visual's pixels are one byte: the table's entries fit in it.
+    std::uint32_t colour[256];
+    platform::video::BuildColourTable(image.palette,
+                                      platform::video::PixelLayout{p->masks[0], p->masks[1], p->masks[2], 0}, colour);
     p->pixels.assign(static_cast<std::size_t>(width) * height, 0);
     // The client's part of the image, scaled to where the picture goes in
     // the window; black around it.
@@ -107,7 +96,7 @@ void ShowX11Picture(SDL_Window* sdl, const host::ScreenImage& image, const SDL_R
         for (int x = 0; x < place.w && place.x + x < width; ++x) {
             if (place.x + x < 0) continue;
             int sx = static_cast<int>(static_cast<long long>(x) * area.w / place.w) - area.x;
-            if (sx >= 0 && sx < image.width) out[place.x + x] = colour[row[sx]];
+            if (sx >= 0 && sx < image.width) out[place.x + x] = static_cast<char>(colour[row[sx]]);
         }
     }
     XImage* picture = XCreateImage(p->display, p->visual, 8, ZPixmap, 0, p->pixels.data(), static_cast<unsigned>(width),

@@ -1,6 +1,6 @@
 // Linked into the test programs that play sound or music: fails the program
 // if anything on the audio callback's path touches the heap. Every call of
-// platform::audio::Render (what the host's audio callback runs) is wrapped at
+// tumbla_audio_render (what the host's audio callback runs) is wrapped at
 // link time (-Wl,--wrap) by one that marks its thread for the call's length,
 // and operator new and delete, and outside AddressSanitizer (which owns them)
 // malloc and free too, count while the mark is on.
@@ -11,6 +11,9 @@
 #include <cstdlib>
 #include <new>
 #include <string>
+#include <type_traits>
+
+#include "platform/host/host_audio.h"
 
 namespace {
 
@@ -72,10 +75,13 @@ public:
 
 }  // namespace
 
-extern "C" void __real__ZN8platform5audio6RenderEPsi(std::int16_t* out, int frames);
-extern "C" void __wrap__ZN8platform5audio6RenderEPsi(std::int16_t* out, int frames) {
+// Declared from the real one, so that a new signature is a compile error here
+// rather than a wrap that no longer matches.
+extern "C" decltype(tumbla_audio_render) __real_tumbla_audio_render;
+extern "C" void __wrap_tumbla_audio_render(std::int16_t* out, int frames) {
+    static_assert(std::is_same_v<decltype(&__wrap_tumbla_audio_render), decltype(&tumbla_audio_render)>);
     ++onAudioPath;
-    __real__ZN8platform5audio6RenderEPsi(out, frames);
+    __real_tumbla_audio_render(out, frames);
     --onAudioPath;
 }
 

@@ -1,6 +1,7 @@
-// The stand-in's side of the door that only a host calls: one reset for the
-// whole stand-in (a module added later is reset by adding one line here,
-// not in every test host), and the test host's view of the emulated display.
+// What a host (or a test through it) asks of the stand-in as a whole: one
+// reset for every module (a module added later is reset by adding one line
+// here, not in every test host), the flush and delivery of notifications,
+// the pretend card's settings, and the view of the emulated screen.
 #include "platform/audio/stream.h"
 #include "platform/ddraw/ddraw_internal.h"
 #include "platform/dsound/dsound_internal.h"

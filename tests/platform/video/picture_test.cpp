@@ -5,13 +5,13 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/host/sdl/sdl_present.h"
+#include "platform/host/host_picture.h"
 
 namespace {
 
-using sdlhost::DrawPicture;
-using sdlhost::PixelLayout;
-using sdlhost::PixelTarget;
+using platform::video::DrawPicture;
+using platform::video::PixelLayout;
+using platform::video::PixelTarget;
 
 constexpr std::uint32_t kBlack = 0xFF000000u;
 
@@ -60,12 +60,22 @@ TEST(Present, TheLayoutPlacesTheChannelsAndFillsTheRest) {
     p.palette[p.At(0, 0)] = PALETTEENTRY{0x11, 0x22, 0x33, 0};
     Window w(2, 1);
     PixelLayout bgr;
-    bgr.redShift = 0;
-    bgr.greenShift = 8;
-    bgr.blueShift = 16;
+    bgr.redMask = 0x000000FFu;
+    bgr.greenMask = 0x0000FF00u;
+    bgr.blueMask = 0x00FF0000u;
     bgr.alpha = 0;
     DrawPicture(p.Image(), bgr, 0, 0, 1, w.Target());
     EXPECT_EQ(w.At(0, 0), 0x00332211u);
+}
+
+TEST(Present, ANarrowMaskTakesTheTopBitsOfItsChannel) {
+    // An 8-bit true-colour screen: 3 bits of red, 3 of green, 2 of blue.
+    PALETTEENTRY palette[256] = {};
+    palette[5] = PALETTEENTRY{0xFF, 0x80, 0x40, 0};
+    std::uint32_t table[256];
+    platform::video::BuildColourTable(palette, PixelLayout{0xE0u, 0x1Cu, 0x03u, 0}, table);
+    EXPECT_EQ(table[5], 0xE0u | (4u << 2) | 1u);
+    EXPECT_EQ(table[0], 0u);
 }
 
 TEST(Present, AWholeScaleMakesEachPixelASquareCentredInBlack) {
@@ -106,21 +116,21 @@ protected:
     static constexpr std::uint32_t kJunk = 0xDEADBEEFu;
     // Draws through `shown` and checks the window against a whole draw of
     // the same picture.
-    sdlhost::ChangedRows DrawAndCompare(const Picture& p, Window& w, int left, int top, int scale) {
-        sdlhost::ChangedRows rows = shown.Draw(p.Image(), PixelLayout{}, left, top, scale, w.Target());
+    platform::video::ChangedRows DrawAndCompare(const Picture& p, Window& w, int left, int top, int scale) {
+        platform::video::ChangedRows rows = shown.Draw(p.Image(), PixelLayout{}, left, top, scale, w.Target());
         Window whole(w.width, w.height);
         DrawPicture(p.Image(), PixelLayout{}, left, top, scale, whole.Target());
         for (int y = 0; y < w.height; ++y)
             for (int x = 0; x < w.width; ++x) EXPECT_EQ(w.At(x, y), whole.At(x, y)) << x << "," << y;
         return rows;
     }
-    sdlhost::ShownPicture shown;
+    platform::video::ShownPicture shown;
 };
 
 TEST_F(ShownPictureTest, OnlyTheChangedPixelsAreDrawnAndTheirRowsReported) {
     Picture p(20, 6);
     Window w(20, 6);
-    sdlhost::ChangedRows rows = DrawAndCompare(p, w, 0, 0, 1);
+    platform::video::ChangedRows rows = DrawAndCompare(p, w, 0, 0, 1);
     EXPECT_EQ(rows.top, 0);
     EXPECT_EQ(rows.bottom, 6);
 
@@ -182,7 +192,7 @@ TEST_F(ShownPictureTest, ChangesAtWholeScalesAndCutEdgesDrawAsAWholeDrawWould) {
             seed = seed * 1103515245u + 12345u;
             p.At(static_cast<int>(seed >> 8) % 12, static_cast<int>(seed >> 20) % 7) = static_cast<std::uint8_t>(seed);
         }
-        sdlhost::ChangedRows rows = DrawAndCompare(p, w, -2, -4, 3);
+        platform::video::ChangedRows rows = DrawAndCompare(p, w, -2, -4, 3);
         if (!rows.Empty()) {
             EXPECT_EQ((rows.top + 4) % 3 == 0 || rows.top == 0, true) << "rows start at a source row";
             EXPECT_LE(rows.bottom, 17);
@@ -199,11 +209,11 @@ protected:
     // The picture at scale 1 in 32-bit pixels, drawn through `shown`.
     Picture picture{13, 9};
     Window staging{13, 9};
-    sdlhost::ShownPicture shown;
-    sdlhost::StretchSteps steps;
+    platform::video::ShownPicture shown;
+    platform::video::StretchSteps steps;
 
-    sdlhost::ChangedRows Stretch(Window& w, int x, int y, int width, int height) {
-        return sdlhost::SmoothStretch(staging.Target(), w.Target(), x, y, width, height, shown, steps);
+    platform::video::ChangedRows Stretch(Window& w, int x, int y, int width, int height) {
+        return platform::video::SmoothStretch(staging.Target(), w.Target(), x, y, width, height, shown, steps);
     }
 };
 
@@ -218,15 +228,15 @@ TEST_F(SmoothStretchTest, OnlyWhatChangedIsDrawnAgainAndItMatchesAWholeStretch) 
             picture.At(static_cast<int>(seed >> 8) % 13, static_cast<int>(seed >> 20) % 9) =
                 static_cast<std::uint8_t>(seed >> 3);
         }
-        sdlhost::ChangedRows rows = shown.Draw(picture.Image(), PixelLayout{}, 0, 0, 1, staging.Target());
+        platform::video::ChangedRows rows = shown.Draw(picture.Image(), PixelLayout{}, 0, 0, 1, staging.Target());
         ASSERT_FALSE(rows.whole);
         Stretch(partial, 3, 2, 32, 23);
         // A whole stretch of the same picture, from a picture drawn anew.
-        sdlhost::ShownPicture all;
+        platform::video::ShownPicture all;
         Window copy(13, 9);
         ASSERT_TRUE(all.Draw(picture.Image(), PixelLayout{}, 0, 0, 1, copy.Target()).whole);
-        sdlhost::StretchSteps own;
-        sdlhost::SmoothStretch(copy.Target(), fresh.Target(), 3, 2, 32, 23, all, own);
+        platform::video::StretchSteps own;
+        platform::video::SmoothStretch(copy.Target(), fresh.Target(), 3, 2, 32, 23, all, own);
         for (int y = 0; y < 30; ++y)
             for (int x = 0; x < 40; ++x)
                 ASSERT_EQ(partial.At(x, y), fresh.At(x, y)) << x << "," << y << " frame " << frame;
@@ -241,7 +251,7 @@ TEST_F(SmoothStretchTest, OnlyWhatChangedIsDrawnAgainAndItMatchesAWholeStretch) 
 TEST_F(SmoothStretchTest, CornersKeepTheirPixelsAndBetweenThemColoursBlend) {
     Window w(40, 30);
     shown.Draw(picture.Image(), PixelLayout{}, 0, 0, 1, staging.Target());
-    sdlhost::ChangedRows rows = Stretch(w, 3, 2, 32, 23);
+    platform::video::ChangedRows rows = Stretch(w, 3, 2, 32, 23);
     EXPECT_EQ(rows.top, 2);
     EXPECT_EQ(rows.bottom, 25);
     EXPECT_EQ(w.At(3, 2), picture.Colour(0, 0));
@@ -271,12 +281,12 @@ TEST_F(SmoothStretchTest, APlaceOverTheWindowsEdgeIsCutThere) {
 }
 
 TEST(Present, TheWholeScaleIsTheLargestThatFits) {
-    EXPECT_EQ(sdlhost::WholeScale(640, 480, 640, 480), 1);
-    EXPECT_EQ(sdlhost::WholeScale(640, 480, 1280, 960), 2);
-    EXPECT_EQ(sdlhost::WholeScale(640, 480, 1279, 960), 1);
-    EXPECT_EQ(sdlhost::WholeScale(640, 480, 1920, 1440), 3);
-    EXPECT_EQ(sdlhost::WholeScale(640, 480, 1024, 768), 1);
-    EXPECT_EQ(sdlhost::WholeScale(640, 480, 320, 240), 1);  // never below one
+    EXPECT_EQ(platform::video::WholeScale(640, 480, 640, 480), 1);
+    EXPECT_EQ(platform::video::WholeScale(640, 480, 1280, 960), 2);
+    EXPECT_EQ(platform::video::WholeScale(640, 480, 1279, 960), 1);
+    EXPECT_EQ(platform::video::WholeScale(640, 480, 1920, 1440), 3);
+    EXPECT_EQ(platform::video::WholeScale(640, 480, 1024, 768), 1);
+    EXPECT_EQ(platform::video::WholeScale(640, 480, 320, 240), 1);  // never below one
 }
 
 }  // namespace

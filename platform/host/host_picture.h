@@ -1,6 +1,7 @@
-// The one pass of a present: the emulated screen's 8-bit picture through its
-// palette into the host's 32-bit window pixels, each pixel made a whole
-// square of `scale` pixels, black around it.
+// The stand-in's side of the door for showing the emulated screen: its 8-bit
+// picture through its palette into a host's pixels (the one palette
+// conversion every host uses), each pixel made a whole square of `scale`
+// pixels, black around it, and the smooth last step to any window size.
 #pragma once
 
 #include <array>
@@ -9,7 +10,7 @@
 
 #include "platform/host/host_video.h"
 
-namespace sdlhost {
+namespace platform::video {
 
 // 32-bit pixels to draw in; `pitch` in bytes.
 struct PixelTarget {
@@ -19,11 +20,12 @@ struct PixelTarget {
     int height;
 };
 
-// A palette entry as the target's 32-bit pixel: red, green and blue moved to
-// their places and the rest of the pixel `alpha` (the format's unused or
-// alpha bits, all set).
+// A palette entry as the target's pixel: red, green and blue each in the
+// place and width of its mask (the top bits of the 8 when the mask is
+// narrower), and the rest of the pixel `alpha` (the format's unused or alpha
+// bits, all set).
 struct PixelLayout {
-    int redShift = 16, greenShift = 8, blueShift = 0;
+    std::uint32_t redMask = 0x00FF0000u, greenMask = 0x0000FF00u, blueMask = 0x000000FFu;
     std::uint32_t alpha = 0xFF000000u;
 };
 
@@ -102,4 +104,4 @@ ChangedRows SmoothStretch(const PixelTarget& picture, const PixelTarget& target,
 // The largest whole number of times a picture fits into a place, at least 1.
 int WholeScale(int pictureWidth, int pictureHeight, int placeWidth, int placeHeight);
 
-}  // namespace sdlhost
+}  // namespace platform::video

@@ -1,9 +1,10 @@
-#include "platform/host/sdl/sdl_present.h"
+#include "platform/host/host_picture.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
-namespace sdlhost {
+namespace platform::video {
 namespace {
 
 // One row through the table. Eight indices are read at once, so the stores
@@ -37,6 +38,14 @@ void WidenRow(const std::uint8_t* src, int count, const std::uint32_t* table, in
         std::fill_n(out + x, n, c);
         x += n;
     }
+}
+
+// A colour component of 8 bits in the place and width of a mask.
+std::uint32_t Place(std::uint8_t value, std::uint32_t mask) {
+    if (!mask) return 0;
+    int shift = std::countr_zero(mask);
+    int bits = std::popcount(mask);
+    return (static_cast<std::uint32_t>(value) >> (8 - std::min(bits, 8))) << shift & mask;
 }
 
 // Floor division for a negative numerator.
@@ -88,9 +97,8 @@ bool FindChange(const std::uint8_t* a, const std::uint8_t* b, int count, int& fi
 
 void BuildColourTable(const PALETTEENTRY* palette, const PixelLayout& layout, std::uint32_t* table) {
     for (int i = 0; i < 256; ++i)
-        table[i] = layout.alpha | std::uint32_t{palette[i].peRed} << layout.redShift |
-                   std::uint32_t{palette[i].peGreen} << layout.greenShift |
-                   std::uint32_t{palette[i].peBlue} << layout.blueShift;
+        table[i] = layout.alpha | Place(palette[i].peRed, layout.redMask) |
+                   Place(palette[i].peGreen, layout.greenMask) | Place(palette[i].peBlue, layout.blueMask);
 }
 
 void DrawPicture(const host::ScreenImage& image, const PixelLayout& layout, int left, int top, int scale,
@@ -138,8 +146,8 @@ bool ShownPicture::Matches(const host::ScreenImage& image, const PixelLayout& la
                            const PixelTarget& target) const {
     return valid_ && image.width == width_ && image.height == height_ && left == left_ && top == top_ &&
            scale == scale_ && target.pixels == target_.pixels && target.pitch == target_.pitch &&
-           target.width == target_.width && target.height == target_.height && layout.redShift == layout_.redShift &&
-           layout.greenShift == layout_.greenShift && layout.blueShift == layout_.blueShift &&
+           target.width == target_.width && target.height == target_.height && layout.redMask == layout_.redMask &&
+           layout.greenMask == layout_.greenMask && layout.blueMask == layout_.blueMask &&
            layout.alpha == layout_.alpha && std::memcmp(image.palette, palette_.data(), sizeof(palette_)) == 0;
 }
 
@@ -308,4 +316,4 @@ int WholeScale(int pictureWidth, int pictureHeight, int placeWidth, int placeHei
     return std::max(1, std::min(placeWidth / pictureWidth, placeHeight / pictureHeight));
 }
 
-}  // namespace sdlhost
+}  // namespace platform::video
