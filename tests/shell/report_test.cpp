@@ -59,6 +59,9 @@ TEST_F(Report, AFailedDisplayAloneIsLineOneBetweenHeaderAndFooter) {
     auto calls = platform::TracedCalls();
     EXPECT_EQ(std::count(calls.begin(), calls.end(), std::string("MessageBoxW")), 1);
     EXPECT_EQ(std::count(calls.begin(), calls.end(), std::string("MessageBoxA")), 0);
+    // Loaded as UTF-16 too: no ANSI code page stands between the table and the box.
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), std::string("LoadStringW")), 3);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), std::string("LoadStringA")), 0);
 }
 
 TEST_F(Report, LinesFollowTheTablesOrderNotTheOrderOfRaising) {
