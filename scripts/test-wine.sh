@@ -15,6 +15,9 @@ if [ "${1:-}" = "--conformance-only" ]; then
   only_conformance=1
   shift
 fi
+# --download-only: the zip and the installer (scripts/test-windows-download.sh) alone.
+only_download=0
+[ "${1:-}" = "--download-only" ] && only_download=1 && shift
 build=${1:-build/windows}
 exe=$root/$build/TUMBLA.exe
 [ $only_conformance -eq 1 ] || test -s "$exe" || {
@@ -38,10 +41,12 @@ mkdir -p "$work/home"
 export HOME=$work/home WINEPREFIX=$work/prefix WINEARCH=win32 WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
 # No sound card here: ALSA's null device gives Wine a working wave output.
 printf 'pcm.!default { type null }\nctl.!default { type hw card 0 }\n' >"$HOME/.asoundrc"
-display=:$((90 + RANDOM % 400))
-Xvfb "$display" -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 &
+displayfile=$(mktemp "$work/display.XXXXXX")
+Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 &
 xvfb=$!
-export DISPLAY=$display
+for _ in $(seq 50); do [ -s "$displayfile" ] && break; sleep 0.1; done
+export DISPLAY=:$(head -1 "$displayfile")
+rm -f "$displayfile"
 pids=()
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
@@ -294,8 +299,9 @@ run_conformance() {
   note "platform tests under Wine: ${#sources[@]} files, $((SECONDS - started)) s"
 }
 
-[ $only_conformance -eq 1 ] || run_game
-run_conformance
+[ $only_conformance -eq 1 ] || [ $only_download -eq 1 ] || run_game
+[ $only_conformance -eq 1 ] || { . scripts/test-windows-download.sh && run_download; }
+[ $only_download -eq 1 ] || run_conformance
 
 [ $fail -eq 0 ] || exit 1
 note "all checks passed"
