@@ -111,6 +111,7 @@ static LONG SetupDisplay(void) {
     display.canvas = NULL;
     display.primary = NULL;
     display.flipBackBuffer = NULL;
+    display.modeSetAgain = 0;
 
     if (DirectDrawCreate(launchOptions.emulationOnly ? (GUID FAR*)DDCREATE_EMULATIONONLY : NULL, &display.directDraw,
                          NULL) != DD_OK) {
@@ -220,13 +221,28 @@ LONG PresentFrame(void) {
     return 1;
 }
 
+// Windows sets an exclusive program's mode again when it comes back to the
+// front; Wine, and some drivers, leave the desktop's mode that another
+// program put back, and the primary cannot come back in it. Then the game
+// sets its mode itself, once per activation, so a mode that cannot be set
+// costs one try and not one a frame.
+static HRESULT RestorePrimary(void) {
+    HRESULT hr;
+
+    hr = display.primary->Restore();
+    if (hr != DDERR_WRONGMODE || !launchOptions.fullScreen || display.modeSetAgain) return hr;
+    display.modeSetAgain = 1;
+    if (display.directDraw->SetDisplayMode(display.width, display.height, display.bitsPerPixel) != DD_OK) return hr;
+    return display.primary->Restore();
+}
+
 LONG RestoreSurfaces(void) {
     LONG result;
 
     if (!launchOptions.displayReady) return 0;
     result = 1;
     // The flip back buffer belongs to the primary's chain and comes back with it.
-    if (display.primary != NULL && display.primary->Restore() != DD_OK) result = 0;
+    if (display.primary != NULL && RestorePrimary() != DD_OK) result = 0;
     if (display.canvas != NULL && display.canvas->Restore() != DD_OK) result = 0;
     if (display.palette != NULL && display.primary != NULL && display.primary->SetPalette(display.palette) != DD_OK)
         result = 0;

@@ -17,6 +17,9 @@ struct Display {
     LPDIRECTDRAWSURFACE canvas;
     LPDIRECTDRAWSURFACE primary;
     LPDIRECTDRAWSURFACE flipBackBuffer;
+    // Set once the full-screen mode was set again after a restore met
+    // another mode; cleared when the game is activated again.
+    LONG modeSetAgain;
 };
 
 extern Display display;

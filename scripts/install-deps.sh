@@ -13,7 +13,7 @@ play=(
 )
 test=(
   libgtest-dev libgmock-dev libbenchmark-dev
-  g++-mingw-w64-i686
+  g++-mingw-w64-i686 nsis
   xvfb xauth xdotool x11-utils imagemagick
 )
 

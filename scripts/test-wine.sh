@@ -15,6 +15,9 @@ if [ "${1:-}" = "--conformance-only" ]; then
   only_conformance=1
   shift
 fi
+# --download-only: the zip and the installer (scripts/test-windows-download.sh) alone.
+only_download=0
+[ "${1:-}" = "--download-only" ] && only_download=1 && shift
 build=${1:-build/windows}
 exe=$root/$build/TUMBLA.exe
 [ $only_conformance -eq 1 ] || test -s "$exe" || {
@@ -259,8 +262,9 @@ run_conformance() {
   note "platform tests under Wine: ${#sources[@]} files, $((SECONDS - started)) s"
 }
 
-[ $only_conformance -eq 1 ] || run_game
-run_conformance
+[ $only_conformance -eq 1 ] || [ $only_download -eq 1 ] || run_game
+[ $only_conformance -eq 1 ] || { . scripts/test-windows-download.sh && run_download; }
+[ $only_download -eq 1 ] || run_conformance
 
 [ $fail -eq 0 ] || exit 1
 note "all checks passed"

@@ -26,6 +26,8 @@
 int RunFrameLoop(void) {
     MSG msg;
     int code;
+    DWORD now;
+    DWORD elapsed;
 
     // Sleep(1) is a sleep of one millisecond only with the finer timer.
     timeBeginPeriod(1);
@@ -45,16 +47,20 @@ int RunFrameLoop(void) {
             continue;
         }
         // Never two ticks in the same millisecond.
-        if (timeGetTime() == shell.frameStartTime) {
+        now = timeGetTime();
+        if (now == shell.frameStartTime) {
             Sleep(1);
             continue;
         }
 
         shell.frameCounter++;
+        // Slow motion skips milliseconds of the clock, not turns of this
+        // loop: a "1 ms" sleep may last longer, and the pace must not follow it.
+        elapsed = now - shell.frameStartTime;
         if (shell.slowMotionPeriod == 0) {
             FrameStep();
-        } else if (shell.slowMotionCountdown > 0) {
-            shell.slowMotionCountdown--;
+        } else if (shell.slowMotionCountdown >= elapsed) {
+            shell.slowMotionCountdown -= elapsed;
         } else {
             shell.slowMotionCountdown = (DWORD)shell.slowMotionPeriod;
             FrameStep();

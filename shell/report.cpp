@@ -25,48 +25,63 @@ static const struct {
     {ERR_UNIDENTIFIED, 10},  // anything else
 };
 
-// The texts are Japanese in code page 932. Converted to UTF-16 they read
-// the same on a Windows of any language; a system without that code page
-// gets the bytes as they are.
-static int ShowBox(HWND owner, const char* text, UINT style) {
-    static WCHAR wideText[REPORT_TEXT_SIZE];
+// The texts come out of the string table as UTF-16, so they read the same on
+// a Windows of any language and any ANSI code page. The title is plain ASCII.
+static int ShowBox(HWND owner, const WCHAR* text, UINT style) {
     static WCHAR wideTitle[64];
 
-    if (MultiByteToWideChar(932, 0, text, -1, wideText, REPORT_TEXT_SIZE) == 0 ||
-        MultiByteToWideChar(932, 0, TUMBLA_TITLE, -1, wideTitle, 64) == 0)
-        return MessageBoxA(owner, text, TUMBLA_TITLE, style);
-    return MessageBoxW(owner, wideText, wideTitle, style);
+    wideTitle[0] = 0;
+    MultiByteToWideChar(CP_ACP, 0, TUMBLA_TITLE, -1, wideTitle, 64);
+    return MessageBoxW(owner, text, wideTitle, style);
+}
+
+static int TextLength(const WCHAR* text) {
+    int n = 0;
+    while (text[n] != 0) n++;
+    return n;
 }
 
 // Appends as much of `part` as fits, always leaving the text terminated.
-static void AppendText(char* text, int size, const char* part) {
-    int used = lstrlenA(text);
-    if (used < size - 1) lstrcpynA(text + used, part, size - used);
+static void AppendText(WCHAR* text, int size, const WCHAR* part) {
+    int used = TextLength(text);
+    while (used < size - 1 && *part != 0) text[used++] = *part++;
+    text[used] = 0;
+}
+
+// "%02d : %s": the line's number in two digits, then its message.
+static void FormatLine(WCHAR* line, int size, int number, const WCHAR* message) {
+    static const WCHAR separator[] = {' ', ':', ' ', 0};
+
+    line[0] = (WCHAR)('0' + number / 10 % 10);
+    line[1] = (WCHAR)('0' + number % 10);
+    line[2] = 0;
+    AppendText(line, size, separator);
+    AppendText(line, size, message);
 }
 
 BOOL ErrorReport(void) {
-    char text[REPORT_TEXT_SIZE];
-    char message[256];
-    char line[300];
+    WCHAR text[REPORT_TEXT_SIZE];
+    WCHAR message[256];
+    WCHAR line[300];
     int number;
     int i;
 
     if (errorFlags == 0) return FALSE;
 
-    text[0] = '\0';
-    LoadStringA(shell.instance, REPORT_HEADER, text, 255);
+    text[0] = 0;
+    LoadStringW(shell.instance, REPORT_HEADER, text, 255);
     number = 1;
     for (i = 0; i < (int)(sizeof(reportTable) / sizeof(reportTable[0])); i++) {
         if (!(errorFlags & reportTable[i].bit)) continue;
-        message[0] = '\0';
-        LoadStringA(shell.instance, reportTable[i].stringId, message, 256);
-        wsprintfA(line, "%02d : %s", number, message);
+        message[0] = 0;
+        LoadStringW(shell.instance, reportTable[i].stringId, message, 256);
+        FormatLine(line, 300, number, message);
         AppendText(text, REPORT_TEXT_SIZE, line);
         number++;
         errorFlags &= ~reportTable[i].bit;
     }
-    message[0] = '\0';
-    LoadStringA(shell.instance, REPORT_FOOTER, message, 255);
+    message[0] = 0;
+    LoadStringW(shell.instance, REPORT_FOOTER, message, 255);
     AppendText(text, REPORT_TEXT_SIZE, message);
 
     ShowBox(shell.mainWindow, text, MB_ICONHAND);
@@ -74,19 +89,19 @@ BOOL ErrorReport(void) {
 }
 
 int MessageBoxFromString(HWND owner, UINT stringId) {
-    char text[255];
-    const char* body;
+    WCHAR text[255];
+    const WCHAR* body;
     UINT style;
     int length;
 
-    text[0] = '\0';
-    length = LoadStringA(shell.instance, stringId, text, sizeof(text));
+    text[0] = 0;
+    length = LoadStringW(shell.instance, stringId, text, 255);
     // The first two letters choose the icon and the buttons; a string too
     // short to hold them is shown empty with an OK button.
     style = MB_TOPMOST;
     if (length < 2) {
         body = text + length;
-        text[length] = '\0';
+        text[length] = 0;
         return ShowBox(owner, body, style | MB_OK);
     }
     switch (text[0]) {

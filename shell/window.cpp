@@ -140,7 +140,11 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     MINMAXINFO* limits;
 
     switch (message) {
-        case WM_ACTIVATEAPP: shell.appActive = (LONG)wParam; return 0;
+        case WM_ACTIVATEAPP:
+            shell.appActive = (LONG)wParam;
+            // Back in front: the display mode may be set again if it was lost.
+            if (wParam) display.modeSetAgain = 0;
+            return 0;
 
         case WM_SETTINGCHANGE:
         case WM_DISPLAYCHANGE:

@@ -533,7 +533,9 @@ HRESULT DirectDraw::SetCooperativeLevel(HWND window, DWORD flags) {
     if (Fault(kIDirectDrawSetCooperativeLevel, fault)) return fault;
     bool exclusive = (flags & DDSCL_EXCLUSIVE) != 0, fullScreen = (flags & DDSCL_FULLSCREEN) != 0;
     bool normal = (flags & DDSCL_NORMAL) != 0;
-    if (normal == exclusive || exclusive != fullScreen) return DDERR_INVALIDPARAMS;
+    // DDSCL_NORMAL beside the exclusive full-screen pair is taken as that
+    // pair (Wine's tests, run on Windows too, expect DD_OK for a window).
+    if ((!normal && !exclusive) || exclusive != fullScreen) return DDERR_INVALIDPARAMS;
     if (window && !user::FromHandle(window)) return DDERR_INVALIDPARAMS;
     if (exclusive) {
         if (!window) return DDERR_INVALIDPARAMS;

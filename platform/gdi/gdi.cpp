@@ -325,6 +325,7 @@ BOOL WINAPI DeleteDC(HDC hdc) {
     Dc* dc = DcFrom(hdc);
     if (!dc || dc->type == Dc::Type::Surface) return FALSE;
     if (dc->bitmap) dc->bitmap->selectedInto = nullptr;
+    if (dc->bitmap && dc->bitmap != dc->ownBitmap && dc->bitmap->deletePending) Destroy(dc->bitmap);
     if (dc->ownBitmap && !dc->ownBitmap->selectedInto) Destroy(dc->ownBitmap);
     if (dc->drawn) video::Present(dc->window);
     Destroy(dc);
@@ -342,7 +343,9 @@ HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h) {
         previous->selectedInto = nullptr;
         b->selectedInto = hdc;
         dc->bitmap = b;
-        return previous;
+        HGDIOBJ handle = previous;
+        if (previous != b && previous->deletePending) Destroy(previous);
+        return handle;
     }
     if (Brush* b = Find<Brush>(h, Kind::Brush)) {
         Brush* previous = dc->brush;
@@ -356,7 +359,13 @@ BOOL WINAPI DeleteObject(HGDIOBJ ho) {
     TraceCall("DeleteObject");
     if (Bitmap* b = BitmapFrom(ho)) {
         if (b->stock) return TRUE;
-        if (b->selectedInto) return FALSE;  // still selected into a device context
+        // Selected into a context, it stays usable there until it is
+        // deselected (NT's GDI; the DeleteObject page's "should not" is
+        // advice, not a refusal).
+        if (b->selectedInto) {
+            b->deletePending = true;
+            return TRUE;
+        }
         Destroy(b);
         return TRUE;
     }

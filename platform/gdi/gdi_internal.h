@@ -32,6 +32,7 @@ struct Bitmap final : Object {
     std::vector<RGBQUAD> colours;  // 2^bitCount entries for 8 bits or fewer
     std::vector<std::uint8_t> bits;
     HDC selectedInto = nullptr;
+    bool deletePending = false;  // deleted while selected: goes when deselected
 
     std::uint8_t* Row(int y) {
         return bits.data() + static_cast<std::ptrdiff_t>(topDown ? y : height - 1 - y) * stride;

@@ -1,8 +1,9 @@
 // String tables and USER's own formatter.
 //
-// LoadStringA reads the RT_STRING blocks as Windows stores them (sixteen
-// counted UTF-16 strings per block, block n + 1 holding ids 16n to 16n + 15)
-// and converts to the ANSI code page, 932 for this program.
+// LoadStringA and LoadStringW read the RT_STRING blocks as Windows stores
+// them (sixteen counted UTF-16 strings per block, block n + 1 holding ids
+// 16n to 16n + 15); LoadStringA converts to the ANSI code page, 932 for this
+// program, LoadStringW hands out the UTF-16 text as it stands.
 //
 // wsprintfA knows what USER32's does and no more: %c %d %i %u %x %X %s %S
 // and %%, the flags "-", "#" and "0", a width, a precision, and the size
@@ -145,33 +146,68 @@ void PutNumber(Writer& w, const Conversion& conv, std::uint64_t magnitude, bool 
 
 }  // namespace
 
+namespace {
+
+// The counted UTF-16 text of string `id` inside its RT_STRING block, or
+// nothing (an empty string is no string to LoadString).
+struct TableString {
+    const std::uint8_t* units = nullptr;  // little-endian UTF-16, not terminated
+    std::size_t length = 0;
+};
+
+TableString FindTableString(HINSTANCE instance, UINT id) {
+    HRSRC block = FindResourceA(instance, MAKEINTRESOURCEA((id >> 4) + 1), RT_STRING);
+    if (!block) return {};
+    HGLOBAL data = LoadResource(instance, block);
+    const auto* bytes = static_cast<const std::uint8_t*>(LockResource(data));
+    std::size_t size = SizeofResource(instance, block);
+    if (!bytes) return {};
+    // Walk the counted strings up to ours; a block cut short holds no more.
+    std::size_t at = 0;
+    std::size_t length = 0;
+    for (UINT i = 0; i <= (id & 15); ++i) {
+        if (at + 2 > size) return {};
+        length = static_cast<std::size_t>(bytes[at] | (bytes[at + 1] << 8));
+        at += 2;
+        if (i < (id & 15)) at += 2 * length;
+    }
+    if (length == 0 || at + 2 * length > size) return {};
+    return {bytes + at, length};
+}
+
+}  // namespace
+
 int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBufferMax) {
     platform::TraceCall("LoadStringA");
     if (!lpBuffer || cchBufferMax <= 0) return 0;
     lpBuffer[0] = '\0';
-    HRSRC block = FindResourceA(hInstance, MAKEINTRESOURCEA((uID >> 4) + 1), RT_STRING);
-    if (!block) return 0;
-    HGLOBAL data = LoadResource(hInstance, block);
-    const auto* bytes = static_cast<const std::uint8_t*>(LockResource(data));
-    std::size_t size = SizeofResource(hInstance, block);
-    if (!bytes) return 0;
-    // Walk the counted strings up to ours; a block cut short holds no more.
-    std::size_t at = 0;
-    std::size_t length = 0;
-    for (UINT i = 0; i <= (uID & 15); ++i) {
-        if (at + 2 > size) return 0;
-        length = static_cast<std::size_t>(bytes[at] | (bytes[at + 1] << 8));
-        at += 2;
-        if (i < (uID & 15)) at += 2 * length;
-    }
-    if (length == 0 || at + 2 * length > size) return 0;
-    std::u16string wide(length, u'\0');
-    for (std::size_t i = 0; i < length; ++i)
-        wide[i] = static_cast<char16_t>(bytes[at + 2 * i] | (bytes[at + 2 * i + 1] << 8));
+    TableString found = FindTableString(hInstance, uID);
+    std::u16string wide(found.length, u'\0');
+    for (std::size_t i = 0; i < found.length; ++i)
+        wide[i] = static_cast<char16_t>(found.units[2 * i] | (found.units[2 * i + 1] << 8));
     std::string ansi = platform::user::Utf16ToCp932(reinterpret_cast<const std::uint16_t*>(wide.data()), wide.size());
     std::size_t n = WholeCharacters(ansi.data(), ansi.size(), static_cast<std::size_t>(cchBufferMax) - 1);
     std::memcpy(lpBuffer, ansi.data(), n);
     lpBuffer[n] = '\0';
+    return static_cast<int>(n);
+}
+
+// The text as the table holds it: cut at the buffer's size in characters
+// (a surrogate pair may be split, as Windows splits it), or, with a size of
+// zero, a read-only pointer to the text inside the resource in place of it.
+int WINAPI LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int cchBufferMax) {
+    platform::TraceCall("LoadStringW");
+    if (!lpBuffer || cchBufferMax < 0) return 0;
+    TableString found = FindTableString(hInstance, uID);
+    if (cchBufferMax == 0) {
+        const void* text = found.units;
+        std::memcpy(static_cast<void*>(lpBuffer), &text, sizeof(text));
+        return static_cast<int>(found.length);
+    }
+    std::size_t n = std::min(found.length, static_cast<std::size_t>(cchBufferMax) - 1);
+    for (std::size_t i = 0; i < n; ++i)
+        lpBuffer[i] = static_cast<WCHAR>(found.units[2 * i] | (found.units[2 * i + 1] << 8));
+    lpBuffer[n] = 0;
     return static_cast<int>(n);
 }
 

@@ -65,6 +65,10 @@ TEST_F(Report, AFailedDisplayAloneIsLineOneBetweenHeaderAndFooter) {
     EXPECT_EQ(box.type, static_cast<unsigned>(MB_ICONHAND | MB_OK));
     EXPECT_EQ(errorFlags, 0u);
     ExpectShownInUtf16();
+    // Loaded as UTF-16 too: no ANSI code page stands between the table and the box.
+    auto calls = platform::TracedCalls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), std::string("LoadStringW")), 3);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), std::string("LoadStringA")), 0);
 }
 
 TEST_F(Report, LinesFollowTheTablesOrderNotTheOrderOfRaising) {

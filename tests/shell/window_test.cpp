@@ -14,6 +14,7 @@
 #include "platform/host/headless/headless.h"
 #include "platform/trace/trace.h"
 #include "platform/user/user_internal.h"
+#include "platform/video/screen.h"
 #include "shell/report.h"
 #include "shell/shell.h"
 #include "shell/window.h"
@@ -282,6 +283,56 @@ TEST_F(MainWindow, TheCursorHidesOnlyOverTheActiveFullScreenPicture) {
     Send(WM_ACTIVATEAPP, FALSE, 0);
     setCursor();
     EXPECT_TRUE(platform::user::CursorShown()) << "inactive: the arrow again";
+}
+
+// Behind another program, the desktop's own mode may come back and stay
+// (Wine leaves it so): the primary then answers DDERR_WRONGMODE until the
+// game's mode is set again, which the game does once each time it is back
+// in front, not once a frame.
+TEST_F(MainWindow, AFullScreenModeTakenAwayIsSetAgainOncePerActivation) {
+    Create();
+    launchOptions.fullScreen = 1;
+    ASSERT_TRUE(DisplaySetup());
+    platform::SetTracing(true);
+    auto takeModeAway = [&] {
+        Send(WM_ACTIVATEAPP, FALSE, 0);
+        platform::video::RestoreDesktopMode();
+        ASSERT_EQ(display.primary->IsLost(), DDERR_SURFACELOST);
+        ASSERT_EQ(display.primary->Restore(), DDERR_WRONGMODE);
+        platform::ClearTrace();
+    };
+    auto frames = [&](BYTE colour) {
+        for (int i = 0; i < 3; ++i) {
+            ClearSurface(display.canvas, colour);
+            PresentFrame();
+        }
+    };
+
+    takeModeAway();
+    Send(WM_ACTIVATEAPP, TRUE, 0);
+    frames(77);
+    EXPECT_EQ(Count("IDirectDraw::SetDisplayMode"), 1);
+    EXPECT_TRUE(host::InFullScreenMode());
+    EXPECT_EQ(display.primary->IsLost(), DD_OK);
+    EXPECT_EQ(headless::LastScreen().width, 640);
+    EXPECT_EQ(headless::LastScreen().pixels[0], 77) << "the picture is back";
+
+    // Taken away again within the same activation: no second try, the
+    // restore keeps failing, nothing spins.
+    takeModeAway();
+    frames(78);
+    EXPECT_EQ(Count("IDirectDraw::SetDisplayMode"), 0);
+    EXPECT_EQ(display.primary->IsLost(), DDERR_SURFACELOST);
+    // A mode that cannot be set is tried once per activation too.
+    platform::ArmFault(platform::FaultPlan{"IDirectDraw::SetDisplayMode", DDERR_GENERIC, 0, 1});
+    Send(WM_ACTIVATEAPP, TRUE, 0);
+    frames(79);
+    EXPECT_EQ(Count("IDirectDraw::SetDisplayMode"), 1);
+    platform::ClearFaults();
+    Send(WM_ACTIVATEAPP, TRUE, 0);
+    frames(80);
+    EXPECT_EQ(Count("IDirectDraw::SetDisplayMode"), 2);
+    EXPECT_EQ(headless::LastScreen().pixels[0], 80);
 }
 
 TEST_F(MainWindow, PaintShowsTheCanvasInAWindowAndBlackOtherwise) {

@@ -7,7 +7,11 @@
 //   - BITMAP "file.bmp": RT_BITMAP, the file without its BITMAPFILEHEADER;
 //   - any other type (a name such as WAVE, or a number): the file as it is;
 //   - STRINGTABLE: RT_STRING blocks of sixteen counted UTF-16 strings,
-//     block n + 1 holding ids 16n to 16n + 15.
+//     block n + 1 holding ids 16n to 16n + 15;
+//   - VERSIONINFO: RT_VERSION, a VS_VERSIONINFO tree: the fixed part from
+//     the numbered statements, then BLOCKs and VALUEs (strings, or numbers
+//     as 16-bit words), each node's length not counting its own tail
+//     padding, as windres writes it.
 //
 // The script is read as UTF-8 (#pragma code_page(65001)). Understood: line
 // and block comments, #pragma code_page, LANGUAGE, memory options (ignored),
@@ -37,6 +41,7 @@ constexpr int kRtBitmap = 2;
 constexpr int kRtString = 6;
 constexpr int kRtRcdata = 10;
 constexpr int kRtGroupIcon = 14;
+constexpr int kRtVersion = 16;
 
 struct Name {
     int id = -1;
@@ -102,6 +107,18 @@ public:
             Fail(std::string("unexpected character '") + c + "'");
         }
         return t;
+    }
+
+    // The next token's text, without taking it.
+    std::string PeekText() {
+        std::size_t at = at_;
+        int line = line_;
+        bool lineStart = lineStart_;
+        std::string text = Next().text;
+        at_ = at;
+        line_ = line;
+        lineStart_ = lineStart;
+        return text;
     }
 
     [[noreturn]] void Fail(const std::string& message) const {
@@ -321,6 +338,8 @@ private:
         if (typeToken.kind != Token::Word && typeToken.kind != Token::Number) lex.Fail("a resource type expected");
         Token fileToken = lex.Next();
         while (fileToken.kind == Token::Word && IsMemoryOption(fileToken.text)) fileToken = lex.Next();
+        if (typeToken.kind == Token::Word && NameOf(typeToken).text == "VERSIONINFO")
+            return VersionInfo(lex, NameOf(nameToken), fileToken);
         if (fileToken.kind != Token::String) lex.Fail("a file name expected");
         Name name = NameOf(nameToken);
         std::string type = typeToken.kind == Token::Word ? NameOf(typeToken).text : "";
@@ -343,6 +362,118 @@ private:
             Name t = type == "RCDATA" ? Name{kRtRcdata, {}} : NameOf(typeToken);
             out_.push_back(Resource{t, name, language_, std::move(*data)});
         }
+    }
+
+    // A VS_VERSIONINFO node: length, value length, type (1: text), the key
+    // in UTF-16, padding to a DWORD, the value, then each child on a DWORD.
+    static void Align4(std::vector<std::uint8_t>& d) {
+        while (d.size() % 4) d.push_back(0);
+    }
+
+    static std::vector<std::uint8_t> Node(const std::u16string& key, unsigned valueLength, unsigned type,
+                                          const std::vector<std::uint8_t>& value,
+                                          const std::vector<std::vector<std::uint8_t>>& children) {
+        std::vector<std::uint8_t> d;
+        Put16(d, 0);
+        Put16(d, valueLength);
+        Put16(d, type);
+        for (char16_t c : key) Put16(d, c);
+        Put16(d, 0);
+        Align4(d);
+        d.insert(d.end(), value.begin(), value.end());
+        for (const auto& child : children) {
+            Align4(d);
+            d.insert(d.end(), child.begin(), child.end());
+        }
+        if (d.size() > 0xFFFF) throw Failure{"a version block is too long"};
+        d[0] = static_cast<std::uint8_t>(d.size() & 0xFF);
+        d[1] = static_cast<std::uint8_t>(d.size() >> 8);
+        return d;
+    }
+
+    static void Put32(std::vector<std::uint8_t>& d, std::uint32_t v) {
+        Put16(d, v & 0xFFFF);
+        Put16(d, v >> 16);
+    }
+
+    // The statements between BEGIN and END of a VERSIONINFO or a BLOCK.
+    std::vector<std::vector<std::uint8_t>> VersionChildren(Lexer& lex) {
+        std::vector<std::vector<std::uint8_t>> children;
+        for (;;) {
+            Token t = lex.Next();
+            if (t.text == "END" || t.text == "}") return children;
+            Token key = lex.Next();
+            if (key.kind != Token::String) lex.Fail("a key expected after " + t.text);
+            std::u16string name = Utf8ToUtf16(key.text, lex);
+            if (t.text == "BLOCK") {
+                Token begin = lex.Next();
+                if (begin.text != "BEGIN" && begin.text != "{") lex.Fail("BEGIN expected");
+                children.push_back(Node(name, 0, 1, {}, VersionChildren(lex)));
+            } else if (t.text == "VALUE") {
+                children.push_back(VersionValue(lex, name));
+            } else {
+                lex.Fail("BLOCK or VALUE expected, not " + t.text);
+            }
+        }
+    }
+
+    // VALUE "key", "text" or VALUE "key", word, word...
+    std::vector<std::uint8_t> VersionValue(Lexer& lex, const std::u16string& key) {
+        std::vector<std::uint8_t> value;
+        Token t = lex.Next();
+        if (t.text == ",") t = lex.Next();
+        if (t.kind == Token::String) {
+            std::u16string text = Utf8ToUtf16(t.text, lex);
+            for (char16_t c : text) Put16(value, c);
+            Put16(value, 0);
+            return Node(key, static_cast<unsigned>(text.size() + 1), 1, value, {});
+        }
+        for (;;) {
+            if (t.kind != Token::Number || t.value < 0 || t.value > 0xFFFF) lex.Fail("a 16-bit number expected");
+            Put16(value, static_cast<unsigned>(t.value));
+            if (lex.PeekText() != ",") break;
+            lex.Next();
+            t = lex.Next();
+        }
+        return Node(key, static_cast<unsigned>(value.size()), 0, value, {});
+    }
+
+    void VersionInfo(Lexer& lex, const Name& name, Token t) {
+        // VS_FIXEDFILEINFO after its signature and structure version.
+        std::uint32_t fixed[11] = {};
+        static const char* const kFixed[] = {"FILEVERSION", "PRODUCTVERSION", "FILEFLAGSMASK", "FILEFLAGS",
+                                             "FILEOS",      "FILETYPE",       "FILESUBTYPE"};
+        while (t.text != "BEGIN" && t.text != "{") {
+            int which = -1;
+            for (int i = 0; i < 7; ++i)
+                if (t.kind == Token::Word && t.text == kFixed[i]) which = i;
+            if (which < 0) lex.Fail("a VERSIONINFO statement or BEGIN expected, not " + t.text);
+            if (which < 2) {
+                // Four numbers, two to a DWORD, the most significant first.
+                std::uint32_t parts[4] = {};
+                for (int k = 0; k < 4; ++k) {
+                    Token n = lex.Next();
+                    if (n.kind != Token::Number || n.value < 0 || n.value > 0xFFFF)
+                        lex.Fail("a version number expected");
+                    parts[k] = static_cast<std::uint32_t>(n.value);
+                    if (k < 3 && lex.Next().text != ",") lex.Fail("a comma expected");
+                }
+                fixed[2 * which] = parts[0] << 16 | parts[1];
+                fixed[2 * which + 1] = parts[2] << 16 | parts[3];
+            } else {
+                Token n = lex.Next();
+                if (n.kind != Token::Number) lex.Fail("a number expected after " + t.text);
+                fixed[which + 2] = static_cast<std::uint32_t>(n.value);
+            }
+            t = lex.Next();
+        }
+        std::vector<std::uint8_t> value;
+        Put32(value, 0xFEEF04BD);
+        Put32(value, 0x00010000);
+        for (std::uint32_t v : fixed) Put32(value, v);
+        out_.push_back(
+            Resource{Name{kRtVersion, {}}, name, language_,
+                     Node(u"VS_VERSION_INFO", static_cast<unsigned>(value.size()), 0, value, VersionChildren(lex))});
     }
 
     void Icon(Lexer& lex, const Name& name, const std::vector<std::uint8_t>& file, const fs::path& path) {

@@ -373,6 +373,7 @@ HCURSOR WINAPI SetCursor(HCURSOR hCursor);
 int WINAPI ShowCursor(BOOL bShow);
 
 int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBufferMax);
+int WINAPI LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int cchBufferMax);
 int WINAPIV wsprintfA(LPSTR lpOut, LPCSTR lpFmt, ...);
 int WINAPI wvsprintfA(LPSTR lpOut, LPCSTR lpFmt, va_list arglist);
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);

@@ -76,8 +76,11 @@ TEST_F(DirectDrawConformance, CooperativeLevelRules) {
     EXPECT_EQ(dd->SetCooperativeLevel(window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), DD_OK);
 }
 
-TEST_F(DirectDrawConformance, TheNormalLevelGoesWithNoOther) {
-    EXPECT_EQ(dd->SetCooperativeLevel(window, DDSCL_NORMAL | DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), DDERR_INVALIDPARAMS);
+// DDSCL_NORMAL beside the exclusive full-screen pair is that pair; without a
+// window it is refused as the pair alone is.
+TEST_F(DirectDrawConformance, TheNormalLevelBesideTheExclusiveOneIsTheExclusiveOne) {
+    EXPECT_EQ(dd->SetCooperativeLevel(nullptr, DDSCL_NORMAL | DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), DDERR_INVALIDPARAMS);
+    EXPECT_EQ(dd->SetCooperativeLevel(window, DDSCL_NORMAL | DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), DD_OK);
 }
 
 TEST_F(DirectDrawConformance, OneObjectAtATimeHasTheExclusiveMode) {

@@ -165,19 +165,20 @@ TEST(Gdi, LoadImageReadsEveryBitDepthAndBothRowOrders) {
     check("thirtytwo.bmp", raw(32, {255, 0, 0, 0, 255, 255, 255, 0, 0, 0, 255, 0, 0, 255, 0, 0}, {}));
 }
 
-TEST(Gdi, ABitmapInAContextIsNotDeleted) {
+// NT's GDI takes the deletion of a bitmap still selected into a memory
+// context and carries it out when the bitmap is deselected.
+TEST(Gdi, ABitmapDeletedInAContextGoesWhenDeselected) {
     BitmapDesc s;
     HBITMAP bitmap = LoadFile("held.bmp", s);
     ASSERT_NE(bitmap, nullptr);
     HDC memory = CreateCompatibleDC(nullptr);
     HGDIOBJ old = SelectObject(memory, bitmap);
     ASSERT_NE(old, nullptr);
-    EXPECT_FALSE(DeleteObject(bitmap));
-    BITMAP bm{};
-    EXPECT_EQ(GetObjectA(bitmap, sizeof(bm), &bm), static_cast<int>(sizeof(BITMAP))) << "still there";
-    SelectObject(memory, old);
-    DeleteDC(memory);
     EXPECT_TRUE(DeleteObject(bitmap));
+    EXPECT_EQ(SelectObject(memory, old), static_cast<HGDIOBJ>(bitmap));
+    BITMAP bm{};
+    EXPECT_EQ(GetObjectA(bitmap, sizeof(bm), &bm), 0) << "gone once deselected";
+    DeleteDC(memory);
 }
 
 TEST(Gdi, LoadImageReadsATopDownFile) {

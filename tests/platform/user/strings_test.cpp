@@ -5,7 +5,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <cstdint>
 #include <string>
 
@@ -117,6 +119,35 @@ TEST(LoadString, CutsAShortBufferBetweenCharacters) {
     // Exactly the text's size plus its terminator: all of it.
     EXPECT_EQ(Load(13, 32).size(), 31u);
     EXPECT_EQ(Load(13, 31).size(), 30u) << "the last newline does not fit";
+}
+
+// LoadStringW hands out the table's own UTF-16, whatever the ANSI code page,
+// counted and cut in characters.
+TEST(LoadString, TheWideTextIsTheTablesOwnCountedInCharacters) {
+    WCHAR buffer[300];
+    for (const TableEntry& e : kTable) {
+        std::fill(std::begin(buffer), std::end(buffer), u'#');
+        int n = LoadStringW(GetModuleHandleA(nullptr), e.id, buffer, 256);
+        EXPECT_EQ(platform::user::Utf16ToUtf8(std::u16string_view(buffer, static_cast<std::size_t>(n))), e.text)
+            << "string " << e.id;
+        EXPECT_EQ(buffer[n], u'\0') << "string " << e.id;
+    }
+    // "続行不能な..." cut to a buffer of four characters: three and the terminator.
+    std::fill(std::begin(buffer), std::end(buffer), u'#');
+    EXPECT_EQ(LoadStringW(nullptr, 13, buffer, 4), 3);
+    EXPECT_EQ(std::u16string_view(buffer, 5), std::u16string_view(u"続行不\0#", 5));
+    EXPECT_EQ(LoadStringW(nullptr, 13, buffer, 1), 0);
+    EXPECT_EQ(buffer[0], u'\0');
+    // A missing string: empty and terminated.
+    buffer[0] = u'x';
+    EXPECT_EQ(LoadStringW(nullptr, 14, buffer, 10), 0);
+    EXPECT_EQ(buffer[0], u'\0');
+    // Size zero: a read-only pointer to the text in the resource, and its length.
+    const WCHAR* inPlace = nullptr;
+    EXPECT_EQ(LoadStringW(nullptr, 13, reinterpret_cast<LPWSTR>(&inPlace), 0), 18);
+    ASSERT_NE(inPlace, nullptr);
+    EXPECT_EQ(std::u16string_view(inPlace, 2), u"続行");
+    EXPECT_EQ(LoadStringW(nullptr, 13, nullptr, 10), 0);
 }
 
 // Windows documents a string's precision in characters without saying what
