@@ -30,7 +30,7 @@ struct QueueState {
     std::vector<std::string> foreignClasses;
 };
 
-QueueState& Q() {
+QueueState& MessageQueue() {
     static QueueState q;
     return q;
 }
@@ -48,7 +48,7 @@ void Stamp(MSG& m) {
 
 // Takes (or with remove = false, copies) the next message the filter allows.
 bool NextMessage(MSG* out, HWND hwnd, UINT low, UINT high, bool remove) {
-    auto& q = Q();
+    auto& q = MessageQueue();
     if (host::TakeRaiseRequest()) {
         auto windows = TopLevelWindows();
         if (!windows.empty()) SetForegroundWindow(windows.front());
@@ -84,7 +84,7 @@ bool NextMessage(MSG* out, HWND hwnd, UINT low, UINT high, bool remove) {
 }  // namespace
 
 void DiscardMessagesFor(HWND hwnd) {
-    auto& q = Q();
+    auto& q = MessageQueue();
     std::unique_lock guard(q.postedLock);
     q.posted.erase(std::remove_if(q.posted.begin(), q.posted.end(), [&](const MSG& m) { return m.hwnd == hwnd; }),
                    q.posted.end());
@@ -93,33 +93,33 @@ void DiscardMessagesFor(HWND hwnd) {
 }
 
 void RequestPaint(HWND hwnd, bool erase) {
-    auto& p = Q().needPaint;
+    auto& p = MessageQueue().needPaint;
     if (std::find(p.begin(), p.end(), hwnd) == p.end()) p.push_back(hwnd);
-    auto& e = Q().needErase;
+    auto& e = MessageQueue().needErase;
     if (erase && std::find(e.begin(), e.end(), hwnd) == e.end()) e.push_back(hwnd);
 }
 
-void NoteSentMessage() { ++Q().sent; }
+void NoteSentMessage() { ++MessageQueue().sent; }
 
 bool NeedsErase(HWND hwnd) {
-    auto& e = Q().needErase;
+    auto& e = MessageQueue().needErase;
     return std::find(e.begin(), e.end(), hwnd) != e.end();
 }
 
 bool NeedsPaint(HWND hwnd) {
-    auto& p = Q().needPaint;
+    auto& p = MessageQueue().needPaint;
     return std::find(p.begin(), p.end(), hwnd) != p.end();
 }
 
 void ValidateWindow(HWND hwnd) {
-    auto& p = Q().needPaint;
+    auto& p = MessageQueue().needPaint;
     p.erase(std::remove(p.begin(), p.end(), hwnd), p.end());
-    auto& e = Q().needErase;
+    auto& e = MessageQueue().needErase;
     e.erase(std::remove(e.begin(), e.end(), hwnd), e.end());
 }
 
 HWND ForeignWindowHandle(const char* className) {
-    auto& f = Q().foreignClasses;
+    auto& f = MessageQueue().foreignClasses;
     auto it = std::find(f.begin(), f.end(), className);
     if (it == f.end()) it = f.insert(f.end(), className);
     return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0x7F000000 + 4 * (it - f.begin())));
@@ -127,14 +127,14 @@ HWND ForeignWindowHandle(const char* className) {
 
 const char* ForeignWindowClass(HWND hwnd) {
     auto value = reinterpret_cast<std::uintptr_t>(hwnd);
-    auto& f = Q().foreignClasses;
+    auto& f = MessageQueue().foreignClasses;
     if (value < 0x7F000000 || (value - 0x7F000000) % 4 != 0) return nullptr;
     std::size_t index = (value - 0x7F000000) / 4;
     return index < f.size() ? f[index].c_str() : nullptr;
 }
 
 void ResetQueueForTests() {
-    auto& q = Q();
+    auto& q = MessageQueue();
     {
         std::lock_guard guard(q.postedLock);
         q.posted.clear();
@@ -178,10 +178,10 @@ BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
 // and a loop that slept while inactive must look again.
 BOOL WINAPI WaitMessage(void) {
     MSG m;
-    unsigned long sentBefore = Q().sent;
+    unsigned long sentBefore = MessageQueue().sent;
     for (;;) {
         host::PumpEvents();
-        if (NextMessage(&m, nullptr, 0, 0, false) || Q().sent != sentBefore) return TRUE;
+        if (NextMessage(&m, nullptr, 0, 0, false) || MessageQueue().sent != sentBefore) return TRUE;
         host::Idle(10);
     }
 }
@@ -206,13 +206,13 @@ BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
     }
     MSG m{hWnd, Msg, wParam, lParam, 0, {}};
     m.time = host::Milliseconds();
-    std::lock_guard guard(Q().postedLock);
-    Q().posted.push_back(m);
+    std::lock_guard guard(MessageQueue().postedLock);
+    MessageQueue().posted.push_back(m);
     return TRUE;
 }
 
 void WINAPI PostQuitMessage(int nExitCode) {
     platform::TraceCall("PostQuitMessage");
-    Q().quitPosted = true;
-    Q().quitCode = nExitCode;
+    MessageQueue().quitPosted = true;
+    MessageQueue().quitCode = nExitCode;
 }
