@@ -69,3 +69,22 @@ cpu_share() {
   awk -v c0="$c0" -v c1="$c1" -v t0="$t0" -v t1="$t1" -v hz="$(getconf CLK_TCK)" \
     'BEGIN { printf "%.0f", (c1 - c0) / hz / (t1 - t0) * 100 }'
 }
+
+#   need_locales locale...     e.g. need_locales en_US.UTF-8 ja_JP.UTF-8
+#       generates the named glibc locales that are missing (Debian's locales
+#       package), so that programs can be run under them (Wine takes its code
+#       page and its language from them).
+need_locales() {
+  need_packages locales
+  local missing=() l sudo=""
+  for l in "$@"; do
+    locale -a 2>/dev/null | grep -qix "$(sed 's/UTF-8$/utf8/' <<<"$l")" || missing+=("$l")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  [ "$(id -u)" -ne 0 ] && sudo=sudo
+  for l in "${missing[@]}"; do
+    $sudo sed -i "s/^# *\\($l UTF-8\\)/\\1/" /etc/locale.gen
+    grep -q "^$l UTF-8" /etc/locale.gen || echo "$l UTF-8" | $sudo tee -a /etc/locale.gen >/dev/null
+  done
+  $sudo locale-gen >/dev/null
+}

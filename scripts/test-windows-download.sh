@@ -13,6 +13,7 @@
 #   - the zip, unpacked into a folder with a space and non-ASCII letters, plays.
 
 need_packages python3 nsis
+need_locales en_US.UTF-8 ja_JP.UTF-8
 download_version=0.01
 setup=$root/$build/TUMBLA-$download_version-setup.exe
 zipfile=$root/$build/TUMBLA-$download_version-win32.zip
@@ -140,15 +141,15 @@ play_slow() {
   end_with_escape
 }
 
-# The report under LC_ALL=$2, with no sound driver so that DirectSound
-# fails: its text must hold $3, a run of Wine's escaped UTF-16 ("\7d9a" for
-# U+7D9A). Wine takes the user's language and the ANSI code page from LC_ALL
-# alone where the system has no compiled locales, so a Japanese table beside
-# code page 1252 cannot be set up here; the headless tests hold the report to
-# LoadStringW, which needs no code page at all.
+# The report under the locale settings $2 (as for env), with no sound driver
+# so that DirectSound fails: its text must hold $3, a run of Wine's escaped
+# UTF-16 ("\7d9a" for U+7D9A). Wine takes the ANSI code page from LC_CTYPE
+# and the user's language from LC_MESSAGES, so a Japanese language beside a
+# code page that is not 932 is LANG=en_US.UTF-8 LC_MESSAGES=ja_JP.UTF-8.
 check_report() {
   local name=$1 locale=$2 expect=$3 box
-  (cd "$root/$build" && exec env LC_ALL="$locale" \
+  # shellcheck disable=SC2086 # $locale is a list of settings
+  (cd "$root/$build" && exec env -u LC_ALL $locale \
     WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winealsa.drv,winepulse.drv,wineoss.drv=d" \
     WINEDEBUG=+relay wine "$root/$build/TUMBLA.exe" 2>"$out/$name.log") &
   local pid=$!
@@ -187,8 +188,9 @@ run_download() {
   wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ \
     /d 'user32.GetAsyncKeyState;user32.MessageBoxW' /f >/dev/null 2>&1
   # 続行不能, the report's header, as UTF-16 straight from the table.
-  check_report report-ja ja_JP.UTF-8 '\7d9a\884c\4e0d\80fd'
-  check_report report-en en_US.UTF-8 'An error occurred from which the program cannot go on!'
+  check_report report-ja LC_ALL=ja_JP.UTF-8 '\7d9a\884c\4e0d\80fd'
+  check_report report-ja-cp1252 "LANG=en_US.UTF-8 LC_MESSAGES=ja_JP.UTF-8" '\7d9a\884c\4e0d\80fd'
+  check_report report-en LC_ALL=en_US.UTF-8 'An error occurred from which the program cannot go on!'
 
   # ---- the installer
   test -s "$setup" || { bad "$setup is missing"; return; }
