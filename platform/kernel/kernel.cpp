@@ -2,7 +2,11 @@
 // path (relative ones found as data_path.h says), memory blocks, events and waits.
 #include <windows.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -43,7 +47,10 @@ struct Object {
 
 struct File final : Object {
     std::FILE* stream;
-    explicit File(std::FILE* f) : Object(Kind::File), stream(f) {}
+    // A pipe or character device: read as far as it has bytes now, never
+    // waited on, and without a size (Windows sizes only disk files).
+    bool device;
+    File(std::FILE* f, bool isDevice) : Object(Kind::File), stream(f), device(isDevice) {}
     ~File() override { std::fclose(stream); }
 };
 
@@ -210,22 +217,26 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSEC
         return INVALID_HANDLE_VALUE;
     }
     std::string path = HostPath(lpFileName);
-    const char* mode = nullptr;
     bool write = (dwDesiredAccess & GENERIC_WRITE) != 0;
     // Only a file opened to be read is looked for beyond the working folder;
     // one written goes where the program said.
     if (!write && dwCreationDisposition == OPEN_EXISTING) path = FindDataFile(path);
-    switch (dwCreationDisposition) {
-        case OPEN_EXISTING: mode = write ? "r+b" : "rb"; break;
-        case CREATE_ALWAYS: mode = "w+b"; break;
-        default: mode = write ? "r+b" : "rb"; break;
-    }
-    std::FILE* f = std::fopen(path.c_str(), mode);
+    bool create = dwCreationDisposition == CREATE_ALWAYS;
+    int flags = create ? O_RDWR | O_CREAT | O_TRUNC : write ? O_RDWR : O_RDONLY;
+    bool regular = false;
+    int fd = OpenHostFile(path, flags, regular);
+    std::FILE* f = fd < 0 ? nullptr : fdopen(fd, create || write ? "r+b" : "rb");
     if (!f) {
-        lastError = ERROR_FILE_NOT_FOUND;
+        // A directory is refused as Windows refuses one opened as a file; a
+        // socket cannot be opened at all (ENXIO), like a name of nothing.
+        int error = errno;
+        if (fd >= 0) close(fd);
+        lastError = error == EISDIR || error == EACCES || error == EPERM || error == EROFS ? ERROR_ACCESS_DENIED
+                    : error == ENOTDIR                                                     ? ERROR_PATH_NOT_FOUND
+                                                                                           : ERROR_FILE_NOT_FOUND;
         return INVALID_HANDLE_VALUE;
     }
-    return Track(new File(f));
+    return Track(new File(f, !regular));
 }
 
 BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
@@ -241,6 +252,17 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
     if (kReadFile.Fails(fault)) {
         lastError = static_cast<DWORD>(fault);
         return FALSE;
+    }
+    if (f->device) {
+        // What the pipe or device holds now; an empty pipe that would make
+        // the reader wait answers as a pipe in no-wait mode does.
+        ssize_t got = nNumberOfBytesToRead ? read(fileno(f->stream), lpBuffer, nNumberOfBytesToRead) : 0;
+        if (got < 0) {
+            lastError = errno == EAGAIN ? ERROR_NO_DATA : ERROR_INVALID_HANDLE;
+            return FALSE;
+        }
+        if (lpNumberOfBytesRead) *lpNumberOfBytesRead = static_cast<DWORD>(got);
+        return TRUE;
     }
     std::size_t got = nNumberOfBytesToRead ? std::fread(lpBuffer, 1, nNumberOfBytesToRead, f->stream) : 0;
     if (lpNumberOfBytesRead) *lpNumberOfBytesRead = static_cast<DWORD>(got);
@@ -266,11 +288,12 @@ DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
         lastError = ERROR_INVALID_HANDLE;
         return INVALID_FILE_SIZE;
     }
+    if (lpFileSizeHigh) *lpFileSizeHigh = 0;
+    if (f->device) return 0;
     long here = std::ftell(f->stream);
     std::fseek(f->stream, 0, SEEK_END);
     long size = std::ftell(f->stream);
     std::fseek(f->stream, here, SEEK_SET);
-    if (lpFileSizeHigh) *lpFileSizeHigh = 0;
     return static_cast<DWORD>(size);
 }
 
