@@ -481,6 +481,42 @@ TEST_F(Display, WithoutASoundfontItPlaysAndSaysOnceHowToGetMusic) {
     EXPECT_EQ(Count(log, "\n"), 1u) << log;
 }
 
+TEST_F(Display, ASoundfontThatCannotBeUsedCostsOneSentence) {
+    // One that is no soundfont, and one far too big to load (sparse: it
+    // takes no room on the disk).
+    std::string notOne = OutDir() + "/not-a-soundfont.sf2";
+    std::string huge = OutDir() + "/huge.sf2";
+    {
+        std::FILE* f = std::fopen(notOne.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fputs("RIFF, but not a soundfont's.\n", f);
+        std::fclose(f);
+    }
+    int fd = open(huge.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, off_t{300} << 20), 0);
+    close(fd);
+    for (const std::string& soundfont : {notOne, huge}) {
+        auto env = Env();
+        env["TUMBLA_SOUNDFONT"] = soundfont;
+        std::size_t n = programs.size();
+        pid_t program = StartWith({}, env);
+        std::string window = WaitForWindow(false);
+        ASSERT_FALSE(window.empty());
+        std::this_thread::sleep_for(1500ms);
+        EXPECT_TRUE(Running(program));
+        Keys(window, {"key", "Escape"});
+        EXPECT_EQ(WaitExit(program, 15s), 0);
+        std::string log = ReadLog(n);
+        EXPECT_EQ(Count(log, "\n"), 1u) << log;
+        EXPECT_NE(log.find("tumbla: the soundfont " + soundfont), std::string::npos) << log;
+        if (soundfont == huge) {
+            EXPECT_NE(log.find("256 MB"), std::string::npos) << "refused unread: " << log;
+        }
+    }
+    std::remove(huge.c_str());
+}
+
 TEST_F(Display, TheReportSpeaksTheUsersLanguage) {
     // Off screen, SDL's message box writes its text to standard output.
     const struct {
