@@ -23,7 +23,12 @@
 
 // The calls of this file that tests can fail, by the names they are logged under.
 namespace {
+const platform::FaultPoint kCreateEventA("CreateEventA");
 const platform::FaultPoint kCreateFileA("CreateFileA");
+const platform::FaultPoint kFindResourceA("FindResourceA");
+const platform::FaultPoint kGetFileSize("GetFileSize");
+const platform::FaultPoint kSetFilePointer("SetFilePointer");
+const platform::FaultPoint kWaitForSingleObject("WaitForSingleObject");
 const platform::FaultPoint kGlobalAlloc("GlobalAlloc");
 const platform::FaultPoint kLocalAlloc("LocalAlloc");
 const platform::FaultPoint kReadFile("ReadFile");
@@ -156,8 +161,13 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
 }
 
 HRSRC WINAPI FindResourceExA(HMODULE, LPCSTR lpType, LPCSTR lpName, WORD wLanguage) {
-    TraceCall("FindResourceA");
+    kFindResourceA.Trace();
     if (!lpType || !lpName) return nullptr;
+    std::int32_t fault;
+    if (kFindResourceA.Fails(fault)) {
+        lastError = static_cast<DWORD>(fault);
+        return nullptr;
+    }
     // Of the languages a resource comes in, the one asked for; with none
     // asked for (FindResourceA), as Windows chooses: the user's UI language,
     // then its primary language, then language-neutral, then U.S. English,
@@ -283,9 +293,15 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD n, LPDWORD lpWritten
 }
 
 DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
+    kGetFileSize.Trace();
     File* f = Find<File>(hFile, Kind::File);
     if (!f) {
         lastError = ERROR_INVALID_HANDLE;
+        return INVALID_FILE_SIZE;
+    }
+    std::int32_t fault;
+    if (kGetFileSize.Fails(fault)) {
+        lastError = static_cast<DWORD>(fault);
         return INVALID_FILE_SIZE;
     }
     if (lpFileSizeHigh) *lpFileSizeHigh = 0;
@@ -298,9 +314,15 @@ DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
 }
 
 DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, LPLONG lpDistanceToMoveHigh, DWORD dwMoveMethod) {
+    kSetFilePointer.Trace();
     File* f = Find<File>(hFile, Kind::File);
     if (!f) {
         lastError = ERROR_INVALID_HANDLE;
+        return INVALID_SET_FILE_POINTER;
+    }
+    std::int32_t fault;
+    if (kSetFilePointer.Fails(fault)) {
+        lastError = static_cast<DWORD>(fault);
         return INVALID_SET_FILE_POINTER;
     }
     if (lpDistanceToMoveHigh) *lpDistanceToMoveHigh = 0;
@@ -360,7 +382,11 @@ LPVOID WINAPI LocalLock(HLOCAL hMem) { return hMem; }
 BOOL WINAPI LocalUnlock(HLOCAL) { return FALSE; }
 
 HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES, BOOL bManualReset, BOOL bInitialState, LPCSTR) {
-    TraceCall("CreateEventA");
+    std::int32_t fault;
+    if (kCreateEventA.Enter(fault)) {
+        lastError = static_cast<DWORD>(fault);
+        return nullptr;
+    }
     return Track(new Event(bManualReset != 0, bInitialState != 0));
 }
 
@@ -384,9 +410,15 @@ BOOL WINAPI ResetEvent(HANDLE hEvent) {
 }
 
 DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
+    kWaitForSingleObject.Trace();
     Event* e = Find<Event>(hHandle, Kind::Event);
     if (!e) {
         lastError = ERROR_INVALID_HANDLE;
+        return WAIT_FAILED;
+    }
+    std::int32_t fault;
+    if (kWaitForSingleObject.Fails(fault)) {
+        lastError = static_cast<DWORD>(fault);
         return WAIT_FAILED;
     }
 #if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
