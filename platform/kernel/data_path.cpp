@@ -1,5 +1,10 @@
 #include "platform/kernel/data_path.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <system_error>
 
 namespace platform {
@@ -45,5 +50,22 @@ std::string FindDataFile(const std::string& hostPath, const std::filesystem::pat
 }
 
 std::string FindDataFile(const std::string& hostPath) { return FindDataFile(hostPath, ExecutableFolder()); }
+
+int OpenHostFile(const std::string& path, int flags, bool& regular) {
+    // O_NONBLOCK: opening a FIFO waits for a writer otherwise, and a device
+    // may wait for a carrier. It is taken off again for plain files.
+    int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        int error = S_ISDIR(st.st_mode) ? EISDIR : errno;
+        ::close(fd);
+        errno = error;
+        return -1;
+    }
+    regular = S_ISREG(st.st_mode);
+    if (regular) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
 
 }  // namespace platform

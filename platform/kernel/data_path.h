@@ -25,4 +25,11 @@ std::filesystem::path DataFolderOf(const std::filesystem::path& executableFolder
 std::string FindDataFile(const std::string& hostPath, const std::filesystem::path& executableFolder);
 std::string FindDataFile(const std::string& hostPath);
 
+// Opens a host file as open(2) would with `flags`, never waiting: a pipe
+// with no writer or a device that would block opens at once. -1 with errno
+// set when it cannot be opened; a directory fails with EISDIR. `regular`
+// tells a plain file from a pipe or device, which the caller reads without
+// waiting and without a size.
+int OpenHostFile(const std::string& path, int flags, bool& regular);
+
 }  // namespace platform

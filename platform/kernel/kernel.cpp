@@ -2,7 +2,11 @@
 // path (relative ones found as data_path.h says), memory blocks, events and waits.
 #include <windows.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -19,7 +23,12 @@
 
 // The calls of this file that tests can fail, by the names they are logged under.
 namespace {
+const platform::FaultPoint kCreateEventA("CreateEventA");
 const platform::FaultPoint kCreateFileA("CreateFileA");
+const platform::FaultPoint kFindResourceA("FindResourceA");
+const platform::FaultPoint kGetFileSize("GetFileSize");
+const platform::FaultPoint kSetFilePointer("SetFilePointer");
+const platform::FaultPoint kWaitForSingleObject("WaitForSingleObject");
 const platform::FaultPoint kGlobalAlloc("GlobalAlloc");
 const platform::FaultPoint kLocalAlloc("LocalAlloc");
 const platform::FaultPoint kReadFile("ReadFile");
@@ -43,7 +52,10 @@ struct Object {
 
 struct File final : Object {
     std::FILE* stream;
-    explicit File(std::FILE* f) : Object(Kind::File), stream(f) {}
+    // A pipe or character device: read as far as it has bytes now, never
+    // waited on, and without a size (Windows sizes only disk files).
+    bool device;
+    File(std::FILE* f, bool isDevice) : Object(Kind::File), stream(f), device(isDevice) {}
     ~File() override { std::fclose(stream); }
 };
 
@@ -149,8 +161,13 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
 }
 
 HRSRC WINAPI FindResourceExA(HMODULE, LPCSTR lpType, LPCSTR lpName, WORD wLanguage) {
-    TraceCall("FindResourceA");
+    kFindResourceA.Trace();
     if (!lpType || !lpName) return nullptr;
+    std::int32_t fault;
+    if (kFindResourceA.Fails(fault)) {
+        lastError = static_cast<DWORD>(fault);
+        return nullptr;
+    }
     // Of the languages a resource comes in, the one asked for; with none
     // asked for (FindResourceA), as Windows chooses: the user's UI language,
     // then its primary language, then language-neutral, then U.S. English,
@@ -210,22 +227,26 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSEC
         return INVALID_HANDLE_VALUE;
     }
     std::string path = HostPath(lpFileName);
-    const char* mode = nullptr;
     bool write = (dwDesiredAccess & GENERIC_WRITE) != 0;
     // Only a file opened to be read is looked for beyond the working folder;
     // one written goes where the program said.
     if (!write && dwCreationDisposition == OPEN_EXISTING) path = FindDataFile(path);
-    switch (dwCreationDisposition) {
-        case OPEN_EXISTING: mode = write ? "r+b" : "rb"; break;
-        case CREATE_ALWAYS: mode = "w+b"; break;
-        default: mode = write ? "r+b" : "rb"; break;
-    }
-    std::FILE* f = std::fopen(path.c_str(), mode);
+    bool create = dwCreationDisposition == CREATE_ALWAYS;
+    int flags = create ? O_RDWR | O_CREAT | O_TRUNC : write ? O_RDWR : O_RDONLY;
+    bool regular = false;
+    int fd = OpenHostFile(path, flags, regular);
+    std::FILE* f = fd < 0 ? nullptr : fdopen(fd, create || write ? "r+b" : "rb");
     if (!f) {
-        lastError = ERROR_FILE_NOT_FOUND;
+        // A directory is refused as Windows refuses one opened as a file; a
+        // socket cannot be opened at all (ENXIO), like a name of nothing.
+        int error = errno;
+        if (fd >= 0) close(fd);
+        lastError = error == EISDIR || error == EACCES || error == EPERM || error == EROFS ? ERROR_ACCESS_DENIED
+                    : error == ENOTDIR                                                     ? ERROR_PATH_NOT_FOUND
+                                                                                           : ERROR_FILE_NOT_FOUND;
         return INVALID_HANDLE_VALUE;
     }
-    return Track(new File(f));
+    return Track(new File(f, !regular));
 }
 
 BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
@@ -241,6 +262,17 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
     if (kReadFile.Fails(fault)) {
         lastError = static_cast<DWORD>(fault);
         return FALSE;
+    }
+    if (f->device) {
+        // What the pipe or device holds now; an empty pipe that would make
+        // the reader wait answers as a pipe in no-wait mode does.
+        ssize_t got = nNumberOfBytesToRead ? read(fileno(f->stream), lpBuffer, nNumberOfBytesToRead) : 0;
+        if (got < 0) {
+            lastError = errno == EAGAIN ? ERROR_NO_DATA : ERROR_INVALID_HANDLE;
+            return FALSE;
+        }
+        if (lpNumberOfBytesRead) *lpNumberOfBytesRead = static_cast<DWORD>(got);
+        return TRUE;
     }
     std::size_t got = nNumberOfBytesToRead ? std::fread(lpBuffer, 1, nNumberOfBytesToRead, f->stream) : 0;
     if (lpNumberOfBytesRead) *lpNumberOfBytesRead = static_cast<DWORD>(got);
@@ -261,23 +293,36 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD n, LPDWORD lpWritten
 }
 
 DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
+    kGetFileSize.Trace();
     File* f = Find<File>(hFile, Kind::File);
     if (!f) {
         lastError = ERROR_INVALID_HANDLE;
         return INVALID_FILE_SIZE;
     }
+    std::int32_t fault;
+    if (kGetFileSize.Fails(fault)) {
+        lastError = static_cast<DWORD>(fault);
+        return INVALID_FILE_SIZE;
+    }
+    if (lpFileSizeHigh) *lpFileSizeHigh = 0;
+    if (f->device) return 0;
     long here = std::ftell(f->stream);
     std::fseek(f->stream, 0, SEEK_END);
     long size = std::ftell(f->stream);
     std::fseek(f->stream, here, SEEK_SET);
-    if (lpFileSizeHigh) *lpFileSizeHigh = 0;
     return static_cast<DWORD>(size);
 }
 
 DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, LPLONG lpDistanceToMoveHigh, DWORD dwMoveMethod) {
+    kSetFilePointer.Trace();
     File* f = Find<File>(hFile, Kind::File);
     if (!f) {
         lastError = ERROR_INVALID_HANDLE;
+        return INVALID_SET_FILE_POINTER;
+    }
+    std::int32_t fault;
+    if (kSetFilePointer.Fails(fault)) {
+        lastError = static_cast<DWORD>(fault);
         return INVALID_SET_FILE_POINTER;
     }
     if (lpDistanceToMoveHigh) *lpDistanceToMoveHigh = 0;
@@ -337,7 +382,11 @@ LPVOID WINAPI LocalLock(HLOCAL hMem) { return hMem; }
 BOOL WINAPI LocalUnlock(HLOCAL) { return FALSE; }
 
 HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES, BOOL bManualReset, BOOL bInitialState, LPCSTR) {
-    TraceCall("CreateEventA");
+    std::int32_t fault;
+    if (kCreateEventA.Enter(fault)) {
+        lastError = static_cast<DWORD>(fault);
+        return nullptr;
+    }
     return Track(new Event(bManualReset != 0, bInitialState != 0));
 }
 
@@ -361,9 +410,15 @@ BOOL WINAPI ResetEvent(HANDLE hEvent) {
 }
 
 DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
+    kWaitForSingleObject.Trace();
     Event* e = Find<Event>(hHandle, Kind::Event);
     if (!e) {
         lastError = ERROR_INVALID_HANDLE;
+        return WAIT_FAILED;
+    }
+    std::int32_t fault;
+    if (kWaitForSingleObject.Fails(fault)) {
+        lastError = static_cast<DWORD>(fault);
         return WAIT_FAILED;
     }
     std::unique_lock guard(e->lock);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <condition_variable>
 #include <cstring>
 #include <iterator>
@@ -52,13 +53,10 @@ public:
         wake_.notify_one();
     }
 
-    bool TryPost(const Notification& n, MIDIHDR* done) {
+    bool TryPost(const Notification& n) {
         {
             std::unique_lock guard(lock_, std::try_to_lock);
             if (!guard.owns_lock() || !overflow_.empty() || count_ == kRingSize) return false;
-            // Marked done only once the message is sure to go, and before
-            // the notification thread can deliver it.
-            if (done) done->dwFlags = (done->dwFlags & ~static_cast<DWORD>(MHDR_INQUEUE)) | MHDR_DONE;
             PushRing(n);
         }
         wake_.notify_one();
@@ -155,8 +153,18 @@ private:
         }
     }
 
+    // A header is given back only here, after every earlier message about
+    // it: its owner may free it the moment it reads done, so nothing may
+    // touch it after that. Windows, too, marks it just before the callback.
+    static void GiveBack(MIDIHDR* header) {
+        std::lock_guard guard(Device::Get().Lock());
+        std::atomic_ref<DWORD> flags(header->dwFlags);
+        flags.store((flags.load() & ~static_cast<DWORD>(MHDR_INQUEUE)) | MHDR_DONE);
+    }
+
     static void Deliver(const Notification& n) {
         const Sink& s = n.sink;
+        if (n.message == MOM_DONE && n.header) GiveBack(n.header);
         if (s.listener) {
             if (n.message == MOM_DONE) s.listener->BufferDone(n.header, n.played);
             return;
@@ -199,7 +207,7 @@ std::mutex openLock;  // serialises bringing the device up and down
 }  // namespace
 
 void Notify(const Notification& n) { Notifier::Get().Post(n); }
-bool TryNotify(const Notification& n, MIDIHDR* done) { return Notifier::Get().TryPost(n, done); }
+bool TryNotify(const Notification& n) { return Notifier::Get().TryPost(n); }
 void DiscardNotifications(std::uint64_t streamId) { Notifier::Get().Discard(streamId); }
 void FlushNotifications() { Notifier::Get().Flush(); }
 void DeliverNotifications() { Notifier::Get().DeliverPending(); }
@@ -303,10 +311,11 @@ bool Stream::FinishFront(bool played, bool fromMix) {
     MIDIHDR* h = first_;
     Notification n = About(MOM_DONE, h);
     n.played = played;
+    // Still in the queue (MHDR_INQUEUE) until the notification thread
+    // delivers the message.
     if (fromMix) {
-        if (!TryNotify(n, h)) return false;
+        if (!TryNotify(n)) return false;
     } else {
-        h->dwFlags = (h->dwFlags & ~static_cast<DWORD>(MHDR_INQUEUE)) | MHDR_DONE;
         Notify(n);
     }
     first_ = h->lpNext;

@@ -3,10 +3,16 @@
 // stream events. Damaged data ends its track, never the reader.
 #include "platform/winmm/midi_file.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+
+#include "platform/kernel/data_path.h"
 
 namespace platform::midi {
 namespace {
@@ -148,8 +154,15 @@ FileResult ParseMidiFile(const std::vector<unsigned char>& bytes, SongEvents& ou
 }
 
 FileResult LoadMidiFile(const std::string& path, SongEvents& out) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return FileResult::NotFound;
+    bool regular = false;
+    int fd = OpenHostFile(path, O_RDONLY, regular);
+    if (fd < 0) return errno == EISDIR ? FileResult::Invalid : FileResult::NotFound;
+    // A pipe or a device is no song, and must not hold the caller.
+    std::FILE* f = regular ? fdopen(fd, "rb") : nullptr;
+    if (!f) {
+        close(fd);
+        return FileResult::Invalid;
+    }
     std::vector<unsigned char> bytes;
     unsigned char chunk[65536];
     std::size_t got;

@@ -61,9 +61,8 @@ struct Notification {
 // audio thread; it may wait and allocate).
 void Notify(const Notification& n);
 // The audio thread's way: never waits, never allocates; false when the
-// notification could not be queued now, to be tried again later. `done`, if
-// given, is the buffer the message hands back, marked done as it is queued.
-bool TryNotify(const Notification& n, MIDIHDR* done = nullptr);
+// notification could not be queued now, to be tried again later.
+bool TryNotify(const Notification& n);
 // Forgets the queued notifications of one stream (its owner is going away).
 void DiscardNotifications(std::uint64_t streamId);
 // Returns once every notification queued so far has been delivered, unless

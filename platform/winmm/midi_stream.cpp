@@ -14,8 +14,10 @@
 // The calls of this file that tests can fail, by the names they are logged under.
 namespace {
 const platform::FaultPoint kMidiOutPrepareHeader("midiOutPrepareHeader");
+const platform::FaultPoint kMidiOutUnprepareHeader("midiOutUnprepareHeader");
 const platform::FaultPoint kMidiOutReset("midiOutReset");
 const platform::FaultPoint kMidiOutShortMsg("midiOutShortMsg");
+const platform::FaultPoint kMidiStreamClose("midiStreamClose");
 const platform::FaultPoint kMidiStreamOpen("midiStreamOpen");
 const platform::FaultPoint kMidiStreamOut("midiStreamOut");
 const platform::FaultPoint kMidiStreamPause("midiStreamPause");
@@ -119,12 +121,14 @@ MMRESULT WINAPI midiStreamOpen(LPHMIDISTRM phms, LPUINT puDeviceID, DWORD cMidi,
 }
 
 MMRESULT WINAPI midiStreamClose(HMIDISTRM hms) {
-    platform::TraceCall("midiStreamClose");
+    kMidiStreamClose.Trace();
     Stream* s;
     {
         std::lock_guard guard(Device::Get().Lock());
         s = Find(hms);
         if (!s) return MMSYSERR_INVALHANDLE;
+        MMRESULT fault;
+        if (Fault(kMidiStreamClose, fault)) return fault;
         std::erase(liveStreams, s);
         // Buffers still queued go back to their owner before the close.
         s->Stop(Device::Get());
@@ -224,12 +228,14 @@ MMRESULT WINAPI midiOutPrepareHeader(HMIDIOUT hmo, LPMIDIHDR pmh, UINT cbmh) {
 }
 
 MMRESULT WINAPI midiOutUnprepareHeader(HMIDIOUT hmo, LPMIDIHDR pmh, UINT cbmh) {
-    platform::TraceCall("midiOutUnprepareHeader");
+    kMidiOutUnprepareHeader.Trace();
     std::lock_guard guard(Device::Get().Lock());
     if (!Find(hmo)) return MMSYSERR_INVALHANDLE;
     if (!pmh || cbmh < sizeof(MIDIHDR)) return MMSYSERR_INVALPARAM;
     if (!(pmh->dwFlags & MHDR_PREPARED)) return MMSYSERR_NOERROR;
     if (pmh->dwFlags & MHDR_INQUEUE) return MIDIERR_STILLPLAYING;
+    MMRESULT fault;
+    if (Fault(kMidiOutUnprepareHeader, fault)) return fault;
     pmh->dwFlags &= ~static_cast<DWORD>(MHDR_PREPARED);
     return MMSYSERR_NOERROR;
 }

@@ -14,6 +14,7 @@
 namespace {
 const platform::FaultPoint kJoyGetNumDevs("joyGetNumDevs");
 const platform::FaultPoint kJoyGetDevCapsA("joyGetDevCapsA");
+const platform::FaultPoint kJoyGetPosEx("joyGetPosEx");
 }  // namespace
 
 DWORD WINAPI timeGetTime(void) { return host::Milliseconds(); }
@@ -109,9 +110,11 @@ MMRESULT WINAPI joyGetDevCapsA(UINT_PTR uJoyID, LPJOYCAPSA pjc, UINT cbjc) {
 }
 
 MMRESULT WINAPI joyGetPosEx(UINT uJoyID, LPJOYINFOEX pji) {
-    platform::TraceCall("joyGetPosEx");
+    kJoyGetPosEx.Trace();
     if (!pji || pji->dwSize != sizeof(JOYINFOEX)) return MMSYSERR_INVALPARAM;
     if (uJoyID > 1) return MMSYSERR_NODRIVER;
+    std::int32_t fault;
+    if (kJoyGetPosEx.Fails(fault)) return static_cast<MMRESULT>(fault);
     host::JoystickState state{};
     if (static_cast<int>(uJoyID) >= host::JoystickCount() || !host::JoystickGetState(static_cast<int>(uJoyID), state))
         return JOYERR_UNPLUGGED;

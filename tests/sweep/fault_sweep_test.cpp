@@ -1,30 +1,42 @@
 // The whole program, headless, through start-up and 600 frames of scripted
 // play, in a window and full screen, once with every named failure point of
 // the stand-in failing its first call and once failing every call. Each run
-// must end as the program promises: the error report naming the device, the
-// window-creation message, or play going on; never a crash or a hang, and
-// (under the sanitizers) never a leak. The points come from the registry, so
-// a new one joins without being listed here; a point that should stop the
-// program must be named below.
+// must end as the program promises: the error report naming the device (and
+// the program ending by itself after it), the window-creation message, or
+// play going on; exit code 0, never a crash or a hang, and (under the
+// sanitizers) never a leak. The points come from the registry, so a new one
+// joins without being listed here; a point that should stop the program must
+// be named below. A point the run reaches with nothing failed must be reached,
+// and failed, when armed; and every point is reached by some run with nothing
+// failed, or is listed with the reason no run can reach it, so a call that
+// goes from the program fails the sweep.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "platform/host/headless/headless.h"
 #include "platform/trace/trace.h"
+#include "game/field.h"
 #include "game/play.h"
+#include "graphics/display.h"
+#include "music/music.h"
+#include "music/sequencer.h"
 #include "shell/shell.h"
 #include "sound/sound.h"
 #include "tests/support/game_harness.h"
 
 // The game's three effects (game/play.cpp).
 extern SoundSet gameSounds[3];
+// An effect of the script's own, read from its file and copied, as the
+// sound module allows and the game does not do.
+SoundSet scriptSounds;
 
 namespace {
 
@@ -91,6 +103,20 @@ void Keys(unsigned long frame) {
     if (frame == 203) SoundSetFrequency(&gameSounds[1], 80), SoundIsPlaying(&gameSounds[1]);
     if (frame == 204) SoundPlay(&gameSounds[0]), SoundStopSet(&gameSounds[1]);
     if (frame == 205) SoundPlayOne(gameSounds[2].copies[0]), SoundStopOne(gameSounds[2].copies[0]);
+    if (frame == 210) SoundLoad(&scriptSounds, ".\\resources\\sfx118.wav", 2);
+    if (frame == 211) SoundPlay(&scriptSounds);
+    if (frame == 212) SoundFreeSet(&scriptSounds);
+    // The music's other calls, as the game's options would make them: pause
+    // and go on, volumes, a stop and a new start, and the MCI way of playing.
+    if (frame == 300) MusicPauseToggle();
+    if (frame == 310) MusicPauseToggle();
+    if (frame == 320) MusicSetMasterVolume(800);
+    if (frame == 330) MusicStop(0), MusicStart(1);
+    if (frame == 400) SequencerPlay(shell.mainWindow, ".\\sample_data\\sw5.mid");
+    // The end of the MCI song, as a window that hands its MM_MCINOTIFY on
+    // would report it: the sequencer starts the song again.
+    if (frame == 420) SequencerNotify(MCI_NOTIFY_SUCCESSFUL, static_cast<LPARAM>(mciDevice));
+    if (frame == 450) SequencerStop();
     headless::ReleaseAllKeys();
     if (frame % 12 < 4) headless::SetKey(script[(frame / 12) % (sizeof(script) / sizeof(script[0]))], true);
 }
@@ -121,6 +147,52 @@ Outcome Observed(std::string& detail) {
     return Outcome::Plays;
 }
 
+// Runs the program as a sweep run does, with nothing failed and `armed`
+// armed, and takes its devices down as the quit step does. The failure
+// points it reached.
+struct Ran {
+    int code;
+    std::set<std::string> reached;
+};
+Ran RunOnce(const SweepRun& run, const platform::FaultPlan* armed) {
+    harness::ResetAll();
+    lastState = lastScene = 0;
+    if (armed) platform::ArmFault(*armed);
+    Ran ran;
+    ran.code = harness::RunFrames(run.fullScreen ? "/F" : "", kFrames, Keys);
+    SoundFreeSet(&scriptSounds);  // a run ended early (by its report) left it
+    return ran;
+}
+std::set<std::string> TearDownAndListReached() {
+    ReleaseDisplay(1);
+    DropDisplaySurfaces();
+    SoundClose();
+    MusicClose();
+    const std::vector<std::string> points = platform::FaultPoints();
+    std::set<std::string> reached;
+    for (const std::string& call : platform::TracedCalls())
+        if (std::binary_search(points.begin(), points.end(), call)) reached.insert(call);
+    return reached;
+}
+
+const SweepRun kRuns[] = {{false, false}, {false, true}, {true, false}, {true, true}};
+
+// The points no scripted run reaches, and why. Any other point not reached
+// means a call has gone from the program (or from its scripts).
+const std::map<std::string, std::string> kUnreached = {
+    {"IDirectSoundBuffer::GetCaps", "the sound module never asks"},
+    {"IDirectSoundBuffer::GetCurrentPosition", "the sound module never asks"},
+    {"IDirectSoundBuffer::GetFormat", "the sound module never asks"},
+    {"IDirectSoundBuffer::GetFrequency", "the sound module sets, never reads"},
+    {"IDirectSoundBuffer::GetPan", "the sound module sets, never reads"},
+    {"IDirectSoundBuffer::GetVolume", "the sound module sets, never reads"},
+    {"IDirectSoundBuffer::Initialize", "buffers come from CreateSoundBuffer, already initialised"},
+    {"IDirectSoundBuffer::SetFormat", "only the primary buffer's format can be set; the game makes none"},
+    {"IDirectSoundBuffer::Restore", "the sound module has no lost-buffer path: the mixer's buffers are never lost"},
+    {"mciSendCommandA:MCI_PAUSE", "the sequencer plays and stops; it never pauses"},
+    {"mciSendCommandA:MCI_OTHER", "commands the program never sends"},
+};
+
 class FaultSweep : public ::testing::TestWithParam<SweepRun> {
 protected:
     void TearDown() override { harness::ResetAll(); }
@@ -130,22 +202,31 @@ TEST_P(FaultSweep, EveryFailurePointEndsAsPromised) {
     const SweepRun run = GetParam();
     const std::vector<std::string> points = platform::FaultPoints();
     ASSERT_GE(points.size(), 60u) << "the registry lists the stand-in's failure points";
+    // What this run reaches when nothing fails: each of these is then
+    // reached, and failed, when armed (the run goes the same way up to it).
+    Ran plain = RunOnce(run, nullptr);
+    EXPECT_EQ(plain.code, 0);
+    const std::set<std::string> reached = TearDownAndListReached();
     std::vector<std::string> neverCalled;
     for (const std::string& point : points) {
         SCOPED_TRACE(point);
-        harness::ResetAll();
-        lastState = lastScene = 0;
-        platform::ArmFault({point, kFailure, 0, run.everyCall ? 1 : 0});
-        harness::RunFrames(run.fullScreen ? "/F" : "", kFrames, Keys);
+        platform::FaultPlan plan{point, kFailure, 0, run.everyCall ? 1 : 0};
+        Ran ran = RunOnce(run, &plan);
         std::string detail;
         Outcome seen = Observed(detail);
         EXPECT_TRUE(detail.empty()) << detail;
+        EXPECT_EQ(ran.code, 0) << "the exit code";
+        // A report ends the program by itself, before the script would.
+        if (seen != Outcome::Plays) {
+            EXPECT_LT(shell.frameCounter, kFrames) << Name(seen) << ", yet it went on";
+        }
         // The devices are taken down as the quit step does, the fault still armed.
         harness::ResetAll();
         std::vector<std::string> unfired = platform::TakeUnfiredFaults();
         if (!unfired.empty()) {
             // Never reached in this run: nothing could go wrong, and nothing did.
             neverCalled.push_back(point);
+            EXPECT_EQ(reached.count(point), 0u) << "reached with nothing failed, yet not when armed";
             EXPECT_EQ(seen, Outcome::Plays) << Name(seen);
             continue;
         }
@@ -163,9 +244,30 @@ TEST_P(FaultSweep, EveryFailurePointEndsAsPromised) {
         EXPECT_EQ(std::count(neverCalled.begin(), neverCalled.end(), reached), 0) << reached;
 }
 
-INSTANTIATE_TEST_SUITE_P(Runs, FaultSweep,
-                         ::testing::Values(SweepRun{false, false}, SweepRun{false, true}, SweepRun{true, false},
-                                           SweepRun{true, true}),
+// Every point is reached by some run with nothing failed, or says why not:
+// a call taken out of the program fails here.
+TEST(FaultSweepReach, EveryPointIsReachedBySomeRunOrListedWithWhyNot) {
+    std::set<std::string> reached;
+    for (const SweepRun& run : kRuns) {
+        RunOnce(run, nullptr);
+        std::set<std::string> more = TearDownAndListReached();
+        reached.insert(more.begin(), more.end());
+        harness::ResetAll();
+    }
+    const std::vector<std::string> points = platform::FaultPoints();
+    for (const std::string& point : points) {
+        auto why = kUnreached.find(point);
+        if (why == kUnreached.end()) {
+            EXPECT_EQ(reached.count(point), 1u) << point << ": no run reaches it";
+        } else {
+            EXPECT_EQ(reached.count(point), 0u) << point << " is reached, yet listed as not: " << why->second;
+        }
+    }
+    for (const auto& [point, why] : kUnreached)
+        EXPECT_TRUE(std::binary_search(points.begin(), points.end(), point)) << point << " is no failure point";
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, FaultSweep, ::testing::ValuesIn(kRuns),
                          [](const ::testing::TestParamInfo<SweepRun>& info) {
                              return std::string(info.param.fullScreen ? "FullScreen" : "Window") +
                                     (info.param.everyCall ? "EveryCall" : "FirstCall");

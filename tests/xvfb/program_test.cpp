@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -135,16 +136,18 @@ protected:
 
     // The program with these arguments and this environment; its output goes
     // to LogOf(the number it was started as).
-    pid_t StartWith(const std::vector<std::string>& args, const std::map<std::string, std::string>& env) {
+    pid_t StartWith(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
+                    const std::string& folder = "") {
 #ifdef TUMBLA_PROGRAM
         std::vector<std::string> argv{TUMBLA_PROGRAM};
         argv.insert(argv.end(), args.begin(), args.end());
-        pid_t pid = Spawn(argv, env, TUMBLA_SOURCE_DIR, LogOf(programs.size()));
+        pid_t pid = Spawn(argv, env, folder.empty() ? TUMBLA_SOURCE_DIR : folder, LogOf(programs.size()));
         programs.push_back(pid);
         return pid;
 #else
         (void)args;
         (void)env;
+        (void)folder;
         return -1;
 #endif
     }
@@ -413,6 +416,61 @@ TEST_F(Display, WithoutASoundDeviceTheReportIsShownAndTheProgramEnds) {
     EXPECT_EQ(WaitExit(program, 15s), 0);
 }
 
+TEST_F(Display, KilledWhileItsReportIsUpItLeavesNothingThatBlocksTheNextStart) {
+    // Asked to end while the box waits: it ends as the box's OK would.
+    pid_t program = Start("no-such-audio-driver");
+    ASSERT_FALSE(WaitForWindow(true).empty()) << "no message box";
+    kill(program, SIGTERM);
+    EXPECT_EQ(WaitExit(program, 5s), 0) << "SIGTERM ends it";
+    // Killed outright: the box goes with it.
+    program = Start("no-such-audio-driver");
+    ASSERT_FALSE(WaitForWindow(true).empty()) << "no message box";
+    kill(program, SIGKILL);
+    waitpid(program, nullptr, 0);
+    auto end = Clock::now() + 5s;
+    while (Clock::now() < end && !Windows(kTitle).empty()) std::this_thread::sleep_for(100ms);
+    EXPECT_TRUE(Windows(kTitle).empty()) << "no box outlives its program";
+    // And the next start is not taken for a second one.
+    program = Start();
+    std::string window = WaitForWindow(false);
+    ASSERT_FALSE(window.empty()) << "the next start shows its window";
+    Keys(window, {"key", "Escape"});
+    EXPECT_EQ(WaitExit(program, 15s), 0);
+}
+
+TEST_F(Display, WhenTheDisplayGoesAwayTheProgramEndsAtOnceWithOneLine) {
+    pid_t program = Start();
+    ASSERT_FALSE(WaitForWindow(false).empty());
+    std::this_thread::sleep_for(500ms);
+    Stop(server);
+    server = -1;
+    auto gone = Clock::now();
+    int code = WaitExit(program, 2s);
+    EXPECT_NE(code, -1) << "still there "
+                        << std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - gone).count()
+                        << " ms after the display went";
+    EXPECT_NE(code, 0);
+    std::string log = ReadLog(0);
+    EXPECT_EQ(Count(log, "\n"), 1u) << log;
+    EXPECT_NE(log.find("tumbla: "), std::string::npos) << log;
+}
+
+TEST_F(Display, ASongThatIsAPipeLeavesTheGameSilentAndEscapeStillEndsIt) {
+    // A working folder whose song is a FIFO that nobody writes to.
+    std::string folder = OutDir() + "/fifo-song-XXXXXX";
+    ASSERT_NE(mkdtemp(folder.data()), nullptr);
+    ASSERT_EQ(mkdir((folder + "/sample_data").c_str(), 0755), 0);
+    ASSERT_EQ(mkfifo((folder + "/sample_data/sw5.mid").c_str(), 0600), 0);
+    pid_t program = StartWith({}, Env(), folder);
+    std::string window = WaitForWindow(false);
+    ASSERT_FALSE(window.empty()) << ReadLog(0);
+    std::this_thread::sleep_for(1s);
+    EXPECT_TRUE(Running(program)) << ReadLog(0);
+    Keys(window, {"key", "Escape"});
+    EXPECT_EQ(WaitExit(program, 15s), 0);
+    EXPECT_EQ(std::system(("rm -rf '" + folder + "'").c_str()), 0);
+}
+
 TEST_F(Display, WithoutAUsableDisplayItEndsWithOneSentenceAndCodeOne) {
     // No server on that display, and none named at all: never an unseen
     // window on SDL's off-screen driver.
@@ -465,6 +523,42 @@ TEST_F(Display, WithoutASoundfontItPlaysAndSaysOnceHowToGetMusic) {
     std::string log = ReadLog(0);
     EXPECT_EQ(Count(log, "TUMBLA_SOUNDFONT"), 1u) << log;
     EXPECT_EQ(Count(log, "\n"), 1u) << log;
+}
+
+TEST_F(Display, ASoundfontThatCannotBeUsedCostsOneSentence) {
+    // One that is no soundfont, and one far too big to load (sparse: it
+    // takes no room on the disk).
+    std::string notOne = OutDir() + "/not-a-soundfont.sf2";
+    std::string huge = OutDir() + "/huge.sf2";
+    {
+        std::FILE* f = std::fopen(notOne.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fputs("RIFF, but not a soundfont's.\n", f);
+        std::fclose(f);
+    }
+    int fd = open(huge.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, off_t{300} << 20), 0);
+    close(fd);
+    for (const std::string& soundfont : {notOne, huge}) {
+        auto env = Env();
+        env["TUMBLA_SOUNDFONT"] = soundfont;
+        std::size_t n = programs.size();
+        pid_t program = StartWith({}, env);
+        std::string window = WaitForWindow(false);
+        ASSERT_FALSE(window.empty());
+        std::this_thread::sleep_for(1500ms);
+        EXPECT_TRUE(Running(program));
+        Keys(window, {"key", "Escape"});
+        EXPECT_EQ(WaitExit(program, 15s), 0);
+        std::string log = ReadLog(n);
+        EXPECT_EQ(Count(log, "\n"), 1u) << log;
+        EXPECT_NE(log.find("tumbla: the soundfont " + soundfont), std::string::npos) << log;
+        if (soundfont == huge) {
+            EXPECT_NE(log.find("256 MB"), std::string::npos) << "refused unread: " << log;
+        }
+    }
+    std::remove(huge.c_str());
 }
 
 TEST_F(Display, TheReportSpeaksTheUsersLanguage) {

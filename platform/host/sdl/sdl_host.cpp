@@ -147,6 +147,7 @@ bool VideoReady() {
         setenv("SDL_VIDEO_X11_NODIRECTCOLOR", "1", 0);
         if (StartVideo()) {
             video = Subsystem::Up;
+            EndWhenTheDisplayGoes();
             SDL_StopTextInput();
             // Hands the screen back in its own mode however the program ends.
             std::atexit(SDL_Quit);

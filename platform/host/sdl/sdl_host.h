@@ -16,6 +16,9 @@ namespace sdlhost {
 // SDL's video and event subsystems, brought up once. False when there is no
 // display; the reason has then been written to standard error.
 bool VideoReady();
+// Ends the program at once, with one line, when the X display it shows on
+// goes away (sdl_display_lost.cpp). Nothing on other video drivers.
+void EndWhenTheDisplayGoes();
 // The joystick and game-controller subsystems (they need no display).
 bool InputReady();
 

@@ -8,6 +8,7 @@
 // do not see each other.
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -17,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <string>
 
 #include "platform/host/host.h"
@@ -75,6 +77,14 @@ std::map<std::string, int>& Listeners() {
     return listeners;
 }
 
+// A child process (SDL's message box on X11 is one) must not answer for
+// this process's windows: were it to outlive us, every later start would
+// find a window nobody shows. Only closing here, in the child: it may not
+// allocate.
+void CloseListenersInChild() {
+    for (const auto& entry : Listeners()) close(entry.second);
+}
+
 }  // namespace
 }  // namespace sdlhost
 
@@ -105,6 +115,8 @@ bool RaiseForeignWindow(std::string_view className) {
 void PublishWindowClass(std::string_view className) {
     std::string key = Lower(className);
     if (Listeners().count(key)) return;
+    static std::once_flag once;
+    std::call_once(once, [] { pthread_atfork(nullptr, nullptr, CloseListenersInChild); });
     int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) return;
     Address a = AddressFor(className);

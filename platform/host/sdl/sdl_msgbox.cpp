@@ -2,8 +2,16 @@
 // fonts show Japanese only in a UTF-8 locale, so the box is drawn under one
 // whatever the user's locale. Without a display the text goes to the
 // standard error stream and the box counts as answered with its first button.
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
+
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -12,6 +20,49 @@
 
 namespace sdlhost {
 namespace {
+
+// On X11 SDL draws the box in a child process of its own and waits for it.
+// That child must never outlive the program, showing a dead program's report
+// and holding what it inherited: it dies with its parent.
+pid_t boxOwner = 0;  // while a box is up
+
+void OnBoxChild() {
+    if (boxOwner == 0) return;
+#ifdef __linux__
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+#endif
+    if (getppid() != boxOwner) _exit(0);  // the owner was gone before that took hold
+}
+
+// While SDL waits for the box, its own handler would only queue a quit that
+// nothing reads: the program ends as the box's OK would end it.
+void EndWhileBoxIsUp(int) { _exit(0); }
+
+// The box's time, from the child's start to the answer.
+class BoxGuard {
+public:
+    BoxGuard() {
+        static std::once_flag once;
+        std::call_once(once, [] { pthread_atfork(nullptr, nullptr, OnBoxChild); });
+        boxOwner = getpid();
+        struct sigaction ending {};
+        ending.sa_handler = EndWhileBoxIsUp;
+        sigemptyset(&ending.sa_mask);
+        sigaction(SIGTERM, &ending, &oldTerm_);
+        sigaction(SIGINT, &ending, &oldInt_);
+    }
+    ~BoxGuard() {
+        sigaction(SIGTERM, &oldTerm_, nullptr);
+        sigaction(SIGINT, &oldInt_, nullptr);
+        boxOwner = 0;
+    }
+    BoxGuard(const BoxGuard&) = delete;
+    BoxGuard& operator=(const BoxGuard&) = delete;
+
+private:
+    struct sigaction oldTerm_ {};
+    struct sigaction oldInt_ {};
+};
 
 struct Buttons {
     std::vector<SDL_MessageBoxButtonData> list;
@@ -98,6 +149,7 @@ int ShowMessageBox(const char* utf8Text, const char* utf8Caption, unsigned type)
     bool shown = false;
     if (VideoReady()) {
         Utf8Locale locale;
+        BoxGuard box;
         shown = SDL_ShowMessageBox(&data, &chosen) == 0;
     }
     if (!shown) {

@@ -3,10 +3,13 @@
 // a soundfont on the machine, there is no synthesiser and the MIDI calls fail
 // as Windows does without a MIDI device; the user is told once how to get
 // music.
+#include <dlfcn.h>
+#include <sys/stat.h>
+
 #include <array>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <sys/stat.h>
 
 #include "platform/host/host_synth.h"
 
@@ -99,6 +102,28 @@ private:
 };
 
 void Quiet(int, const char*, void*) {}
+void QuietGlib(const char*, int, const char*, void*) {}
+
+// FluidSynth hands what it cannot read as a SoundFont to libinstpatch (its
+// DLS reader), which complains through GLib's log, past FluidSynth's log
+// functions. Its messages carry no domain. GLib is FluidSynth's to load, so
+// it is reached through the loaded library.
+void QuietLibInstPatch() {
+    constexpr int kCriticalToDebug = 0xF8;  // G_LOG_LEVEL_CRITICAL | WARNING | MESSAGE | INFO | DEBUG
+    using Handler = void (*)(const char*, int, const char*, void*);
+    using SetHandler = unsigned (*)(const char*, int, Handler, void*);
+    if (auto set = reinterpret_cast<SetHandler>(dlsym(RTLD_DEFAULT, "g_log_set_handler")))
+        set(nullptr, kCriticalToDebug, QuietGlib, nullptr);
+}
+
+// A General MIDI soundfont for a game is a few megabytes to a few hundred;
+// FluidSynth holds the whole of one in memory, so a bigger file is refused.
+constexpr std::int64_t kMaxSoundfontBytes = std::int64_t{256} << 20;
+
+bool TooBig(const char* path) {
+    struct stat st {};
+    return stat(path, &st) == 0 && st.st_size > kMaxSoundfontBytes;
+}
 
 // The soundfont to play with: the one the user names in TUMBLA_SOUNDFONT,
 // else the first of Debian's that is installed. Null when there is none; the
@@ -131,10 +156,19 @@ std::unique_ptr<Synth> CreateSynth(int sampleRate) {
         soundfont = FindSoundfont();
     }
     if (!soundfont) return nullptr;
+    if (TooBig(soundfont)) {
+        std::fprintf(stderr,
+                     "tumbla: the soundfont %s is larger than 256 MB, more than a game's music should hold in "
+                     "memory, so the game plays without music.\n",
+                     soundfont);
+        soundfont = nullptr;
+        return nullptr;
+    }
 
     // FluidSynth's own messages would only repeat what the result says.
     for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
         fluid_set_log_function(level, Quiet, nullptr);
+    QuietLibInstPatch();
     fluid_settings_t* settings = new_fluid_settings();
     if (!settings) return nullptr;
     fluid_settings_setnum(settings, "synth.sample-rate", sampleRate);

@@ -9,6 +9,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <deque>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -44,8 +47,11 @@ void CALLBACK Recorder(HMIDIOUT, UINT message, DWORD_PTR instance, DWORD_PTR par
             positionHeld = true;
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
+    // A header handed back may already be freed by its owner: only a
+    // position message may read it.
+    DWORD offset = message == MOM_POSITIONCB ? header->dwOffset : 0;
     std::lock_guard guard(heardLock);
-    heard.push_back(Heard{message, header, header ? header->dwOffset : 0, instance, std::this_thread::get_id()});
+    heard.push_back(Heard{message, header, offset, instance, std::this_thread::get_id()});
 }
 
 std::vector<Heard> Messages(UINT message) {
@@ -76,6 +82,12 @@ DWORD NoteOn(int key, int velocity = 100) {
     return 0x90u | static_cast<DWORD>(key) << 8 | static_cast<DWORD>(velocity) << 16;
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressChecked = true;
+#else
+constexpr bool kAddressChecked = false;
+#endif
+
 class MidiStream : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -88,9 +100,14 @@ protected:
         heard.clear();
     }
     void TearDown() override {
+        holdPositions = false;
         if (stream_) midiStreamClose(stream_);
         platform::ClearFaults();
     }
+
+    // Buffers live as long as the fixture, so that a test ending early
+    // still closes its stream before they go.
+    Buffer& NewBuffer() { return buffers_.emplace_back(); }
 
     MMRESULT Open(DWORD_PTR instance = 7) {
         UINT device = MIDI_MAPPER;
@@ -119,7 +136,49 @@ protected:
         return out;
     }
 
+    // Queues a buffer of the program's own on the heap: flagged events
+    // and, when `pending`, one far ahead that keeps it queued. The owner is
+    // held on the first position message while `giveBack` (on a thread of
+    // its own, as it may wait for the owner) hands the buffer back, and the
+    // buffer is freed the moment its header reads done, as a program may.
+    // Returns whether the header read done while messages about it waited.
+    bool ReadsDoneEarly(bool pending, const std::function<void()>& giveBack) {
+        auto* b = new Buffer;
+        for (int i = 0; i < 4; ++i) b->Add(0, MEVT_F_CALLBACK | NoteOn(60 + i));
+        if (pending) b->Add(96000, NoteOn(70));
+        holdPositions = true;
+        positionHeld = false;
+        if (Queue(*b) != MMSYSERR_NOERROR || midiStreamRestart(stream_) != MMSYSERR_NOERROR) {
+            ADD_FAILURE() << "buffer not queued";
+            holdPositions = false;
+            return false;
+        }
+        headless::RenderAudio(441);
+        for (int i = 0; i < 2000 && !positionHeld; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        EXPECT_TRUE(positionHeld);
+        std::thread giver(giveBack);
+        auto done = [&] { return (std::atomic_ref<DWORD>(b->header.dwFlags).load() & MHDR_DONE) != 0; };
+        bool early = false;
+        for (int i = 0; i < 50 && !early; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            early = done();
+        }
+        // Under AddressSanitizer an early free shows every later touch;
+        // elsewhere the buffer is kept, so the failure stays clean.
+        if (early && kAddressChecked) delete b;
+        holdPositions = false;
+        if (!early) {
+            for (int i = 0; i < 2000 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            EXPECT_TRUE(done());
+            delete b;
+        }
+        giver.join();
+        platform::midi::FlushNotifications();
+        return early;
+    }
+
     HMIDISTRM stream_ = nullptr;
+    std::deque<Buffer> buffers_;
 };
 
 TEST_F(MidiStream, OpensOnlyAsTheMapperWithOneStreamAndAKnownCallback) {
@@ -164,7 +223,7 @@ TEST_F(MidiStream, WithoutSynthesiserOrAudioDeviceThereIsNoMidiDevice) {
 
 TEST_F(MidiStream, HeadersCarryTheFlagsWindowsSets) {
     ASSERT_EQ(Open(), MMSYSERR_NOERROR);
-    Buffer b;
+    Buffer& b = NewBuffer();
     b.Add(0, NoteOn(60));
     MIDIHDR* h = b.Ready();
     EXPECT_EQ(midiStreamOut(stream_, h, sizeof(MIDIHDR)), static_cast<MMRESULT>(MIDIERR_UNPREPARED));
@@ -194,7 +253,9 @@ TEST_F(MidiStream, HeadersCarryTheFlagsWindowsSets) {
 
 TEST_F(MidiStream, AStreamStartsPausedAndPlaysBuffersInQueueOrder) {
     ASSERT_EQ(Open(), MMSYSERR_NOERROR);
-    Buffer a, b, c;
+    Buffer& a = NewBuffer();
+    Buffer& b = NewBuffer();
+    Buffer& c = NewBuffer();
     a.Add(0, NoteOn(60));
     b.Add(96, NoteOn(61));
     c.Add(96, NoteOn(62));
@@ -236,7 +297,7 @@ TEST_F(MidiStream, TimeDivisionAndTempoSetTheFrames) {
     EXPECT_EQ(midiStreamProperty(stream_, reinterpret_cast<LPBYTE>(&division), MIDIPROP_TIMEDIV),
               static_cast<MMRESULT>(MMSYSERR_INVALPARAM));
 
-    Buffer b;
+    Buffer& b = NewBuffer();
     b.Add(0, NoteOn(60)).Add(480, NoteOn(61));
     b.Add(0, static_cast<DWORD>(MEVT_TEMPO) << 24 | 250000).Add(480, NoteOn(62));
     b.Add(160, NoteOn(63));  // a third of a quarter: 3675 frames
@@ -252,7 +313,7 @@ TEST_F(MidiStream, TimeDivisionAndTempoSetTheFrames) {
 
 TEST_F(MidiStream, AFlaggedEventReportsItsOffsetWhenPlayed) {
     ASSERT_EQ(Open(), MMSYSERR_NOERROR);
-    Buffer b;
+    Buffer& b = NewBuffer();
     b.Add(0, NoteOn(60)).Add(10, MEVT_F_CALLBACK | 0x5A07B3).Add(10, NoteOn(61)).Add(10, MEVT_F_CALLBACK | NoteOn(62));
     ASSERT_EQ(Queue(b), MMSYSERR_NOERROR);
     ASSERT_EQ(midiStreamRestart(stream_), MMSYSERR_NOERROR);
@@ -277,7 +338,7 @@ TEST_F(MidiStream, AStalledOwnerDelaysPositionMessagesButLosesNone) {
     // report for later mixes, and nothing is lost or reordered.
     constexpr int kEvents = 3000;
     ASSERT_EQ(Open(), MMSYSERR_NOERROR);
-    Buffer b;
+    Buffer& b = NewBuffer();
     for (int i = 0; i < kEvents; ++i) b.Add(0, MEVT_F_CALLBACK | NoteOn(i % 128));
     ASSERT_EQ(Queue(b), MMSYSERR_NOERROR);
     holdPositions = true;
@@ -310,9 +371,25 @@ TEST_F(MidiStream, AStalledOwnerDelaysPositionMessagesButLosesNone) {
     EXPECT_TRUE(b.header.dwFlags & MHDR_DONE);
 }
 
+TEST_F(MidiStream, AHeaderReadsDoneOnlyOnceNothingMoreWillTouchIt) {
+    ASSERT_EQ(Open(), MMSYSERR_NOERROR);
+    EXPECT_FALSE(ReadsDoneEarly(false, [] { headless::RenderAudio(441); })) << "end of buffer";
+    EXPECT_FALSE(ReadsDoneEarly(true, [&] { midiStreamStop(stream_); })) << "midiStreamStop";
+    EXPECT_FALSE(ReadsDoneEarly(true, [&] { midiOutReset(Out()); })) << "midiOutReset";
+    // The close waits for the owner, who is busy: it gives the buffer back
+    // on its own thread.
+    EXPECT_FALSE(ReadsDoneEarly(true, [&] { midiStreamClose(stream_); })) << "midiStreamClose";
+    stream_ = nullptr;
+    auto done = Messages(MOM_DONE);
+    EXPECT_EQ(done.size(), 4u);
+    std::lock_guard guard(heardLock);
+    EXPECT_EQ(heard.back().message, static_cast<UINT>(MOM_CLOSE));
+}
+
 TEST_F(MidiStream, StopHandsEveryBufferBackAndRewinds) {
     ASSERT_EQ(Open(), MMSYSERR_NOERROR);
-    Buffer a, b;
+    Buffer& a = NewBuffer();
+    Buffer& b = NewBuffer();
     a.Add(0, NoteOn(60)).Add(960, NoteOn(61));
     b.Add(96, NoteOn(62));
     ASSERT_EQ(Queue(a), MMSYSERR_NOERROR);
@@ -354,7 +431,7 @@ TEST_F(MidiStream, ShortMessagesAndResetGoStraightToTheSynthesiser) {
     ASSERT_FALSE(messages.empty());
     EXPECT_EQ(messages[0].message, 0x644090u);
 
-    Buffer b;
+    Buffer& b = NewBuffer();
     b.Add(9600, NoteOn(61));
     ASSERT_EQ(Queue(b), MMSYSERR_NOERROR);
     ASSERT_EQ(midiOutReset(Out()), MMSYSERR_NOERROR);
@@ -366,7 +443,7 @@ TEST_F(MidiStream, ShortMessagesAndResetGoStraightToTheSynthesiser) {
 
 TEST_F(MidiStream, ClosingWithBuffersQueuedHandsThemBackFirst) {
     ASSERT_EQ(Open(), MMSYSERR_NOERROR);
-    Buffer a;
+    Buffer& a = NewBuffer();
     a.Add(9600, NoteOn(61));
     ASSERT_EQ(Queue(a), MMSYSERR_NOERROR);
     ASSERT_EQ(midiStreamClose(stream_), MMSYSERR_NOERROR);
@@ -382,7 +459,7 @@ TEST_F(MidiStream, ClosingWithBuffersQueuedHandsThemBackFirst) {
 
 TEST_F(MidiStream, PausingKeepsThePlaceAndTheRestartGoesOnFromIt) {
     ASSERT_EQ(Open(), MMSYSERR_NOERROR);
-    Buffer b;
+    Buffer& b = NewBuffer();
     b.Add(0, NoteOn(60)).Add(192, NoteOn(61));  // a second apart
     ASSERT_EQ(Queue(b), MMSYSERR_NOERROR);
     ASSERT_EQ(midiStreamRestart(stream_), MMSYSERR_NOERROR);
