@@ -48,23 +48,53 @@ function check(ok, what) {
 }
 const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
 
-// Processor time of the whole browser (every process under it), in seconds.
+// Processor time of the whole browser (every process under it), in
+// seconds, by process kind and thread ("renderer main", "gpu
+// VizCompositorThread", ...), so that a figure says where the time went.
 function browserSeconds(root) {
-  const parent = new Map(), ticks = new Map();
+  const parent = new Map(), kind = new Map();
   for (const pid of fs.readdirSync('/proc').filter((d) => /^\d+$/.test(d))) {
     try {
       const stat = fs.readFileSync(`/proc/${pid}/stat`, 'utf8');
-      const f = stat.slice(stat.lastIndexOf(')') + 2).split(' ');
-      parent.set(Number(pid), Number(f[1]));
-      ticks.set(Number(pid), Number(f[11]) + Number(f[12]));
+      parent.set(Number(pid), Number(stat.slice(stat.lastIndexOf(')') + 2).split(' ')[1]));
+      const cmd = fs.readFileSync(`/proc/${pid}/cmdline`, 'utf8');
+      const type = (/--type=([a-z-]+)/.exec(cmd) || [, 'browser'])[1].replace('-process', '');
+      const sub = /--utility-sub-type=[\w.]*?(\w+)(?:\0|$)/.exec(cmd);
+      kind.set(Number(pid), sub ? sub[1] : type);
     } catch { /* gone meanwhile */ }
   }
-  let sum = 0;
-  for (const [pid, t] of ticks) {
-    for (let p = pid; p > 1; p = parent.get(p) || 0)
-      if (p === root) { sum += t; break; }
+  const seconds = new Map();
+  for (const [pid, type] of kind) {
+    let under = false;
+    for (let p = pid; p > 1 && !under; p = parent.get(p) || 0) under = p === root;
+    if (!under) continue;
+    let tids = [];
+    try { tids = fs.readdirSync(`/proc/${pid}/task`); } catch { continue; }
+    for (const tid of tids) {
+      try {
+        const stat = fs.readFileSync(`/proc/${pid}/task/${tid}/stat`, 'utf8');
+        const f = stat.slice(stat.lastIndexOf(')') + 2).split(' ');
+        // A process's first thread is named after the program: its main thread.
+        const name = tid === String(pid) ? 'main' : stat.slice(stat.indexOf('(') + 1, stat.lastIndexOf(')'));
+        seconds.set(`${pid}/${tid}`, { key: `${type} ${name}`, s: (Number(f[11]) + Number(f[12])) / 100 });
+      } catch { /* gone meanwhile */ }
+    }
   }
-  return sum / 100;
+  return seconds;
+}
+
+// The share of a core between two readings of browserSeconds: the whole,
+// and the threads that took at least half a percent.
+function cpuShare(before, after, wallSeconds) {
+  let whole = 0;
+  const byKey = new Map();
+  for (const [id, { key, s }] of after) {
+    const share = (s - (before.has(id) ? before.get(id).s : 0)) / wallSeconds;
+    whole += share;
+    byKey.set(key, (byKey.get(key) || 0) + share);
+  }
+  const parts = [...byKey].filter(([, share]) => share >= 0.005).sort((a, b) => b[1] - a[1]);
+  return { whole, parts: parts.map(([key, share]) => `${key} ${(share * 100).toFixed(1)}`).join(', ') };
 }
 
 const browser = await puppeteer.launch({
@@ -234,12 +264,12 @@ try {
   const under0 = await page.evaluate(() => window.tumbla.underruns);
   const game0 = await page.evaluate(() => window.tumbla.frames);
   await sleep(steadySeconds * 1000);
-  const cpu = (browserSeconds(browser.process().pid) - cpu0) / ((Date.now() - wall0) / 1000);
+  const cpu = cpuShare(cpu0, browserSeconds(browser.process().pid), (Date.now() - wall0) / 1000);
   const steady = await page.evaluate(() => { window.steady.running = false; return { ...window.steady, frames: window.tumbla.frames, underruns: window.tumbla.underruns }; });
   const gameFps = (steady.frames - game0) / ((Date.now() - wall0) / 1000);
   console.log(`steady play, over ${steadySeconds} s: ${gameFps.toFixed(1)} game frames a second, ${steady.stale} of ${steady.animation} ` +
-              `animation frames without a new one, the browser ${(cpu * 100).toFixed(1)} % of a core, ` +
-              `${steady.underruns - under0} underruns`);
+              `animation frames without a new one, the browser ${(cpu.whole * 100).toFixed(1)} % of a core, ` +
+              `${steady.underruns - under0} underruns\n  by thread (%): ${cpu.parts}`);
   // Figures to read, not to pass or fail: a shared machine's load moves them.
   console.log(`  targets: 60 game frames a second, at most 1 in 100 animation frames without one, at most 15 % of a core`);
 
@@ -411,8 +441,9 @@ try {
   await sleep(1000);
   const bare0 = browserSeconds(browser.process().pid), bareWall = Date.now();
   await sleep(Math.min(10, steadySeconds) * 1000);
-  const bareCpu = (browserSeconds(browser.process().pid) - bare0) / ((Date.now() - bareWall) / 1000);
-  console.log(`a bare page redrawing a ${638}x${478} canvas every animation frame: the browser ${(bareCpu * 100).toFixed(1)} % of a core`);
+  const bareCpu = cpuShare(bare0, browserSeconds(browser.process().pid), (Date.now() - bareWall) / 1000);
+  console.log(`a bare page redrawing a ${638}x${478} canvas every animation frame: the browser ` +
+              `${(bareCpu.whole * 100).toFixed(1)} % of a core\n  by thread (%): ${bareCpu.parts}`);
   await bare.close();
 
   // What is left are the browser's own lines about the blocked files.

@@ -1,8 +1,11 @@
 // Plays the blocks the game mixes on the page's thread, in order, and says
 // how many frames it has played so that the game keeps the queue filled.
+// It says so only every `report` frames, with the context's time, and the
+// page counts on from there by that clock: each message wakes both threads.
 class TumblaFifo extends AudioWorkletProcessor {
-  constructor() {
+  constructor(options) {
     super();
+    this.report = options.processorOptions.report;
     this.blocks = [];
     this.offset = 0;
     this.played = 0;
@@ -41,9 +44,10 @@ class TumblaFifo extends AudioWorkletProcessor {
       if (this.played > 0 && this.visible) this.underruns++;
     }
     this.sinceReport += left.length;
-    if (this.sinceReport >= 441) {
+    if (this.sinceReport >= this.report) {
       this.sinceReport = 0;
-      this.port.postMessage({ played: this.played, underruns: this.underruns });
+      // `currentTime` is when this quantum starts: what it played counts from then.
+      this.port.postMessage({ played: this.played, at: currentTime + left.length / sampleRate, underruns: this.underruns });
     }
     return true;
   }
