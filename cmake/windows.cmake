@@ -34,9 +34,3 @@ add_custom_command(
   VERBATIM)
 add_custom_target(windows_download ALL DEPENDS ${package_out})
 
-# A tool of the Wine stage: another program changing the display mode.
-if(TUMBLA_TESTS)
-  add_executable(set_display_mode ${CMAKE_SOURCE_DIR}/tests/platform/wine/set_display_mode.cpp)
-  target_link_options(set_display_mode PRIVATE -static -static-libgcc -static-libstdc++)
-  target_link_libraries(set_display_mode PRIVATE user32)
-endif()
