@@ -13,27 +13,6 @@
 
 namespace platform::user {
 
-struct Window {
-    std::string className;
-    std::string title;
-    WNDPROC proc = nullptr;
-    HINSTANCE instance = nullptr;
-    HCURSOR classCursor = nullptr;
-    HICON classIcon = nullptr;
-    UINT classStyle = 0;
-    DWORD style = 0;
-    DWORD exStyle = 0;
-    RECT rect{};  // window rectangle on the emulated desktop
-    LONG userData = 0;
-    bool visible = false;
-    bool destroyed = false;
-};
-
-// The window behind a handle, or null for a handle that is not (or no longer)
-// a window. USER's own record: the browser host still reads it; the others
-// see a window through ViewWindow.
-Window* FromHandle(HWND hwnd);
-
 // What a host shows of a window, copied when asked.
 struct WindowView {
     std::string title;

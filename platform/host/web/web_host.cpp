@@ -24,8 +24,8 @@
 #include "platform/host/web/web_keys.h"
 
 // ---- The page's side ---------------------------------------------------------
-// Module.tumbla (set up by the page, see platform/host/web/shell.html) owns the
-// canvas, the audio worklet and the dialog.
+// Module.tumbla (set up by the page, platform/host/web/page/tumbla_page.js)
+// owns the canvas, the audio worklet and the dialog.
 
 // clang-format off
 // Waits for the first animation frame whose time reaches the deadline, less
@@ -177,8 +177,8 @@ void ListenOnce() {
 
 HWND ScreenWindow() {
     for (HWND hwnd : platform::user::TopLevelWindows()) {
-        auto* w = platform::user::FromHandle(hwnd);
-        if (w && w->visible) return hwnd;
+        platform::user::WindowView view;
+        if (platform::user::ViewWindow(hwnd, view) && view.visible) return hwnd;
     }
     return nullptr;
 }
