@@ -20,6 +20,7 @@
 #include "platform/host/host.h"
 #include "platform/host/host_audio.h"
 #include "platform/host/host_events.h"
+#include "platform/host/host_picture.h"
 #include "platform/host/host_video.h"
 #include "platform/host/web/web_keys.h"
 
@@ -392,12 +393,10 @@ void ShowScreen(const ScreenImage& image) {
     width = std::min(width, 640);
     height = std::min(height, 480);
     if (width <= 0 || height <= 0) return;
+    // The canvas takes its pixels as R, G, B, A bytes.
+    static constexpr platform::video::PixelLayout kCanvasLayout{0x000000FFu, 0x0000FF00u, 0x00FF0000u, 0xFF000000u};
     std::array<std::uint32_t, 256> table;
-    for (int i = 0; i < 256; ++i) {
-        const PALETTEENTRY& p = image.palette[i];
-        table[static_cast<std::size_t>(i)] = p.peRed | static_cast<std::uint32_t>(p.peGreen) << 8 |
-                                             static_cast<std::uint32_t>(p.peBlue) << 16 | 0xFF000000u;
-    }
+    platform::video::BuildColourTable(image.palette, kCanvasLayout, table.data());
     // Only what differs from what the canvas shows is converted and goes to
     // the page, as a few rectangles: most frames change a few stars and the
     // piece, and the browser's copy is the cost. The palette indices shown
