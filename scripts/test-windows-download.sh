@@ -63,25 +63,7 @@ screen_colours() {
 }
 
 # Escape in the game's window; the game must end with 0.
-end_with_escape() {
-  local code
-  xdotool windowfocus "$play_win" 2>/dev/null || true
-  sleep 0.5
-  xdotool key Escape
-  set +e
-  for _ in $(seq 100); do kill -0 "$play_pid" 2>/dev/null || break; sleep 0.1; done
-  if kill -0 "$play_pid" 2>/dev/null; then
-    bad "$relay_name: still running 10 s after Escape"
-    kill "$play_pid" 2>/dev/null
-    code=-1
-  else
-    wait "$play_pid"
-    code=$?
-  fi
-  set -e
-  [ "$code" -eq 0 ] || bad "$relay_name: Escape ended the game with $code"
-  note "$relay_name: Escape, exit $code"
-}
+end_with_escape() { escape_ends_game "$play_pid" "$play_win" "$relay_name: "; }
 
 # The play field on the screen and a pace of $2 frames a second within
 # [$3, $4], at the moment called $1.

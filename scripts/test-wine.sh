@@ -89,6 +89,28 @@ find_window() {
   echo "$id"
 }
 
+# Escape in window $2: process $1 must end with 0 within 10 s; $3 starts
+# each line said.
+escape_ends_game() {
+  local pid=$1 window=$2 label=$3 code
+  xdotool windowfocus "$window" 2>/dev/null || true
+  sleep 1
+  xdotool key Escape
+  set +e
+  for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  if kill -0 "$pid" 2>/dev/null; then
+    bad "${label}still running 10 s after Escape"
+    kill "$pid" 2>/dev/null
+    code=-1
+  else
+    wait "$pid"
+    code=$?
+  fi
+  set -e
+  [ "$code" -eq 0 ] || bad "${label}Escape ended the game with $code"
+  note "${label}Escape: exit $code"
+}
+
 # The Windows process of TUMBLA.exe (wine's loader execs into it).
 game_pid() { pgrep -f 'TUMBLA.exe' | head -1; }
 
@@ -177,21 +199,7 @@ run_game() {
   kill "$other" 2>/dev/null || true
 
   # Escape ends the game with 0.
-  xdotool windowfocus "$win" 2>/dev/null || true
-  sleep 1
-  xdotool key Escape
-  set +e
-  for _ in $(seq 100); do kill -0 "$wine_pid" 2>/dev/null || break; sleep 0.1; done
-  if kill -0 "$wine_pid" 2>/dev/null; then
-    bad "still running 10 s after Escape"
-    code=-1
-  else
-    wait "$wine_pid"
-    code=$?
-  fi
-  set -e
-  [ "$code" -eq 0 ] || bad "Escape ended the game with $code"
-  note "Escape: exit $code"
+  escape_ends_game "$wine_pid" "$win" ""
 }
 
 # ---- the platform tests that use only the Windows API ---------------------
