@@ -18,9 +18,9 @@ set(TUMBLA_SF2TRIM "" CACHE FILEPATH "The native sf2_trim (tools/soundfont)")
 set(TUMBLA_ICON_GEN "" CACHE FILEPATH "The native icon_gen (tools/sheet), for the installed page's icons")
 set(TUMBLA_WEB_DIR "${CMAKE_BINARY_DIR}/web" CACHE PATH "Where the page and its files go")
 
-file(GLOB TUMBLA_WEB_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/platform/host/web/*.cpp)
-add_executable(tumbla_web platform/main.cpp ${TUMBLA_WEB_SOURCES})
-target_link_libraries(tumbla_web PRIVATE tumbla_game tumbla_resources tumbla_platform)
+tumbla_host(web keys synth)
+add_executable(tumbla_web platform/main.cpp)
+target_link_libraries(tumbla_web PRIVATE tumbla_game tumbla_host_web tumbla_resources tumbla_platform)
 set_target_properties(tumbla_web PROPERTIES OUTPUT_NAME tumbla RUNTIME_OUTPUT_DIRECTORY ${TUMBLA_WEB_DIR})
 target_link_options(tumbla_web PRIVATE
   -sENVIRONMENT=web -sMODULARIZE=1 -sEXPORT_NAME=createTumbla -sASYNCIFY=1 -sASYNCIFY_STACK_SIZE=65536
