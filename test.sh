@@ -64,10 +64,18 @@ scripts/install-deps.sh test
 for s in "${stages[@]}"; do
   echo "== Stage $s"
   started=$SECONDS
-  # A subshell, so that a failing command anywhere in the stage ends only it,
-  # and the line below says which stage it was.
-  if ! (set -euo pipefail; "stage_$s"); then
-    echo "test.sh: FAILED: stage $s (after $((SECONDS - started)) s)" >&2
+  # A subshell, so that a failing command anywhere in the stage ends it and
+  # the line below says which stage it was. (Not tested by an "if": bash
+  # ignores set -e in whatever runs as a condition.)
+  set +e
+  (
+    set -euo pipefail
+    "stage_$s"
+  )
+  code=$?
+  set -e
+  if [ $code -ne 0 ]; then
+    echo "test.sh: FAILED: stage $s (exit code $code, after $((SECONDS - started)) s)" >&2
     exit 1
   fi
   echo "== Stage $s passed in $((SECONDS - started)) s"

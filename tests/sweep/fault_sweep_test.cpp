@@ -25,6 +25,7 @@
 #include "platform/trace/trace.h"
 #include "game/field.h"
 #include "game/play.h"
+#include "game/sheet.h"
 #include "graphics/display.h"
 #include "music/music.h"
 #include "music/sequencer.h"
@@ -165,7 +166,8 @@ Ran RunOnce(const SweepRun& run, const platform::FaultPlan* armed) {
 }
 std::set<std::string> TearDownAndListReached() {
     ReleaseDisplay(1);
-    DropDisplaySurfaces();
+    DropWellImage();
+    ClearSheetState();
     SoundClose();
     MusicClose();
     const std::vector<std::string> points = platform::FaultPoints();
