@@ -158,8 +158,10 @@ private:
     // touch it after that. Windows, too, marks it just before the callback.
     static void GiveBack(MIDIHDR* header) {
         std::lock_guard guard(Device::Get().Lock());
-        std::atomic_ref<DWORD> flags(header->dwFlags);
-        flags.store((flags.load() & ~static_cast<DWORD>(MHDR_INQUEUE)) | MHDR_DONE);
+        // The owner polls the flags from its own thread without the lock: an
+        // atomic store (std::atomic_ref is missing from the web build's library).
+        DWORD flags = __atomic_load_n(&header->dwFlags, __ATOMIC_SEQ_CST);
+        __atomic_store_n(&header->dwFlags, (flags & ~static_cast<DWORD>(MHDR_INQUEUE)) | MHDR_DONE, __ATOMIC_SEQ_CST);
     }
 
     static void Deliver(const Notification& n) {
