@@ -243,6 +243,35 @@ Bytes Terminal(const Table& table, std::size_t indexOffset, std::uint32_t index,
     return record;
 }
 
+// One level of the hierarchy, presets or instruments: the headers kept, each
+// pointing at its first zone, then the zones' bags, generators and
+// modulators, each list closed by its terminal record.
+struct Level {
+    Bytes headers, bags, gens, mods;
+};
+
+template <typename Items>
+Level CopyLevel(const Table& headers, std::size_t bagField, const Table& bags, const Table& gens, const Table& mods,
+                const Items& items, int linkGen, const std::map<std::uint32_t, std::uint32_t>& renumber) {
+    Level out;
+    for (auto item : items) {
+        const std::size_t h = static_cast<std::size_t>(item);
+        Bytes record = headers.Record(h);
+        PutLe(record, bagField, static_cast<std::uint32_t>(out.bags.size() / 4), 2);
+        Append(out.headers, record);
+        CopyZones(bags, gens, mods, headers.Field(h, bagField, 2), headers.Field(h + 1, bagField, 2), linkGen, renumber,
+                  out.bags, out.gens, out.mods);
+    }
+    Append(out.headers, Terminal(headers, bagField, static_cast<std::uint32_t>(out.bags.size() / 4), 2));
+    Bytes bagEnd(4);
+    PutLe(bagEnd, 0, static_cast<std::uint32_t>(out.gens.size() / 4), 2);
+    PutLe(bagEnd, 2, static_cast<std::uint32_t>(out.mods.size() / 10), 2);
+    Append(out.bags, bagEnd);
+    Append(out.gens, Terminal(gens, 0, 0, 0));
+    Append(out.mods, Terminal(mods, 0, 0, 0));
+    return out;
+}
+
 Bytes Trim(const Bytes& font, const std::set<Preset>& wanted, std::set<Preset>& kept) {
     if (font.size() < 12 || std::memcmp(font.data(), "RIFF", 4) != 0 || std::memcmp(&font[8], "sfbk", 4) != 0)
         throw std::runtime_error("not a soundfont");
@@ -329,37 +358,8 @@ Bytes Trim(const Bytes& font, const std::set<Preset>& wanted, std::set<Preset>& 
     }
     Append(outShdr, Terminal(shdr, 0, 0, 0));
 
-    Bytes outPhdr, outPbag, outPgen, outPmod;
-    for (std::size_t p : presets) {
-        Bytes record = phdr.Record(p);
-        PutLe(record, 24, static_cast<std::uint32_t>(outPbag.size() / 4), 2);
-        Append(outPhdr, record);
-        CopyZones(pbag, pgen, pmod, phdr.Field(p, 24, 2), phdr.Field(p + 1, 24, 2), kGenInstrument, instrumentNumber,
-                  outPbag, outPgen, outPmod);
-    }
-    Append(outPhdr, Terminal(phdr, 24, static_cast<std::uint32_t>(outPbag.size() / 4), 2));
-    Bytes pbagEnd(4);
-    PutLe(pbagEnd, 0, static_cast<std::uint32_t>(outPgen.size() / 4), 2);
-    PutLe(pbagEnd, 2, static_cast<std::uint32_t>(outPmod.size() / 10), 2);
-    Append(outPbag, pbagEnd);
-    Append(outPgen, Terminal(pgen, 0, 0, 0));
-    Append(outPmod, Terminal(pmod, 0, 0, 0));
-
-    Bytes outInst, outIbag, outIgen, outImod;
-    for (std::uint32_t i : instruments) {
-        Bytes record = inst.Record(i);
-        PutLe(record, 20, static_cast<std::uint32_t>(outIbag.size() / 4), 2);
-        Append(outInst, record);
-        CopyZones(ibag, igen, imod, inst.Field(i, 20, 2), inst.Field(i + 1, 20, 2), kGenSampleId, sampleNumber, outIbag,
-                  outIgen, outImod);
-    }
-    Append(outInst, Terminal(inst, 20, static_cast<std::uint32_t>(outIbag.size() / 4), 2));
-    Bytes ibagEnd(4);
-    PutLe(ibagEnd, 0, static_cast<std::uint32_t>(outIgen.size() / 4), 2);
-    PutLe(ibagEnd, 2, static_cast<std::uint32_t>(outImod.size() / 10), 2);
-    Append(outIbag, ibagEnd);
-    Append(outIgen, Terminal(igen, 0, 0, 0));
-    Append(outImod, Terminal(imod, 0, 0, 0));
+    const Level presetLevel = CopyLevel(phdr, 24, pbag, pgen, pmod, presets, kGenInstrument, instrumentNumber);
+    const Level instrumentLevel = CopyLevel(inst, 20, ibag, igen, imod, instruments, kGenSampleId, sampleNumber);
 
     Bytes infoBody;
     for (const auto& [id, chunk] : info) {
@@ -368,14 +368,14 @@ Bytes Trim(const Bytes& font, const std::set<Preset>& wanted, std::set<Preset>& 
     }
     Bytes sdtaBody, pdtaBody;
     AppendChunk(sdtaBody, "smpl", outSmpl);
-    AppendChunk(pdtaBody, "phdr", outPhdr);
-    AppendChunk(pdtaBody, "pbag", outPbag);
-    AppendChunk(pdtaBody, "pmod", outPmod);
-    AppendChunk(pdtaBody, "pgen", outPgen);
-    AppendChunk(pdtaBody, "inst", outInst);
-    AppendChunk(pdtaBody, "ibag", outIbag);
-    AppendChunk(pdtaBody, "imod", outImod);
-    AppendChunk(pdtaBody, "igen", outIgen);
+    AppendChunk(pdtaBody, "phdr", presetLevel.headers);
+    AppendChunk(pdtaBody, "pbag", presetLevel.bags);
+    AppendChunk(pdtaBody, "pmod", presetLevel.mods);
+    AppendChunk(pdtaBody, "pgen", presetLevel.gens);
+    AppendChunk(pdtaBody, "inst", instrumentLevel.headers);
+    AppendChunk(pdtaBody, "ibag", instrumentLevel.bags);
+    AppendChunk(pdtaBody, "imod", instrumentLevel.mods);
+    AppendChunk(pdtaBody, "igen", instrumentLevel.gens);
     AppendChunk(pdtaBody, "shdr", outShdr);
     Bytes body(4);
     std::memcpy(body.data(), "sfbk", 4);
