@@ -6,6 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/lib.sh
 need_packages emscripten chromium timgm6mb-soundfont
+# npm comes with the machine's Node.js where there is one; Debian's otherwise.
+command -v npm >/dev/null || need_packages npm
 if [ ! -f build/npm/node_modules/js-synthesizer/externals/libfluidsynth-2.4.6.js ] ||
    [ ! -d build/npm/node_modules/puppeteer-core ]; then
   mkdir -p build/npm
