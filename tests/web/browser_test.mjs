@@ -427,6 +427,44 @@ try {
                                                       note: document.getElementById('note').textContent }));
   check(!silent.music && /No music/.test(silent.note), `the game plays and says there is no music (${silent.note})`);
   await noSynth.page.close();
+
+  // ---- Sound held back ----------------------------------------------------------
+  // A browser without a sound device (Firefox) or one that holds sound back
+  // leaves the context suspended and its resume() unsettled: the game plays
+  // all the same, the page says so once, and the sound joins when it runs.
+  const held = await newPage({ width: 800, height: 600 });
+  await held.evaluateOnNewDocument(() => {
+    const Real = window.AudioContext;
+    window.heldContexts = [];
+    window.AudioContext = class extends Real {
+      constructor(options) {
+        super(options);
+        this.suspend();
+        window.heldContexts.push(this);
+      }
+      resume() { return new Promise(() => {}); }
+    };
+    window.letSoundRun = () => window.heldContexts.forEach((c) => Real.prototype.resume.call(c));
+  });
+  await held.goto(url, { waitUntil: 'load' });
+  await waitReady(held);
+  await play(held);
+  await sleep(3500);
+  const heldBack = await held.evaluate(() => ({ ...window.tumbla, note: document.getElementById('note').textContent }));
+  check(heldBack.sound === 'suspended' && /No sound/.test(heldBack.note) && heldBack.audioPlayed === 0,
+        `a context that never resumes: the game plays and the page says so (${heldBack.sound}: ${heldBack.note})`);
+  // The mixer kept the page's time meanwhile: about a second of sound a second.
+  const mixed0 = heldBack.audioWritten;
+  await sleep(1000);
+  const mixedRate = (await held.evaluate(() => window.tumbla.audioWritten)) - mixed0;
+  check(mixedRate > 30000 && mixedRate < 60000, `and the sound is mixed in time all the same (${mixedRate} frames in 1 s)`);
+  await held.evaluate(() => window.letSoundRun());
+  await held.waitForFunction(() => window.tumbla.audioPlayed > 44100 / 2, { timeout: 5000 }).catch(() => {});
+  const joined = await held.evaluate(() => ({ ...window.tumbla }));
+  check(joined.sound === 'running' && joined.audioPlayed > 44100 / 2 && joined.audioPeak > 0.01,
+        `once the context runs, the sound joins (${joined.audioPlayed} frames played)`);
+  await held.keyboard.press('Escape');
+  await held.close();
   // What the browser costs for a bare page that only redraws a canvas of the
   // game's size every animation frame, scaled as the game's: the floor
   // beneath the figure above.

@@ -148,7 +148,10 @@ void Activate(bool gained) {
     web_wake();
 }
 
-EM_BOOL OnFocus(int type, const EmscriptenFocusEvent*, void*) {
+EM_BOOL OnFocus(int type, const EmscriptenFocusEvent* e, void*) {
+    // Listening on the window also hears its elements' focus and blur (the
+    // Play button's, as the page hides it): only the window's own count.
+    if (std::string_view(e->nodeName) != "#window") return EM_FALSE;
     Activate(type == EMSCRIPTEN_EVENT_FOCUS);
     return EM_FALSE;
 }

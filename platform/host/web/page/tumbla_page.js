@@ -19,7 +19,7 @@
   const state = {
     started: false, running: false, exitCode: null, frames: 0, audioPeak: 0, audioWritten: 0,
     underruns: 0, music: false, loaded: 0, total: 0, clickAt: 0, firstFrameMs: null, failed: [],
-    touch: false, games: 0,
+    touch: false, games: 0, audioPlayed: 0, sound: 'none',
   };
   window.tumbla = state;
 
@@ -28,7 +28,14 @@
   // The worklet's last word: frames played by the context's time `at`.
   let played = 0;
   let playedAt = 0;
+  // Frames sent to the worklet.
   let written = 0;
+  // While the context does not run, what the game mixes is let go, counted
+  // on the page's clock as if it played, so that the music keeps its time
+  // and the sound joins where the game is. The page's time (ms) when what
+  // was let go would have ended.
+  let silentUntil = 0;
+  const kRate = 44100;
   // The blocks the game mixed since it last gave the page its turn, sent as
   // one message when it does.
   const unsent = [];
@@ -67,9 +74,10 @@
       state.frames++;
     },
 
-    audioOpen() { return audioContext !== null && fifo !== null; },
+    audioOpen() { return audioContext !== null; },
     audioClose() {},
     audioQueued() {
+      if (!soundLive()) return Math.max(0, Math.floor((silentUntil - performance.now()) * kRate / 1000));
       const since = Math.max(0, audioContext.currentTime - playedAt) * audioContext.sampleRate;
       return Math.max(0, written - played - Math.floor(since));
     },
@@ -82,8 +90,12 @@
         if (Math.abs(v) > peak) peak = Math.abs(v);
       }
       state.audioPeak = Math.max(state.audioPeak * 0.999, peak);
+      state.audioWritten += samples.length / 2;
+      if (!soundLive()) {
+        silentUntil = Math.max(silentUntil, performance.now()) + samples.length / 2 * 1000 / kRate;
+        return;
+      }
       written += samples.length / 2;
-      state.audioWritten = written;
       if (unsent.length === 0) queueMicrotask(sendSound);
       unsent.push(block);
     },
@@ -315,31 +327,61 @@
     setTimeout(() => { note.hidden = true; }, 10000);
   }
 
-  async function openSound() {
+  // The game never waits on its sound: a browser without a sound device, or
+  // one that holds sound back, may leave the context suspended for ever and
+  // its resume() unsettled. The game starts at once; the sound joins when
+  // the context runs, and the page says once, quietly, when it does not.
+  const soundLive = () => fifo !== null && audioContext !== null && audioContext.state === 'running';
+  let soundNoted = false;
+  function noteNoSound() {
+    if (soundNoted || soundLive() || !state.running) return;
+    soundNoted = true;
+    showNote('No sound: the browser has not started it (no sound device, or sound held back). ' +
+             'The game plays on, and the sound joins when the browser allows it.');
+  }
+
+  function openSound() {
+    state.audioPlayed = 0;
     try {
       // 'playback' has the browser fetch sound 1024 frames at a time rather
       // than 384 to 512: half the wakes of its audio threads, 2 to 3 % of a
       // core in Chromium, for 40 ms more delay before a sound is heard (the
       // game keeps 50 to 100 ms queued anyway).
-      audioContext = new AudioContext({ sampleRate: 44100, latencyHint: 'playback' });
-      await audioContext.audioWorklet.addModule(workletUrl);
+      audioContext = new AudioContext({ sampleRate: kRate, latencyHint: 'playback' });
+    } catch (e) {
+      // No Web Audio at all: the game says so itself, as on Windows.
+      audioContext = null;
+      return;
+    }
+    const context = audioContext;
+    // Asked inside the click, which is what lets a browser start sound.
+    context.resume().catch(() => {});
+    context.onstatechange = () => { state.sound = context.state; };
+    state.sound = context.state;
+    context.audioWorklet.addModule(workletUrl).then(() => {
+      if (audioContext !== context) return;
       // A report every 1024 frames (23 ms): between reports the page counts
       // by the context's clock, so the game's estimate stays as fine.
-      fifo = new AudioWorkletNode(audioContext, 'tumbla-fifo',
-                                  { outputChannelCount: [2], processorOptions: { report: 1024 } });
-      fifo.port.onmessage = (e) => {
+      const node = new AudioWorkletNode(context, 'tumbla-fifo',
+                                        { outputChannelCount: [2], processorOptions: { report: 1024 } });
+      node.port.onmessage = (e) => {
         played = e.data.played;
         playedAt = e.data.at;
         state.underruns = e.data.underruns;
+        state.audioPlayed = played;
       };
-      fifo.port.postMessage({ visible: !document.hidden });
-      fifo.connect(audioContext.destination);
-      await audioContext.resume();
-    } catch (e) {
-      // No sound card: the game says so itself, as on Windows.
-      audioContext = null;
-      fifo = null;
-    }
+      node.port.postMessage({ visible: !document.hidden });
+      node.connect(context.destination);
+      fifo = node;
+    }).catch(noteNoSound);
+    setTimeout(noteNoSound, 3000);
+  }
+
+  // A context held back, suspended or interrupted is asked again wherever a
+  // browser may let it go: a key, a touch, the page shown again.
+  function wakeSound() {
+    if (audioContext && audioContext.state !== 'running' && audioContext.state !== 'closed')
+      audioContext.resume().catch(() => {});
   }
 
   async function begin() {
@@ -354,8 +396,10 @@
     played = 0;
     playedAt = 0;
     written = 0;
+    silentUntil = 0;
+    state.audioWritten = 0;
     unsent.length = 0;
-    await openSound();
+    openSound();
     if (!fluid || !files['tumbla.sf2'].bytes) showNote('No music: ' + (state.failed.filter((n) => files[n].music).join(' and ') || 'FluidSynth') + ' could not be loaded.');
     canvas.focus();
     game = await createTumbla({
@@ -398,6 +442,7 @@
 
   window.addEventListener('keydown', (e) => {
     if (!e.isTrusted) return;
+    wakeSound();
     showTouch(false);
     if (!state.running) {
       if (!e.altKey && !e.ctrlKey && document.activeElement !== retryButton) {
@@ -431,6 +476,7 @@
 
   document.addEventListener('visibilitychange', () => {
     if (fifo) fifo.port.postMessage({ visible: !document.hidden });
+    if (!document.hidden) wakeSound();
   });
 
   // ---- Touch -------------------------------------------------------------------
@@ -466,7 +512,10 @@
     for (const type of ['pointerup', 'pointercancel', 'lostpointercapture']) button.addEventListener(type, release);
     button.addEventListener('contextmenu', (e) => e.preventDefault());
   }
-  window.addEventListener('pointerdown', (e) => { if (e.pointerType === 'touch') showTouch(true); }, true);
+  window.addEventListener('pointerdown', (e) => {
+    wakeSound();
+    if (e.pointerType === 'touch') showTouch(true);
+  }, true);
   if (matchMedia('(pointer: coarse)').matches || navigator.maxTouchPoints > 0) showTouch(true);
   // A pad in use hides the touch buttons, as a keyboard does.
   window.addEventListener('gamepadconnected', () => showTouch(false));
