@@ -19,7 +19,7 @@
   const state = {
     started: false, running: false, exitCode: null, frames: 0, audioPeak: 0, audioWritten: 0,
     underruns: 0, music: false, loaded: 0, total: 0, clickAt: 0, firstFrameMs: null, failed: [],
-    touch: false, games: 0, audioPlayed: 0, sound: 'none',
+    touch: false, games: 0, audioPlayed: 0, sound: 'none', audioContexts: 0,
   };
   window.tumbla = state;
 
@@ -45,6 +45,27 @@
   let fluidBufferFrames = 0;
   let gameFullScreen = false;
   let pageLeavesFullScreen = false;
+
+  // Full screen for the page's element: standard, prefixed (older Safari,
+  // iPad), or none at all (iPhone Safari), where the page offers none and
+  // keeps the game in its window.
+  const root = document.documentElement;
+  const screenApi = root.requestFullscreen
+    ? { request: () => root.requestFullscreen(), exit: () => document.exitFullscreen(),
+        element: () => document.fullscreenElement, change: 'fullscreenchange' }
+    : root.webkitRequestFullscreen
+      ? { request: () => root.webkitRequestFullscreen(), exit: () => document.webkitExitFullscreen(),
+          element: () => document.webkitFullscreenElement, change: 'webkitfullscreenchange' }
+      : null;
+  const inFullScreen = () => screenApi !== null && Boolean(screenApi.element());
+  // Outside a key press the browser refuses, and the prefixed calls return
+  // nothing or throw rather than reject.
+  function askFullScreen(on) {
+    try {
+      const asked = on ? screenApi.request() : screenApi.exit();
+      if (asked && asked.catch) asked.catch(() => {});
+    } catch (e) { /* refused */ }
+  }
 
   function sendSound() {
     const all = new Float32Array(unsent.reduce((n, block) => n + block.length, 0));
@@ -77,6 +98,7 @@
     audioOpen() { return audioContext !== null; },
     audioClose() {},
     audioQueued() {
+      if (audioContext) watchClock();
       if (!soundLive()) return Math.max(0, Math.floor((silentUntil - performance.now()) * kRate / 1000));
       const since = Math.max(0, audioContext.currentTime - playedAt) * audioContext.sampleRate;
       return Math.max(0, written - played - Math.floor(since));
@@ -102,11 +124,9 @@
 
     fullScreen(on) {
       gameFullScreen = on;
-      const now = document.fullscreenElement !== null;
-      if (on === now) return;
-      // Outside a key press the browser refuses; Alt+Enter itself asks in
-      // its own key handler below.
-      (on ? document.documentElement.requestFullscreen() : document.exitFullscreen()).catch(() => {});
+      // Alt+Enter itself asks in its own key handler below, while the key
+      // press lets it.
+      if (screenApi && on !== inFullScreen()) askFullScreen(on);
     },
 
     messageBox(text, caption) {
@@ -340,8 +360,37 @@
              'The game plays on, and the sound joins when the browser allows it.');
   }
 
+  // The context's clock last seen moving: a context that says 'running'
+  // with a clock stopped (WebKit after a call or a lock) plays nothing again.
+  let clockSeen = -1;
+  let clockSeenAt = 0;
+  function watchClock() {
+    const now = performance.now();
+    if (audioContext.state !== 'running' || document.hidden || audioContext.currentTime !== clockSeen) {
+      clockSeen = audioContext.currentTime;
+      clockSeenAt = now;
+    } else if (now - clockSeenAt > 1000) {
+      replaceSound();
+    }
+  }
+
+  function replaceSound() {
+    const old = audioContext;
+    audioContext = null;
+    fifo = null;
+    old.close().catch(() => {});
+    openSound();
+  }
+
   function openSound() {
     state.audioPlayed = 0;
+    played = 0;
+    playedAt = 0;
+    written = 0;
+    clockSeen = -1;
+    // iOS plays a page's Web Audio as it plays a ringtone, silent with the
+    // ring switch off, unless the page says it plays media.
+    if (navigator.audioSession) try { navigator.audioSession.type = 'playback'; } catch (e) { /* kept */ }
     try {
       // 'playback' has the browser fetch sound 1024 frames at a time rather
       // than 384 to 512: half the wakes of its audio threads, 2 to 3 % of a
@@ -356,9 +405,14 @@
     const context = audioContext;
     // Asked inside the click, which is what lets a browser start sound.
     context.resume().catch(() => {});
-    context.onstatechange = () => { state.sound = context.state; };
+    state.audioContexts++;
+    // An interrupted context (a call) comes back suspended: ask again.
+    context.onstatechange = () => {
+      state.sound = context.state;
+      if (context.state === 'suspended' && !document.hidden) context.resume().catch(() => {});
+    };
     state.sound = context.state;
-    context.audioWorklet.addModule(workletUrl).then(() => {
+    Promise.resolve().then(() => context.audioWorklet.addModule(workletUrl)).then(() => {
       if (audioContext !== context) return;
       // A report every 1024 frames (23 ms): between reports the page counts
       // by the context's clock, so the game's estimate stays as fine.
@@ -393,9 +447,6 @@
     state.exitCode = null;
     state.games++;
     start.hidden = true;
-    played = 0;
-    playedAt = 0;
-    written = 0;
     silentUntil = 0;
     state.audioWritten = 0;
     unsent.length = 0;
@@ -440,7 +491,15 @@
 
   // ---- Keys, full screen -----------------------------------------------------
 
+  // Listening in the capture phase, before the game (which listens on the
+  // window too), so that an Alt+Enter the browser cannot follow never
+  // reaches it: its mode stays the window the page shows.
   window.addEventListener('keydown', (e) => {
+    if (!screenApi && e.altKey && e.key === 'Enter') {
+      e.stopImmediatePropagation();
+      e.preventDefault();
+      return;
+    }
     if (!e.isTrusted) return;
     wakeSound();
     showTouch(false);
@@ -453,20 +512,21 @@
     }
     // Alt+Enter asks for full screen while the key press still lets it.
     if (e.altKey && e.key === 'Enter' && !e.repeat) {
-      pageLeavesFullScreen = document.fullscreenElement !== null;
-      (pageLeavesFullScreen ? document.exitFullscreen() : document.documentElement.requestFullscreen()).catch(() => {});
+      pageLeavesFullScreen = inFullScreen();
+      askFullScreen(!pageLeavesFullScreen);
     }
-  });
+  }, true);
+  if (!screenApi) document.getElementById('full-screen-key').hidden = true;
 
   // The browser leaves full screen by itself (its own Escape, another
   // window): the game is told with the Alt+Enter it knows, so that its mode
   // follows the real one and the next Alt+Enter goes to full screen again.
   const pressKey = (type, code, key, alt) =>
     window.dispatchEvent(new KeyboardEvent(type, { code, key, altKey: alt, bubbles: true, cancelable: true }));
-  document.addEventListener('fullscreenchange', () => {
+  if (screenApi) document.addEventListener(screenApi.change, () => {
     const asked = pageLeavesFullScreen;
     pageLeavesFullScreen = false;
-    if (!document.fullscreenElement && !asked && gameFullScreen && state.running) {
+    if (!inFullScreen() && !asked && gameFullScreen && state.running) {
       pressKey('keydown', 'AltLeft', 'Alt', true);
       pressKey('keydown', 'Enter', 'Enter', true);
       pressKey('keyup', 'Enter', 'Enter', true);
@@ -520,11 +580,42 @@
   // A pad in use hides the touch buttons, as a keyboard does.
   window.addEventListener('gamepadconnected', () => showTouch(false));
   document.addEventListener('touchmove', (e) => e.preventDefault(), { passive: false });
+  // iOS zooms on a quick double tap whatever touch-action and the viewport
+  // say: a second tap within 300 ms loses its default.
+  let lastTouchEnd = -1000;
+  document.addEventListener('touchend', (e) => {
+    const now = performance.now();
+    if (now - lastTouchEnd < 300 && e.cancelable) e.preventDefault();
+    lastTouchEnd = now;
+  }, { passive: false });
+  document.addEventListener('gesturestart', (e) => e.preventDefault());
+  // No callout or menu from a long press on the picture or the buttons.
+  for (const id of ['stage', 'pad']) document.getElementById(id).addEventListener('contextmenu', (e) => e.preventDefault());
 
   start.addEventListener('click', (e) => { if (e.target === start || e.target === playButton) begin(); });
   retryButton.addEventListener('click', load);
-  showProgress();
-  load();
+
+  // What the page needs of the browser: unpacking (DecompressionStream),
+  // FluidSynth's sign-extension instructions, the audio worklet (only given
+  // to secure pages: elsewhere the game plays without sound) and the dialog.
+  // The versions named are the first of each engine to have all of them.
+  const signExtension = new Uint8Array([0, 97, 115, 109, 1, 0, 0, 0, 1, 5, 1, 96, 0, 1, 127, 3, 2, 1, 0,
+                                        10, 7, 1, 5, 0, 65, 0, 192, 11]);
+  const needs = {
+    DecompressionStream: typeof DecompressionStream === 'function',
+    WebAssembly: typeof WebAssembly === 'object' && WebAssembly.validate(signExtension),
+    AudioWorklet: !window.isSecureContext || typeof AudioWorkletNode === 'function',
+    dialog: typeof HTMLDialogElement === 'function',
+  };
+  state.lacking = Object.keys(needs).filter((name) => !needs[name]);
+  if (state.lacking.length) {
+    progress.hidden = true;
+    status.textContent = 'TUMBLA needs a newer browser: Safari 16.4, Firefox 113, Chrome 80 or later.';
+    status.classList.add('failed');
+  } else {
+    showProgress();
+    load();
+  }
   // Kept for playing offline, where the page is served as a web page should be.
   if ('serviceWorker' in navigator && window.isSecureContext)
     navigator.serviceWorker.register('service_worker.js').catch(() => {});
