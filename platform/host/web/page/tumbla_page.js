@@ -85,6 +85,7 @@
       if (canvas.width !== width || canvas.height !== height) {
         canvas.width = width;
         canvas.height = height;
+        layout();
       }
       if (rects.length) {
         const image = new ImageData(new Uint8ClampedArray(memory, at, width * height * 4), width, height);
@@ -547,7 +548,51 @@
     if (state.touch === on) return;
     state.touch = on;
     document.body.classList.toggle('touch', on);
+    layout();
   }
+
+  // ---- Upright on a phone: the well large ----------------------------------------
+  // The whole picture scaled to an upright phone's width leaves the well a
+  // sliver; there the page shows the part the game draws the panel in (the
+  // well, its meter and the score fields, with room for the panel's jolts),
+  // as large as fits above the buttons, its pixels square. A tap on the
+  // picture switches to the whole and back; the choice is kept.
+  const kWell = { x: 223, y: 70, width: 192, height: 336 };
+  const view = document.getElementById('view');
+  const touchScreen = matchMedia('(pointer: coarse)').matches || navigator.maxTouchPoints > 0;
+  let wholeChosen = false;
+  try { wholeChosen = localStorage.getItem('tumbla.view') === 'whole'; } catch (e) { /* no storage */ }
+  const upright = () => touchScreen && innerHeight > innerWidth && innerWidth < 640;
+  function layout() {
+    const crop = upright() && !wholeChosen;
+    state.view = crop ? 'well' : 'whole';
+    document.body.classList.toggle('crop', crop);
+    if (!crop) {
+      view.style.width = view.style.height = '';
+      canvas.style.width = canvas.style.height = canvas.style.left = canvas.style.top = '';
+      return;
+    }
+    let room = innerHeight - 8;
+    if (state.touch)
+      for (const group of document.querySelectorAll('#pad .group')) room = Math.min(room, group.getBoundingClientRect().top - 8);
+    let scale = Math.min(innerWidth / kWell.width, room / kWell.height);
+    // Whole device pixels per picture pixel where that costs little.
+    const dpr = devicePixelRatio || 1;
+    if (scale * dpr >= 3) scale = Math.floor(scale * dpr) / dpr;
+    view.style.width = `${kWell.width * scale}px`;
+    view.style.height = `${kWell.height * scale}px`;
+    canvas.style.width = `${canvas.width * scale}px`;
+    canvas.style.height = `${canvas.height * scale}px`;
+    canvas.style.left = `${-kWell.x * scale}px`;
+    canvas.style.top = `${-kWell.y * scale}px`;
+  }
+  canvas.addEventListener('click', () => {
+    if (!upright()) return;
+    wholeChosen = !wholeChosen;
+    try { localStorage.setItem('tumbla.view', wholeChosen ? 'whole' : 'well'); } catch (e) { /* not kept */ }
+    layout();
+  });
+  window.addEventListener('resize', layout);
   const kTapFrames = 80;
   for (const button of document.querySelectorAll('#pad button')) {
     let downAt = 0;
@@ -576,7 +621,8 @@
     wakeSound();
     if (e.pointerType === 'touch') showTouch(true);
   }, true);
-  if (matchMedia('(pointer: coarse)').matches || navigator.maxTouchPoints > 0) showTouch(true);
+  if (touchScreen) showTouch(true);
+  layout();
   // A pad in use hides the touch buttons, as a keyboard does.
   window.addEventListener('gamepadconnected', () => showTouch(false));
   document.addEventListener('touchmove', (e) => e.preventDefault(), { passive: false });
