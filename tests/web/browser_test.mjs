@@ -141,6 +141,30 @@ function sideways(a, b) {
   return arrive > 20 && leave > 20 ? arriveX / arrive - leaveX / leave : 0;
 }
 
+// The largest memory a WebAssembly module declares it may grow to, in
+// bytes, read from its memory section (null: none, or no limit).
+function declaredMaximum(wasm) {
+  let at = 8;
+  const leb = () => {
+    let value = 0, shift = 0, byte;
+    do {
+      byte = wasm[at++];
+      value += (byte & 0x7f) * 2 ** shift;
+      shift += 7;
+    } while (byte & 0x80);
+    return value;
+  };
+  while (at < wasm.length) {
+    const id = wasm[at++], size = leb(), end = at + size;
+    if (id === 5 && leb() === 1 && (leb() & 1)) {
+      leb();
+      return leb() * 65536;
+    }
+    at = end;
+  }
+  return null;
+}
+
 // Presses something for a while and says how far the piece went sideways.
 let moves = 0;
 async function moved(page, press, release, ms = 250) {
@@ -334,6 +358,17 @@ try {
   const againMoved = await moved(page, () => page.keyboard.down('ArrowRight'), () => page.keyboard.up('ArrowRight'));
   check(againMoved > 4, `and the new game takes keys (${againMoved.toFixed(1)} px)`);
   console.log(`underruns while visible: ${again.underruns}`);
+  // Memory only grows: what it is now is the most either used, over two games.
+  const mib = (bytes) => `${(bytes / 1048576).toFixed(1)} MiB`;
+  const maxima = { game: declaredMaximum(zlib.gunzipSync(fs.readFileSync(path.join(bundle, 'tumbla.wasm.gz')))),
+                   fluid: declaredMaximum(fs.readFileSync(path.join(bundle, 'libfluidsynth.wasm'))) };
+  console.log(`memory at its peak: the game's WebAssembly ${mib(again.gameMemory)} of at most ${mib(maxima.game)}, ` +
+              `FluidSynth's ${mib(again.fluidMemory)} of at most ${mib(maxima.fluid)}`);
+  // A phone refuses a module that reserves gigabytes; one that grows near
+  // its maximum is about to fail.
+  check(maxima.game <= 64 * 1048576 && maxima.fluid <= 128 * 1048576 &&
+        again.gameMemory <= 0.8 * maxima.game && again.fluidMemory <= 0.85 * maxima.fluid,
+        'both WebAssembly memories declare a maximum they stay well below');
   await page.keyboard.press('Escape');
   await page.close();
 

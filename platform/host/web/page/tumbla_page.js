@@ -94,6 +94,7 @@
       }
       if (state.firstFrameMs === null) state.firstFrameMs = performance.now() - state.clickAt;
       state.frames++;
+      state.gameMemory = memory.byteLength;
     },
 
     audioOpen() { return audioContext !== null; },
@@ -202,6 +203,7 @@
         fluidBufferFrames = frames;
       }
       fluid._fluid_synth_write_float(synth, frames, fluidBuffer, 0, 2, fluidBuffer, 1, 2);
+      state.fluidMemory = fluid.HEAPF32.buffer.byteLength;
       const rendered = fluid.HEAPF32.subarray(fluidBuffer >> 2, (fluidBuffer >> 2) + frames * 2);
       for (let i = 0; i < frames * 2; i++) out[i] += rendered[i];
     },
