@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "platform/ddraw/blit.h"
@@ -36,8 +37,20 @@ struct Picture {
     }
 };
 
+// The rows a copy onto a picture on show reports written: [from, to), or
+// none (from == to).
+std::vector<std::pair<int, int>> written;
+void Record(int y, int from, int to) {
+    ASSERT_GE(y, 0);
+    ASSERT_LT(static_cast<std::size_t>(y), written.size());
+    ASSERT_EQ(written[static_cast<std::size_t>(y)].first, written[static_cast<std::size_t>(y)].second) << "twice " << y;
+    written[static_cast<std::size_t>(y)] = {from, to};
+}
+
 // Every path inside (one to one, stretched, runs, gathered rows, one key
-// or a range, a destination key, 8 and 16 bits) against the rule.
+// or a range, a destination key, 8 and 16 bits, onto a picture on show or
+// not) against the rule; on show, every pixel that changed lies in what its
+// row reports, and nothing is reported outside the piece.
 TEST(Blit, CopiesAgreeWithThePerPixelRule) {
     unsigned seed = 12345;
     auto next = [&](int n) {
@@ -78,6 +91,9 @@ TEST(Blit, CopiesAgreeWithThePerPixelRule) {
         RECT piece{std::max<LONG>(c.dest.left, 3), std::max<LONG>(c.dest.top, 2), std::min<LONG>(c.dest.right, 37),
                    std::min<LONG>(c.dest.bottom, 27)};
         if (piece.left >= piece.right || piece.top >= piece.bottom) continue;
+        const bool onShow = (round / 3) % 2 == 1;
+        written.assign(H, {0, 0});
+        if (onShow) c.rowWritten = Record;
         platform::ddraw::blit::CopyPiece(c, piece);
 
         const long long sw = c.src.right - c.src.left, sh = c.src.bottom - c.src.top;
@@ -94,7 +110,18 @@ TEST(Blit, CopiesAgreeWithThePerPixelRule) {
                     if (!c.sourceKey.Hit(v) && (!c.destKey.on || c.destKey.Hit(want))) want = v;
                 }
                 ASSERT_EQ(dst.Get(x, y), want) << "round " << round << " at " << x << "," << y;
+                const auto [from, to] = written[static_cast<std::size_t>(y)];
+                if (onShow && want != before.Get(x, y)) {
+                    ASSERT_TRUE(x >= from && x < to) << "unreported, round " << round << " at " << x << "," << y;
+                }
             }
+        for (int y = 0; y < H; ++y) {
+            const auto [from, to] = written[static_cast<std::size_t>(y)];
+            if (from < to) {
+                ASSERT_TRUE(y >= piece.top && y < piece.bottom && from >= piece.left && to <= piece.right)
+                    << "round " << round << " row " << y;
+            }
+        }
         for (int y = 0; y < H; ++y) ASSERT_EQ(std::memcmp(dst.At(W, y), before.At(W, y), 6), 0) << "round " << round;
     }
 }
