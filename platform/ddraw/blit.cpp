@@ -2,6 +2,7 @@
 // wide where it can; the 16-bit one only has to be right.
 #include "platform/ddraw/blit.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <vector>
@@ -99,6 +100,24 @@ inline void ChangedRow(std::uint8_t* __restrict out, const std::uint8_t* __restr
     c.rowWritten(y, left + first, left + end);
 }
 
+// A stretched row of long runs (a picture shrunk or grown by a little) onto a
+// destination on show: each run is compared where it lies in the source and
+// only what differs is written, with no copy of the row in between.
+inline void ChangedRunsRow(std::uint8_t* __restrict out, const std::uint8_t* __restrict row, const int* columns,
+                           const int* runs, int width, const Copy& c, int y, int left) {
+    int first = width, end = 0;
+    for (int x = 0; x < width; x += runs[x]) {
+        const int run = runs[x];
+        const std::uint8_t* in = row + columns[x];
+        int a = 0, b = 0;
+        if (!video::FindChange(in, out + x, run, a, b)) continue;
+        std::memcpy(out + x + a, in + a, static_cast<std::size_t>(b - a));
+        first = std::min(first, x + a);
+        end = x + b;  // the runs go from left to right
+    }
+    if (first < end) c.rowWritten(y, left + first, left + end);
+}
+
 void CopyPiece8(const Copy& c, const RECT& piece) {
     const long long dw = c.dest.right - c.dest.left, dh = c.dest.bottom - c.dest.top;
     const long long sw = c.src.right - c.src.left, sh = c.src.bottom - c.src.top;
@@ -132,6 +151,11 @@ void CopyPiece8(const Copy& c, const RECT& piece) {
         for (int x = width - 1; x >= 0; --x)
             runs[x] = x + 1 < width && columns[x + 1] == columns[x] + 1 ? runs[x + 1] + 1 : 1;
     }
+    // Runs of 32 pixels or more on average are compared where they lie.
+    int runCount = 0;
+    if (!oneToOne && !c.sourceKey.on && !c.destKey.on)
+        for (int x = 0; x < width; x += runs[x]) ++runCount;
+    const bool longRuns = runCount > 0 && width >= 32 * runCount;
 
     std::uint8_t stackGathered[1024];
     std::vector<std::uint8_t> heapGathered;
@@ -162,6 +186,10 @@ void CopyPiece8(const Copy& c, const RECT& piece) {
                     if (!c.sourceKey.Hit(s[x]) && (!c.destKey.on || c.destKey.Hit(drow[x]))) drow[x] = s[x];
             }
         } else if (!c.sourceKey.on && !c.destKey.on) {
+            if (c.rowWritten && longRuns) {
+                ChangedRunsRow(drow, srow, columns, runs, width, c, y, piece.left);
+                continue;
+            }
             if (c.rowWritten) {
                 StretchedRow(gathered, srow, columns, runs, width);
                 ChangedRow(drow, gathered, width, c, y, piece.left);

@@ -126,6 +126,37 @@ TEST(Blit, CopiesAgreeWithThePerPixelRule) {
     }
 }
 
+// A frame shrunk by a column onto the screen (a window a little smaller
+// than the picture) takes the path that compares run by run: the same
+// pixels as a plain copy, and exactly the changed columns reported.
+TEST(Blit, AShrinkOnShowWritesWhatAPlainCopyWritesAndReportsItExactly) {
+    Picture src(100, 3, 1), plain(99, 3, 1), shown(99, 3, 1);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 100; ++x) src.Put(x, y, static_cast<DWORD>((x * 7 + y) % 250));
+    Copy c{};
+    c.srcPixels = src.pixels.data();
+    c.srcPitch = src.pitch;
+    c.bytesPerPixel = 1;
+    c.src = RECT{0, 0, 100, 3};
+    c.dest = RECT{0, 0, 99, 3};
+    c.dstPitch = plain.pitch;
+    c.dstPixels = plain.pixels.data();
+    platform::ddraw::blit::CopyPiece(c, c.dest);
+    shown = plain;
+    src.Put(10, 1, 251);  // row 1 changes at columns 10 and 80 (the dropped column lies between)
+    src.Put(81, 1, 252);
+    c.dstPixels = plain.pixels.data();
+    platform::ddraw::blit::CopyPiece(c, c.dest);
+    written.assign(3, {0, 0});
+    c.dstPixels = shown.pixels.data();
+    c.rowWritten = Record;
+    platform::ddraw::blit::CopyPiece(c, c.dest);
+    EXPECT_EQ(shown.pixels, plain.pixels);
+    EXPECT_EQ(written[0], (std::pair<int, int>{0, 0}));
+    EXPECT_EQ(written[1], (std::pair<int, int>{10, 81}));
+    EXPECT_EQ(written[2], (std::pair<int, int>{0, 0}));
+}
+
 TEST(Blit, AFillWritesItsRectangleOnly) {
     for (int bytes : {1, 2}) {
         Picture p(9, 5, bytes);
