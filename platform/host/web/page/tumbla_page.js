@@ -437,7 +437,11 @@
   // The buttons press the keys the keyboard has, so the game sees one key
   // state; a tap holds its key for a few frames, as the game reads keys
   // once a frame.
+  // `?touch` in the address keeps them, for a browser that cannot say it
+  // has a touch screen (a test driver without touch emulation).
+  const alwaysTouch = new URLSearchParams(location.search).has('touch');
   function showTouch(on) {
+    on = on || alwaysTouch;
     if (state.touch === on) return;
     state.touch = on;
     document.body.classList.toggle('touch', on);
@@ -467,7 +471,7 @@
     button.addEventListener('contextmenu', (e) => e.preventDefault());
   }
   window.addEventListener('pointerdown', (e) => { if (e.pointerType === 'touch') showTouch(true); }, true);
-  if (matchMedia('(pointer: coarse)').matches || navigator.maxTouchPoints > 0) showTouch(true);
+  if (alwaysTouch || matchMedia('(pointer: coarse)').matches || navigator.maxTouchPoints > 0) showTouch(true);
   // A pad in use hides the touch buttons, as a keyboard does.
   window.addEventListener('gamepadconnected', () => showTouch(false));
   document.addEventListener('touchmove', (e) => e.preventDefault(), { passive: false });
