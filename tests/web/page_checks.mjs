@@ -182,7 +182,9 @@ export async function playChecks(engine, site, { check, out, sound = true, offli
     const mixed = await engine.eval(() => ({ ...window.tumbla }));
     say(mixed.music && mixed.audioPeak > 0.01, `the game and its music sound (peak ${mixed.audioPeak.toFixed(3)})`);
   } else {
-    console.log(`  ${name}: without a sound device the audio context is ${audio ? audio.state : 'not made'}, its clock moved ${clock.toFixed(2)} s in 2 s`);
+    const note = await engine.eval(() => document.getElementById('note').textContent);
+    say(/No sound/.test(note), `without a sound device the game plays and the page says so (${note}; the context ` +
+        `${audio ? audio.state : 'not made'}, its clock ${clock.toFixed(2)} s on in 2 s)`);
   }
 
   await engine.eval(setHidden, true);
