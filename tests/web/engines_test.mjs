@@ -141,16 +141,17 @@ async function webkit(name) {
   };
 }
 
-// What each engine is, and what its driver cannot do (see docs/TESTING.md).
+// What each engine is, and what its driver cannot do (docs/TESTING.md).
+const firefoxCannot = 'touch emulation (?touch and the mouse instead), network emulation (the server slowed and stopped instead)';
 const engines = {
-  chromium: () => puppeteerEngine('chromium', {
+  chromium: { start: () => puppeteerEngine('chromium', {
     executablePath: process.env.CHROMIUM || '/usr/bin/chromium', userDataDir: profile('chromium'),
-    args: ['--no-sandbox', '--disable-gpu', '--no-first-run', '--autoplay-policy=no-user-gesture-required', '--window-size=800,600'] }),
-  firefox: () => firefox('firefox', true),
-  'firefox-silent': () => firefox('firefox-silent', false),
-  webkit: () => webkit('webkit'),
+    args: ['--no-sandbox', '--disable-gpu', '--no-first-run', '--autoplay-policy=no-user-gesture-required', '--window-size=800,600'] }) },
+  firefox: { start: () => firefox('firefox', true), cannot: firefoxCannot },
+  'firefox-silent': { start: () => firefox('firefox-silent', false), sound: false, cannot: firefoxCannot },
+  webkit: { start: () => webkit('webkit'), cannot: 'touch actions (?touch and the mouse instead), network emulation ' +
+            '(the server slowed and stopped instead), a sound card (GStreamer plays into a fake sink)' },
 };
-const options = { 'firefox-silent': { sound: false } };
 
 let failures = 0;
 const check = (ok, what) => {
@@ -162,8 +163,10 @@ for (const name of names) {
   const started = Date.now();
   let engine = null;
   try {
-    engine = await engines[name]();
-    await playChecks(engine, site, { check, out, ...options[name] });
+    const { start, sound, cannot } = engines[name];
+    if (cannot) console.log(`  ${name}: its driver cannot give ${cannot}`);
+    engine = await start();
+    await playChecks(engine, site, { check, out, sound });
   } catch (e) {
     check(false, `${name}: the checks ran to their end (${e.stack || e})`);
   } finally {

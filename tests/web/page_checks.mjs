@@ -128,9 +128,8 @@ const key = (engine, name, way) => moved(engine, way, async () => {
 });
 
 // The checks, in the order a player meets them. `check(ok, what)` counts;
-// `sound` says whether the engine has an output device, `offline` whether
-// its driver runs service workers (else a string: why not).
-export async function playChecks(engine, site, { check, out, sound = true, offline = true }) {
+// `sound` says whether the engine has an output device.
+export async function playChecks(engine, site, { check, out, sound = true }) {
   const name = engine.name;
   const say = (ok, what) => check(ok, `${name}: ${what}`);
 
@@ -215,10 +214,6 @@ export async function playChecks(engine, site, { check, out, sound = true, offli
   const errors = await engine.eval(() => window.testErrors);
   say(errors.length === 0, `no uncaught error or unhandled rejection${errors.length ? ': ' + errors.join(' | ') : ''}`);
 
-  if (offline !== true) {
-    console.log(`  ${name}: no offline check: ${offline}`);
-    return;
-  }
   // One visit was made: with the server gone, the page comes from its service worker.
   const worker = await engine.eval(() => navigator.serviceWorker.ready.then(() => true));
   await site.stop();
