@@ -85,6 +85,7 @@
       if (canvas.width !== width || canvas.height !== height) {
         canvas.width = width;
         canvas.height = height;
+        layout();
       }
       if (rects.length) {
         const image = new ImageData(new Uint8ClampedArray(memory, at, width * height * 4), width, height);
@@ -93,6 +94,7 @@
       }
       if (state.firstFrameMs === null) state.firstFrameMs = performance.now() - state.clickAt;
       state.frames++;
+      state.gameMemory = memory.byteLength;
     },
 
     audioOpen() { return audioContext !== null; },
@@ -201,6 +203,7 @@
         fluidBufferFrames = frames;
       }
       fluid._fluid_synth_write_float(synth, frames, fluidBuffer, 0, 2, fluidBuffer, 1, 2);
+      state.fluidMemory = fluid.HEAPF32.buffer.byteLength;
       const rendered = fluid.HEAPF32.subarray(fluidBuffer >> 2, (fluidBuffer >> 2) + frames * 2);
       for (let i = 0; i < frames * 2; i++) out[i] += rendered[i];
     },
@@ -414,10 +417,12 @@
     state.sound = context.state;
     Promise.resolve().then(() => context.audioWorklet.addModule(workletUrl)).then(() => {
       if (audioContext !== context) return;
-      // A report every 1024 frames (23 ms): between reports the page counts
-      // by the context's clock, so the game's estimate stays as fine.
+      // A report every 8192 frames (186 ms), and at once when the worklet
+      // runs dry: between reports the page counts by the context's clock, so
+      // the game's estimate stays as fine, and the page's thread is not
+      // woken for it 43 times a second.
       const node = new AudioWorkletNode(context, 'tumbla-fifo',
-                                        { outputChannelCount: [2], processorOptions: { report: 1024 } });
+                                        { outputChannelCount: [2], processorOptions: { report: 8192 } });
       node.port.onmessage = (e) => {
         played = e.data.played;
         playedAt = e.data.at;
@@ -551,7 +556,51 @@
     if (state.touch === on) return;
     state.touch = on;
     document.body.classList.toggle('touch', on);
+    layout();
   }
+
+  // ---- Upright on a phone: the well large ----------------------------------------
+  // The whole picture scaled to an upright phone's width leaves the well a
+  // sliver; there the page shows the part the game draws the panel in (the
+  // well, its meter and the score fields, with room for the panel's jolts),
+  // as large as fits above the buttons, its pixels square. A tap on the
+  // picture switches to the whole and back; the choice is kept.
+  const kWell = { x: 223, y: 70, width: 192, height: 336 };
+  const view = document.getElementById('view');
+  const touchScreen = matchMedia('(pointer: coarse)').matches || navigator.maxTouchPoints > 0;
+  let wholeChosen = false;
+  try { wholeChosen = localStorage.getItem('tumbla.view') === 'whole'; } catch (e) { /* no storage */ }
+  const upright = () => touchScreen && innerHeight > innerWidth && innerWidth < 640;
+  function layout() {
+    const crop = upright() && !wholeChosen;
+    state.view = crop ? 'well' : 'whole';
+    document.body.classList.toggle('crop', crop);
+    if (!crop) {
+      view.style.width = view.style.height = '';
+      canvas.style.width = canvas.style.height = canvas.style.left = canvas.style.top = '';
+      return;
+    }
+    let room = innerHeight - 8;
+    if (state.touch)
+      for (const group of document.querySelectorAll('#pad .group')) room = Math.min(room, group.getBoundingClientRect().top - 8);
+    let scale = Math.min(innerWidth / kWell.width, room / kWell.height);
+    // Whole device pixels per picture pixel where that costs little.
+    const dpr = devicePixelRatio || 1;
+    if (scale * dpr >= 3) scale = Math.floor(scale * dpr) / dpr;
+    view.style.width = `${kWell.width * scale}px`;
+    view.style.height = `${kWell.height * scale}px`;
+    canvas.style.width = `${canvas.width * scale}px`;
+    canvas.style.height = `${canvas.height * scale}px`;
+    canvas.style.left = `${-kWell.x * scale}px`;
+    canvas.style.top = `${-kWell.y * scale}px`;
+  }
+  canvas.addEventListener('click', () => {
+    if (!upright()) return;
+    wholeChosen = !wholeChosen;
+    try { localStorage.setItem('tumbla.view', wholeChosen ? 'whole' : 'well'); } catch (e) { /* not kept */ }
+    layout();
+  });
+  window.addEventListener('resize', layout);
   const kTapFrames = 80;
   for (const button of document.querySelectorAll('#pad button')) {
     let downAt = 0;
@@ -580,7 +629,8 @@
     wakeSound();
     if (e.pointerType === 'touch') showTouch(true);
   }, true);
-  if (alwaysTouch || matchMedia('(pointer: coarse)').matches || navigator.maxTouchPoints > 0) showTouch(true);
+  if (alwaysTouch || touchScreen) showTouch(true);
+  layout();
   // A pad in use hides the touch buttons, as a keyboard does.
   window.addEventListener('gamepadconnected', () => showTouch(false));
   document.addEventListener('touchmove', (e) => e.preventDefault(), { passive: false });
