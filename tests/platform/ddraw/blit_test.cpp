@@ -157,16 +157,19 @@ TEST(Blit, AShrinkOnShowWritesWhatAPlainCopyWritesAndReportsItExactly) {
     EXPECT_EQ(written[2], (std::pair<int, int>{0, 0}));
 }
 
+// Every width up to past the narrow rows' limit, in both depths.
 TEST(Blit, AFillWritesItsRectangleOnly) {
-    for (int bytes : {1, 2}) {
-        Picture p(9, 5, bytes);
-        platform::ddraw::blit::Fill(p.pixels.data(), p.pitch, bytes, RECT{2, 1, 7, 4}, 0x1234);
-        for (int y = 0; y < 5; ++y)
-            for (int x = 0; x < 9; ++x) {
-                bool inside = x >= 2 && x < 7 && y >= 1 && y < 4;
-                EXPECT_EQ(p.Get(x, y), inside ? (bytes == 2 ? 0x1234u : 0x34u) : 0u) << bytes << " " << x << "," << y;
-            }
-    }
+    for (int bytes : {1, 2})
+        for (LONG width = 0; width <= 20; ++width) {
+            Picture p(24, 5, bytes);
+            platform::ddraw::blit::Fill(p.pixels.data(), p.pitch, bytes, RECT{2, 1, 2 + width, 4}, 0x1234);
+            for (int y = 0; y < 5; ++y)
+                for (int x = 0; x < 24; ++x) {
+                    bool inside = x >= 2 && x < 2 + width && y >= 1 && y < 4;
+                    ASSERT_EQ(p.Get(x, y), inside ? (bytes == 2 ? 0x1234u : 0x34u) : 0u)
+                        << bytes << " " << width << " " << x << "," << y;
+                }
+        }
 }
 
 }  // namespace
