@@ -548,7 +548,11 @@
   // The buttons press the keys the keyboard has, so the game sees one key
   // state; a tap holds its key for a few frames, as the game reads keys
   // once a frame.
+  // `?touch` in the address keeps them, for a browser that cannot say it
+  // has a touch screen (a test driver without touch emulation).
+  const alwaysTouch = new URLSearchParams(location.search).has('touch');
   function showTouch(on) {
+    on = on || alwaysTouch;
     if (state.touch === on) return;
     state.touch = on;
     document.body.classList.toggle('touch', on);
@@ -625,7 +629,7 @@
     wakeSound();
     if (e.pointerType === 'touch') showTouch(true);
   }, true);
-  if (touchScreen) showTouch(true);
+  if (alwaysTouch || touchScreen) showTouch(true);
   layout();
   // A pad in use hides the touch buttons, as a keyboard does.
   window.addEventListener('gamepadconnected', () => showTouch(false));
