@@ -84,4 +84,8 @@ PicturePlace FullScreenPlace(int modeWidth, int modeHeight, int screenWidth, int
     return p;
 }
 
+bool NeedsWholePump(const PumpSignals& s) {
+    return !s.connectionKnown || s.sdlQueued || s.displayWaiting || s.sinceWholePump >= kWholePumpEvery;
+}
+
 }  // namespace sdlhost

@@ -39,4 +39,22 @@ struct PicturePlace {
 };
 PicturePlace FullScreenPlace(int modeWidth, int modeHeight, int screenWidth, int screenHeight);
 
+// Whether a look at the queue (PeekMessage, two or more a frame) must run
+// SDL's whole event pump, a dozen system calls on X, or nothing can have
+// come since the last one. What the look knows: whether the window system's
+// connection can be asked at all (X; elsewhere every look pumps), whether
+// SDL's own queue holds events (queued by SDL's calls or the joystick's
+// update), whether X has events for it (read or waiting on its socket), and
+// how long ago the last whole pump was: that also runs what has no socket we
+// watch (an interrupt's quit, joystick hot-plug, the screen saver), so it
+// runs at least every kWholePumpEvery milliseconds.
+constexpr unsigned kWholePumpEvery = 100;
+struct PumpSignals {
+    bool connectionKnown = false;
+    bool sdlQueued = false;
+    bool displayWaiting = false;
+    unsigned sinceWholePump = 0;
+};
+bool NeedsWholePump(const PumpSignals& s);
+
 }  // namespace sdlhost

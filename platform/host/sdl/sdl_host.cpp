@@ -10,6 +10,7 @@
 
 #include "platform/host/host.h"
 #include "platform/host/host_events.h"
+#include "platform/host/sdl/sdl_choice.h"
 
 namespace sdlhost {
 namespace {
@@ -203,6 +204,7 @@ void Idle(std::uint32_t ms) {
     if (video == Subsystem::Up) {
         // Waits for an event without taking it from SDL's queue.
         SDL_WaitEventTimeout(nullptr, static_cast<int>(ms));
+        ForgetDesktop();
     } else {
         SDL_Delay(ms);
     }
@@ -210,6 +212,21 @@ void Idle(std::uint32_t ms) {
 
 void PumpEvents() {
     if (!VideoReady()) return;
+    // SDL's whole pump only when something may have come: on X that costs
+    // one read of the socket where the pump makes a dozen system calls.
+    static std::uint32_t lastWholePump = 0;
+    const std::uint32_t now = Milliseconds();
+    PumpSignals look;
+    look.sdlQueued = SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT) == SDL_TRUE;
+    look.sinceWholePump = now - lastWholePump;
+    const int waiting = look.sdlQueued ? 1 : X11EventsWaiting();
+    look.connectionKnown = waiting >= 0;
+    look.displayWaiting = waiting > 0;
+    if (!NeedsWholePump(look)) {
+        AskCursorIfStale();
+        return;
+    }
+    lastWholePump = now;
     SDL_Event event;
     bool moved = false;
     SDL_MouseMotionEvent lastMotion{};
@@ -238,6 +255,7 @@ void PumpEvents() {
             default: break;
         }
     }
+    ForgetDesktop();
     EndIfTheDisplayWent();
     if (moved) {
         HWND hwnd = WindowFromId(lastMotion.windowID);

@@ -24,6 +24,10 @@ bool VideoReady();
 void EndWhenTheDisplayGoes();
 void WatchDisplayOf(SDL_Window* window);
 void EndIfTheDisplayWent();
+// The X connection of the first window on X (sdl_x11_wake.cpp), and whether
+// it has events for SDL's pump: 1 yes, 0 no, -1 not known (no window on X).
+void WatchX11Events(SDL_Window* window);
+int X11EventsWaiting();
 // The joystick and game-controller subsystems (they need no display).
 bool InputReady();
 
@@ -46,6 +50,9 @@ POINT ToClient(HWND hwnd, int x, int y);
 void RefreshCursor();
 void MarkCursorStale();
 void AskCursorIfStale();
+// The desktop's mode is asked of SDL again after its next pump, where it
+// learns of a new one.
+void ForgetDesktop();
 // Brings the SDL window of the screen forward with the keyboard focus.
 void RaiseScreenWindow();
 

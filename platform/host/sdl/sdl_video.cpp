@@ -62,6 +62,10 @@ struct VideoState {
     int modeWidth = 640, modeHeight = 480, modeBits = 8;
     bool cursorStale = false;
     int scale = 0;  // of windows on the host; 0 until chosen
+    // The desktop's mode as last asked of SDL, which learns of a new one
+    // only in its event pump.
+    bool desktopKnown = false;
+    host::DesktopMode desktop{640, 480, 8};
 };
 
 VideoState& Video() {
@@ -392,6 +396,7 @@ public:
             return false;
         }
         WatchDisplayOf(w.sdl);
+        WatchX11Events(w.sdl);
         if (SDL_Surface* icon = LoadIconSurface(win.instance, win.iconResource)) {
             SDL_SetWindowIcon(w.sdl, icon);
             SDL_FreeSurface(icon);
@@ -553,6 +558,8 @@ void AskCursorIfStale() {
     RefreshCursor();
 }
 
+void ForgetDesktop() { Video().desktopKnown = false; }
+
 void RaiseScreenWindow() {
     HWND hwnd = ScreenWindow();
     if (hwnd) windowHost.WindowRaised(hwnd);
@@ -565,10 +572,16 @@ namespace host {
 using namespace sdlhost;
 
 DesktopMode Desktop() {
+    // Asked at every blit (a surface on the screen is lost when the mode
+    // changed), so kept until SDL's next pump rather than asked of SDL.
+    auto& v = Video();
+    if (v.desktopKnown) return v.desktop;
     SDL_DisplayMode mode{};
-    if (VideoReady() && SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.w > 0 && mode.h > 0)
-        return DesktopMode{mode.w / Scale(), mode.h / Scale(), 8};
-    return DesktopMode{640, 480, 8};
+    if (!VideoReady() || SDL_GetDesktopDisplayMode(0, &mode) != 0 || mode.w <= 0 || mode.h <= 0)
+        return DesktopMode{640, 480, 8};
+    v.desktop = DesktopMode{mode.w / Scale(), mode.h / Scale(), 8};
+    v.desktopKnown = true;
+    return v.desktop;
 }
 
 bool SetDisplayMode(int width, int height, int bitsPerPixel) {

@@ -84,3 +84,19 @@ TEST(FullScreenPlace, SmoothlyStretchedToTheFullHeightWhereAWholeMultipleWouldBe
 }
 
 }  // namespace
+
+TEST(WholePump, RunsOnlyWhenSomethingMayHaveComeOrTooLongAgo) {
+    PumpSignals quiet;
+    quiet.connectionKnown = true;
+    quiet.sinceWholePump = kWholePumpEvery - 1;
+    EXPECT_FALSE(NeedsWholePump(quiet));
+    auto with = [&](auto change) {
+        PumpSignals s = quiet;
+        change(s);
+        return NeedsWholePump(s);
+    };
+    EXPECT_TRUE(with([](PumpSignals& s) { s.connectionKnown = false; })) << "Wayland: nothing to ask";
+    EXPECT_TRUE(with([](PumpSignals& s) { s.sdlQueued = true; }));
+    EXPECT_TRUE(with([](PumpSignals& s) { s.displayWaiting = true; }));
+    EXPECT_TRUE(with([](PumpSignals& s) { s.sinceWholePump = kWholePumpEvery; }));
+}
