@@ -28,6 +28,11 @@ const platform::FaultPoint kIDirectDrawSetCooperativeLevel("IDirectDraw::SetCoop
 const platform::FaultPoint kIDirectDrawSetDisplayMode("IDirectDraw::SetDisplayMode");
 }  // namespace
 
+const GUID IID_IDirectDraw = {0x6C14DB80, 0xA733, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
+const GUID IID_IDirectDrawSurface = {0x6C14DB81, 0xA733, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
+const GUID IID_IDirectDrawPalette = {0x6C14DB84, 0xA733, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
+const GUID IID_IDirectDrawClipper = {0x6C14DB85, 0xA733, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
+
 namespace platform::ddraw {
 namespace {
 
@@ -42,7 +47,6 @@ struct State {
     Config config = DefaultConfig();
     std::unordered_set<const void*> surfaces, palettes, clippers;
     std::unordered_set<DirectDraw*> objects;
-    std::vector<std::unique_ptr<Child>> graveyard;
     std::size_t videoUsed = 0;
     DirectDraw* exclusiveOwner = nullptr;
 };
@@ -63,6 +67,12 @@ bool ModeOffered(DWORD width, DWORD height, DWORD bpp) {
     for (const auto& m : kModeSizes)
         if (m[0] == width && m[1] == height) return true;
     return false;
+}
+
+// A primary whose chain could not be made whole, before anyone saw it.
+void FreeChain(Surface* front) {
+    for (Surface* b : front->backBuffers) delete b;
+    delete front;
 }
 
 void AnnounceModeChange() {
@@ -87,7 +97,6 @@ void Unregister(const void* p) {
     PretendCard().palettes.erase(p);
     PretendCard().clippers.erase(p);
 }
-void Bury(Child* child) { PretendCard().graveyard.emplace_back(child); }
 std::size_t& VideoMemoryUsed() { return PretendCard().videoUsed; }
 DirectDraw*& ExclusiveOwner() { return PretendCard().exclusiveOwner; }
 
@@ -100,10 +109,7 @@ bool Fault(const FaultPoint& call, HRESULT& code) {
 
 void ResetForTests() {
     std::vector<DirectDraw*> live(PretendCard().objects.begin(), PretendCard().objects.end());
-    for (DirectDraw* dd : live) {
-        dd->Kill();
-        Bury(dd);
-    }
+    for (DirectDraw* dd : live) dd->Destroy();
     PretendCard() = State{};
 }
 
@@ -149,21 +155,18 @@ Palette::Palette(DirectDraw* owner, DWORD caps, const PALETTEENTRY* entries)
 
 HRESULT Palette::GetCaps(LPDWORD caps) {
     if (!caps) return DDERR_INVALIDPARAMS;
-    if (dead_) return DDERR_INVALIDOBJECT;
     *caps = caps_;
     return DD_OK;
 }
 
 HRESULT Palette::GetEntries(DWORD, DWORD base, DWORD count, LPPALETTEENTRY entries) {
     if (!entries || base > size_ || count > size_ - base) return DDERR_INVALIDPARAMS;
-    if (dead_) return DDERR_INVALIDOBJECT;
     std::copy_n(entries_.begin() + base, count, entries);
     return DD_OK;
 }
 
 HRESULT Palette::SetEntries(DWORD, DWORD start, DWORD count, LPPALETTEENTRY entries) {
     kIDirectDrawPaletteSetEntries.Trace();
-    if (dead_) return DDERR_INVALIDOBJECT;
     HRESULT fault;
     if (Fault(kIDirectDrawPaletteSetEntries, fault)) return fault;
     if (!entries || start > size_ || count > size_ - start) return DDERR_INVALIDPARAMS;
@@ -175,14 +178,10 @@ HRESULT Palette::SetEntries(DWORD, DWORD start, DWORD count, LPPALETTEENTRY entr
     return DD_OK;
 }
 
-void Palette::FinalRelease() {
-    Kill();
+Palette::~Palette() {
     if (owner_) owner_->Forget(this);
-    Unregister(this);
-    delete this;
+    Unregister(static_cast<IDirectDrawPalette*>(this));
 }
-
-void Palette::Kill() { dead_ = true; }
 
 // ---------------------------------------------------------------------------
 // Clippers.
@@ -191,7 +190,6 @@ HRESULT Clipper::GetClipList(LPRECT, LPRGNDATA, LPDWORD) { return DDERR_UNSUPPOR
 
 HRESULT Clipper::GetHWnd(HWND* window) {
     if (!window) return DDERR_INVALIDPARAMS;
-    if (dead_) return DDERR_INVALIDOBJECT;
     *window = window_;
     return DD_OK;
 }
@@ -199,12 +197,11 @@ HRESULT Clipper::GetHWnd(HWND* window) {
 HRESULT Clipper::IsClipListChanged(BOOL* changed) {
     if (!changed) return DDERR_INVALIDPARAMS;
     *changed = FALSE;
-    return dead_ ? DDERR_INVALIDOBJECT : DD_OK;
+    return DD_OK;
 }
 
 HRESULT Clipper::SetClipList(LPRGNDATA list, DWORD flags) {
     kIDirectDrawClipperSetClipList.Trace();
-    if (dead_) return DDERR_INVALIDOBJECT;
     HRESULT fault;
     if (Fault(kIDirectDrawClipperSetClipList, fault)) return fault;
     if (flags != 0) return DDERR_INVALIDPARAMS;
@@ -230,7 +227,6 @@ HRESULT Clipper::SetClipList(LPRGNDATA list, DWORD flags) {
 
 HRESULT Clipper::SetHWnd(DWORD flags, HWND window) {
     kIDirectDrawClipperSetHWnd.Trace();
-    if (dead_) return DDERR_INVALIDOBJECT;
     HRESULT fault;
     if (Fault(kIDirectDrawClipperSetHWnd, fault)) return fault;
     if (flags != 0) return DDERR_INVALIDPARAMS;
@@ -252,14 +248,10 @@ bool Clipper::ClipRects(std::vector<RECT>& out) const {
     return true;
 }
 
-void Clipper::FinalRelease() {
-    Kill();
+Clipper::~Clipper() {
     if (owner_) owner_->Forget(this);
-    Unregister(this);
-    delete this;
+    Unregister(static_cast<IDirectDrawClipper*>(this));
 }
-
-void Clipper::Kill() { dead_ = true; }
 
 // ---------------------------------------------------------------------------
 // The DirectDraw object.
@@ -272,7 +264,6 @@ HRESULT DirectDraw::CreateClipper(DWORD flags, LPDIRECTDRAWCLIPPER* out, IUnknow
     kIDirectDrawCreateClipper.Trace();
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
-    if (dead_) return DDERR_INVALIDOBJECT;
     if (outer) return CLASS_E_NOAGGREGATION;
     HRESULT fault;
     if (Fault(kIDirectDrawCreateClipper, fault)) return fault;
@@ -289,7 +280,6 @@ HRESULT DirectDraw::CreatePalette(DWORD flags, LPPALETTEENTRY table, LPDIRECTDRA
     kIDirectDrawCreatePalette.Trace();
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
-    if (dead_) return DDERR_INVALIDOBJECT;
     if (outer) return CLASS_E_NOAGGREGATION;
     HRESULT fault;
     if (Fault(kIDirectDrawCreatePalette, fault)) return fault;
@@ -333,13 +323,7 @@ HRESULT DirectDraw::CreatePrimary(const DDSURFACEDESC& desc, Surface** out) {
         bool video = !emulationOnly_ && !(caps & DDSCAPS_SYSTEMMEMORY) &&
                      VideoMemoryUsed() + bytes <= CurrentConfig().videoMemory;
         if (caps & DDSCAPS_VIDEOMEMORY && !video) {
-            for (Surface* b : front->backBuffers) {
-                b->Kill();
-                Unregister(b);
-                Bury(b);
-            }
-            front->Kill();
-            Bury(front);
+            FreeChain(front);
             return emulationOnly_ ? DDERR_NODIRECTDRAWHW : DDERR_OUTOFVIDEOMEMORY;
         }
         DWORD backCaps = (caps & ~(DDSCAPS_PRIMARYSURFACE | DDSCAPS_VIDEOMEMORY | DDSCAPS_SYSTEMMEMORY)) |
@@ -348,13 +332,7 @@ HRESULT DirectDraw::CreatePrimary(const DDSURFACEDESC& desc, Surface** out) {
             new (std::nothrow) Surface(this, backCaps, screen.width, screen.height, false, screen.bytesPerPixel);
         if (!back || !back->Allocate(video ? bytes : 0)) {
             delete back;
-            for (Surface* b : front->backBuffers) {
-                b->Kill();
-                Unregister(b);
-                Bury(b);
-            }
-            front->Kill();
-            Bury(front);
+            FreeChain(front);
             return DDERR_OUTOFMEMORY;
         }
         back->front = front;
@@ -370,7 +348,6 @@ HRESULT DirectDraw::CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* out
     kIDirectDrawCreateSurface.Trace();
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
-    if (dead_) return DDERR_INVALIDOBJECT;
     if (outer) return CLASS_E_NOAGGREGATION;
     if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
     HRESULT fault;
@@ -426,7 +403,6 @@ HRESULT DirectDraw::CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* out
 
 HRESULT DirectDraw::EnumDisplayModes(DWORD, LPDDSURFACEDESC, LPVOID context, LPDDENUMMODESCALLBACK callback) {
     if (!callback) return DDERR_INVALIDPARAMS;
-    if (dead_) return DDERR_INVALIDOBJECT;
     for (DWORD bits : kModeDepths)
         for (const auto& m : kModeSizes) {
             DDSURFACEDESC d{};
@@ -444,7 +420,6 @@ HRESULT DirectDraw::EnumDisplayModes(DWORD, LPDDSURFACEDESC, LPVOID context, LPD
 
 HRESULT DirectDraw::GetCaps(LPDDCAPS driver, LPDDCAPS hel) {
     kIDirectDrawGetCaps.Trace();
-    if (dead_) return DDERR_INVALIDOBJECT;
     if (!driver && !hel) return DDERR_INVALIDPARAMS;
     // The DirectX 3 record, or a later and larger one whose first part it is.
     auto sizeOk = [](LPDDCAPS c) { return !c || (c->dwSize >= sizeof(DDCAPS_DX3) && c->dwSize <= 1024); };
@@ -488,7 +463,6 @@ HRESULT DirectDraw::GetCaps(LPDDCAPS driver, LPDDCAPS hel) {
 
 HRESULT DirectDraw::GetDisplayMode(LPDDSURFACEDESC desc) {
     if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
-    if (dead_) return DDERR_INVALIDOBJECT;
     video::Mode m = video::CurrentMode();
     std::memset(desc, 0, sizeof(*desc));
     desc->dwSize = sizeof(*desc);
@@ -504,23 +478,22 @@ HRESULT DirectDraw::GetDisplayMode(LPDDSURFACEDESC desc) {
 HRESULT DirectDraw::GetFourCCCodes(LPDWORD count, LPDWORD) {
     if (!count) return DDERR_INVALIDPARAMS;
     *count = 0;
-    return dead_ ? DDERR_INVALIDOBJECT : DD_OK;
+    return DD_OK;
 }
 
 HRESULT DirectDraw::GetMonitorFrequency(LPDWORD frequency) {
     if (!frequency) return DDERR_INVALIDPARAMS;
     *frequency = 60;
-    return dead_ ? DDERR_INVALIDOBJECT : DD_OK;
+    return DD_OK;
 }
 
 HRESULT DirectDraw::GetVerticalBlankStatus(BOOL* inBlank) {
     if (!inBlank) return DDERR_INVALIDPARAMS;
     *inBlank = FALSE;
-    return dead_ ? DDERR_INVALIDOBJECT : DD_OK;
+    return DD_OK;
 }
 
 HRESULT DirectDraw::WaitForVerticalBlank(DWORD flags, HANDLE) {
-    if (dead_) return DDERR_INVALIDOBJECT;
     if (flags & DDWAITVB_BLOCKBEGINEVENT) return DDERR_UNSUPPORTED;
     host::WaitForRefresh();
     return DD_OK;
@@ -528,7 +501,6 @@ HRESULT DirectDraw::WaitForVerticalBlank(DWORD flags, HANDLE) {
 
 HRESULT DirectDraw::SetCooperativeLevel(HWND window, DWORD flags) {
     kIDirectDrawSetCooperativeLevel.Trace();
-    if (dead_) return DDERR_INVALIDOBJECT;
     HRESULT fault;
     if (Fault(kIDirectDrawSetCooperativeLevel, fault)) return fault;
     bool exclusive = (flags & DDSCL_EXCLUSIVE) != 0, fullScreen = (flags & DDSCL_FULLSCREEN) != 0;
@@ -551,7 +523,6 @@ HRESULT DirectDraw::SetCooperativeLevel(HWND window, DWORD flags) {
 
 HRESULT DirectDraw::SetDisplayMode(DWORD width, DWORD height, DWORD bpp) {
     kIDirectDrawSetDisplayMode.Trace();
-    if (dead_) return DDERR_INVALIDOBJECT;
     HRESULT fault;
     if (Fault(kIDirectDrawSetDisplayMode, fault)) return fault;
     if (level_ == 0) return DDERR_NOCOOPERATIVELEVELSET;
@@ -570,7 +541,6 @@ HRESULT DirectDraw::SetDisplayMode(DWORD width, DWORD height, DWORD bpp) {
 
 HRESULT DirectDraw::RestoreDisplayMode() {
     kIDirectDrawRestoreDisplayMode.Trace();
-    if (dead_) return DDERR_INVALIDOBJECT;
     HRESULT fault;
     if (Fault(kIDirectDrawRestoreDisplayMode, fault)) return fault;
     if (!modeSet_) return DD_OK;
@@ -580,17 +550,14 @@ HRESULT DirectDraw::RestoreDisplayMode() {
     return DD_OK;
 }
 
-void DirectDraw::Retire() {
-    // Everything made from this object goes with it.
-    std::vector<Child*> all = children;
-    children.clear();
-    for (Child* c : all) {
-        c->Kill();
-        Unregister(dynamic_cast<IDirectDrawSurface*>(c));
-        Unregister(dynamic_cast<IDirectDrawPalette*>(c));
-        Unregister(dynamic_cast<IDirectDrawClipper*>(c));
-        Bury(c);
-    }
+void DirectDraw::Destroy() {
+    // Everything made from this object goes with it, the program's
+    // references or not. Each child first lets go of the others, which are
+    // freed in the same sweep.
+    std::vector<Child*> all;
+    all.swap(children);
+    for (Child* c : all) c->OwnerGone();
+    for (Child* c : all) delete c;
     primary = nullptr;
     if (ExclusiveOwner() == this) ExclusiveOwner() = nullptr;
     if (modeSet_) {
@@ -599,16 +566,7 @@ void DirectDraw::Retire() {
         AnnounceModeChange();
     }
     PretendCard().objects.erase(this);
-    dead_ = true;
-}
-
-void DirectDraw::FinalRelease() {
-    Retire();
     delete this;
-}
-
-void DirectDraw::Kill() {
-    if (!dead_) Retire();
 }
 
 }  // namespace platform::ddraw

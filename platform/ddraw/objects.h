@@ -8,46 +8,21 @@
 #include <memory>
 #include <vector>
 
+#include "platform/com/com.h"
 #include "platform/ddraw/ddraw_internal.h"
 #include "platform/trace/trace.h"
 
 namespace platform::ddraw {
 
-// Reference counting shared by the four kinds of object. A dead object (its
-// DirectDraw object was released) stays allocated so that a stale pointer
-// meets DDERR_INVALIDOBJECT instead of freed memory.
-template <typename Interface>
-class Com : public Interface, public Child {
-public:
-    HRESULT QueryInterface(REFIID, LPVOID* out) override {
-        if (out) *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return dead_ ? 0 : ++refs_; }
-    ULONG Release() override {
-        if (dead_ || refs_ == 0) return 0;
-        if (--refs_ == 0) {
-            FinalRelease();
-            return 0;
-        }
-        return refs_;
-    }
-    bool Dead() const { return dead_; }
-
-protected:
-    virtual void FinalRelease() = 0;
-    ULONG refs_ = 1;
-    bool dead_ = false;
-};
-
-class Palette final : public Com<IDirectDrawPalette> {
+class Palette final : public com::Object<IDirectDrawPalette, IID_IDirectDrawPalette>, public Child {
 public:
     Palette(DirectDraw* owner, DWORD caps, const PALETTEENTRY* entries);
     HRESULT GetCaps(LPDWORD caps) override;
     HRESULT GetEntries(DWORD flags, DWORD base, DWORD count, LPPALETTEENTRY entries) override;
     HRESULT Initialize(LPDIRECTDRAW, DWORD, LPPALETTEENTRY) override { return DDERR_ALREADYINITIALIZED; }
     HRESULT SetEntries(DWORD flags, DWORD start, DWORD count, LPPALETTEENTRY entries) override;
-    void Kill() override;
+    ~Palette() override;
+    void OwnerGone() override { owner_ = nullptr; }
 
     const PALETTEENTRY* Entries() const { return entries_.data(); }
     // Only a 256-entry palette goes with the 8-bit surfaces made here.
@@ -55,14 +30,13 @@ public:
     int primaryAttachments = 0;
 
 private:
-    void FinalRelease() override;
     DirectDraw* owner_;
     DWORD caps_;
     DWORD size_;
     std::array<PALETTEENTRY, 256> entries_{};
 };
 
-class Clipper final : public Com<IDirectDrawClipper> {
+class Clipper final : public com::Object<IDirectDrawClipper, IID_IDirectDrawClipper>, public Child {
 public:
     explicit Clipper(DirectDraw* owner) : owner_(owner) {}
     HRESULT GetClipList(LPRECT rect, LPRGNDATA list, LPDWORD size) override;
@@ -71,7 +45,8 @@ public:
     HRESULT IsClipListChanged(BOOL* changed) override;
     HRESULT SetClipList(LPRGNDATA list, DWORD flags) override;
     HRESULT SetHWnd(DWORD flags, HWND window) override;
-    void Kill() override;
+    ~Clipper() override;
+    void OwnerGone() override { owner_ = nullptr; }
 
     // The rectangles a blit may touch, in the coordinates of the surface the
     // clipper is attached to; false when the clipper has no list and no window.
@@ -79,14 +54,13 @@ public:
     HWND Window() const { return window_; }
 
 private:
-    void FinalRelease() override;
     DirectDraw* owner_;
     std::vector<RECT> rects_;
     bool hasList_ = false;
     HWND window_ = nullptr;
 };
 
-class Surface final : public Com<IDirectDrawSurface> {
+class Surface final : public com::Object<IDirectDrawSurface, IID_IDirectDrawSurface>, public Child {
 public:
     Surface(DirectDraw* owner, DWORD caps, int width, int height, bool usesScreen, int bytesPerPixel);
 
@@ -125,7 +99,8 @@ public:
     }
     HRESULT UpdateOverlayDisplay(DWORD) override { return DDERR_NOTAOVERLAYSURFACE; }
     HRESULT UpdateOverlayZOrder(DWORD, LPDIRECTDRAWSURFACE) override { return DDERR_NOTAOVERLAYSURFACE; }
-    void Kill() override;
+    ~Surface() override;
+    void OwnerGone() override;
 
     // Set up by CreateSurface.
     bool Allocate(std::size_t videoBytes);
@@ -145,7 +120,7 @@ public:
     std::vector<std::uint8_t>& Storage();
 
 private:
-    void FinalRelease() override;
+    void LastRelease() override;
     HRESULT CheckUsable(Surface* other);
     void ShowIfVisible();
     void FillDesc(DDSURFACEDESC& desc);
@@ -172,7 +147,7 @@ private:
     Clipper* clipper_ = nullptr;
 };
 
-class DirectDraw final : public Com<IDirectDraw> {
+class DirectDraw final : public com::Object<IDirectDraw, IID_IDirectDraw> {
 public:
     explicit DirectDraw(bool emulationOnly) : emulationOnly_(emulationOnly) {}
     HRESULT Compact() override { return DD_OK; }
@@ -197,7 +172,9 @@ public:
     HRESULT SetCooperativeLevel(HWND window, DWORD flags) override;
     HRESULT SetDisplayMode(DWORD width, DWORD height, DWORD bpp) override;
     HRESULT WaitForVerticalBlank(DWORD flags, HANDLE event) override;
-    void Kill() override;
+    // Frees everything the object made, gives back the mode it set, and
+    // then the object itself: its last Release, or the stand-in's reset.
+    void Destroy();
 
     bool EmulationOnly() const { return emulationOnly_; }
     HWND CooperativeWindow() const { return window_; }
@@ -207,8 +184,7 @@ public:
     void Forget(Child* child);
 
 private:
-    void FinalRelease() override;
-    void Retire();
+    void LastRelease() override { Destroy(); }
     HRESULT CreatePrimary(const DDSURFACEDESC& desc, Surface** out);
     bool emulationOnly_;
     DWORD level_ = 0;
@@ -233,8 +209,6 @@ void Register(Surface* s);
 void Register(Palette* p);
 void Register(Clipper* c);
 void Unregister(const void* p);
-// Takes a dead child out of its owner's care; it stays allocated for good.
-void Bury(Child* child);
 std::size_t& VideoMemoryUsed();
 DirectDraw*& ExclusiveOwner();
 
