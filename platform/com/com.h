@@ -16,6 +16,8 @@
 #include <atomic>
 #include <cstring>
 
+#include "platform/trace/trace.h"
+
 namespace platform::com {
 
 inline constexpr GUID kIidUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
@@ -43,6 +45,16 @@ public:
         *out = static_cast<Interface*>(this);
         return S_OK;
     }
+    // The entry of a method that can fail: logs the call and answers a
+    // fault a test armed, which the object may take note of (a surface
+    // given DDERR_SURFACELOST is lost until restored). Every method with a
+    // FaultPoint enters here, where it could first fail.
+    HRESULT Enter(const FaultPoint& call) {
+        HRESULT code = S_OK;
+        if (call.Enter(code)) Faulted(code);
+        return code;
+    }
+
     ULONG AddRef() override { return ++refs_; }
     ULONG Release() override {
         // A release too many finds nought and leaves it there.
@@ -55,6 +67,7 @@ public:
     }
 
 protected:
+    virtual void Faulted(HRESULT) {}
     // The program let go of its last reference. An object that lives on
     // beyond it (a back buffer, which goes with its chain) overrides this.
     virtual void LastRelease() { delete this; }

@@ -100,13 +100,6 @@ void Unregister(const void* p) {
 std::size_t& VideoMemoryUsed() { return PretendCard().videoUsed; }
 DirectDraw*& ExclusiveOwner() { return PretendCard().exclusiveOwner; }
 
-bool Fault(const FaultPoint& call, HRESULT& code) {
-    std::int32_t injected;
-    if (!call.Fails(injected)) return false;
-    code = injected;
-    return true;
-}
-
 void ResetForTests() {
     std::vector<DirectDraw*> live(PretendCard().objects.begin(), PretendCard().objects.end());
     for (DirectDraw* dd : live) dd->Destroy();
@@ -166,9 +159,7 @@ HRESULT Palette::GetEntries(DWORD, DWORD base, DWORD count, LPPALETTEENTRY entri
 }
 
 HRESULT Palette::SetEntries(DWORD, DWORD start, DWORD count, LPPALETTEENTRY entries) {
-    kIDirectDrawPaletteSetEntries.Trace();
-    HRESULT fault;
-    if (Fault(kIDirectDrawPaletteSetEntries, fault)) return fault;
+    if (HRESULT hr = Enter(kIDirectDrawPaletteSetEntries); hr != DD_OK) return hr;
     if (!entries || start > size_ || count > size_ - start) return DDERR_INVALIDPARAMS;
     std::copy_n(entries, count, entries_.begin() + start);
     if (primaryAttachments > 0) {
@@ -201,9 +192,7 @@ HRESULT Clipper::IsClipListChanged(BOOL* changed) {
 }
 
 HRESULT Clipper::SetClipList(LPRGNDATA list, DWORD flags) {
-    kIDirectDrawClipperSetClipList.Trace();
-    HRESULT fault;
-    if (Fault(kIDirectDrawClipperSetClipList, fault)) return fault;
+    if (HRESULT hr = Enter(kIDirectDrawClipperSetClipList); hr != DD_OK) return hr;
     if (flags != 0) return DDERR_INVALIDPARAMS;
     if (window_) return DDERR_CLIPPERISUSINGHWND;
     if (!list) {
@@ -226,9 +215,7 @@ HRESULT Clipper::SetClipList(LPRGNDATA list, DWORD flags) {
 }
 
 HRESULT Clipper::SetHWnd(DWORD flags, HWND window) {
-    kIDirectDrawClipperSetHWnd.Trace();
-    HRESULT fault;
-    if (Fault(kIDirectDrawClipperSetHWnd, fault)) return fault;
+    if (HRESULT hr = Enter(kIDirectDrawClipperSetHWnd); hr != DD_OK) return hr;
     if (flags != 0) return DDERR_INVALIDPARAMS;
     if (window && !user::FromHandle(window)) return DDERR_INVALIDPARAMS;
     window_ = window;
@@ -261,12 +248,10 @@ void DirectDraw::Forget(Child* child) {
 }
 
 HRESULT DirectDraw::CreateClipper(DWORD flags, LPDIRECTDRAWCLIPPER* out, IUnknown* outer) {
-    kIDirectDrawCreateClipper.Trace();
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
-    HRESULT fault;
-    if (Fault(kIDirectDrawCreateClipper, fault)) return fault;
+    if (HRESULT hr = Enter(kIDirectDrawCreateClipper); hr != DD_OK) return hr;
     if (flags != 0) return DDERR_INVALIDPARAMS;
     auto* c = new (std::nothrow) Clipper(this);
     if (!c) return DDERR_OUTOFMEMORY;
@@ -277,12 +262,10 @@ HRESULT DirectDraw::CreateClipper(DWORD flags, LPDIRECTDRAWCLIPPER* out, IUnknow
 }
 
 HRESULT DirectDraw::CreatePalette(DWORD flags, LPPALETTEENTRY table, LPDIRECTDRAWPALETTE* out, IUnknown* outer) {
-    kIDirectDrawCreatePalette.Trace();
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
-    HRESULT fault;
-    if (Fault(kIDirectDrawCreatePalette, fault)) return fault;
+    if (HRESULT hr = Enter(kIDirectDrawCreatePalette); hr != DD_OK) return hr;
     if (!table) return DDERR_INVALIDPARAMS;
     if (level_ == 0) return DDERR_NOCOOPERATIVELEVELSET;
     // The table is 2, 4, 16 or 256 entries long, as one size flag says.
@@ -345,13 +328,11 @@ HRESULT DirectDraw::CreatePrimary(const DDSURFACEDESC& desc, Surface** out) {
 }
 
 HRESULT DirectDraw::CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* out, IUnknown* outer) {
-    kIDirectDrawCreateSurface.Trace();
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
     if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
-    HRESULT fault;
-    if (Fault(kIDirectDrawCreateSurface, fault)) return fault;
+    if (HRESULT hr = Enter(kIDirectDrawCreateSurface); hr != DD_OK) return hr;
     if (level_ == 0) return DDERR_NOCOOPERATIVELEVELSET;
     DWORD caps = (desc->dwFlags & DDSD_CAPS) ? desc->ddsCaps.dwCaps : DDSCAPS_OFFSCREENPLAIN;
     if ((caps & DDSCAPS_SYSTEMMEMORY) && (caps & DDSCAPS_VIDEOMEMORY)) return DDERR_INVALIDCAPS;
@@ -419,13 +400,11 @@ HRESULT DirectDraw::EnumDisplayModes(DWORD, LPDDSURFACEDESC, LPVOID context, LPD
 }
 
 HRESULT DirectDraw::GetCaps(LPDDCAPS driver, LPDDCAPS hel) {
-    kIDirectDrawGetCaps.Trace();
     if (!driver && !hel) return DDERR_INVALIDPARAMS;
     // The DirectX 3 record, or a later and larger one whose first part it is.
     auto sizeOk = [](LPDDCAPS c) { return !c || (c->dwSize >= sizeof(DDCAPS_DX3) && c->dwSize <= 1024); };
     if (!sizeOk(driver) || !sizeOk(hel)) return DDERR_INVALIDPARAMS;
-    HRESULT fault;
-    if (Fault(kIDirectDrawGetCaps, fault)) return fault;
+    if (HRESULT hr = Enter(kIDirectDrawGetCaps); hr != DD_OK) return hr;
     const Config& config = CurrentConfig();
     if (driver) {
         DWORD size = driver->dwSize;
@@ -500,9 +479,7 @@ HRESULT DirectDraw::WaitForVerticalBlank(DWORD flags, HANDLE) {
 }
 
 HRESULT DirectDraw::SetCooperativeLevel(HWND window, DWORD flags) {
-    kIDirectDrawSetCooperativeLevel.Trace();
-    HRESULT fault;
-    if (Fault(kIDirectDrawSetCooperativeLevel, fault)) return fault;
+    if (HRESULT hr = Enter(kIDirectDrawSetCooperativeLevel); hr != DD_OK) return hr;
     bool exclusive = (flags & DDSCL_EXCLUSIVE) != 0, fullScreen = (flags & DDSCL_FULLSCREEN) != 0;
     bool normal = (flags & DDSCL_NORMAL) != 0;
     // DDSCL_NORMAL beside the exclusive full-screen pair is taken as that
@@ -522,9 +499,7 @@ HRESULT DirectDraw::SetCooperativeLevel(HWND window, DWORD flags) {
 }
 
 HRESULT DirectDraw::SetDisplayMode(DWORD width, DWORD height, DWORD bpp) {
-    kIDirectDrawSetDisplayMode.Trace();
-    HRESULT fault;
-    if (Fault(kIDirectDrawSetDisplayMode, fault)) return fault;
+    if (HRESULT hr = Enter(kIDirectDrawSetDisplayMode); hr != DD_OK) return hr;
     if (level_ == 0) return DDERR_NOCOOPERATIVELEVELSET;
     if (ExclusiveOwner() && ExclusiveOwner() != this) return DDERR_NOEXCLUSIVEMODE;
     if (!ModeOffered(width, height, bpp)) return DDERR_INVALIDMODE;
@@ -540,9 +515,7 @@ HRESULT DirectDraw::SetDisplayMode(DWORD width, DWORD height, DWORD bpp) {
 }
 
 HRESULT DirectDraw::RestoreDisplayMode() {
-    kIDirectDrawRestoreDisplayMode.Trace();
-    HRESULT fault;
-    if (Fault(kIDirectDrawRestoreDisplayMode, fault)) return fault;
+    if (HRESULT hr = Enter(kIDirectDrawRestoreDisplayMode); hr != DD_OK) return hr;
     if (!modeSet_) return DD_OK;
     modeSet_ = false;
     video::RestoreDesktopMode();
@@ -579,7 +552,7 @@ HRESULT WINAPI DirectDrawCreate(GUID* lpGUID, LPDIRECTDRAW* lplpDD, IUnknown* pU
     *lplpDD = nullptr;
     if (pUnkOuter) return CLASS_E_NOAGGREGATION;
     HRESULT fault;
-    if (Fault(kDirectDrawCreate, fault)) return fault;
+    if (kDirectDrawCreate.Fails(fault)) return fault;
     auto id = reinterpret_cast<std::uintptr_t>(lpGUID);
     // The driver identifiers are small numbers in the pointer's place; a real
     // GUID would name a display device, and this machine has only the one.

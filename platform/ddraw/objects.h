@@ -121,6 +121,11 @@ public:
 
 private:
     void LastRelease() override;
+    // An injected DDERR_SURFACELOST loses the surface, whichever call it
+    // came through, so that Restore has something to do.
+    void Faulted(HRESULT code) override {
+        if (code == DDERR_SURFACELOST) lost_ = true;
+    }
     HRESULT CheckUsable(Surface* other);
     void ShowIfVisible();
     void FillDesc(DDSURFACEDESC& desc);
@@ -211,9 +216,5 @@ void Register(Clipper* c);
 void Unregister(const void* p);
 std::size_t& VideoMemoryUsed();
 DirectDraw*& ExclusiveOwner();
-
-// A result code a test armed for this call; a lost-surface code also loses
-// the surface so that Restore has something to do.
-bool Fault(const FaultPoint& call, HRESULT& code);
 
 }  // namespace platform::ddraw

@@ -113,12 +113,7 @@ void Surface::FillDesc(DDSURFACEDESC& desc) {
 }
 
 HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD flags, LPDDBLTFX fx) {
-    kIDirectDrawSurfaceBlt.Trace();
-    HRESULT fault;
-    if (Fault(kIDirectDrawSurfaceBlt, fault)) {
-        if (fault == DDERR_SURFACELOST) lost_ = true;
-        return fault;
-    }
+    if (HRESULT hr = Enter(kIDirectDrawSurfaceBlt); hr != DD_OK) return hr;
     Surface* src = nullptr;
     if (source) {
         if (!IsLiveSurface(source)) return DDERR_INVALIDPARAMS;
@@ -208,12 +203,7 @@ const std::uint8_t* Surface::SourcePixels(Surface* src, std::vector<std::uint8_t
 }
 
 HRESULT Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD trans) {
-    kIDirectDrawSurfaceBltFast.Trace();
-    HRESULT fault;
-    if (Fault(kIDirectDrawSurfaceBltFast, fault)) {
-        if (fault == DDERR_SURFACELOST) lost_ = true;
-        return fault;
-    }
+    if (HRESULT hr = Enter(kIDirectDrawSurfaceBltFast); hr != DD_OK) return hr;
     if (!source || !IsLiveSurface(source)) return DDERR_INVALIDPARAMS;
     auto* src = static_cast<Surface*>(source);
     // BltFast never clips: a surface with a clipper must use Blt, and the
@@ -247,12 +237,7 @@ HRESULT Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT so
 }
 
 HRESULT Surface::Flip(LPDIRECTDRAWSURFACE target, DWORD flags) {
-    kIDirectDrawSurfaceFlip.Trace();
-    HRESULT fault;
-    if (Fault(kIDirectDrawSurfaceFlip, fault)) {
-        if (fault == DDERR_SURFACELOST) lost_ = true;
-        return fault;
-    }
+    if (HRESULT hr = Enter(kIDirectDrawSurfaceFlip); hr != DD_OK) return hr;
     if (backBuffers.empty()) return DDERR_NOTFLIPPABLE;
     if (target && std::find(backBuffers.begin(), backBuffers.end(), target) == backBuffers.end())
         return DDERR_INVALIDPARAMS;
@@ -274,11 +259,9 @@ HRESULT Surface::Flip(LPDIRECTDRAWSURFACE target, DWORD flags) {
 }
 
 HRESULT Surface::GetAttachedSurface(LPDDSCAPS caps, LPDIRECTDRAWSURFACE* out) {
-    kIDirectDrawSurfaceGetAttachedSurface.Trace();
     if (!caps || !out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
-    HRESULT fault;
-    if (Fault(kIDirectDrawSurfaceGetAttachedSurface, fault)) return fault;
+    if (HRESULT hr = Enter(kIDirectDrawSurfaceGetAttachedSurface); hr != DD_OK) return hr;
     Surface* found = nullptr;
     if (caps->dwCaps & (DDSCAPS_BACKBUFFER | DDSCAPS_FLIP)) {
         if (!backBuffers.empty()) {
@@ -314,9 +297,7 @@ HRESULT Surface::GetClipper(LPDIRECTDRAWCLIPPER* out) {
 }
 
 HRESULT Surface::SetColorKey(DWORD flags, LPDDCOLORKEY key) {
-    kIDirectDrawSurfaceSetColorKey.Trace();
-    HRESULT fault;
-    if (Fault(kIDirectDrawSurfaceSetColorKey, fault)) return fault;
+    if (HRESULT hr = Enter(kIDirectDrawSurfaceSetColorKey); hr != DD_OK) return hr;
     if (flags & (DDCKEY_SRCOVERLAY | DDCKEY_DESTOVERLAY)) return DDERR_NOTAOVERLAYSURFACE;
     bool source = (flags & DDCKEY_SRCBLT) != 0, dest = (flags & DDCKEY_DESTBLT) != 0;
     if (source == dest) return DDERR_INVALIDPARAMS;
@@ -349,14 +330,9 @@ HRESULT Surface::GetColorKey(DWORD flags, LPDDCOLORKEY key) {
 }
 
 HRESULT Surface::GetDC(HDC* out) {
-    kIDirectDrawSurfaceGetDC.Trace();
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
-    HRESULT fault;
-    if (Fault(kIDirectDrawSurfaceGetDC, fault)) {
-        if (fault == DDERR_SURFACELOST) lost_ = true;
-        return fault;
-    }
+    if (HRESULT hr = Enter(kIDirectDrawSurfaceGetDC); hr != DD_OK) return hr;
     if (dc_) return DDERR_DCALREADYCREATED;
     if (LostNow()) return DDERR_SURFACELOST;
     if (locked_) return DDERR_SURFACEBUSY;
@@ -393,10 +369,8 @@ HRESULT Surface::GetPixelFormat(LPDDPIXELFORMAT format) {
 }
 
 HRESULT Surface::GetSurfaceDesc(LPDDSURFACEDESC desc) {
-    kIDirectDrawSurfaceGetSurfaceDesc.Trace();
     if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
-    HRESULT fault;
-    if (Fault(kIDirectDrawSurfaceGetSurfaceDesc, fault)) return fault;
+    if (HRESULT hr = Enter(kIDirectDrawSurfaceGetSurfaceDesc); hr != DD_OK) return hr;
     FillDesc(*desc);
     return DD_OK;
 }
@@ -404,13 +378,8 @@ HRESULT Surface::GetSurfaceDesc(LPDDSURFACEDESC desc) {
 HRESULT Surface::IsLost() { return LostNow() ? DDERR_SURFACELOST : DD_OK; }
 
 HRESULT Surface::Lock(LPRECT rect, LPDDSURFACEDESC desc, DWORD flags, HANDLE) {
-    kIDirectDrawSurfaceLock.Trace();
     if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
-    HRESULT fault;
-    if (Fault(kIDirectDrawSurfaceLock, fault)) {
-        if (fault == DDERR_SURFACELOST) lost_ = true;
-        return fault;
-    }
+    if (HRESULT hr = Enter(kIDirectDrawSurfaceLock); hr != DD_OK) return hr;
     if (LostNow()) return DDERR_SURFACELOST;
     if (Busy()) return DDERR_SURFACEBUSY;
     RECT r = rect ? *rect : RECT{0, 0, width_, height_};
@@ -432,9 +401,7 @@ HRESULT Surface::Unlock(LPVOID) {
 }
 
 HRESULT Surface::Restore() {
-    kIDirectDrawSurfaceRestore.Trace();
-    HRESULT fault;
-    if (Fault(kIDirectDrawSurfaceRestore, fault)) return fault;
+    if (HRESULT hr = Enter(kIDirectDrawSurfaceRestore); hr != DD_OK) return hr;
     if (front) return front->Restore();  // a back buffer comes back with its chain
     if (!LostNow()) {
         for (Surface* b : backBuffers) b->lost_ = false;
@@ -454,9 +421,7 @@ HRESULT Surface::Restore() {
 }
 
 HRESULT Surface::SetClipper(LPDIRECTDRAWCLIPPER clipper) {
-    kIDirectDrawSurfaceSetClipper.Trace();
-    HRESULT fault;
-    if (Fault(kIDirectDrawSurfaceSetClipper, fault)) return fault;
+    if (HRESULT hr = Enter(kIDirectDrawSurfaceSetClipper); hr != DD_OK) return hr;
     if (clipper && !IsLiveClipper(clipper)) return DDERR_INVALIDPARAMS;
     auto* c = static_cast<Clipper*>(clipper);
     if (c) c->AddRef();
@@ -466,12 +431,7 @@ HRESULT Surface::SetClipper(LPDIRECTDRAWCLIPPER clipper) {
 }
 
 HRESULT Surface::SetPalette(LPDIRECTDRAWPALETTE palette) {
-    kIDirectDrawSurfaceSetPalette.Trace();
-    HRESULT fault;
-    if (Fault(kIDirectDrawSurfaceSetPalette, fault)) {
-        if (fault == DDERR_SURFACELOST) lost_ = true;
-        return fault;
-    }
+    if (HRESULT hr = Enter(kIDirectDrawSurfaceSetPalette); hr != DD_OK) return hr;
     if (palette && !IsLivePalette(palette)) return DDERR_INVALIDPARAMS;
     auto* p = static_cast<Palette*>(palette);
     if (p && (!p->Indexes8Bits() || bytes_ != 1)) return DDERR_INVALIDPIXELFORMAT;

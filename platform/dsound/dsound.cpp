@@ -96,8 +96,6 @@ public:
     Voice voice;          // guarded by the device's lock
 
 private:
-    // Logs the call and answers an armed fault.
-    HRESULT Enter(const FaultPoint& call);
     void UpdateGains() { StereoGains(volume, pan, voice.gainLeft, voice.gainRight); }
 };
 
@@ -139,11 +137,6 @@ private:
 std::vector<Device*>& LiveDevices() {
     static auto* devices = new std::vector<Device*>;  // outlives every static destructor
     return *devices;
-}
-
-HRESULT Buffer::Enter(const FaultPoint& call) {
-    std::int32_t code;
-    return call.Enter(code) ? code : DS_OK;
 }
 
 Buffer::~Buffer() {
@@ -392,13 +385,11 @@ HRESULT CheckFormat(LPCWAVEFORMATEX wfx, WAVEFORMATEX& out) {
 }
 
 HRESULT Device::CreateSoundBuffer(LPCDSBUFFERDESC desc, LPLPDIRECTSOUNDBUFFER out, IUnknown* outer) {
-    kIDirectSoundCreateSoundBuffer.Trace();
     if (!out) return DSERR_INVALIDPARAM;
     *out = nullptr;
     if (outer) return DSERR_NOAGGREGATION;
     if (!desc || desc->dwSize != sizeof(DSBUFFERDESC)) return DSERR_INVALIDPARAM;
-    std::int32_t fault;
-    if (kIDirectSoundCreateSoundBuffer.Fails(fault)) return fault;
+    if (HRESULT hr = Enter(kIDirectSoundCreateSoundBuffer); hr != DS_OK) return hr;
 
     if (desc->dwFlags & DSBCAPS_PRIMARYBUFFER) {
         if (desc->dwBufferBytes != 0 || desc->lpwfxFormat) return DSERR_INVALIDPARAM;
@@ -453,12 +444,10 @@ HRESULT Device::CreateSoundBuffer(LPCDSBUFFERDESC desc, LPLPDIRECTSOUNDBUFFER ou
 }
 
 HRESULT Device::DuplicateSoundBuffer(LPDIRECTSOUNDBUFFER original, LPLPDIRECTSOUNDBUFFER out) {
-    kIDirectSoundDuplicateSoundBuffer.Trace();
     if (!out) return DSERR_INVALIDPARAM;
     *out = nullptr;
     if (!original) return DSERR_INVALIDPARAM;
-    std::int32_t fault;
-    if (kIDirectSoundDuplicateSoundBuffer.Fails(fault)) return fault;
+    if (HRESULT hr = Enter(kIDirectSoundDuplicateSoundBuffer); hr != DS_OK) return hr;
     auto* source = static_cast<Buffer*>(original);
     if (source->device != this) return DSERR_INVALIDPARAM;
     if (source->primary) return DSERR_INVALIDCALL;
@@ -501,9 +490,7 @@ HRESULT Device::GetCaps(LPDSCAPS caps) {
 }
 
 HRESULT Device::SetCooperativeLevel(HWND hwnd, DWORD level) {
-    kIDirectSoundSetCooperativeLevel.Trace();
-    std::int32_t fault;
-    if (kIDirectSoundSetCooperativeLevel.Fails(fault)) return fault;
+    if (HRESULT hr = Enter(kIDirectSoundSetCooperativeLevel); hr != DS_OK) return hr;
     if (level < DSSCL_NORMAL || level > DSSCL_WRITEPRIMARY || !IsWindow(hwnd)) return DSERR_INVALIDPARAM;
     cooperativeLevel = level;
     return DS_OK;
@@ -554,7 +541,7 @@ HRESULT WINAPI DirectSoundCreate(LPCGUID lpGuid, LPDIRECTSOUND* ppDS, LPUNKNOWN 
     if (!ppDS) return DSERR_INVALIDPARAM;
     *ppDS = nullptr;
     if (pUnkOuter) return DSERR_NOAGGREGATION;
-    std::int32_t fault;
+    HRESULT fault;
     if (kDirectSoundCreate.Fails(fault)) return fault;
     // Only the default device exists.
     static const GUID kNull{};

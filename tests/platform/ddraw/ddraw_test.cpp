@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <utility>
 
 #include "platform/com/com.h"
@@ -135,17 +136,28 @@ TEST_F(DirectDrawTest, AModeChangeLosesTheScreenAndVideoMemoryButNotSystemMemory
     EXPECT_EQ(primary->IsLost(), DD_OK);
 }
 
+// Whichever call a loss is injected into (Restore's own included), the
+// surface is lost until restored.
 TEST_F(DirectDrawTest, AnInjectedLossStaysUntilRestored) {
     ASSERT_EQ(dd->SetCooperativeLevel(window, DDSCL_NORMAL), DD_OK);
     LPDIRECTDRAWSURFACE s = Offscreen(8, 8, DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY);
-    platform::ArmFault(platform::FaultPlan{"IDirectDrawSurface::Lock", DDERR_SURFACELOST});
     DDSURFACEDESC d{};
     d.dwSize = sizeof(d);
-    EXPECT_EQ(s->Lock(nullptr, &d, 0, nullptr), DDERR_SURFACELOST);
-    EXPECT_EQ(s->IsLost(), DDERR_SURFACELOST);
-    EXPECT_EQ(Fill(s, nullptr, 1), DDERR_SURFACELOST);
-    EXPECT_EQ(s->Restore(), DD_OK);
-    EXPECT_EQ(Fill(s, nullptr, 1), DD_OK);
+    DDCOLORKEY key{0, 0};
+    const std::pair<const char*, std::function<HRESULT()>> calls[] = {
+        {"IDirectDrawSurface::Lock", [&] { return s->Lock(nullptr, &d, 0, nullptr); }},
+        {"IDirectDrawSurface::SetColorKey", [&] { return s->SetColorKey(DDCKEY_SRCBLT, &key); }},
+        {"IDirectDrawSurface::GetSurfaceDesc", [&] { return s->GetSurfaceDesc(&d); }},
+        {"IDirectDrawSurface::Restore", [&] { return s->Restore(); }},
+    };
+    for (const auto& [name, call] : calls) {
+        platform::ArmFault(platform::FaultPlan{name, DDERR_SURFACELOST});
+        EXPECT_EQ(call(), DDERR_SURFACELOST) << name;
+        EXPECT_EQ(s->IsLost(), DDERR_SURFACELOST) << name;
+        EXPECT_EQ(Fill(s, nullptr, 1), DDERR_SURFACELOST) << name;
+        EXPECT_EQ(s->Restore(), DD_OK) << name;
+        EXPECT_EQ(Fill(s, nullptr, 1), DD_OK) << name;
+    }
 }
 
 TEST_F(DirectDrawTest, PalettesOnThePrimaryReachTheScreen) {
