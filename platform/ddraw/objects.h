@@ -128,6 +128,7 @@ private:
     }
     HRESULT CheckUsable(Surface* other);
     void ShowIfVisible();
+    void (*ScreenRecord() const)(int y, int from, int to);
     void FillDesc(DDSURFACEDESC& desc);
     HWND PresentWindow() const;
 
