@@ -24,6 +24,13 @@ inline constexpr GUID kIidUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x
 
 inline bool SameGuid(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
 
+// A method the stand-in does not implement: says so in the call log and
+// gives the answer of a driver without the feature.
+inline HRESULT Stub(const char* name, HRESULT answer) {
+    Unimplemented(name);
+    return answer;
+}
+
 // Objects made and not yet freed, for tests that look for leaks.
 inline std::atomic<int> liveObjects{0};
 

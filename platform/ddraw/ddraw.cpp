@@ -177,7 +177,9 @@ Palette::~Palette() {
 // ---------------------------------------------------------------------------
 // Clippers.
 
-HRESULT Clipper::GetClipList(LPRECT, LPRGNDATA, LPDWORD) { return DDERR_UNSUPPORTED; }
+HRESULT Clipper::GetClipList(LPRECT, LPRGNDATA, LPDWORD) {
+    return com::Stub("IDirectDrawClipper::GetClipList", DDERR_UNSUPPORTED);
+}
 
 HRESULT Clipper::GetHWnd(HWND* window) {
     if (!window) return DDERR_INVALIDPARAMS;
@@ -473,7 +475,8 @@ HRESULT DirectDraw::GetVerticalBlankStatus(BOOL* inBlank) {
 }
 
 HRESULT DirectDraw::WaitForVerticalBlank(DWORD flags, HANDLE) {
-    if (flags & DDWAITVB_BLOCKBEGINEVENT) return DDERR_UNSUPPORTED;
+    if (flags & DDWAITVB_BLOCKBEGINEVENT)
+        return com::Stub("IDirectDraw::WaitForVerticalBlank:DDWAITVB_BLOCKBEGINEVENT", DDERR_UNSUPPORTED);
     host::WaitForRefresh();
     return DD_OK;
 }

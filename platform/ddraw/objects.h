@@ -64,14 +64,26 @@ class Surface final : public com::Object<IDirectDrawSurface, IID_IDirectDrawSurf
 public:
     Surface(DirectDraw* owner, DWORD caps, int width, int height, bool usesScreen, int bytesPerPixel);
 
-    HRESULT AddAttachedSurface(LPDIRECTDRAWSURFACE) override { return DDERR_UNSUPPORTED; }
-    HRESULT AddOverlayDirtyRect(LPRECT) override { return DDERR_UNSUPPORTED; }
+    HRESULT AddAttachedSurface(LPDIRECTDRAWSURFACE) override {
+        return com::Stub("IDirectDrawSurface::AddAttachedSurface", DDERR_UNSUPPORTED);
+    }
+    HRESULT AddOverlayDirtyRect(LPRECT) override {
+        return com::Stub("IDirectDrawSurface::AddOverlayDirtyRect", DDERR_UNSUPPORTED);
+    }
     HRESULT Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD flags, LPDDBLTFX fx) override;
-    HRESULT BltBatch(LPDDBLTBATCH, DWORD, DWORD) override { return DDERR_UNSUPPORTED; }
+    HRESULT BltBatch(LPDDBLTBATCH, DWORD, DWORD) override {
+        return com::Stub("IDirectDrawSurface::BltBatch", DDERR_UNSUPPORTED);
+    }
     HRESULT BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD trans) override;
-    HRESULT DeleteAttachedSurface(DWORD, LPDIRECTDRAWSURFACE) override { return DDERR_UNSUPPORTED; }
-    HRESULT EnumAttachedSurfaces(LPVOID, LPDDENUMSURFACESCALLBACK) override { return DDERR_UNSUPPORTED; }
-    HRESULT EnumOverlayZOrders(DWORD, LPVOID, LPDDENUMSURFACESCALLBACK) override { return DDERR_UNSUPPORTED; }
+    HRESULT DeleteAttachedSurface(DWORD, LPDIRECTDRAWSURFACE) override {
+        return com::Stub("IDirectDrawSurface::DeleteAttachedSurface", DDERR_UNSUPPORTED);
+    }
+    HRESULT EnumAttachedSurfaces(LPVOID, LPDDENUMSURFACESCALLBACK) override {
+        return com::Stub("IDirectDrawSurface::EnumAttachedSurfaces", DDERR_UNSUPPORTED);
+    }
+    HRESULT EnumOverlayZOrders(DWORD, LPVOID, LPDDENUMSURFACESCALLBACK) override {
+        return com::Stub("IDirectDrawSurface::EnumOverlayZOrders", DDERR_UNSUPPORTED);
+    }
     HRESULT Flip(LPDIRECTDRAWSURFACE target, DWORD flags) override;
     HRESULT GetAttachedSurface(LPDDSCAPS caps, LPDIRECTDRAWSURFACE* out) override;
     HRESULT GetBltStatus(DWORD) override;
@@ -80,7 +92,9 @@ public:
     HRESULT GetColorKey(DWORD flags, LPDDCOLORKEY key) override;
     HRESULT GetDC(HDC* out) override;
     HRESULT GetFlipStatus(DWORD) override;
-    HRESULT GetOverlayPosition(LPLONG, LPLONG) override { return DDERR_NOTAOVERLAYSURFACE; }
+    HRESULT GetOverlayPosition(LPLONG, LPLONG) override {
+        return com::Stub("IDirectDrawSurface::GetOverlayPosition", DDERR_NOTAOVERLAYSURFACE);
+    }
     HRESULT GetPalette(LPDIRECTDRAWPALETTE* out) override;
     HRESULT GetPixelFormat(LPDDPIXELFORMAT format) override;
     HRESULT GetSurfaceDesc(LPDDSURFACEDESC desc) override;
@@ -91,14 +105,20 @@ public:
     HRESULT Restore() override;
     HRESULT SetClipper(LPDIRECTDRAWCLIPPER clipper) override;
     HRESULT SetColorKey(DWORD flags, LPDDCOLORKEY key) override;
-    HRESULT SetOverlayPosition(LONG, LONG) override { return DDERR_NOTAOVERLAYSURFACE; }
+    HRESULT SetOverlayPosition(LONG, LONG) override {
+        return com::Stub("IDirectDrawSurface::SetOverlayPosition", DDERR_NOTAOVERLAYSURFACE);
+    }
     HRESULT SetPalette(LPDIRECTDRAWPALETTE palette) override;
     HRESULT Unlock(LPVOID data) override;
     HRESULT UpdateOverlay(LPRECT, LPDIRECTDRAWSURFACE, LPRECT, DWORD, LPDDOVERLAYFX) override {
-        return DDERR_NOTAOVERLAYSURFACE;
+        return com::Stub("IDirectDrawSurface::UpdateOverlay", DDERR_NOTAOVERLAYSURFACE);
     }
-    HRESULT UpdateOverlayDisplay(DWORD) override { return DDERR_NOTAOVERLAYSURFACE; }
-    HRESULT UpdateOverlayZOrder(DWORD, LPDIRECTDRAWSURFACE) override { return DDERR_NOTAOVERLAYSURFACE; }
+    HRESULT UpdateOverlayDisplay(DWORD) override {
+        return com::Stub("IDirectDrawSurface::UpdateOverlayDisplay", DDERR_NOTAOVERLAYSURFACE);
+    }
+    HRESULT UpdateOverlayZOrder(DWORD, LPDIRECTDRAWSURFACE) override {
+        return com::Stub("IDirectDrawSurface::UpdateOverlayZOrder", DDERR_NOTAOVERLAYSURFACE);
+    }
     ~Surface() override;
     void OwnerGone() override;
 
@@ -160,18 +180,22 @@ public:
     HRESULT CreateClipper(DWORD flags, LPDIRECTDRAWCLIPPER* out, IUnknown* outer) override;
     HRESULT CreatePalette(DWORD flags, LPPALETTEENTRY table, LPDIRECTDRAWPALETTE* out, IUnknown* outer) override;
     HRESULT CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* out, IUnknown* outer) override;
-    HRESULT DuplicateSurface(LPDIRECTDRAWSURFACE, LPDIRECTDRAWSURFACE*) override { return DDERR_CANTDUPLICATE; }
+    HRESULT DuplicateSurface(LPDIRECTDRAWSURFACE, LPDIRECTDRAWSURFACE*) override {
+        return com::Stub("IDirectDraw::DuplicateSurface", DDERR_CANTDUPLICATE);
+    }
     HRESULT EnumDisplayModes(DWORD, LPDDSURFACEDESC, LPVOID, LPDDENUMMODESCALLBACK) override;
     HRESULT EnumSurfaces(DWORD, LPDDSURFACEDESC, LPVOID, LPDDENUMSURFACESCALLBACK) override {
-        return DDERR_UNSUPPORTED;
+        return com::Stub("IDirectDraw::EnumSurfaces", DDERR_UNSUPPORTED);
     }
     HRESULT FlipToGDISurface() override { return DD_OK; }
     HRESULT GetCaps(LPDDCAPS driver, LPDDCAPS hel) override;
     HRESULT GetDisplayMode(LPDDSURFACEDESC desc) override;
     HRESULT GetFourCCCodes(LPDWORD count, LPDWORD) override;
-    HRESULT GetGDISurface(LPDIRECTDRAWSURFACE*) override { return DDERR_NOTFOUND; }
+    HRESULT GetGDISurface(LPDIRECTDRAWSURFACE*) override {
+        return com::Stub("IDirectDraw::GetGDISurface", DDERR_NOTFOUND);
+    }
     HRESULT GetMonitorFrequency(LPDWORD frequency) override;
-    HRESULT GetScanLine(LPDWORD) override { return DDERR_UNSUPPORTED; }
+    HRESULT GetScanLine(LPDWORD) override { return com::Stub("IDirectDraw::GetScanLine", DDERR_UNSUPPORTED); }
     HRESULT GetVerticalBlankStatus(BOOL* inBlank) override;
     HRESULT Initialize(GUID*) override { return DDERR_ALREADYINITIALIZED; }
     HRESULT RestoreDisplayMode() override;

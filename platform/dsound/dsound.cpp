@@ -504,7 +504,8 @@ HRESULT Device::GetSpeakerConfig(LPDWORD config) {
     return DS_OK;
 }
 
-HRESULT Device::SetSpeakerConfig(DWORD) { return DS_OK; }
+// The stream is stereo whatever the speakers.
+HRESULT Device::SetSpeakerConfig(DWORD) { return com::Stub("IDirectSound::SetSpeakerConfig", DS_OK); }
 
 HRESULT Device::Initialize(LPCGUID) { return DSERR_ALREADYINITIALIZED; }
 

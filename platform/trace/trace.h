@@ -17,6 +17,13 @@ namespace platform {
 // Notes that the named API function was called (when tracing is on).
 void TraceCall(const char* name);
 
+// Notes in the log, once however often it is called (until the log is
+// cleared), that the program called something the stand-in does not
+// implement, so that a new path into a stub shows up. The note is the name
+// after kUnimplemented.
+inline constexpr char kUnimplemented[] = "unimplemented: ";
+void Unimplemented(const char* name);
+
 // Returns true, with the code to fail with, when a test armed a failure for
 // the named call and this call is one it should hit.
 bool InjectedFault(const char* name, std::int32_t& code);

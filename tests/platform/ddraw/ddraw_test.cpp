@@ -7,8 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/com/com.h"
 #include "platform/host/headless/headless.h"
@@ -293,6 +296,24 @@ TEST_F(DirectDrawTest, ReleasingTheFrontTakesItsBackBufferWithIt) {
     EXPECT_EQ(platform::com::liveObjects, before + 2);
     front->Release();
     EXPECT_EQ(platform::com::liveObjects, before);
+}
+
+// A method the stand-in does not implement answers as a driver without it
+// would, and says so in the call log once, however often it is called.
+TEST_F(DirectDrawTest, AStubSaysOnceInTheCallLogThatItWasCalled) {
+    ASSERT_EQ(dd->SetCooperativeLevel(window, DDSCL_NORMAL), DD_OK);
+    LPDIRECTDRAWSURFACE s = Offscreen(8, 8);
+    platform::SetTracing(true);
+    platform::ClearTrace();
+    EXPECT_EQ(s->BltBatch(nullptr, 0, 0), DDERR_UNSUPPORTED);
+    EXPECT_EQ(s->BltBatch(nullptr, 0, 0), DDERR_UNSUPPORTED);
+    DWORD line = 0;
+    EXPECT_EQ(dd->GetScanLine(&line), DDERR_UNSUPPORTED);
+    const std::vector<std::string> calls = platform::TracedCalls();
+    platform::SetTracing(false);
+    const std::string unimplemented = platform::kUnimplemented;
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), unimplemented + "IDirectDrawSurface::BltBatch"), 1);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), unimplemented + "IDirectDraw::GetScanLine"), 1);
 }
 
 // COM's one hard rule: every object answers IUnknown, with itself.
