@@ -638,6 +638,8 @@ TEST_F(ScaledDesktop, TheWindowIsTwiceAsLargeInSharpPixelsAndThePointerLandsInGa
     EXPECT_TRUE(WaitForGeometry(window, Geometry{2 * 644, 2 * 314, 2 * 638, 2 * 478}))
         << GeometryOf(window).x << "," << GeometryOf(window).y << " " << GeometryOf(window).width << "x"
         << GeometryOf(window).height;
+    EXPECT_NE(Run({"xprop", "-id", window, "WM_NORMAL_HINTS"}).find("minimum size: 1276 by 956"), std::string::npos)
+        << "the smallest size is doubled too";
     ASSERT_TRUE(FocusOn(window));
     // The pointer over the client's point (300, 200), where the game draws
     // its 4x4 mouse dot in palette colour 255 (white).
