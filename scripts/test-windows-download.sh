@@ -12,9 +12,9 @@
 #   - the silent uninstaller leaves nothing behind;
 #   - the zip, unpacked into a folder with a space and non-ASCII letters, plays.
 
-need_packages python3 nsis
+need_packages python3 python3-pefile nsis
 need_locales en_US.UTF-8 ja_JP.UTF-8
-download_version=0.01
+download_version=$(sed -n 's/^project(tumbla VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 setup=$root/$build/TUMBLA-$download_version-setup.exe
 zipfile=$root/$build/TUMBLA-$download_version-win32.zip
 uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\TUMBLA'
