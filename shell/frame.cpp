@@ -122,7 +122,7 @@ BOOL FrameStep(void) {
         case STATE_STARTUP:
             // Every step is tried even after a failure so that one report
             // can list everything that is wrong.
-            if (!DisplaySetup()) RaiseError(ERR_DIRECTDRAW);
+            DisplaySetup();  // raises its own failure
             if (!PadDetectJoystick()) RaiseError(ERR_JOYSTICK);
             if (!SoundOpen(shell.mainWindow)) RaiseError(ERR_DIRECTSOUND);
             MusicOpen();  // the game plays on in silence without a MIDI device
