@@ -230,6 +230,7 @@ void ResetForTests() {
         for (HWND hwnd : TopLevelWindows()) windowHost->WindowDestroyed(hwnd);
     WindowTable() = State{};
     ResetQueueForTests();
+    ResetCursorsForTests();
 }
 
 }  // namespace platform::user
