@@ -132,6 +132,23 @@ Window* FromHandle(HWND hwnd) {
     return windows[index].get();
 }
 
+// The first of the windows that show: the one a screen of one window shows.
+HWND ScreenWindow() {
+    for (HWND hwnd : TopLevelWindows())
+        if (Window* w = FromHandle(hwnd); w && w->visible) return hwnd;
+    return nullptr;
+}
+
+// What GDI and DirectDraw hand over of a client area is only its part on
+// the desktop: where the window reaches over the left or top edge, its
+// picture starts that far inside the image.
+RECT ShownClientPart(HWND hwnd) {
+    RECT c = ClientRectOnScreen(hwnd);
+    LONG left = c.left < 0 ? -c.left : 0;
+    LONG top = c.top < 0 ? -c.top : 0;
+    return RECT{left, top, left + (c.right - c.left), top + (c.bottom - c.top)};
+}
+
 bool ViewWindow(HWND hwnd, WindowView& view) {
     const Window* w = FromHandle(hwnd);
     if (!w) return false;
@@ -230,6 +247,7 @@ void ResetForTests() {
         for (HWND hwnd : TopLevelWindows()) windowHost->WindowDestroyed(hwnd);
     WindowTable() = State{};
     ResetQueueForTests();
+    ResetKeyboardForTests();
     ResetCursorsForTests();
 }
 

@@ -268,6 +268,33 @@ TEST_F(FrameLoop, SlowMotionKeepsToTheClockWhateverASleepLasts) {
     }
 }
 
+// The keyboard as a player uses it, through the messages Windows sends for
+// it: Alt+Enter switches to full screen, Escape ends the game on release.
+TEST_F(FrameLoop, TheKeyboardReachesTheGameAsWindowsMessages) {
+    struct Step {
+        unsigned long frame;
+        int vk;
+        bool down;
+    };
+    const Step script[] = {{10, VK_MENU, true},  {11, VK_RETURN, true}, {12, VK_RETURN, false},
+                           {13, VK_MENU, false}, {30, VK_ESCAPE, true}, {31, VK_ESCAPE, false}};
+    bool fullAfterSwitch = false;
+    unsigned long escapedAt = 0;
+    std::size_t next = 0;
+    int code = harness::RunProgram("", [&](std::uint32_t) {
+        if (next < std::size(script) && shell.frameCounter >= script[next].frame) {
+            if (script[next].vk == VK_ESCAPE) fullAfterSwitch = host::InFullScreenMode();
+            headless::SetKey(script[next].vk, script[next].down);
+            if (++next == std::size(script)) escapedAt = shell.frameCounter;
+        }
+        return shell.frameCounter < 100;
+    });
+    EXPECT_TRUE(fullAfterSwitch) << "Alt+Enter";
+    EXPECT_EQ(code, 0);
+    ASSERT_NE(escapedAt, 0u);
+    EXPECT_LE(shell.frameCounter, escapedAt + 1) << "Escape's release ends the game";
+}
+
 TEST_F(FrameLoop, WithoutSlowMotionEveryTickRunsAFrame) {
     harness::RunFrames("", 50);
     EXPECT_EQ(harness::RunningFramesSeen(), 49) << "tick 1 is the start-up step";

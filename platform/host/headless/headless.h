@@ -34,6 +34,9 @@ void SetIdleHook(IdleHook hook);
 void SetSleepHook(IdleHook hook);
 int Sleeps();  // Sleep calls since the last reset
 
+// Presses or releases a key: GetAsyncKeyState sees it, and the window on the
+// screen gets the message a keyboard's key brings (through USER's
+// PostKeyMessage, as on every host); pressing a held key repeats it.
 void SetKey(int virtualKey, bool down);
 void ReleaseAllKeys();
 

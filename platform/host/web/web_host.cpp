@@ -80,16 +80,7 @@ namespace {
 
 // ---- Keys and activation ---------------------------------------------------
 
-struct KeyEvent {
-    int virtualKey;
-    int scanCode;
-    bool extended;
-    bool down;
-    bool repeat;
-    bool alt;
-    bool ctrl;
-};
-std::array<KeyEvent, 256> keyQueue;
+std::array<platform::user::HostKey, 256> keyQueue;
 std::size_t keyCount = 0;
 // Physical keys down, by DOM code, with the virtual key each went down as.
 struct HeldKey {
@@ -133,8 +124,8 @@ EM_BOOL OnKey(int type, const EmscriptenKeyboardEvent* e, void*) {
     }
     if (key.virtualKey == 0) return EM_FALSE;
     if (keyCount < keyQueue.size())
-        keyQueue[keyCount++] =
-            KeyEvent{key.virtualKey, key.scanCode, key.extended, down, e->repeat != 0, e->altKey != 0, e->ctrlKey != 0};
+        keyQueue[keyCount++] = platform::user::HostKey{key.virtualKey, key.scanCode,   key.extended,   down,
+                                                       e->repeat != 0, e->altKey != 0, e->ctrlKey != 0};
     // The page must not scroll, search or open its menu on the game's keys;
     // Ctrl with a key stays the browser's.
     return e->ctrlKey ? EM_FALSE : EM_TRUE;
@@ -176,13 +167,7 @@ void ListenOnce() {
     emscripten_set_beforeunload_callback(nullptr, BeforeUnload);
 }
 
-HWND ScreenWindow() {
-    for (HWND hwnd : platform::user::TopLevelWindows()) {
-        platform::user::WindowView view;
-        if (platform::user::ViewWindow(hwnd, view) && view.visible) return hwnd;
-    }
-    return nullptr;
-}
+using platform::user::ScreenWindow;
 
 // ---- Sound -------------------------------------------------------------------
 
@@ -301,10 +286,7 @@ void PumpEvents() {
         }
     }
     HWND hwnd = ScreenWindow();
-    for (std::size_t i = 0; i < keyCount; ++i) {
-        const KeyEvent& k = keyQueue[i];
-        if (hwnd) webhost::PostKey(hwnd, k.virtualKey, k.scanCode, k.extended, k.down, k.repeat, k.alt, k.ctrl);
-    }
+    for (std::size_t i = 0; i < keyCount; ++i) platform::user::PostKeyMessage(hwnd, keyQueue[i]);
     keyCount = 0;
 }
 
@@ -384,11 +366,11 @@ void ShowScreen(const ScreenImage& image) {
     if (!fullScreen) {
         HWND hwnd = ScreenWindow();
         if (!hwnd) return;
-        RECT c = platform::user::ClientRectOnScreen(hwnd);
-        left = c.left < 0 ? static_cast<int>(-c.left) : 0;
-        top = c.top < 0 ? static_cast<int>(-c.top) : 0;
-        width = std::min<int>(static_cast<int>(c.right - c.left), image.width - left);
-        height = std::min<int>(static_cast<int>(c.bottom - c.top), image.height - top);
+        RECT part = platform::user::ShownClientPart(hwnd);
+        left = static_cast<int>(part.left);
+        top = static_cast<int>(part.top);
+        width = std::min<int>(static_cast<int>(part.right - part.left), image.width - left);
+        height = std::min<int>(static_cast<int>(part.bottom - part.top), image.height - top);
     }
     width = std::min(width, 640);
     height = std::min(height, 480);
