@@ -23,6 +23,7 @@
 #include "platform/host/host_picture.h"
 #include "platform/host/host_video.h"
 #include "platform/host/web/web_keys.h"
+#include "platform/host/web/web_screen.h"
 
 // ---- The page's side ---------------------------------------------------------
 // Module.tumbla (set up by the page, platform/host/web/page/tumbla_page.js)
@@ -199,10 +200,10 @@ void Background() {
 // ---- The picture ----------------------------------------------------------
 
 bool fullScreen = false;
-std::array<std::uint8_t, 640 * 480 * 4> rgba;
+std::array<std::uint8_t, webhost::kPictureWidth * webhost::kPictureHeight * 4> rgba;
 int shownWidth = 0;
 int shownHeight = 0;
-std::array<std::uint8_t, 640 * 480> shownIndex;
+std::array<std::uint8_t, webhost::kPictureWidth * webhost::kPictureHeight> shownIndex;
 std::array<std::uint32_t, 256> shownTable;
 // Changed rectangles, four ints each; rows a few apart share one.
 constexpr int kMaxChanges = 48;
@@ -344,8 +345,10 @@ bool TakeRaiseRequest() { return false; }
 // whole client area; the page shows only that.
 DesktopMode Desktop() { return DesktopMode{1024, 768, 8}; }
 
+// A mode larger than the page's picture is refused, as a display refuses a
+// mode it lacks: DirectDraw then answers DDERR_INVALIDMODE.
 bool SetDisplayMode(int width, int height, int) {
-    if (width <= 0 || height <= 0) return false;
+    if (!webhost::ShowsMode(width, height)) return false;
     fullScreen = true;
     web_set_full_screen(1);
     return true;
@@ -372,8 +375,8 @@ void ShowScreen(const ScreenImage& image) {
         width = std::min<int>(static_cast<int>(part.right - part.left), image.width - left);
         height = std::min<int>(static_cast<int>(part.bottom - part.top), image.height - top);
     }
-    width = std::min(width, 640);
-    height = std::min(height, 480);
+    width = std::min(width, webhost::kPictureWidth);
+    height = std::min(height, webhost::kPictureHeight);
     if (width <= 0 || height <= 0) return;
     // The canvas takes its pixels as R, G, B, A bytes.
     static constexpr platform::video::PixelLayout kCanvasLayout{0x000000FFu, 0x0000FF00u, 0x00FF0000u, 0xFF000000u};

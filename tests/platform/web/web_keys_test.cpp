@@ -1,6 +1,7 @@
 // The browser's keys as the game sees them: letters and digits by what they
 // type on the player's layout, everything else by where it sits.
 #include "platform/host/web/web_keys.h"
+#include "platform/host/web/web_screen.h"
 
 #include <gtest/gtest.h>
 
@@ -42,6 +43,15 @@ TEST(WebKeys, OtherKeysByTheirPlace) {
     EXPECT_EQ(TranslateKey("Numpad5", "Clear").virtualKey, VK_CLEAR);
     EXPECT_EQ(TranslateKey("MetaLeft", "Meta").virtualKey, 0) << "a key Windows programs never see";
     EXPECT_EQ(TranslateKey("", "").virtualKey, 0);
+}
+
+// The page's buffers hold 640x480: a larger mode is one the page lacks.
+TEST(WebScreen, ModesLargerThanThePicturesBuffersAreRefused) {
+    EXPECT_TRUE(webhost::ShowsMode(640, 480));
+    EXPECT_TRUE(webhost::ShowsMode(320, 240));
+    EXPECT_FALSE(webhost::ShowsMode(641, 480));
+    EXPECT_FALSE(webhost::ShowsMode(640, 481));
+    EXPECT_FALSE(webhost::ShowsMode(0, 480));
 }
 
 }  // namespace
