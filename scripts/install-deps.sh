@@ -12,7 +12,7 @@ play=(
   xfonts-base
 )
 test=(
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
   g++-mingw-w64-i686 nsis
   xvfb xauth xdotool x11-utils imagemagick
 )

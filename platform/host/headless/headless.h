@@ -65,15 +65,14 @@ int RefreshWaits();
 void SetRefreshWaits(bool waits);
 
 // Writes 8-bit indexed pixels with their palette as a PNG file, and reads
-// back a file that WritePng made.
+// back any PNG file as 0xRRGGBB colours, top row first (png/png.cpp).
 bool WritePng(const std::string& path, const std::uint8_t* pixels, int width, int height, int pitch,
               const PALETTEENTRY* palette);
-struct IndexedPicture {
+struct Picture {
     int width = 0, height = 0;
-    std::vector<std::uint8_t> pixels;
-    std::vector<PALETTEENTRY> palette;
+    std::vector<std::uint32_t> pixels;
 };
-bool ReadPng(const std::string& path, IndexedPicture& out);
+bool ReadPng(const std::string& path, Picture& out);
 
 struct MessageBoxRecord {
     std::string text;     // UTF-8
