@@ -38,6 +38,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Music needs a General MIDI soundfont; without one the game plays silent.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fluid-soundfont-gm | timgm6mb-soundfont")
+# libdecor's plugin draws the window's title bar on Wayland.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fluid-soundfont-gm | timgm6mb-soundfont, libdecor-0-plugin-1-cairo")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xfonts-base")
 include(CPack)

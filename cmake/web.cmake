@@ -17,6 +17,12 @@ set(TUMBLA_SOUNDFONT "/usr/share/sounds/sf2/TimGM6mb.sf2" CACHE FILEPATH "Genera
 set(TUMBLA_SF2TRIM "" CACHE FILEPATH "The native sf2_trim (tools/soundfont)")
 set(TUMBLA_ICON_GEN "" CACHE FILEPATH "The native icon_gen (tools/sheet), for the installed page's icons")
 set(TUMBLA_WEB_DIR "${CMAKE_BINARY_DIR}/web" CACHE PATH "Where the page and its files go")
+# The most memory the game's and FluidSynth's WebAssembly may grow to (MiB):
+# what each uses, 16 and 64 MiB (FluidSynth starts with 64 and keeps to it),
+# with room to spare.
+set(TUMBLA_WEB_MAX_MIB 32 CACHE STRING "The game's maximum WebAssembly memory (MiB)")
+set(TUMBLA_FLUID_MAX_MIB 80 CACHE STRING "FluidSynth's maximum WebAssembly memory (MiB)")
+math(EXPR _web_max_bytes "${TUMBLA_WEB_MAX_MIB} * 1048576")
 
 tumbla_host(web keys synth)
 add_executable(tumbla_web platform/main.cpp)
@@ -24,7 +30,10 @@ target_link_libraries(tumbla_web PRIVATE tumbla_game tumbla_host_web tumbla_reso
 set_target_properties(tumbla_web PROPERTIES OUTPUT_NAME tumbla RUNTIME_OUTPUT_DIRECTORY ${TUMBLA_WEB_DIR})
 target_link_options(tumbla_web PRIVATE
   -sENVIRONMENT=web -sMODULARIZE=1 -sEXPORT_NAME=createTumbla -sASYNCIFY=1 -sASYNCIFY_STACK_SIZE=65536
-  -sALLOW_MEMORY_GROWTH=1 -sEXIT_RUNTIME=1 -sEXPORTED_RUNTIME_METHODS=FS
+  # The game uses its first 16 MiB and grows no further (the browser test
+  # prints the peak); a browser reserves the maximum a module declares, and
+  # a phone refuses the 2 GiB Emscripten would declare.
+  -sALLOW_MEMORY_GROWTH=1 -sMAXIMUM_MEMORY=${_web_max_bytes} -sEXIT_RUNTIME=1 -sEXPORTED_RUNTIME_METHODS=FS
   # Small before fast: the page is downloaded by every player, and the
   # game's time goes to the browser's drawing, not to its own code.
   -Oz
@@ -49,7 +58,7 @@ if(TUMBLA_LIBFLUIDSYNTH_JS)
   add_custom_command(OUTPUT ${TUMBLA_WEB_DIR}/libfluidsynth.js ${TUMBLA_WEB_DIR}/libfluidsynth.wasm
                             ${TUMBLA_WEB_DIR}/LICENSE.fluidsynth.txt
     COMMAND ${TUMBLA_NODE} ${CMAKE_CURRENT_SOURCE_DIR}/cmake/web_split_wasm.mjs ${TUMBLA_LIBFLUIDSYNTH_JS}
-            ${TUMBLA_WEB_DIR}/libfluidsynth.js ${TUMBLA_WEB_DIR}/libfluidsynth.wasm
+            ${TUMBLA_WEB_DIR}/libfluidsynth.js ${TUMBLA_WEB_DIR}/libfluidsynth.wasm ${TUMBLA_FLUID_MAX_MIB}
     COMMAND ${CMAKE_COMMAND} -E copy ${_fluid_dir}/LICENSE.fluidsynth.txt ${TUMBLA_WEB_DIR}/LICENSE.fluidsynth.txt
     DEPENDS ${TUMBLA_LIBFLUIDSYNTH_JS} ${CMAKE_CURRENT_SOURCE_DIR}/cmake/web_split_wasm.mjs)
   list(APPEND _web_outputs ${TUMBLA_WEB_DIR}/libfluidsynth.js)

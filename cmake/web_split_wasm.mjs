@@ -2,23 +2,67 @@
 // base64 out into a .wasm file of its own: a third smaller, and compiled by
 // the browser while it downloads. The page hands the bytes to the program
 // (Module.wasmBinary), so the program never looks for the file itself.
+// With a maximum (MiB), the program's memory may grow to that and no
+// further, in the module and in the .js that grows it: a browser reserves
+// what a module declares, and a phone refuses gigabytes.
 //
-//   node web_split_wasm.mjs program.js out.js out.wasm
+//   node web_split_wasm.mjs program.js out.js out.wasm [max-MiB]
 import fs from 'node:fs';
 import path from 'node:path';
 
-const [input, outJs, outWasm] = process.argv.slice(2);
-const text = fs.readFileSync(input, 'utf8');
+const [input, outJs, outWasm, maxArg] = process.argv.slice(2);
+const fail = (why) => {
+  console.error(`${input}: ${why}`);
+  process.exit(1);
+};
+let text = fs.readFileSync(input, 'utf8');
 const found = /"data:application\/octet-stream;base64,([A-Za-z0-9+/=]+)"/.exec(text);
-if (!found) {
-  console.error(`${input}: no WebAssembly inside`);
-  process.exit(1);
-}
+if (!found) fail('no WebAssembly inside');
 const wasm = Buffer.from(found[1], 'base64');
-if (wasm.readUInt32LE(0) !== 0x6d736100) {
-  console.error(`${input}: what it carries is no WebAssembly`);
-  process.exit(1);
+if (wasm.readUInt32LE(0) !== 0x6d736100) fail('what it carries is no WebAssembly');
+text = text.slice(0, found.index) + JSON.stringify(path.basename(outWasm)) + text.slice(found.index + found[0].length);
+
+// The memory section's one memory: flags, initial and maximum pages, each
+// an unsigned LEB128. The new maximum is written in as many bytes as the old
+// (padded LEB128 is valid), so no size or offset around it changes.
+function limitMemory(maxPages) {
+  let at = 8;
+  const leb = () => {
+    let value = 0, shift = 0, byte;
+    do {
+      byte = wasm[at++];
+      value += (byte & 0x7f) * 2 ** shift;
+      shift += 7;
+    } while (byte & 0x80);
+    return value;
+  };
+  while (at < wasm.length) {
+    const id = wasm[at++];
+    const size = leb();
+    const end = at + size;
+    if (id === 5) {
+      if (leb() !== 1) fail('not one memory');
+      if ((leb() & 1) === 0) fail('its memory has no maximum to lower');
+      const initial = leb();
+      if (maxPages < initial) fail(`a maximum of ${maxPages} pages is below its initial ${initial}`);
+      const from = at;
+      leb();
+      for (let i = from, rest = maxPages; i < at; i++, rest = Math.floor(rest / 128))
+        wasm[i] = (rest & 0x7f) | (i < at - 1 ? 0x80 : 0);
+      if (Math.floor(maxPages / 128 ** (at - from)) !== 0) fail('the new maximum does not fit where the old was');
+      return;
+    }
+    at = end;
+  }
+  fail('no memory section (an imported memory?)');
+}
+
+if (maxArg) {
+  const bytes = Number(maxArg) * 1024 * 1024;
+  limitMemory(bytes / 65536);
+  const heapMax = /getHeapMax=\(\)=>\d+/;
+  if (!heapMax.test(text)) fail('no getHeapMax to lower');
+  text = text.replace(heapMax, `getHeapMax=()=>${bytes}`);
 }
 fs.writeFileSync(outWasm, wasm);
-fs.writeFileSync(outJs, text.slice(0, found.index) + JSON.stringify(path.basename(outWasm)) +
-                 text.slice(found.index + found[0].length));
+fs.writeFileSync(outJs, text);

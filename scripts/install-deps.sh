@@ -14,7 +14,8 @@ play=(
 test=(
   libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
   g++-mingw-w64-i686 nsis
-  xvfb xauth xdotool x11-utils imagemagick
+  xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick
+  weston libdecor-0-plugin-1-cairo
 )
 
 case "${1:-test}" in

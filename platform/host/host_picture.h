@@ -86,6 +86,17 @@ private:
     std::vector<Columns> changed_;  // per target row: the columns changed in the last Draw
 };
 
+// A rectangle of target pixels.
+struct PixelRect {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+// The target pixels that `shown`'s last Draw changed, within `rows`, as at
+// most `most` rectangles into `out`; their number. Rows are joined where
+// the pixels drawn again beyond those changed cost less than one more
+// rectangle would: the screen takes changed pieces, not whole rows, and a
+// few large pieces rather than one a row.
+int ChangedRects(const ShownPicture& shown, const ChangedRows& rows, PixelRect* out, int most);
+
 // The last, smooth step of a present where the window is no whole multiple
 // of the picture: `picture` (32-bit pixels) stretched into `place` of
 // `target` with bilinear filtering, each target pixel sampled at its centre.

@@ -3,7 +3,9 @@
 // link, the first frame after the click, the play field, keys, the gamepad
 // (stick and D-pad), full screen, a hidden and shown page, the music, the
 // end and "Play again", touch controls at phone sizes upright and on their
-// side, and a clear message when a file cannot be loaded.
+// side, a clear message when a file cannot be loaded, and what phones and the
+// other engines do, imitated: sound held back, no Fullscreen API, a context
+// suspended or its clock stopped, unmapped pads, a browser too old.
 //
 //   node browser_test.mjs BUNDLE_DIR OUT_DIR
 // (puppeteer-core must be resolvable: NODE_PATH pointing at its node_modules.)
@@ -137,6 +139,30 @@ function sideways(a, b) {
     if (pa && !pb) { leave++; leaveX += x; }
   }
   return arrive > 20 && leave > 20 ? arriveX / arrive - leaveX / leave : 0;
+}
+
+// The largest memory a WebAssembly module declares it may grow to, in
+// bytes, read from its memory section (null: none, or no limit).
+function declaredMaximum(wasm) {
+  let at = 8;
+  const leb = () => {
+    let value = 0, shift = 0, byte;
+    do {
+      byte = wasm[at++];
+      value += (byte & 0x7f) * 2 ** shift;
+      shift += 7;
+    } while (byte & 0x80);
+    return value;
+  };
+  while (at < wasm.length) {
+    const id = wasm[at++], size = leb(), end = at + size;
+    if (id === 5 && leb() === 1 && (leb() & 1)) {
+      leb();
+      return leb() * 65536;
+    }
+    at = end;
+  }
+  return null;
 }
 
 // Presses something for a while and says how far the piece went sideways.
@@ -332,6 +358,17 @@ try {
   const againMoved = await moved(page, () => page.keyboard.down('ArrowRight'), () => page.keyboard.up('ArrowRight'));
   check(againMoved > 4, `and the new game takes keys (${againMoved.toFixed(1)} px)`);
   console.log(`underruns while visible: ${again.underruns}`);
+  // Memory only grows: what it is now is the most either used, over two games.
+  const mib = (bytes) => `${(bytes / 1048576).toFixed(1)} MiB`;
+  const maxima = { game: declaredMaximum(zlib.gunzipSync(fs.readFileSync(path.join(bundle, 'tumbla.wasm.gz')))),
+                   fluid: declaredMaximum(fs.readFileSync(path.join(bundle, 'libfluidsynth.wasm'))) };
+  console.log(`memory at its peak: the game's WebAssembly ${mib(again.gameMemory)} of at most ${mib(maxima.game)}, ` +
+              `FluidSynth's ${mib(again.fluidMemory)} of at most ${mib(maxima.fluid)}`);
+  // A phone refuses a module that reserves gigabytes; one that grows near
+  // its maximum is about to fail.
+  check(maxima.game <= 64 * 1048576 && maxima.fluid <= 128 * 1048576 &&
+        again.gameMemory <= 0.8 * maxima.game && again.fluidMemory <= 0.85 * maxima.fluid,
+        'both WebAssembly memories declare a maximum they stay well below');
   await page.keyboard.press('Escape');
   await page.close();
 
@@ -346,30 +383,66 @@ try {
     const box = await (await phone.$('#pad [data-code="ArrowRight"]')).boundingBox();
     return moved(phone, () => phone.touchscreen.tap(box.x + box.width / 2, box.y + box.height / 2), async () => {}, 150);
   };
-  await phone.screenshot({ path: path.join(out, 'web-phone-portrait.png') });
   const upright = await tapRight();
   check(upright > 4, `at 390x844 a tap on "right" moves the piece (${upright.toFixed(1)} px)`);
-  const overlap = await phone.evaluate(() => {
-    const c = document.getElementById('screen').getBoundingClientRect();
+  // What of the picture is shown (#view clips the canvas), and none of it under a button.
+  const buttonsOverPicture = () => phone.evaluate(() => {
+    const c = document.getElementById('view').getBoundingClientRect();
     return [...document.querySelectorAll('#pad button')].some((b) => {
       const r = b.getBoundingClientRect();
       return r.left < c.right && r.right > c.left && r.top < c.bottom && r.bottom > c.top;
     });
   });
-  check(!overlap, 'upright, the buttons leave the picture free');
+  check(!(await buttonsOverPicture()), 'upright, the buttons leave the picture free');
+  // Upright, the well large: its dark blue inside found in the picture, where
+  // the panel has come to rest, and placed on the screen as the page shows it.
+  await phone.waitForFunction(() => window.tumbla.frames > 240, { timeout: 30000 });
+  await sleep(500);
+  await phone.screenshot({ path: path.join(out, 'web-phone-portrait.png') });
+  const shownWell = () => phone.evaluate(() => {
+    const canvas = document.getElementById('screen');
+    const d = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+    let left = canvas.width, right = 0, top = canvas.height, bottom = 0;
+    for (let y = 40; y < canvas.height - 20; y++) {
+      for (let x = 160; x < 480; x++) {
+        const i = (y * canvas.width + x) * 4;
+        if (d[i] !== 0 || d[i + 1] !== 0 || d[i + 2] !== 85) continue;
+        left = Math.min(left, x); right = Math.max(right, x + 1); top = Math.min(top, y); bottom = Math.max(bottom, y + 1);
+      }
+    }
+    const c = canvas.getBoundingClientRect(), v = document.getElementById('view').getBoundingClientRect();
+    const sx = c.width / canvas.width, sy = c.height / canvas.height;
+    const s = { left: c.left + left * sx, right: c.left + right * sx, top: c.top + top * sy, bottom: c.top + bottom * sy };
+    return { view: window.tumbla.view, sx, sy, share: (s.right - s.left) / innerWidth,
+             inside: s.left >= v.left && s.right <= v.right && s.top >= v.top && s.bottom <= v.bottom };
+  });
+  const well = await shownWell();
+  check(well.view === 'well' && well.inside && well.share >= 0.6 && Math.abs(well.sx - well.sy) < 0.001,
+        `upright, the well is ${(well.share * 100).toFixed(0)} % of the screen's width, whole, its pixels square ` +
+        `(${well.sx.toFixed(3)} x ${well.sy.toFixed(3)})`);
+  const tapPicture = async () => {
+    const v = await (await phone.$('#view')).boundingBox();
+    await phone.touchscreen.tap(v.x + v.width / 2, v.y + v.height / 3);
+    await sleep(200);
+  };
+  await tapPicture();
+  const whole = await shownWell();
+  check(whole.view === 'whole' && whole.share < 0.4, `a tap on the picture shows it whole (the well ${(whole.share * 100).toFixed(0)} %)`);
+  await phone.keyboard.press('Escape');
+  await phone.reload({ waitUntil: 'load' });
+  await waitReady(phone);
+  check(await phone.evaluate(() => window.tumbla.view === 'whole'), 'the choice is kept over a reload');
+  await phone.tap('#play');
+  await phone.waitForFunction(() => window.tumbla.frames > 90, { timeout: 30000 });
+  await tapPicture();
+  check(await phone.evaluate(() => window.tumbla.view === 'well'), 'and a tap brings the well back');
   await phone.setViewport({ width: 844, height: 390, isMobile: true, hasTouch: true, deviceScaleFactor: 1 });
   await sleep(300);
   await phone.screenshot({ path: path.join(out, 'web-phone-landscape.png') });
   const onSide = await tapRight();
   check(onSide > 4, `at 844x390 a tap on "right" moves the piece (${onSide.toFixed(1)} px)`);
-  const overlapSide = await phone.evaluate(() => {
-    const c = document.getElementById('screen').getBoundingClientRect();
-    return [...document.querySelectorAll('#pad button')].some((b) => {
-      const r = b.getBoundingClientRect();
-      return r.left < c.right && r.right > c.left && r.top < c.bottom && r.bottom > c.top;
-    });
-  });
-  check(!overlapSide, 'on its side, the buttons leave the picture free');
+  check(!(await buttonsOverPicture()) && (await phone.evaluate(() => window.tumbla.view)) === 'whole',
+        'on its side, the picture whole and the buttons leave it free');
   await phone.keyboard.press('Escape');
   await phone.close();
 
@@ -427,6 +500,147 @@ try {
                                                       note: document.getElementById('note').textContent }));
   check(!silent.music && /No music/.test(silent.note), `the game plays and says there is no music (${silent.note})`);
   await noSynth.page.close();
+
+  // ---- Sound held back ----------------------------------------------------------
+  // A browser without a sound device (Firefox) or one that holds sound back
+  // leaves the context suspended and its resume() unsettled: the game plays
+  // all the same, the page says so once, and the sound joins when it runs.
+  const held = await newPage({ width: 800, height: 600 });
+  await held.evaluateOnNewDocument(() => {
+    const Real = window.AudioContext;
+    window.heldContexts = [];
+    window.AudioContext = class extends Real {
+      constructor(options) {
+        super(options);
+        this.suspend();
+        window.heldContexts.push(this);
+      }
+      resume() { return new Promise(() => {}); }
+    };
+    window.letSoundRun = () => window.heldContexts.forEach((c) => Real.prototype.resume.call(c));
+  });
+  await held.goto(url, { waitUntil: 'load' });
+  await waitReady(held);
+  await play(held);
+  await sleep(3500);
+  const heldBack = await held.evaluate(() => ({ ...window.tumbla, note: document.getElementById('note').textContent }));
+  check(heldBack.sound === 'suspended' && /No sound/.test(heldBack.note) && heldBack.audioPlayed === 0,
+        `a context that never resumes: the game plays and the page says so (${heldBack.sound}: ${heldBack.note})`);
+  // The mixer kept the page's time meanwhile: about a second of sound a second.
+  const mixed0 = heldBack.audioWritten;
+  await sleep(1000);
+  const mixedRate = (await held.evaluate(() => window.tumbla.audioWritten)) - mixed0;
+  check(mixedRate > 30000 && mixedRate < 60000, `and the sound is mixed in time all the same (${mixedRate} frames in 1 s)`);
+  await held.evaluate(() => window.letSoundRun());
+  await held.waitForFunction(() => window.tumbla.audioPlayed > 44100 / 2, { timeout: 5000 }).catch(() => {});
+  const joined = await held.evaluate(() => ({ ...window.tumbla }));
+  check(joined.sound === 'running' && joined.audioPlayed > 44100 / 2 && joined.audioPeak > 0.01,
+        `once the context runs, the sound joins (${joined.audioPlayed} frames played)`);
+  await held.keyboard.press('Escape');
+  await held.close();
+
+  // ---- What phones and the other engines lack or do ----------------------------
+  // Imitated in Chromium: no Fullscreen API (iPhone), an audio session
+  // (Safari), a context suspended while hidden or whose clock stops while it
+  // says 'running' (WebKit after a lock or a call), a pad without a mapping
+  // (Firefox), a double tap (iOS zooms).
+  const rules = await newPage({ width: 800, height: 600 });
+  await rules.evaluateOnNewDocument(() => {
+    delete Element.prototype.requestFullscreen;
+    delete Element.prototype.webkitRequestFullscreen;
+    Object.defineProperty(navigator, 'audioSession', { value: { type: 'auto' } });
+    window.contexts = [];
+    window.frozen = new Map();
+    const clock = Object.getOwnPropertyDescriptor(BaseAudioContext.prototype, 'currentTime');
+    Object.defineProperty(BaseAudioContext.prototype, 'currentTime', {
+      configurable: true, get() { return window.frozen.has(this) ? window.frozen.get(this) : clock.get.call(this); } });
+    window.AudioContext = class extends window.AudioContext {
+      constructor(options) { super(options); window.contexts.push(this); }
+    };
+  });
+  await rules.goto(url, { waitUntil: 'load' });
+  await waitReady(rules);
+  check(await rules.evaluate(() => !/full screen/.test(document.getElementById('keys').innerText)),
+        'without the Fullscreen API the page offers no full screen');
+  await play(rules);
+  check(await rules.evaluate(() => navigator.audioSession.type === 'playback'), "the audio session is set to 'playback'");
+  const errorsBefore = errors.length;
+  for (let i = 0; i < 2; i++) {
+    await rules.keyboard.down('Alt');
+    await rules.keyboard.press('Enter');
+    await rules.keyboard.up('Alt');
+    await sleep(300);
+  }
+  const windowed = await rules.evaluate(() => ({ width: document.getElementById('screen').width, frames: window.tumbla.frames }));
+  await sleep(300);
+  const stillPlays = (await rules.evaluate(() => window.tumbla.frames)) - windowed.frames;
+  check(errors.length === errorsBefore && windowed.width < 640 && stillPlays > 5,
+        `Alt+Enter without the Fullscreen API throws nothing and the game stays in its window (${errors.slice(errorsBefore).join(' | ') || `${windowed.width} wide, ${stillPlays} frames`})`);
+
+  const hide = (hidden) => rules.evaluate((h) => {
+    Object.defineProperty(document, 'hidden', { configurable: true, get: () => h });
+    Object.defineProperty(document, 'visibilityState', { configurable: true, get: () => (h ? 'hidden' : 'visible') });
+    if (h) window.contexts.forEach((c) => c.suspend());
+    document.dispatchEvent(new Event('visibilitychange'));
+  }, hidden);
+  const soundPlays = async () => {
+    const before = await rules.evaluate(() => window.tumbla.audioPlayed);
+    await sleep(600);
+    const now = await rules.evaluate(() => ({ ...window.tumbla }));
+    return { ...now, advanced: now.audioPlayed - before };
+  };
+  await hide(true);
+  await sleep(500);
+  await hide(false);
+  await sleep(300);
+  const back = await soundPlays();
+  check(back.sound === 'running' && back.advanced > 10000,
+        `a context suspended while the page was hidden plays again once shown (${back.sound}, ${back.advanced} frames in 0.6 s)`);
+  await rules.evaluate(() => window.contexts.forEach((c) => window.frozen.set(c, c.currentTime)));
+  await sleep(2000);
+  const replaced = await soundPlays();
+  check(replaced.audioContexts === 2 && replaced.sound === 'running' && replaced.advanced > 10000,
+        `a 'running' context whose clock stopped is replaced (${replaced.audioContexts} contexts, ${replaced.advanced} frames in 0.6 s)`);
+
+  // Firefox's unmapped pads: the cross on axes 6 and 7, or as a hat on axis 9.
+  await rules.evaluate(() => {
+    window.testPad = { id: 'Unmapped pad', index: 0, connected: true, mapping: '', timestamp: 0,
+                       axes: [0, 0, 0, 0, 0, 0, 0, 0], buttons: Array.from({ length: 12 }, () => ({ pressed: false, value: 0 })) };
+    navigator.getGamepads = () => [window.testPad];
+  });
+  const setAxes = (axes) => rules.evaluate((a) => { window.testPad.axes = a; }, axes);
+  const onAxes = await moved(rules, () => setAxes([0, 0, 0, 0, 0, 0, -1, 0]), () => setAxes([0, 0, 0, 0, 0, 0, 0, 0]));
+  check(onAxes < -4, `an unmapped pad's cross on axes 6/7 moves the piece left (${onAxes.toFixed(1)} px)`);
+  const centred = [0, 0, 0, 0, 0, 0, 0, 0, 0, 9 / 7];
+  const onHat = await moved(rules, () => setAxes([0, 0, 0, 0, 0, 0, 0, 0, 0, -3 / 7]), () => setAxes(centred));
+  check(onHat > 4, `an unmapped pad's hat on axis 9 moves the piece right (${onHat.toFixed(1)} px)`);
+
+  const zoomGuard = await rules.evaluate(() => {
+    const style = getComputedStyle(document.getElementById('screen'));
+    const tap = () => {
+      const e = new TouchEvent('touchend', { cancelable: true, bubbles: true });
+      document.body.dispatchEvent(e);
+      return e.defaultPrevented;
+    };
+    const first = tap();
+    return { touchAction: style.touchAction, userSelect: style.userSelect, first, second: tap() };
+  });
+  check(zoomGuard.touchAction === 'none' && zoomGuard.userSelect === 'none' && !zoomGuard.first && zoomGuard.second,
+        `no double-tap zoom, no selection on the picture (${JSON.stringify(zoomGuard)})`);
+  await rules.keyboard.press('Escape');
+  await rules.close();
+
+  // A browser older than the page's needs: one sentence, not a black page.
+  const old = await newPage({ width: 800, height: 600 });
+  await old.evaluateOnNewDocument(() => { delete window.DecompressionStream; });
+  await old.goto(url, { waitUntil: 'load' });
+  await sleep(500);
+  const tooOld = await old.evaluate(() => ({ text: document.getElementById('status').textContent,
+                                             play: !document.getElementById('play').disabled }));
+  await old.screenshot({ path: path.join(out, 'web-too-old.png') });
+  check(/Safari 16\.4, Firefox 113, Chrome 80/.test(tooOld.text) && !tooOld.play,
+        `a browser without DecompressionStream is told which versions it needs (${tooOld.text})`);
+  await old.close();
   // What the browser costs for a bare page that only redraws a canvas of the
   // game's size every animation frame, scaled as the game's: the floor
   // beneath the figure above.

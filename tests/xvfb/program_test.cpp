@@ -89,6 +89,7 @@ protected:
     pid_t server = -1;
     std::string display;
     std::string depth = "24";  // bits per pixel of the virtual screen
+    std::string size = "1024x768";
     std::vector<pid_t> programs;
 
     void SetUp() override {
@@ -100,8 +101,10 @@ protected:
         int fds[2];
         ASSERT_EQ(pipe(fds), 0);
         server = Spawn(
-            {"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x" + depth, "-nolisten", "tcp"}, {},
-            "", "", fds[1]);
+            // -noreset: what xrdb loads stays after xrdb is gone.
+            {"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", size + "x" + depth, "-nolisten", "tcp",
+             "-noreset"},
+            {}, "", "", fds[1]);
         close(fds[1]);
         std::string number;
         pollfd wait{fds[0], POLLIN, 0};
@@ -153,8 +156,10 @@ protected:
     }
 
     static std::string LogOf(std::size_t started) {
-        return OutDir() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "-" +
-               std::to_string(started) + ".log";
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        for (char& c : name)
+            if (c == '/') c = '-';  // a parameterised test's
+        return OutDir() + "/" + name + "-" + std::to_string(started) + ".log";
     }
 
     static std::string ReadLog(std::size_t started) {
@@ -290,7 +295,9 @@ protected:
 
     // The window's pixels as they are on the screen now, empty without
     // ImageMagick.
-    std::string Picture(const std::string& window) { return Run({"import", "-window", window, "rgb:-"}); }
+    std::string Picture(const std::string& window) {
+        return Run({"import", "-window", window, "-depth", "8", "rgb:-"});
+    }
 
     // Gives the keyboard to `window` and waits until it has it.
     bool FocusOn(const std::string& window) {
@@ -604,5 +611,173 @@ TEST_F(EightBitDisplay, TheGameStillRunsAndShowsItsPicture) {
     Keys(window, {"key", "Escape"});
     EXPECT_EQ(WaitExit(program, 15s), 0);
 }
+
+// A 4K screen with the desktop at 200 %: X's Xft.dpi at 192.
+class ScaledDesktop : public Display {
+protected:
+    void SetUp() override {
+        size = "3840x2160";
+        Display::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        if (!OnPath("xrdb") || !OnPath("import")) GTEST_SKIP() << "xrdb and ImageMagick's import are needed";
+        std::string file = OutDir() + "/dpi-192.xrdb";
+        std::FILE* f = std::fopen(file.c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        std::fputs("Xft.dpi: 192\n", f);
+        std::fclose(f);
+        Run({"xrdb", "-nocpp", "-merge", file});
+        ASSERT_NE(Run({"xrdb", "-query"}).find("192"), std::string::npos);
+    }
+};
+
+TEST_F(ScaledDesktop, TheWindowIsTwiceAsLargeInSharpPixelsAndThePointerLandsInGameCoordinates) {
+    pid_t program = Start();
+    std::string window = WaitForWindow(false);
+    ASSERT_FALSE(window.empty()) << ReadLog(0);
+    // The emulated desktop is 1920x1080: the window centred there, doubled.
+    EXPECT_TRUE(WaitForGeometry(window, Geometry{2 * 644, 2 * 314, 2 * 638, 2 * 478}))
+        << GeometryOf(window).x << "," << GeometryOf(window).y << " " << GeometryOf(window).width << "x"
+        << GeometryOf(window).height;
+    ASSERT_TRUE(FocusOn(window));
+    // The pointer over the client's point (300, 200), where the game draws
+    // its 4x4 mouse dot in palette colour 255 (white).
+    Run({"xdotool", "mousemove", "--window", window, "601", "401", "click", "1"});
+    std::this_thread::sleep_for(1500ms);
+    Screenshot("xvfb-scaled.png");
+    const Geometry g = GeometryOf(window);
+    std::string rgb = Picture(window);
+    ASSERT_EQ(rgb.size(), static_cast<std::size_t>(g.width) * g.height * 3);
+    auto at = [&](int x, int y) { return rgb.substr((static_cast<std::size_t>(y) * g.width + x) * 3, 3); };
+    int blocks = 0;
+    for (int y = 0; y + 1 < g.height; y += 2)
+        for (int x = 0; x + 1 < g.width; x += 2) {
+            const std::string p = at(x, y);
+            ASSERT_TRUE(at(x + 1, y) == p && at(x, y + 1) == p && at(x + 1, y + 1) == p)
+                << "the pixel at " << x << "," << y << " is no 2x2 block";
+            ++blocks;
+        }
+    EXPECT_EQ(blocks, 638 * 478);
+    int white = 0;
+    for (int y = 390; y < 420; ++y)
+        for (int x = 590; x < 620; ++x) white += at(x, y) == std::string("\xff\xff\xff", 3);
+    EXPECT_GE(white, 8 * 8) << "the mouse dot is under the pointer";
+    Keys(window, {"key", "Escape"});
+    EXPECT_EQ(WaitExit(program, 15s), 0);
+}
+
+// A Wayland compositor (weston's X11 backend, nested in the virtual X
+// server: its headless backend brings SDL down at start), at an output scale.
+class NestedWayland : public Display, public ::testing::WithParamInterface<int> {
+protected:
+    std::string runtime, socket, compositorWindow;
+    pid_t compositor = -1;
+
+    void SetUp() override {
+        size = "2560x1800";
+        Display::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        if (!OnPath("weston") || !OnPath("import")) GTEST_SKIP() << "weston and ImageMagick's import are needed";
+        runtime = OutDir() + "/wayland-XXXXXX";
+        ASSERT_NE(mkdtemp(runtime.data()), nullptr);
+        socket = "tumbla-test" + display.substr(1);
+        compositor = Spawn({"weston", "--backend=x11-backend.so", "--socket=" + socket, "--width=1000", "--height=800",
+                            "--scale=" + std::to_string(GetParam()), "--idle-time=0"},
+                           {{"DISPLAY", display}, {"XDG_RUNTIME_DIR", runtime}}, "", LogOf(99));
+        for (auto until = Clock::now() + 20s; Clock::now() < until && compositorWindow.empty();
+             std::this_thread::sleep_for(100ms)) {
+            std::stringstream tree(Run({"xwininfo", "-root", "-children"}));
+            std::string line;
+            while (std::getline(tree, line))
+                if (line.find("\"Weston Compositor") != std::string::npos) {
+                    std::stringstream words(line);
+                    words >> compositorWindow;
+                }
+            if (access((runtime + "/" + socket).c_str(), F_OK) != 0) compositorWindow.clear();
+        }
+        ASSERT_FALSE(compositorWindow.empty()) << "weston did not start";
+        std::this_thread::sleep_for(1s);  // its shell's panel and background
+    }
+
+    void TearDown() override {
+        Stop(compositor);
+        Display::TearDown();
+        if (!runtime.empty()) std::system(("rm -rf '" + runtime + "'").c_str());
+    }
+
+    pid_t StartOnWayland() {
+        auto env = Env();
+        env["DISPLAY"] = "";
+        env["SDL_VIDEODRIVER"] = "wayland";
+        env["WAYLAND_DISPLAY"] = socket;
+        env["XDG_RUNTIME_DIR"] = runtime;
+        return StartWith({}, env);
+    }
+
+    std::string Output() { return Picture(compositorWindow); }
+
+    // The compositor's output changes within `within` (the game's stars
+    // move; the desktop around it stands still).
+    bool Moving(std::chrono::milliseconds within = 1500ms) {
+        std::string before = Output();
+        for (auto until = Clock::now() + within; Clock::now() < until;) {
+            std::this_thread::sleep_for(200ms);
+            if (Output() != before) return true;
+        }
+        return false;
+    }
+
+    // The output's top left pixel: weston's panel in a window, the black
+    // around the picture in full screen.
+    bool CornerIsBlack() { return Output().substr(0, 3) == std::string(3, '\0'); }
+
+    void Press(const std::vector<std::string>& keys) {
+        Run({"xdotool", "windowfocus", "--sync", compositorWindow});
+        std::vector<std::string> argv{"xdotool"};
+        argv.insert(argv.end(), keys.begin(), keys.end());
+        Run(argv);
+    }
+};
+
+TEST_P(NestedWayland, ItPlaysGoesFullScreenAndBackWaitsInTheBackgroundAndEndsWithItsCompositor) {
+    pid_t program = StartOnWayland();
+    ASSERT_TRUE(Moving(10s)) << "the window shows the game: " << ReadLog(0);
+    EXPECT_FALSE(CornerIsBlack());
+    std::this_thread::sleep_for(500ms);
+    Screenshot("wayland-" + std::to_string(GetParam()) + "-window.png");
+
+    Press({"keydown", "alt", "key", "Return", "keyup", "alt"});
+    for (auto until = Clock::now() + 5s; Clock::now() < until && !CornerIsBlack();) std::this_thread::sleep_for(100ms);
+    EXPECT_TRUE(CornerIsBlack()) << "full screen";
+    Screenshot("wayland-" + std::to_string(GetParam()) + "-fullscreen.png");
+    Press({"keydown", "alt", "key", "Return", "keyup", "alt"});
+    for (auto until = Clock::now() + 5s; Clock::now() < until && CornerIsBlack();) std::this_thread::sleep_for(100ms);
+    EXPECT_FALSE(CornerIsBlack()) << "back in a window";
+
+    // Another client takes the keyboard: the game stands still; it goes on
+    // when that client is gone and the keyboard is back.
+    auto env = Env();
+    env["WAYLAND_DISPLAY"] = socket;
+    env["XDG_RUNTIME_DIR"] = runtime;
+    pid_t other = Spawn({"weston-flower"}, env);
+    bool still = false;
+    for (auto until = Clock::now() + 10s; Clock::now() < until && !still;) still = !Moving(600ms);
+    EXPECT_TRUE(still) << "in the background the game stands still";
+    Stop(other);
+    EXPECT_TRUE(Moving(5s)) << "with the keyboard back it plays again";
+    Screenshot("wayland-" + std::to_string(GetParam()) + "-back.png");
+    EXPECT_TRUE(Running(program)) << ReadLog(0);
+
+    Stop(compositor);
+    compositor = -1;
+    auto gone = Clock::now();
+    int code = WaitExit(program, 2s);
+    EXPECT_NE(code, -1) << "still there "
+                        << std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - gone).count()
+                        << " ms after the compositor went";
+    EXPECT_NE(code, 0);
+    EXPECT_EQ(Count(ReadLog(0), "\n"), 1u) << ReadLog(0);
+}
+
+INSTANTIATE_TEST_SUITE_P(AtOutputScale, NestedWayland, ::testing::Values(1, 2));
 
 }  // namespace

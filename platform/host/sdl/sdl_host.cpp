@@ -215,6 +215,7 @@ void PumpEvents() {
             default: break;
         }
     }
+    EndIfTheDisplayWent();
     if (moved) {
         HWND hwnd = WindowFromId(lastMotion.windowID);
         if (hwnd) {

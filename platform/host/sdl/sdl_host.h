@@ -6,6 +6,7 @@
 #include <SDL.h>
 
 #include <cstdint>
+#include <string>
 
 #include <windows.h>
 
@@ -17,9 +18,13 @@ namespace sdlhost {
 // SDL's video and event subsystems, brought up once. False when there is no
 // display; the reason has then been written to standard error.
 bool VideoReady();
-// Ends the program at once, with one line, when the X display it shows on
-// goes away (sdl_display_lost.cpp). Nothing on other video drivers.
+// End the program at once, with one line, when the display it shows on goes
+// away (sdl_display_lost.cpp): on X from the moment video is up; on Wayland
+// once a window has shown where the connection is, at the next look after
+// SDL has read the events.
 void EndWhenTheDisplayGoes();
+void WatchDisplayOf(SDL_Window* window);
+void EndIfTheDisplayWent();
 // The joystick and game-controller subsystems (they need no display).
 bool InputReady();
 
@@ -64,6 +69,10 @@ bool VirtualKeyDown(int virtualKey);
 bool StartX11Picture(SDL_Window* sdl);
 void ShowX11Picture(SDL_Window* sdl, const host::ScreenImage& image, const SDL_Rect& area, const SDL_Rect& place);
 void EndX11Picture(SDL_Window* sdl);
+
+// The X server's resource database as text (sdl_x11_resources.cpp); empty
+// without one.
+std::string XResources();
 
 // The joystick: hot-plug events.
 void HandleJoystickEvent(const SDL_Event& event);

@@ -4,14 +4,17 @@
 // program's icon.
 //
 // Window mode: the emulated desktop has the size of the host's first
-// display, and each window's client area sits on it where its SDL window
-// sits on the host's screen. The picture shown is the part of the emulated
-// desktop under the client area (GDI and DirectDraw hand over just that),
-// scaled to the SDL window should the two sizes differ.
+// display divided by the windows' scale, and each window's client area sits
+// on it where its SDL window sits on the host's screen. On a scaled desktop
+// (X at 192 DPI, say) every window is a whole multiple of its emulated size,
+// as Windows scales a program that knows nothing of DPI: the game keeps its
+// 640x480 world, and the pointer comes back in its coordinates. The picture
+// shown is the part of the emulated desktop under the client area (GDI and
+// DirectDraw hand over just that), scaled to the SDL window.
 //
 // Full screen: the SDL window covers the host's screen (the desktop's own
 // mode, SDL_WINDOW_FULLSCREEN_DESKTOP) and shows the whole picture of the
-// emulated mode, as large as fits with its shape kept, black around it.
+// emulated mode, black around it, where FullScreenPlace says.
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -25,6 +28,7 @@
 #include "platform/host/sdl/sdl_host.h"
 #include "platform/host/host_events.h"
 #include "platform/host/host_picture.h"
+#include "platform/host/sdl/sdl_choice.h"
 
 namespace sdlhost {
 namespace {
@@ -57,6 +61,7 @@ struct VideoState {
     bool fullScreen = false;
     int modeWidth = 640, modeHeight = 480, modeBits = 8;
     bool cursorStale = false;
+    int scale = 0;  // of windows on the host; 0 until chosen
 };
 
 VideoState& Video() {
@@ -70,20 +75,44 @@ HostWindow* Find(HWND hwnd) {
     return nullptr;
 }
 
-// The picture's place in a window of the given size: all of it in window
-// mode; in full screen as large as fits with its shape kept, centred.
+// The whole multiple at which windows show on the host, chosen once (the
+// emulated desktop's size follows from it).
+int Scale() {
+    auto& v = Video();
+    if (v.scale > 0) return v.scale;
+    if (!VideoReady()) return 1;
+    v.scale = 1;
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const bool x11 = driver && SDL_strcasecmp(driver, "x11") == 0;
+    const std::string resources = x11 ? XResources() : std::string();
+    ScaleHints hints;
+    hints.tumblaScale = SDL_getenv("TUMBLA_SCALE");
+    hints.xftDpi = XftDpi(resources.c_str());
+    // Elsewhere (Wayland) the output's scale reaches the window as the
+    // density of its pixels (SDL_WINDOW_ALLOW_HIGHDPI), not as its size.
+    hints.gdkScale = x11 ? SDL_getenv("GDK_SCALE") : nullptr;
+    SDL_DisplayMode mode{};
+    if (SDL_GetDesktopDisplayMode(0, &mode) == 0) v.scale = ChooseWindowScale(hints, 640, 480, mode.w, mode.h);
+    return v.scale;
+}
+
+int FloorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+
+// Where an emulated client rectangle is on the host's screen.
+SDL_Rect OnHost(const RECT& c) {
+    const int s = Scale();
+    SDL_Point origin = DesktopOrigin();
+    return SDL_Rect{origin.x + static_cast<int>(c.left) * s, origin.y + static_cast<int>(c.top) * s,
+                    std::max(1, static_cast<int>(c.right - c.left) * s),
+                    std::max(1, static_cast<int>(c.bottom - c.top) * s)};
+}
+
+// The picture's place in a window of the given size in pixels: all of it in
+// window mode; in full screen where FullScreenPlace says.
 SDL_Rect PictureRect(int width, int height) {
     if (!Video().fullScreen) return SDL_Rect{0, 0, width, height};
-    int pw = Video().modeWidth, ph = Video().modeHeight;
-    SDL_Rect r{0, 0, width, height};
-    if (static_cast<long long>(width) * ph <= static_cast<long long>(height) * pw) {
-        r.h = static_cast<int>(static_cast<long long>(width) * ph / pw);
-        r.y = (height - r.h) / 2;
-    } else {
-        r.w = static_cast<int>(static_cast<long long>(height) * pw / ph);
-        r.x = (width - r.w) / 2;
-    }
-    return r;
+    PicturePlace p = FullScreenPlace(Video().modeWidth, Video().modeHeight, width, height);
+    return SDL_Rect{p.x, p.y, p.width, p.height};
 }
 
 // The window's pixels (SDL's window surface: X's shared memory image, no
@@ -126,6 +155,8 @@ void FillOutside(SDL_Surface* s, const SDL_Rect& place) {
 // largest whole multiple that fits and then smoothly stretched into its
 // place, so every pixel keeps the same size instead of columns alternating
 // between one and two.
+constexpr int kMostRects = 64;
+
 void Present(HostWindow& w, const host::ScreenImage& image, const SDL_Rect& area) {
     if (!w.shown || area.w <= 0 || area.h <= 0) return;
     if (w.x11Picture) {
@@ -145,11 +176,19 @@ void Present(HostWindow& w, const host::ScreenImage& image, const SDL_Rect& area
         ChangedRows rows = w.shownPicture.Draw(image, LayoutOf(*s->format), place.x + area.x * scale,
                                                place.y + area.y * scale, scale, TargetOf(s));
         if (SDL_MUSTLOCK(s)) SDL_UnlockSurface(s);
-        // Only the rows that changed go to the screen; most frames change
-        // little of the picture.
-        if (rows.Empty()) return;
-        SDL_Rect band{0, rows.top, s->w, rows.bottom - rows.top};
-        SDL_UpdateWindowSurfaceRects(w.sdl, &band, 1);
+        // Only the pieces that changed go to the screen; most frames change
+        // little of the picture, and a full screen is a great many pixels
+        // for the X server to copy.
+        if (rows.whole) {
+            SDL_UpdateWindowSurface(w.sdl);
+        } else if (!rows.Empty()) {
+            PixelRect pieces[kMostRects];
+            SDL_Rect rects[kMostRects];
+            const int n = ChangedRects(w.shownPicture, rows, pieces, kMostRects);
+            for (int i = 0; i < n; ++i)
+                rects[i] = SDL_Rect{pieces[i].x, pieces[i].y, pieces[i].width, pieces[i].height};
+            SDL_UpdateWindowSurfaceRects(w.sdl, rects, n);
+        }
         return;
     }
     int sw = area.w * scale, sh = area.h * scale;
@@ -237,13 +276,10 @@ void Sync(HostWindow& w) {
         if (!ViewWindow(w.hwnd, win)) return;
         if (minimum.cx != w.minimum.x || minimum.cy != w.minimum.y) {
             w.minimum = SDL_Point{minimum.cx, minimum.cy};
-            SDL_SetWindowMinimumSize(w.sdl, std::max(1, static_cast<int>(minimum.cx)),
-                                     std::max(1, static_cast<int>(minimum.cy)));
+            SDL_SetWindowMinimumSize(w.sdl, std::max(1, static_cast<int>(minimum.cx) * Scale()),
+                                     std::max(1, static_cast<int>(minimum.cy) * Scale()));
         }
-        RECT c = platform::user::ClientRectOnScreen(w.hwnd);
-        SDL_Point origin = DesktopOrigin();
-        SDL_Rect want{origin.x + c.left, origin.y + c.top, std::max(1, static_cast<int>(c.right - c.left)),
-                      std::max(1, static_cast<int>(c.bottom - c.top))};
+        SDL_Rect want = OnHost(platform::user::ClientRectOnScreen(w.hwnd));
         if (want.w != w.placed.w || want.h != w.placed.h) SDL_SetWindowSize(w.sdl, want.w, want.h);
         if (want.x != w.placed.x || want.y != w.placed.y) SDL_SetWindowPosition(w.sdl, want.x, want.y);
         w.placed = want;
@@ -276,20 +312,17 @@ public:
     bool WindowCreated(HWND hwnd) override {
         WindowView win;
         if (!ViewWindow(hwnd, win) || !VideoReady()) return false;
-        RECT c = platform::user::ClientRectOnScreen(hwnd);
-        SDL_Point origin = DesktopOrigin();
         HostWindow w;
         w.hwnd = hwnd;
         w.title = win.title;
         w.resizable = (win.style & WS_THICKFRAME) != 0;
-        w.placed = SDL_Rect{origin.x + c.left, origin.y + c.top, std::max(1, static_cast<int>(c.right - c.left)),
-                            std::max(1, static_cast<int>(c.bottom - c.top))};
-        // The window's pixels go to X as a shared memory image rather than
-        // as a texture through OpenGL: on a desktop without a graphics card
-        // (Mesa in software) that costs a fraction, and with one it costs
-        // about the same. SDL_FRAMEBUFFER_ACCELERATION=1 chooses the other.
-        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-        Uint32 flags = SDL_WINDOW_HIDDEN | (w.resizable ? SDL_WINDOW_RESIZABLE : 0);
+        w.placed = OnHost(platform::user::ClientRectOnScreen(hwnd));
+        // Set before SDL makes its first window surface, which follows it.
+        // The player's own SDL_FRAMEBUFFER_ACCELERATION still decides.
+        const bool shared = ChooseWindowSurface(SDL_GetCurrentVideoDriver()) == WindowSurface::SharedImage;
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, shared ? "0" : "1");
+        Uint32 flags =
+            SDL_WINDOW_HIDDEN | (w.resizable ? SDL_WINDOW_RESIZABLE : 0) | (shared ? 0 : SDL_WINDOW_ALLOW_HIGHDPI);
         w.sdl = SDL_CreateWindow(w.title.c_str(), w.placed.x, w.placed.y, w.placed.w, w.placed.h, flags);
         if (!w.sdl) {
             std::fprintf(stderr, "tumbla: cannot create a window: %s\n", SDL_GetError());
@@ -303,6 +336,7 @@ public:
             SDL_DestroyWindow(w.sdl);
             return false;
         }
+        WatchDisplayOf(w.sdl);
         if (SDL_Surface* icon = LoadIconSurface(win.instance, win.iconResource)) {
             SDL_SetWindowIcon(w.sdl, icon);
             SDL_FreeSurface(icon);
@@ -376,7 +410,7 @@ void HandleWindowEvent(const SDL_WindowEvent& event) {
                 w->placed.x = x;
                 w->placed.y = y;
                 SDL_Point origin = DesktopOrigin();
-                platform::user::HostMovedWindow(hwnd, x - origin.x, y - origin.y);
+                platform::user::HostMovedWindow(hwnd, FloorDiv(x - origin.x, Scale()), FloorDiv(y - origin.y, Scale()));
             }
             break;
         case SDL_WINDOWEVENT_SIZE_CHANGED:
@@ -385,7 +419,7 @@ void HandleWindowEvent(const SDL_WindowEvent& event) {
                 SDL_GetWindowSize(w->sdl, &width, &height);
                 w->placed.w = width;
                 w->placed.h = height;
-                platform::user::HostResizedWindow(hwnd, width, height);
+                platform::user::HostResizedWindow(hwnd, width / Scale(), height / Scale());
             }
             // SDL makes the window's pixels anew at a new size.
             if ((w = Find(hwnd))) {
@@ -421,9 +455,15 @@ POINT ToClient(HWND hwnd, int x, int y) {
     if (w) SDL_GetWindowSize(w->sdl, &width, &height);
     if (width <= 0 || height <= 0) return POINT{x, y};
     if (Video().fullScreen && hwnd == ScreenWindow()) {
-        // Through the picture's place to the emulated screen, whose origin
-        // is the top left of the mode, then to the client area.
-        SDL_Rect place = PictureRect(width, height);
+        // Into the window's pixels, which may be denser than its points
+        // (Wayland at a scale), through the picture's place to the emulated
+        // screen, whose origin is the top left of the mode, then to the
+        // client area.
+        int pixelWidth = width, pixelHeight = height;
+        SDL_GetWindowSizeInPixels(w->sdl, &pixelWidth, &pixelHeight);
+        x = static_cast<int>(static_cast<long long>(x) * pixelWidth / width);
+        y = static_cast<int>(static_cast<long long>(y) * pixelHeight / height);
+        SDL_Rect place = PictureRect(pixelWidth, pixelHeight);
         if (place.w <= 0 || place.h <= 0) return POINT{0, 0};
         int sx = std::clamp(static_cast<int>(static_cast<long long>(x - place.x) * Video().modeWidth / place.w), 0,
                             Video().modeWidth - 1);
@@ -464,7 +504,7 @@ using namespace sdlhost;
 DesktopMode Desktop() {
     SDL_DisplayMode mode{};
     if (VideoReady() && SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.w > 0 && mode.h > 0)
-        return DesktopMode{mode.w, mode.h, 8};
+        return DesktopMode{mode.w / Scale(), mode.h / Scale(), 8};
     return DesktopMode{640, 480, 8};
 }
 

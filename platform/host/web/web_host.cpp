@@ -140,7 +140,10 @@ void Activate(bool gained) {
     web_wake();
 }
 
-EM_BOOL OnFocus(int type, const EmscriptenFocusEvent*, void*) {
+EM_BOOL OnFocus(int type, const EmscriptenFocusEvent* e, void*) {
+    // Listening on the window also hears its elements' focus and blur (the
+    // Play button's, as the page hides it): only the window's own count.
+    if (std::string_view(e->nodeName) != "#window") return EM_FALSE;
     Activate(type == EMSCRIPTEN_EVENT_FOCUS);
     return EM_FALSE;
 }
@@ -227,6 +230,29 @@ void AddChange(int& count, int left, int y, int right) {
     next[3] = y + 1;
 }
 double nextRefresh = 0;
+
+// A pad the browser has no mapping for (Firefox reports many so) gives its
+// cross either as a hat on axis 9, one value per direction from -1 (up)
+// clockwise in steps of 2/7 and beyond 1 when centred, or as two axes, 6
+// across and 7 down.
+void SteerByUnmappedCross(const EmscriptenGamepadEvent& pad, host::JoystickState& state) {
+    int dx = 0, dy = 0;
+    if (pad.numAxes > 9) {
+        // An ordinary axis there, resting at 0, lies between two steps.
+        double step = (pad.axis[9] + 1.0) * 3.5;
+        if (step < -0.25 || step > 7.25 || std::abs(step - std::round(step)) > 0.25) return;
+        static constexpr int kAcross[8] = {0, 1, 1, 1, 0, -1, -1, -1};
+        static constexpr int kDown[8] = {-1, -1, 0, 1, 1, 1, 0, -1};
+        int direction = static_cast<int>(std::lround(step)) & 7;
+        dx = kAcross[direction];
+        dy = kDown[direction];
+    } else if (pad.numAxes > 7) {
+        dx = pad.axis[6] < -0.5 ? -1 : pad.axis[6] > 0.5 ? 1 : 0;
+        dy = pad.axis[7] < -0.5 ? -1 : pad.axis[7] > 0.5 ? 1 : 0;
+    }
+    if (dx != 0) state.x = dx < 0 ? 0 : 65535;
+    if (dy != 0) state.y = dy < 0 ? 0 : 65535;
+}
 
 }  // namespace
 
@@ -328,6 +354,8 @@ bool JoystickGetState(int index, JoystickState& state) {
             auto pressed = [&](int b) { return pad.digitalButton[b] != 0; };
             if (pressed(14) != pressed(15)) state.x = pressed(14) ? 0 : 65535;
             if (pressed(12) != pressed(13)) state.y = pressed(12) ? 0 : 65535;
+        } else if (pad.mapping[0] == '\0') {
+            SteerByUnmappedCross(pad, state);
         }
         return true;
     }

@@ -155,6 +155,47 @@ TEST_F(ShownPictureTest, OnlyTheChangedPixelsAreDrawnAndTheirRowsReported) {
     EXPECT_EQ(w.At(1, 3), p.Colour(1, 3));  // from the first draw
 }
 
+// What goes to the screen after a draw: every changed pixel inside a
+// rectangle, few of them, and no vast one for two small changes far apart.
+TEST_F(ShownPictureTest, TheChangesGoToTheScreenAsAFewRectangles) {
+    using platform::video::PixelRect;
+    Picture p(640, 480);
+    Window w(2560, 1920);
+    shown.Draw(p.Image(), PixelLayout{}, 0, 0, 4, w.Target());
+    // Two 8x8 stars at opposite corners, and one pixel beside the first.
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) {
+            p.At(10 + x, 10 + y) = 250;
+            p.At(600 + x, 460 + y) = 251;
+        }
+    p.At(20, 12) = 252;
+    platform::video::ChangedRows rows = shown.Draw(p.Image(), PixelLayout{}, 0, 0, 4, w.Target());
+    PixelRect rects[8];
+    int n = platform::video::ChangedRects(shown, rows, rects, 8);
+    ASSERT_EQ(n, 2);
+    long long area = 0;
+    for (int i = 0; i < n; ++i) area += static_cast<long long>(rects[i].width) * rects[i].height;
+    EXPECT_LE(area, 2 * 44 * 32 + 4096) << "near what changed";
+    auto covered = [&](int x, int y) {
+        for (int i = 0; i < n; ++i)
+            if (x >= rects[i].x && x < rects[i].x + rects[i].width && y >= rects[i].y &&
+                y < rects[i].y + rects[i].height)
+                return true;
+        return false;
+    };
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) {
+            EXPECT_TRUE(covered(4 * (10 + x), 4 * (10 + y)) && covered(4 * (10 + x) + 3, 4 * (10 + y) + 3));
+            EXPECT_TRUE(covered(4 * (600 + x), 4 * (460 + y)) && covered(4 * (600 + x) + 3, 4 * (460 + y) + 3));
+        }
+    EXPECT_TRUE(covered(83, 51));
+    // With room for one only, that one holds both.
+    n = platform::video::ChangedRects(shown, rows, rects, 1);
+    ASSERT_EQ(n, 1);
+    EXPECT_TRUE(covered(40, 40) && covered(2400, 1850));
+    EXPECT_EQ(platform::video::ChangedRects(shown, platform::video::ChangedRows{}, rects, 8), 0);
+}
+
 TEST_F(ShownPictureTest, AnotherPaletteOrPlaceOrAForgottenTargetIsDrawnWhole) {
     Picture p(8, 4);
     Window w(8, 4);

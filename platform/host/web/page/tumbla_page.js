@@ -19,7 +19,7 @@
   const state = {
     started: false, running: false, exitCode: null, frames: 0, audioPeak: 0, audioWritten: 0,
     underruns: 0, music: false, loaded: 0, total: 0, clickAt: 0, firstFrameMs: null, failed: [],
-    touch: false, games: 0,
+    touch: false, games: 0, audioPlayed: 0, sound: 'none', audioContexts: 0,
   };
   window.tumbla = state;
 
@@ -28,7 +28,14 @@
   // The worklet's last word: frames played by the context's time `at`.
   let played = 0;
   let playedAt = 0;
+  // Frames sent to the worklet.
   let written = 0;
+  // While the context does not run, what the game mixes is let go, counted
+  // on the page's clock as if it played, so that the music keeps its time
+  // and the sound joins where the game is. The page's time (ms) when what
+  // was let go would have ended.
+  let silentUntil = 0;
+  const kRate = 44100;
   // The blocks the game mixed since it last gave the page its turn, sent as
   // one message when it does.
   const unsent = [];
@@ -38,6 +45,27 @@
   let fluidBufferFrames = 0;
   let gameFullScreen = false;
   let pageLeavesFullScreen = false;
+
+  // Full screen for the page's element: standard, prefixed (older Safari,
+  // iPad), or none at all (iPhone Safari), where the page offers none and
+  // keeps the game in its window.
+  const root = document.documentElement;
+  const screenApi = root.requestFullscreen
+    ? { request: () => root.requestFullscreen(), exit: () => document.exitFullscreen(),
+        element: () => document.fullscreenElement, change: 'fullscreenchange' }
+    : root.webkitRequestFullscreen
+      ? { request: () => root.webkitRequestFullscreen(), exit: () => document.webkitExitFullscreen(),
+          element: () => document.webkitFullscreenElement, change: 'webkitfullscreenchange' }
+      : null;
+  const inFullScreen = () => screenApi !== null && Boolean(screenApi.element());
+  // Outside a key press the browser refuses, and the prefixed calls return
+  // nothing or throw rather than reject.
+  function askFullScreen(on) {
+    try {
+      const asked = on ? screenApi.request() : screenApi.exit();
+      if (asked && asked.catch) asked.catch(() => {});
+    } catch (e) { /* refused */ }
+  }
 
   function sendSound() {
     const all = new Float32Array(unsent.reduce((n, block) => n + block.length, 0));
@@ -57,6 +85,7 @@
       if (canvas.width !== width || canvas.height !== height) {
         canvas.width = width;
         canvas.height = height;
+        layout();
       }
       if (rects.length) {
         const image = new ImageData(new Uint8ClampedArray(memory, at, width * height * 4), width, height);
@@ -65,11 +94,14 @@
       }
       if (state.firstFrameMs === null) state.firstFrameMs = performance.now() - state.clickAt;
       state.frames++;
+      state.gameMemory = memory.byteLength;
     },
 
-    audioOpen() { return audioContext !== null && fifo !== null; },
+    audioOpen() { return audioContext !== null; },
     audioClose() {},
     audioQueued() {
+      if (audioContext) watchClock();
+      if (!soundLive()) return Math.max(0, Math.floor((silentUntil - performance.now()) * kRate / 1000));
       const since = Math.max(0, audioContext.currentTime - playedAt) * audioContext.sampleRate;
       return Math.max(0, written - played - Math.floor(since));
     },
@@ -82,19 +114,21 @@
         if (Math.abs(v) > peak) peak = Math.abs(v);
       }
       state.audioPeak = Math.max(state.audioPeak * 0.999, peak);
+      state.audioWritten += samples.length / 2;
+      if (!soundLive()) {
+        silentUntil = Math.max(silentUntil, performance.now()) + samples.length / 2 * 1000 / kRate;
+        return;
+      }
       written += samples.length / 2;
-      state.audioWritten = written;
       if (unsent.length === 0) queueMicrotask(sendSound);
       unsent.push(block);
     },
 
     fullScreen(on) {
       gameFullScreen = on;
-      const now = document.fullscreenElement !== null;
-      if (on === now) return;
-      // Outside a key press the browser refuses; Alt+Enter itself asks in
-      // its own key handler below.
-      (on ? document.documentElement.requestFullscreen() : document.exitFullscreen()).catch(() => {});
+      // Alt+Enter itself asks in its own key handler below, while the key
+      // press lets it.
+      if (screenApi && on !== inFullScreen()) askFullScreen(on);
     },
 
     messageBox(text, caption) {
@@ -169,6 +203,7 @@
         fluidBufferFrames = frames;
       }
       fluid._fluid_synth_write_float(synth, frames, fluidBuffer, 0, 2, fluidBuffer, 1, 2);
+      state.fluidMemory = fluid.HEAPF32.buffer.byteLength;
       const rendered = fluid.HEAPF32.subarray(fluidBuffer >> 2, (fluidBuffer >> 2) + frames * 2);
       for (let i = 0; i < frames * 2; i++) out[i] += rendered[i];
     },
@@ -315,31 +350,95 @@
     setTimeout(() => { note.hidden = true; }, 10000);
   }
 
-  async function openSound() {
+  // The game never waits on its sound: a browser without a sound device, or
+  // one that holds sound back, may leave the context suspended for ever and
+  // its resume() unsettled. The game starts at once; the sound joins when
+  // the context runs, and the page says once, quietly, when it does not.
+  const soundLive = () => fifo !== null && audioContext !== null && audioContext.state === 'running';
+  let soundNoted = false;
+  function noteNoSound() {
+    if (soundNoted || soundLive() || !state.running) return;
+    soundNoted = true;
+    showNote('No sound: the browser has not started it (no sound device, or sound held back). ' +
+             'The game plays on, and the sound joins when the browser allows it.');
+  }
+
+  // The context's clock last seen moving: a context that says 'running'
+  // with a clock stopped (WebKit after a call or a lock) plays nothing again.
+  let clockSeen = -1;
+  let clockSeenAt = 0;
+  function watchClock() {
+    const now = performance.now();
+    if (audioContext.state !== 'running' || document.hidden || audioContext.currentTime !== clockSeen) {
+      clockSeen = audioContext.currentTime;
+      clockSeenAt = now;
+    } else if (now - clockSeenAt > 1000) {
+      replaceSound();
+    }
+  }
+
+  function replaceSound() {
+    const old = audioContext;
+    audioContext = null;
+    fifo = null;
+    old.close().catch(() => {});
+    openSound();
+  }
+
+  function openSound() {
+    state.audioPlayed = 0;
+    played = 0;
+    playedAt = 0;
+    written = 0;
+    clockSeen = -1;
+    // iOS plays a page's Web Audio as it plays a ringtone, silent with the
+    // ring switch off, unless the page says it plays media.
+    if (navigator.audioSession) try { navigator.audioSession.type = 'playback'; } catch (e) { /* kept */ }
     try {
       // 'playback' has the browser fetch sound 1024 frames at a time rather
       // than 384 to 512: half the wakes of its audio threads, 2 to 3 % of a
       // core in Chromium, for 40 ms more delay before a sound is heard (the
       // game keeps 50 to 100 ms queued anyway).
-      audioContext = new AudioContext({ sampleRate: 44100, latencyHint: 'playback' });
-      await audioContext.audioWorklet.addModule(workletUrl);
+      audioContext = new AudioContext({ sampleRate: kRate, latencyHint: 'playback' });
+    } catch (e) {
+      // No Web Audio at all: the game says so itself, as on Windows.
+      audioContext = null;
+      return;
+    }
+    const context = audioContext;
+    // Asked inside the click, which is what lets a browser start sound.
+    context.resume().catch(() => {});
+    state.audioContexts++;
+    // An interrupted context (a call) comes back suspended: ask again.
+    context.onstatechange = () => {
+      state.sound = context.state;
+      if (context.state === 'suspended' && !document.hidden) context.resume().catch(() => {});
+    };
+    state.sound = context.state;
+    Promise.resolve().then(() => context.audioWorklet.addModule(workletUrl)).then(() => {
+      if (audioContext !== context) return;
       // A report every 1024 frames (23 ms): between reports the page counts
       // by the context's clock, so the game's estimate stays as fine.
-      fifo = new AudioWorkletNode(audioContext, 'tumbla-fifo',
-                                  { outputChannelCount: [2], processorOptions: { report: 1024 } });
-      fifo.port.onmessage = (e) => {
+      const node = new AudioWorkletNode(context, 'tumbla-fifo',
+                                        { outputChannelCount: [2], processorOptions: { report: 1024 } });
+      node.port.onmessage = (e) => {
         played = e.data.played;
         playedAt = e.data.at;
         state.underruns = e.data.underruns;
+        state.audioPlayed = played;
       };
-      fifo.port.postMessage({ visible: !document.hidden });
-      fifo.connect(audioContext.destination);
-      await audioContext.resume();
-    } catch (e) {
-      // No sound card: the game says so itself, as on Windows.
-      audioContext = null;
-      fifo = null;
-    }
+      node.port.postMessage({ visible: !document.hidden });
+      node.connect(context.destination);
+      fifo = node;
+    }).catch(noteNoSound);
+    setTimeout(noteNoSound, 3000);
+  }
+
+  // A context held back, suspended or interrupted is asked again wherever a
+  // browser may let it go: a key, a touch, the page shown again.
+  function wakeSound() {
+    if (audioContext && audioContext.state !== 'running' && audioContext.state !== 'closed')
+      audioContext.resume().catch(() => {});
   }
 
   async function begin() {
@@ -351,11 +450,10 @@
     state.exitCode = null;
     state.games++;
     start.hidden = true;
-    played = 0;
-    playedAt = 0;
-    written = 0;
+    silentUntil = 0;
+    state.audioWritten = 0;
     unsent.length = 0;
-    await openSound();
+    openSound();
     if (!fluid || !files['tumbla.sf2'].bytes) showNote('No music: ' + (state.failed.filter((n) => files[n].music).join(' and ') || 'FluidSynth') + ' could not be loaded.');
     canvas.focus();
     game = await createTumbla({
@@ -396,8 +494,17 @@
 
   // ---- Keys, full screen -----------------------------------------------------
 
+  // Listening in the capture phase, before the game (which listens on the
+  // window too), so that an Alt+Enter the browser cannot follow never
+  // reaches it: its mode stays the window the page shows.
   window.addEventListener('keydown', (e) => {
+    if (!screenApi && e.altKey && e.key === 'Enter') {
+      e.stopImmediatePropagation();
+      e.preventDefault();
+      return;
+    }
     if (!e.isTrusted) return;
+    wakeSound();
     showTouch(false);
     if (!state.running) {
       if (!e.altKey && !e.ctrlKey && document.activeElement !== retryButton) {
@@ -408,20 +515,21 @@
     }
     // Alt+Enter asks for full screen while the key press still lets it.
     if (e.altKey && e.key === 'Enter' && !e.repeat) {
-      pageLeavesFullScreen = document.fullscreenElement !== null;
-      (pageLeavesFullScreen ? document.exitFullscreen() : document.documentElement.requestFullscreen()).catch(() => {});
+      pageLeavesFullScreen = inFullScreen();
+      askFullScreen(!pageLeavesFullScreen);
     }
-  });
+  }, true);
+  if (!screenApi) document.getElementById('full-screen-key').hidden = true;
 
   // The browser leaves full screen by itself (its own Escape, another
   // window): the game is told with the Alt+Enter it knows, so that its mode
   // follows the real one and the next Alt+Enter goes to full screen again.
   const pressKey = (type, code, key, alt) =>
     window.dispatchEvent(new KeyboardEvent(type, { code, key, altKey: alt, bubbles: true, cancelable: true }));
-  document.addEventListener('fullscreenchange', () => {
+  if (screenApi) document.addEventListener(screenApi.change, () => {
     const asked = pageLeavesFullScreen;
     pageLeavesFullScreen = false;
-    if (!document.fullscreenElement && !asked && gameFullScreen && state.running) {
+    if (!inFullScreen() && !asked && gameFullScreen && state.running) {
       pressKey('keydown', 'AltLeft', 'Alt', true);
       pressKey('keydown', 'Enter', 'Enter', true);
       pressKey('keyup', 'Enter', 'Enter', true);
@@ -431,6 +539,7 @@
 
   document.addEventListener('visibilitychange', () => {
     if (fifo) fifo.port.postMessage({ visible: !document.hidden });
+    if (!document.hidden) wakeSound();
   });
 
   // ---- Touch -------------------------------------------------------------------
@@ -441,7 +550,51 @@
     if (state.touch === on) return;
     state.touch = on;
     document.body.classList.toggle('touch', on);
+    layout();
   }
+
+  // ---- Upright on a phone: the well large ----------------------------------------
+  // The whole picture scaled to an upright phone's width leaves the well a
+  // sliver; there the page shows the part the game draws the panel in (the
+  // well, its meter and the score fields, with room for the panel's jolts),
+  // as large as fits above the buttons, its pixels square. A tap on the
+  // picture switches to the whole and back; the choice is kept.
+  const kWell = { x: 223, y: 70, width: 192, height: 336 };
+  const view = document.getElementById('view');
+  const touchScreen = matchMedia('(pointer: coarse)').matches || navigator.maxTouchPoints > 0;
+  let wholeChosen = false;
+  try { wholeChosen = localStorage.getItem('tumbla.view') === 'whole'; } catch (e) { /* no storage */ }
+  const upright = () => touchScreen && innerHeight > innerWidth && innerWidth < 640;
+  function layout() {
+    const crop = upright() && !wholeChosen;
+    state.view = crop ? 'well' : 'whole';
+    document.body.classList.toggle('crop', crop);
+    if (!crop) {
+      view.style.width = view.style.height = '';
+      canvas.style.width = canvas.style.height = canvas.style.left = canvas.style.top = '';
+      return;
+    }
+    let room = innerHeight - 8;
+    if (state.touch)
+      for (const group of document.querySelectorAll('#pad .group')) room = Math.min(room, group.getBoundingClientRect().top - 8);
+    let scale = Math.min(innerWidth / kWell.width, room / kWell.height);
+    // Whole device pixels per picture pixel where that costs little.
+    const dpr = devicePixelRatio || 1;
+    if (scale * dpr >= 3) scale = Math.floor(scale * dpr) / dpr;
+    view.style.width = `${kWell.width * scale}px`;
+    view.style.height = `${kWell.height * scale}px`;
+    canvas.style.width = `${canvas.width * scale}px`;
+    canvas.style.height = `${canvas.height * scale}px`;
+    canvas.style.left = `${-kWell.x * scale}px`;
+    canvas.style.top = `${-kWell.y * scale}px`;
+  }
+  canvas.addEventListener('click', () => {
+    if (!upright()) return;
+    wholeChosen = !wholeChosen;
+    try { localStorage.setItem('tumbla.view', wholeChosen ? 'whole' : 'well'); } catch (e) { /* not kept */ }
+    layout();
+  });
+  window.addEventListener('resize', layout);
   const kTapFrames = 80;
   for (const button of document.querySelectorAll('#pad button')) {
     let downAt = 0;
@@ -466,16 +619,51 @@
     for (const type of ['pointerup', 'pointercancel', 'lostpointercapture']) button.addEventListener(type, release);
     button.addEventListener('contextmenu', (e) => e.preventDefault());
   }
-  window.addEventListener('pointerdown', (e) => { if (e.pointerType === 'touch') showTouch(true); }, true);
-  if (matchMedia('(pointer: coarse)').matches || navigator.maxTouchPoints > 0) showTouch(true);
+  window.addEventListener('pointerdown', (e) => {
+    wakeSound();
+    if (e.pointerType === 'touch') showTouch(true);
+  }, true);
+  if (touchScreen) showTouch(true);
+  layout();
   // A pad in use hides the touch buttons, as a keyboard does.
   window.addEventListener('gamepadconnected', () => showTouch(false));
   document.addEventListener('touchmove', (e) => e.preventDefault(), { passive: false });
+  // iOS zooms on a quick double tap whatever touch-action and the viewport
+  // say: a second tap within 300 ms loses its default.
+  let lastTouchEnd = -1000;
+  document.addEventListener('touchend', (e) => {
+    const now = performance.now();
+    if (now - lastTouchEnd < 300 && e.cancelable) e.preventDefault();
+    lastTouchEnd = now;
+  }, { passive: false });
+  document.addEventListener('gesturestart', (e) => e.preventDefault());
+  // No callout or menu from a long press on the picture or the buttons.
+  for (const id of ['stage', 'pad']) document.getElementById(id).addEventListener('contextmenu', (e) => e.preventDefault());
 
   start.addEventListener('click', (e) => { if (e.target === start || e.target === playButton) begin(); });
   retryButton.addEventListener('click', load);
-  showProgress();
-  load();
+
+  // What the page needs of the browser: unpacking (DecompressionStream),
+  // FluidSynth's sign-extension instructions, the audio worklet (only given
+  // to secure pages: elsewhere the game plays without sound) and the dialog.
+  // The versions named are the first of each engine to have all of them.
+  const signExtension = new Uint8Array([0, 97, 115, 109, 1, 0, 0, 0, 1, 5, 1, 96, 0, 1, 127, 3, 2, 1, 0,
+                                        10, 7, 1, 5, 0, 65, 0, 192, 11]);
+  const needs = {
+    DecompressionStream: typeof DecompressionStream === 'function',
+    WebAssembly: typeof WebAssembly === 'object' && WebAssembly.validate(signExtension),
+    AudioWorklet: !window.isSecureContext || typeof AudioWorkletNode === 'function',
+    dialog: typeof HTMLDialogElement === 'function',
+  };
+  state.lacking = Object.keys(needs).filter((name) => !needs[name]);
+  if (state.lacking.length) {
+    progress.hidden = true;
+    status.textContent = 'TUMBLA needs a newer browser: Safari 16.4, Firefox 113, Chrome 80 or later.';
+    status.classList.add('failed');
+  } else {
+    showProgress();
+    load();
+  }
   // Kept for playing offline, where the page is served as a web page should be.
   if ('serviceWorker' in navigator && window.isSecureContext)
     navigator.serviceWorker.register('service_worker.js').catch(() => {});
