@@ -13,6 +13,11 @@
 //              (no COM call, no clip list): what is left is the copy itself
 //   frame      a whole busy frame: clear, a full well of blocks, stars, stretched
 //              bursts, the panel, then the present's conversion (ours only)
+//   window_*   the present in a window, pass by pass, from one frame of quiet play
+//              to the next: the canvas stretched onto the screen (640x480 into a
+//              638x478 client area) writing every pixel, or only those that differ
+//              and recording them; then the comparison with the last frame shown,
+//              of every pixel or of the recorded ones only; and both together
 #include <windows.h>
 #include <ddraw.h>
 
@@ -297,6 +302,106 @@ void BM_PresentChanges_Ours(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
 }
 
+// The window's present as the program makes it, from one frame of quiet
+// play to the next: two canvases with twenty stars in other places, the
+// emulated desktop's screen with the client area at (100, 100), and the
+// window's 32-bit pixels.
+struct WindowPresent {
+    static constexpr int kScreen = 1024, kClientWidth = kWidth - 2, kClientHeight = kHeight - 2;
+    static constexpr int kLeft = 100, kTop = 100;
+    Frame f;
+    std::vector<std::uint8_t> canvases[2] = {f.pixels, f.pixels};
+    std::vector<std::uint8_t> screen = std::vector<std::uint8_t>(static_cast<std::size_t>(kScreen * 768));
+    platform::video::ShownPicture shown;
+    platform::ddraw::blit::Copy copy{};
+    int n = 0;
+    std::uint64_t present = 0;
+    static inline std::vector<host::RowSpan> written = std::vector<host::RowSpan>(kClientHeight);
+    static void Record(int y, int from, int to) {
+        written[static_cast<std::size_t>(y - kTop)] = host::RowSpan{from - kLeft, to - kLeft};
+    }
+
+    WindowPresent() {
+        for (int k = 0; k < 20; ++k)
+            for (int m = 0; m < 2; ++m)
+                for (int y = 0; y < 8; ++y)
+                    for (int x = 0; x < 8; ++x)
+                        canvases[m][static_cast<std::size_t>(((53 * k + 3 * m) % (kHeight - 8) + y) * kWidth +
+                                                             (37 * k + 5 * m) % (kWidth - 8) + x)] =
+                            static_cast<std::uint8_t>(250 + m);
+        copy.srcPitch = kWidth;
+        copy.dstPixels = screen.data();
+        copy.dstPitch = kScreen;
+        copy.bytesPerPixel = 1;
+        copy.src = RECT{0, 0, kWidth, kHeight};
+        copy.dest = RECT{kLeft, kTop, kLeft + kClientWidth, kTop + kClientHeight};
+        Stretch(false);
+        Compare(false);
+    }
+    void Stretch(bool recorded) {
+        n ^= 1;
+        copy.srcPixels = canvases[n].data();
+        copy.rowWritten = recorded ? Record : nullptr;
+        std::fill(written.begin(), written.end(), host::RowSpan{});
+        platform::ddraw::blit::CopyPiece(copy, copy.dest);
+    }
+    void Compare(bool recorded) {
+        host::ScreenImage image{screen.data() + kTop * kScreen + kLeft, kScreen, kClientWidth, kClientHeight,
+                                f.palette.data()};
+        if (recorded) image.written = written.data();
+        image.writtenSince = present++;
+        platform::video::PixelTarget target{f.out.data(), kClientWidth * 4, kClientWidth, kClientHeight};
+        shown.Draw(image, platform::video::PixelLayout{}, 0, 0, 1, target);
+    }
+    void Finish(benchmark::State& state) {
+        benchmark::DoNotOptimize(screen.data());
+        benchmark::DoNotOptimize(f.out.data());
+        benchmark::ClobberMemory();
+        state.SetItemsProcessed(state.iterations());
+    }
+};
+
+// The stretch alone, the comparison done outside the timing: every pixel
+// written, or only those that differ, recorded.
+void WindowStretch(benchmark::State& state, bool recorded) {
+    WindowPresent w;
+    for (auto _ : state) {
+        w.Stretch(recorded);
+        state.PauseTiming();
+        w.Compare(recorded);
+        state.ResumeTiming();
+    }
+    w.Finish(state);
+}
+void BM_WindowStretch_EveryPixel(benchmark::State& state) { WindowStretch(state, false); }
+void BM_WindowStretch_Recorded(benchmark::State& state) { WindowStretch(state, true); }
+
+// The comparison with the last frame shown alone: of every pixel, or of the
+// recorded ones.
+void WindowCompare(benchmark::State& state, bool recorded) {
+    WindowPresent w;
+    for (auto _ : state) {
+        state.PauseTiming();
+        w.Stretch(recorded);
+        state.ResumeTiming();
+        w.Compare(recorded);
+    }
+    w.Finish(state);
+}
+void BM_WindowCompare_EveryPixel(benchmark::State& state) { WindowCompare(state, false); }
+void BM_WindowCompare_Recorded(benchmark::State& state) { WindowCompare(state, true); }
+
+void WindowWhole(benchmark::State& state, bool recorded) {
+    WindowPresent w;
+    for (auto _ : state) {
+        w.Stretch(recorded);
+        w.Compare(recorded);
+    }
+    w.Finish(state);
+}
+void BM_WindowPresent_Before(benchmark::State& state) { WindowWhole(state, false); }
+void BM_WindowPresent_After(benchmark::State& state) { WindowWhole(state, true); }
+
 // One busy frame as the game draws it: the canvas cleared, the well full of
 // blocks, twenty stars, a dozen bursts stretched to their sizes, the panel's
 // frames and lines, and then the present (the blocks change colour every
@@ -338,6 +443,12 @@ void BM_Frame_Ours(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 
+BENCHMARK(BM_WindowStretch_EveryPixel);
+BENCHMARK(BM_WindowStretch_Recorded);
+BENCHMARK(BM_WindowCompare_EveryPixel);
+BENCHMARK(BM_WindowCompare_Recorded);
+BENCHMARK(BM_WindowPresent_Before);
+BENCHMARK(BM_WindowPresent_After);
 BENCHMARK(BM_Fill_Ours);
 BENCHMARK(BM_Fill_Sdl);
 BENCHMARK(BM_Sprite16_Ours);

@@ -54,6 +54,16 @@ start_xvfb() {
   export DISPLAY=:$number
 }
 
+#   end_game PID               asks a program to end, gives it 4 s, then kills
+#                              it (before its display goes, so it ends cleanly)
+end_game() {
+  [ -n "$1" ] || return 0
+  kill "$1" 2>/dev/null
+  local _
+  for _ in $(seq 20); do [ -d /proc/"$1" ] || return 0; sleep 0.2; done
+  kill -9 "$1" 2>/dev/null
+}
+
 #   cpu_ticks STATFILE         CPU clock ticks (user + system) in a /proc stat file
 cpu_ticks() { awk '{ print $14 + $15 }' "$1" 2>/dev/null || echo 0; }
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The browser build: the watch compiled to WebAssembly must print and sound
 # exactly as the native one, and the page must play in a headless Chromium
-# (picture, keys, music, a clean end). Builds what it needs: the resource
-# compiler (play preset), the native watch (linux preset) and the wasm preset.
+# (picture, keys, music, a clean end), and in Firefox and WebKitGTK. Builds
+# what it needs: the resource compiler (play preset), the native watch
+# (linux preset) and the wasm preset.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-web-deps.sh
@@ -36,5 +37,12 @@ echo "== The page's soundfont: FluidSynth plays the song with it as with the who
 build/linux/tools/soundfont/render_same /usr/share/sounds/sf2/TimGM6mb.sf2 build/web/tumbla.sf2 sample_data/sw5.mid
 
 echo "== The page in headless Chromium"
-NODE_PATH="$PWD/build/npm/node_modules" node tests/web/browser_test.mjs build/web "$out"
+export NODE_PATH="$PWD/build/npm/node_modules"
+node tests/web/browser_test.mjs build/web "$out"
+
+echo "== The page in every engine: Chromium, Firefox ESR with and without sound, WebKitGTK"
+. scripts/lib.sh
+start_xvfb 1024x768x24  # MiniBrowser has no headless mode
+trap 'kill $xvfb_pid 2>/dev/null' EXIT
+node tests/web/engines_test.mjs build/web "$out" chromium firefox firefox-silent webkit
 echo "Web bundle: $(du -sh build/web | cut -f1) in build/web"

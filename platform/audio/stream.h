@@ -10,8 +10,9 @@
 
 namespace platform::audio {
 
-// The stream is mixed in pieces of at most this many frames.
-constexpr int kMaxMixFrames = 512;
+// The stream is mixed in pieces of at most this many frames: a whole SDL
+// callback of 1024 in one, so each source (and FluidSynth) is called once a wake.
+constexpr int kMaxMixFrames = 1024;
 
 class Source {
 public:

@@ -2,9 +2,16 @@
 // wide where it can; the 16-bit one only has to be right.
 #include "platform/ddraw/blit.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <vector>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+#include "platform/video/screen.h"
 
 namespace platform::ddraw::blit {
 namespace {
@@ -33,12 +40,23 @@ struct Stepper {
     }
 };
 
-// One row of a keyed copy, eight pixels at a time in a 64-bit word, so that
-// it runs without a branch per pixel whether or not the compiler vectorises.
+// One row of a keyed copy, sixteen pixels at a time where the processor has
+// SSE2 (every x86-64 one), then eight at a time in a 64-bit word, so that it
+// runs without a branch per pixel whether or not the compiler vectorises.
 inline void KeyedRow(std::uint8_t* __restrict out, const std::uint8_t* __restrict in, int width, std::uint8_t key) {
     constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
     const std::uint64_t keys = 0x0101010101010101ULL * key;
     int x = 0;
+#ifdef __SSE2__
+    const __m128i keys16 = _mm_set1_epi8(static_cast<char>(key));
+    for (; x + 16 <= width; x += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + x));
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out + x));
+        const __m128i keep = _mm_cmpeq_epi8(v, keys16);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x),
+                         _mm_or_si128(_mm_and_si128(keep, d), _mm_andnot_si128(keep, v)));
+    }
+#endif
     for (; x + 8 <= width; x += 8) {
         std::uint64_t v, d;
         std::memcpy(&v, in + x, 8);
@@ -71,6 +89,33 @@ inline void StretchedRow(std::uint8_t* __restrict out, const std::uint8_t* __res
         }
         x += run;
     }
+}
+
+// A row into a destination on show: only the bytes that differ are written.
+inline void ChangedRow(std::uint8_t* __restrict out, const std::uint8_t* __restrict in, int width, const Copy& c, int y,
+                       int left) {
+    int first = 0, end = 0;
+    if (!video::FindChange(in, out, width, first, end)) return;
+    std::memcpy(out + first, in + first, static_cast<std::size_t>(end - first));
+    c.rowWritten(y, left + first, left + end);
+}
+
+// A stretched row of long runs (a picture shrunk or grown by a little) onto a
+// destination on show: each run is compared where it lies in the source and
+// only what differs is written, with no copy of the row in between.
+inline void ChangedRunsRow(std::uint8_t* __restrict out, const std::uint8_t* __restrict row, const int* columns,
+                           const int* runs, int width, const Copy& c, int y, int left) {
+    int first = width, end = 0;
+    for (int x = 0; x < width; x += runs[x]) {
+        const int run = runs[x];
+        const std::uint8_t* in = row + columns[x];
+        int a = 0, b = 0;
+        if (!video::FindChange(in, out + x, run, a, b)) continue;
+        std::memcpy(out + x + a, in + a, static_cast<std::size_t>(b - a));
+        first = std::min(first, x + a);
+        end = x + b;  // the runs go from left to right
+    }
+    if (first < end) c.rowWritten(y, left + first, left + end);
 }
 
 void CopyPiece8(const Copy& c, const RECT& piece) {
@@ -106,11 +151,16 @@ void CopyPiece8(const Copy& c, const RECT& piece) {
         for (int x = width - 1; x >= 0; --x)
             runs[x] = x + 1 < width && columns[x + 1] == columns[x] + 1 ? runs[x + 1] + 1 : 1;
     }
+    // Runs of 32 pixels or more on average are compared where they lie.
+    int runCount = 0;
+    if (!oneToOne && !c.sourceKey.on && !c.destKey.on)
+        for (int x = 0; x < width; x += runs[x]) ++runCount;
+    const bool longRuns = runCount > 0 && width >= 32 * runCount;
 
     std::uint8_t stackGathered[1024];
     std::vector<std::uint8_t> heapGathered;
     std::uint8_t* gathered = stackGathered;
-    if (!oneToOne && width > 1024) {
+    if ((!oneToOne || c.rowWritten) && width > 1024) {
         heapGathered.resize(static_cast<std::size_t>(width));
         gathered = heapGathered.data();
     }
@@ -124,6 +174,10 @@ void CopyPiece8(const Copy& c, const RECT& piece) {
         if (oneToOne) {
             const std::uint8_t* s = srow + c.src.left + (piece.left - c.dest.left);
             if (!c.sourceKey.on && !c.destKey.on) {
+                if (c.rowWritten) {
+                    ChangedRow(drow, s, width, c, y, piece.left);
+                    continue;
+                }
                 std::memmove(drow, s, static_cast<std::size_t>(width));
             } else if (plainKey) {
                 KeyedRow(drow, s, width, key);
@@ -132,6 +186,15 @@ void CopyPiece8(const Copy& c, const RECT& piece) {
                     if (!c.sourceKey.Hit(s[x]) && (!c.destKey.on || c.destKey.Hit(drow[x]))) drow[x] = s[x];
             }
         } else if (!c.sourceKey.on && !c.destKey.on) {
+            if (c.rowWritten && longRuns) {
+                ChangedRunsRow(drow, srow, columns, runs, width, c, y, piece.left);
+                continue;
+            }
+            if (c.rowWritten) {
+                StretchedRow(gathered, srow, columns, runs, width);
+                ChangedRow(drow, gathered, width, c, y, piece.left);
+                continue;
+            }
             StretchedRow(drow, srow, columns, runs, width);
         } else if (plainKey) {
             // A stretched source row is gathered once and reused for every
@@ -149,6 +212,7 @@ void CopyPiece8(const Copy& c, const RECT& piece) {
                 drow[x] = v;
             }
         }
+        if (c.rowWritten) c.rowWritten(y, piece.left, piece.right);
     }
 }
 
@@ -171,6 +235,7 @@ void CopyPiece16(const Copy& c, const RECT& piece) {
             if (c.sourceKey.Hit(v) || (c.destKey.on && !c.destKey.Hit(d))) continue;
             std::memcpy(drow + 2 * x, &v, 2);
         }
+        if (c.rowWritten) c.rowWritten(y, piece.left, piece.right);
     }
 }
 
@@ -183,12 +248,39 @@ void CopyPiece(const Copy& copy, const RECT& piece) {
         CopyPiece8(copy, piece);
 }
 
+namespace {
+
+// A row of at most 16 bytes by two stores of a fixed size that overlap in
+// the middle: the game's narrow fills (the palette strip is 256 of them,
+// two pixels wide) would otherwise pay a call to memset for every row.
+inline void NarrowRow(std::uint8_t* row, int width, std::uint64_t pattern) {
+    if (width >= 8) {
+        std::memcpy(row, &pattern, 8);
+        std::memcpy(row + width - 8, &pattern, 8);
+    } else if (width >= 4) {
+        const auto four = static_cast<std::uint32_t>(pattern);
+        std::memcpy(row, &four, 4);
+        std::memcpy(row + width - 4, &four, 4);
+    } else if (width > 0) {
+        const auto one = static_cast<std::uint8_t>(pattern);
+        row[0] = one;
+        row[width / 2] = one;
+        row[width - 1] = one;
+    }
+}
+
+}  // namespace
+
 void Fill(std::uint8_t* pixels, int pitch, int bytesPerPixel, const RECT& rect, DWORD colour) {
     const std::uint16_t wide = static_cast<std::uint16_t>(colour);
+    const int width = static_cast<int>(rect.right - rect.left);
+    const std::uint64_t pattern = 0x0101010101010101ULL * static_cast<std::uint8_t>(colour);
     for (LONG y = rect.top; y < rect.bottom; ++y) {
         std::uint8_t* row = pixels + static_cast<std::ptrdiff_t>(y) * pitch + rect.left * bytesPerPixel;
-        if (bytesPerPixel == 1)
-            std::memset(row, static_cast<std::uint8_t>(colour), static_cast<std::size_t>(rect.right - rect.left));
+        if (bytesPerPixel == 1 && width <= 16)
+            NarrowRow(row, width, pattern);
+        else if (bytesPerPixel == 1)
+            std::memset(row, static_cast<std::uint8_t>(colour), static_cast<std::size_t>(width));
         else
             for (LONG x = 0; x < rect.right - rect.left; ++x) std::memcpy(row + 2 * x, &wide, 2);
     }

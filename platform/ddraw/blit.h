@@ -35,6 +35,11 @@ struct Copy {
     RECT src;
     bool mirrorX, mirrorY;
     Key sourceKey, destKey;
+    // Set for a destination on show: an unkeyed 8-bit row is then written
+    // only where it differs (a frame drawn again is mostly the same), and
+    // every row reports the columns [from, to) it wrote, so that the present
+    // converts only those.
+    void (*rowWritten)(int y, int from, int to) = nullptr;
 };
 
 // Writes the part `piece` of the copy's destination rectangle: a clip

@@ -148,6 +148,7 @@ private:
     void FinalRelease() override;
     HRESULT CheckUsable(Surface* other);
     void ShowIfVisible();
+    void (*ScreenRecord() const)(int y, int from, int to);
     void FillDesc(DDSURFACEDESC& desc);
     HWND PresentWindow() const;
 

@@ -84,6 +84,9 @@ HWND Surface::PresentWindow() const {
     return owner_ ? owner_->CooperativeWindow() : nullptr;
 }
 
+// The screen keeps a record of what was written on it for the present.
+void (*Surface::ScreenRecord() const)(int, int, int) { return usesScreen_ ? &video::ScreenRowWritten : nullptr; }
+
 void Surface::ShowIfVisible() {
     if (usesScreen_) video::Present(PresentWindow());
 }
@@ -171,9 +174,13 @@ HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceR
     }
 
     if (fill) {
-        for (const RECT& p : pieces) blit::Fill(Pixels(), Pitch(), bytes_, p, fx->dwFillColor);
+        for (const RECT& p : pieces) {
+            blit::Fill(Pixels(), Pitch(), bytes_, p, fx->dwFillColor);
+            if (usesScreen_) video::ScreenWritten(p);
+        }
     } else {
         blit::Copy c{};
+        c.rowWritten = ScreenRecord();
         c.dstPixels = Pixels();
         c.dstPitch = Pitch();
         c.bytesPerPixel = bytes_;
@@ -244,6 +251,7 @@ HRESULT Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT so
     std::vector<std::uint8_t> snapshot;
     c.srcPixels = SourcePixels(src, snapshot);
     c.srcPitch = src->Pitch();
+    c.rowWritten = ScreenRecord();
     blit::CopyPiece(c, dest);
     ShowIfVisible();
     return DD_OK;
@@ -273,6 +281,7 @@ HRESULT Surface::Flip(LPDIRECTDRAWSURFACE target, DWORD flags) {
         std::swap(*previous, b->own_);
         previous = &b->own_;
     }
+    if (usesScreen_) video::ScreenWritten();
     ShowIfVisible();
     return DD_OK;
 }
@@ -446,6 +455,7 @@ HRESULT Surface::Unlock(LPVOID) {
     if (dead_) return DDERR_INVALIDOBJECT;
     if (!locked_) return DDERR_NOTLOCKED;
     locked_ = false;
+    if (lockWrites_ && usesScreen_) video::ScreenWritten();
     if (lockWrites_) ShowIfVisible();
     return DD_OK;
 }

@@ -121,6 +121,7 @@ bool TargetOf(Dc* dc, Target& t) {
             t.pitch = s.pitch;
             t.palette = s.palette.data();
             t.screen = true;
+            video::ScreenWritten();  // what is drawn is not followed pixel by pixel
             t.clip = RECT{0, 0, s.width, s.height};
             if (dc->type == Dc::Type::Window) {
                 if (!user::FromHandle(dc->window)) return false;
@@ -143,6 +144,7 @@ bool TargetOf(Dc* dc, Target& t) {
                 t.pitch = s.pitch;
                 t.clip = RECT{0, 0, s.width, s.height};
                 t.screen = true;
+                video::ScreenWritten();
             } else {
                 t.pixels = dc->surface.pixels;
                 t.pitch = dc->surface.pitch;

@@ -49,7 +49,9 @@ struct ChangedRows {
 // What a target shows, so that the next present converts only the pixels
 // whose index changed: from one frame to the next most of the game's picture
 // stays as it was. Forget() when the target's pixels may have been lost or
-// drawn over by anything else (a new window surface, a resize).
+// drawn over by anything else (a new window surface, a resize). When the
+// image says what was written since the present this one last drew (its
+// `written`), only those pixels are compared.
 class ShownPicture {
 public:
     // DrawPicture; but when the last draw was of a picture of this size
@@ -75,6 +77,9 @@ private:
                   const PixelTarget& target);
 
     bool valid_ = false;
+    const std::uint8_t* source_ = nullptr;  // the image last drawn, and the present it came with
+    int sourcePitch_ = 0;
+    std::uint64_t seen_ = 0;
     int width_ = 0, height_ = 0, left_ = 0, top_ = 0, scale_ = 0;
     PixelTarget target_{};
     PixelLayout layout_{};

@@ -26,12 +26,23 @@ bool InFullScreenMode();
 // through `palette`). In window mode `clientLeft/Top/Width/Height` is the
 // window's client area on the emulated desktop, which the host scales into its
 // window; in full screen the whole picture is shown.
+//
+// `written`, when not null, says which pixels may differ from the picture as
+// it was at the end of present number `writtenSince`: for each image row the
+// columns [from, to) written since (none when from >= to). A host that showed
+// that present needs to look at no other pixel; null means anything may have
+// changed.
+struct RowSpan {
+    int from = 0, to = 0;
+};
 struct ScreenImage {
     const std::uint8_t* pixels;
     int pitch;
     int width;
     int height;
     const PALETTEENTRY* palette;  // 256 entries
+    const RowSpan* written = nullptr;
+    std::uint64_t writtenSince = 0;
 };
 void ShowScreen(const ScreenImage& image);
 

@@ -24,6 +24,13 @@ struct State {
     bool paletteSet = false;
     HWND lastWindow = nullptr;
     std::vector<std::uint8_t> shown;  // a 16-bit screen as the hosts take it
+    // Written since present number `presents` began: per screen row, rows
+    // [writtenTop, writtenBottom) holding any; or anything (`writtenAll`).
+    bool writtenAll = true;
+    std::vector<host::RowSpan> written;
+    int writtenTop = 0, writtenBottom = 0;
+    std::uint64_t presents = 0;
+    std::vector<host::RowSpan> imageWritten;  // the same for the image shown
 };
 
 State& DisplayState() {
@@ -90,6 +97,9 @@ Screen& TheScreen() {
         s.pitch = (s.width * s.bytesPerPixel + 3) & ~3;
         s.pixels.assign(static_cast<std::size_t>(s.pitch) * static_cast<std::size_t>(s.height), 0);
         if (!DisplayState().paletteSet) s.palette = DefaultSystemPalette();
+        DisplayState().written.assign(static_cast<std::size_t>(s.height), host::RowSpan{});
+        DisplayState().writtenTop = DisplayState().writtenBottom = 0;
+        DisplayState().writtenAll = true;
     }
     return s;
 }
@@ -104,9 +114,63 @@ void SetHardwarePalette(const PALETTEENTRY* entries, bool keepStatic) {
     DisplayState().paletteSet = true;
 }
 
+void ScreenWritten() { DisplayState().writtenAll = true; }
+
+void ScreenRowWritten(int y, int from, int to) {
+    State& d = DisplayState();
+    if (d.writtenAll || y < 0 || static_cast<std::size_t>(y) >= d.written.size() || from >= to) return;
+    host::RowSpan& r = d.written[static_cast<std::size_t>(y)];
+    if (r.from >= r.to) {
+        r = host::RowSpan{from, to};
+    } else {
+        r.from = std::min(r.from, from);
+        r.to = std::max(r.to, to);
+    }
+    if (d.writtenTop >= d.writtenBottom) {
+        d.writtenTop = y;
+        d.writtenBottom = y + 1;
+    } else {
+        d.writtenTop = std::min(d.writtenTop, y);
+        d.writtenBottom = std::max(d.writtenBottom, y + 1);
+    }
+}
+
+void ScreenWritten(const RECT& rect) {
+    for (LONG y = rect.top; y < rect.bottom; ++y) ScreenRowWritten(y, rect.left, rect.right);
+}
+
+namespace {
+
+// What the host is given of the record: the rows of `area`, in its columns.
+// Null when anything may have changed.
+const host::RowSpan* WrittenIn(const RECT& area) {
+    State& d = DisplayState();
+    if (d.writtenAll) return nullptr;
+    d.imageWritten.assign(static_cast<std::size_t>(area.bottom - area.top), host::RowSpan{});
+    for (int y = std::max<int>(d.writtenTop, area.top); y < std::min<int>(d.writtenBottom, area.bottom); ++y) {
+        const host::RowSpan& r = d.written[static_cast<std::size_t>(y)];
+        const int from = std::max<int>(r.from, area.left), to = std::min<int>(r.to, area.right);
+        if (from < to)
+            d.imageWritten[static_cast<std::size_t>(y - area.top)] = host::RowSpan{from - area.left, to - area.left};
+    }
+    return d.imageWritten.data();
+}
+
+// The host has been given everything written: a new record starts.
+void StartRecord() {
+    State& d = DisplayState();
+    for (int y = d.writtenTop; y < d.writtenBottom; ++y) d.written[static_cast<std::size_t>(y)] = host::RowSpan{};
+    d.writtenTop = d.writtenBottom = 0;
+    d.writtenAll = false;
+    ++d.presents;
+}
+
+}  // namespace
+
 void Present(HWND window) {
     Screen& s = TheScreen();
     host::ScreenImage image{s.pixels.data(), s.pitch, s.width, s.height, s.palette.data()};
+    RECT area{0, 0, s.width, s.height};
     if (s.bytesPerPixel == 2) {
         const int pitch = (s.width + 3) & ~3;
         DisplayState().shown.resize(static_cast<std::size_t>(pitch) * static_cast<std::size_t>(s.height));
@@ -126,9 +190,14 @@ void Present(HWND window) {
             image.pixels = s.pixels.data() + static_cast<std::ptrdiff_t>(r.top) * s.pitch + r.left;
             image.width = r.right - r.left;
             image.height = r.bottom - r.top;
+            area = r;
         }
     }
+    // A 16-bit screen is converted whole above: its record says nothing of that copy.
+    image.written = s.bytesPerPixel == 1 ? WrittenIn(area) : nullptr;
+    image.writtenSince = DisplayState().presents;
     host::ShowScreen(image);
+    StartRecord();
 }
 
 std::uint8_t NearestIndex(const PALETTEENTRY* palette, std::uint8_t r, std::uint8_t g, std::uint8_t b) {

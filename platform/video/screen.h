@@ -51,6 +51,18 @@ const std::array<PALETTEENTRY, 256>& DefaultSystemPalette();
 // on the desktop) the twenty static entries stay the system's own.
 void SetHardwarePalette(const PALETTEENTRY* entries, bool keepStatic);
 
+// What was written to the frame buffer since the last present, so that the
+// next one looks at no other pixel: a frame that changes little is shown
+// without comparing the whole picture with the last one. Every writer tells:
+// the rectangle or row's columns it wrote, or, not knowing, everything.
+void ScreenWritten();
+void ScreenWritten(const RECT& rect);
+void ScreenRowWritten(int y, int from, int to);
+
+// Where two rows of indices differ: [first, end) from the first to the last
+// difference; false when they are the same.
+bool FindChange(const std::uint8_t* a, const std::uint8_t* b, int count, int& first, int& end);
+
 // Shows the visible picture on the host: the client area of `window` in
 // window mode (the last window shown when it is null), the whole screen in an
 // exclusive mode. The hosts show 256 colours: a 16-bit screen reaches them

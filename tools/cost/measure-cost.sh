@@ -21,17 +21,13 @@ pid=""; xpid=""; other=""
 finish() {
     # The game first, while its display is still there, then the display.
     [ -n "$other" ] && kill "$other" 2>/dev/null
-    if [ -n "$pid" ]; then
-        kill "$pid" 2>/dev/null
-        for _ in $(seq 20); do [ -d /proc/"$pid" ] || break; sleep 0.2; done
-        kill -9 "$pid" 2>/dev/null
-    fi
+    end_game "$pid"
     [ -n "$xpid" ] && kill "$xpid" 2>/dev/null
     rm -rf "$work"
 }
+. "$here/../../scripts/lib.sh"
 trap finish EXIT
 cc -O2 -shared -fPIC -o "$work/present_count.so" "$here/present_count.c" -ldl -lpthread || exit 1
-. "$here/../../scripts/lib.sh"
 start_xvfb "${XVFB_SCREEN:-1024x768x24}" || exit 1
 xpid=$xvfb_pid
 cp -r sample_data "$work/" 2>/dev/null; cd "$work"

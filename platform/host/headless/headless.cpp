@@ -34,6 +34,12 @@ struct HostState {
     host::DesktopMode mode{1024, 768, 8};
     Screen screen;
     int screensShown = 0;
+    // The image the screen was last taken from, and the present after which
+    // it equals that image: later presents copy only what their record names,
+    // so every test of what is shown also checks that the record misses nothing.
+    const std::uint8_t* shownFrom = nullptr;
+    int shownPitch = 0;
+    std::uint64_t shownPresent = ~std::uint64_t{0};
     int refreshWaits = 0;
     bool refreshWaitsOn = true;
     std::vector<MessageBoxRecord> boxes;
@@ -253,13 +259,23 @@ void RestoreDisplayMode() {
 bool InFullScreenMode() { return Machine().fullScreen; }
 
 void ShowScreen(const ScreenImage& image) {
-    auto& s = Machine().screen;
+    auto& m = Machine();
+    auto& s = m.screen;
+    const bool recorded = image.written && m.shownPresent == image.writtenSince && m.shownFrom == image.pixels &&
+                          m.shownPitch == image.pitch && s.width == image.width && s.height == image.height;
     s.width = image.width;
     s.height = image.height;
     s.pixels.resize(static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height));
-    for (int y = 0; y < image.height; ++y)
-        std::copy_n(image.pixels + static_cast<std::ptrdiff_t>(y) * image.pitch, image.width,
-                    s.pixels.begin() + static_cast<std::ptrdiff_t>(y) * image.width);
+    for (int y = 0; y < image.height; ++y) {
+        int from = 0, to = image.width;
+        if (recorded) from = image.written[y].from, to = image.written[y].to;
+        if (from < to)
+            std::copy_n(image.pixels + static_cast<std::ptrdiff_t>(y) * image.pitch + from, to - from,
+                        s.pixels.begin() + static_cast<std::ptrdiff_t>(y) * image.width + from);
+    }
+    m.shownFrom = image.pixels;
+    m.shownPitch = image.pitch;
+    m.shownPresent = image.writtenSince + 1;
     s.palette.assign(image.palette, image.palette + 256);
     ++Machine().screensShown;
 }

@@ -14,7 +14,7 @@
 #include "platform/host/host_synth.h"
 
 #ifdef TUMBLA_HAVE_FLUIDSYNTH
-#include <fluidsynth.h>
+#include "platform/host/sdl/sdl_synth_settings.h"
 #endif
 
 namespace platform::midi {
@@ -36,8 +36,9 @@ bool Exists(const char* path) {
 }
 
 // The mix is made in pieces of this many frames, so that rendering never
-// allocates on the audio thread.
-constexpr int kChunk = 256;
+// allocates on the audio thread: a whole callback of the device's, so
+// FluidSynth is called once for each stretch between two events.
+constexpr int kChunk = 1024;
 
 class FluidSynth final : public Synth {
 public:
@@ -171,10 +172,7 @@ std::unique_ptr<Synth> CreateSynth(int sampleRate) {
     QuietLibInstPatch();
     fluid_settings_t* settings = new_fluid_settings();
     if (!settings) return nullptr;
-    fluid_settings_setnum(settings, "synth.sample-rate", sampleRate);
-    fluid_settings_setnum(settings, "synth.gain", 0.6);
-    fluid_settings_setint(settings, "synth.polyphony", 128);
-    fluid_settings_setint(settings, "synth.cpu-cores", 1);
+    ApplySynthSettings(settings, sampleRate);
     fluid_synth_t* synth = new_fluid_synth(settings);
     if (!synth) {
         delete_fluid_settings(settings);

@@ -34,10 +34,10 @@
 // a quarter of a refresh for the jitter of the page's clock, and returns
 // that frame's time. A 60 Hz screen shows every game frame; a faster one
 // shows some twice.
-EM_ASYNC_JS(double, web_wait_frame, (double deadline), {
+EM_ASYNC_JS(double, web_wait_frame, (double deadline, double early), {
     for (;;) {
         const time = await new Promise((resolve) => requestAnimationFrame(resolve));
-        if (time >= deadline - 1000 / 240) return time;
+        if (time >= deadline - early) return time;
     }
 });
 
@@ -51,6 +51,17 @@ EM_ASYNC_JS(void, web_sleep, (double ms, int wakeable), {
         if (wakeable) Module.wakeHost = () => { clearTimeout(timer); resolve(); };
     });
     Module.wakeHost = null;
+});
+
+// The next animation frame's time, or -1 when woken first (web_wake): a
+// hidden page gets no animation frames.
+EM_ASYNC_JS(double, web_next_frame, (), {
+    const time = await new Promise((resolve) => {
+        const frame = requestAnimationFrame(resolve);
+        Module.wakeHost = () => { cancelAnimationFrame(frame); resolve(-1); };
+    });
+    Module.wakeHost = null;
+    return time;
 });
 
 EM_JS(void, web_wake, (), {
@@ -230,6 +241,9 @@ void AddChange(int& count, int left, int y, int right) {
     next[3] = y + 1;
 }
 double nextRefresh = 0;
+// The time of an animation frame an idle wait ended on and no refresh has
+// counted yet; -1 for none.
+double idleFrame = -1;
 
 // A pad the browser has no mapping for (Firefox reports many so) gives its
 // cross either as a hat on axis 9, one value per direction from -1 (up)
@@ -266,11 +280,16 @@ std::uint32_t Milliseconds() {
 void Idle(std::uint32_t ms) {
     ListenOnce();
     Background();
-    // The page's timers are no finer than a few milliseconds anyway; a
-    // program in the background is woken only when there is sound to mix,
-    // or at once when the page comes forward (see web_sleep).
-    double wait = active ? ms : std::max<double>(ms, 20);
-    web_sleep(wait, 1);
+    // An active program idles until the next animation frame: the frame
+    // loop's yield and its wait for the refresh then share one wake a frame
+    // (WaitForRefresh takes that frame), and the game draws inside the
+    // browser's frame. A program in the background is woken only when there
+    // is sound to mix, or at once when the page comes forward (see web_sleep).
+    if (active) {
+        idleFrame = web_next_frame();
+    } else {
+        web_sleep(std::max<double>(ms, 20), 1);
+    }
     Background();
 }
 
@@ -440,12 +459,17 @@ void ShowScreen(const ScreenImage& image) {
 
 void WaitForRefresh() {
     // Refresh k of the emulated display is at k / 60 s, as on the other hosts.
-    double now = emscripten_get_now();
+    // After an idle wait the frame is drawn in the animation frame that wait
+    // ended on: that frame is its refresh, and the clock is read as of then.
     constexpr double kPeriod = 1000.0 / 60.0;
-    if (nextRefresh < now - kPeriod) nextRefresh = now;
+    bool inFrame = idleFrame >= 0;
+    double now = inFrame ? idleFrame : emscripten_get_now();
+    if (nextRefresh < now - kPeriod) nextRefresh = inFrame ? now - kPeriod : now;
     nextRefresh += kPeriod;
     Background();
-    double shown = web_wait_frame(nextRefresh);
+    constexpr double kEarly = 1000.0 / 240;
+    double shown = idleFrame >= nextRefresh - kEarly ? idleFrame : web_wait_frame(nextRefresh, kEarly);
+    idleFrame = -1;
     // Drawn at the screen's refresh, not beside it: the refresh times follow
     // the animation frames' slowly, so that their jitter never lets one slip
     // past a deadline, while their average stays 60 a second.

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "platform/ddraw/blit.h"
@@ -36,8 +37,20 @@ struct Picture {
     }
 };
 
+// The rows a copy onto a picture on show reports written: [from, to), or
+// none (from == to).
+std::vector<std::pair<int, int>> written;
+void Record(int y, int from, int to) {
+    ASSERT_GE(y, 0);
+    ASSERT_LT(static_cast<std::size_t>(y), written.size());
+    ASSERT_EQ(written[static_cast<std::size_t>(y)].first, written[static_cast<std::size_t>(y)].second) << "twice " << y;
+    written[static_cast<std::size_t>(y)] = {from, to};
+}
+
 // Every path inside (one to one, stretched, runs, gathered rows, one key
-// or a range, a destination key, 8 and 16 bits) against the rule.
+// or a range, a destination key, 8 and 16 bits, onto a picture on show or
+// not) against the rule; on show, every pixel that changed lies in what its
+// row reports, and nothing is reported outside the piece.
 TEST(Blit, CopiesAgreeWithThePerPixelRule) {
     unsigned seed = 12345;
     auto next = [&](int n) {
@@ -78,6 +91,9 @@ TEST(Blit, CopiesAgreeWithThePerPixelRule) {
         RECT piece{std::max<LONG>(c.dest.left, 3), std::max<LONG>(c.dest.top, 2), std::min<LONG>(c.dest.right, 37),
                    std::min<LONG>(c.dest.bottom, 27)};
         if (piece.left >= piece.right || piece.top >= piece.bottom) continue;
+        const bool onShow = (round / 3) % 2 == 1;
+        written.assign(H, {0, 0});
+        if (onShow) c.rowWritten = Record;
         platform::ddraw::blit::CopyPiece(c, piece);
 
         const long long sw = c.src.right - c.src.left, sh = c.src.bottom - c.src.top;
@@ -94,21 +110,66 @@ TEST(Blit, CopiesAgreeWithThePerPixelRule) {
                     if (!c.sourceKey.Hit(v) && (!c.destKey.on || c.destKey.Hit(want))) want = v;
                 }
                 ASSERT_EQ(dst.Get(x, y), want) << "round " << round << " at " << x << "," << y;
+                const auto [from, to] = written[static_cast<std::size_t>(y)];
+                if (onShow && want != before.Get(x, y)) {
+                    ASSERT_TRUE(x >= from && x < to) << "unreported, round " << round << " at " << x << "," << y;
+                }
             }
+        for (int y = 0; y < H; ++y) {
+            const auto [from, to] = written[static_cast<std::size_t>(y)];
+            if (from < to) {
+                ASSERT_TRUE(y >= piece.top && y < piece.bottom && from >= piece.left && to <= piece.right)
+                    << "round " << round << " row " << y;
+            }
+        }
         for (int y = 0; y < H; ++y) ASSERT_EQ(std::memcmp(dst.At(W, y), before.At(W, y), 6), 0) << "round " << round;
     }
 }
 
+// A frame shrunk by a column onto the screen (a window a little smaller
+// than the picture) takes the path that compares run by run: the same
+// pixels as a plain copy, and exactly the changed columns reported.
+TEST(Blit, AShrinkOnShowWritesWhatAPlainCopyWritesAndReportsItExactly) {
+    Picture src(100, 3, 1), plain(99, 3, 1), shown(99, 3, 1);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 100; ++x) src.Put(x, y, static_cast<DWORD>((x * 7 + y) % 250));
+    Copy c{};
+    c.srcPixels = src.pixels.data();
+    c.srcPitch = src.pitch;
+    c.bytesPerPixel = 1;
+    c.src = RECT{0, 0, 100, 3};
+    c.dest = RECT{0, 0, 99, 3};
+    c.dstPitch = plain.pitch;
+    c.dstPixels = plain.pixels.data();
+    platform::ddraw::blit::CopyPiece(c, c.dest);
+    shown = plain;
+    src.Put(10, 1, 251);  // row 1 changes at columns 10 and 80 (the dropped column lies between)
+    src.Put(81, 1, 252);
+    c.dstPixels = plain.pixels.data();
+    platform::ddraw::blit::CopyPiece(c, c.dest);
+    written.assign(3, {0, 0});
+    c.dstPixels = shown.pixels.data();
+    c.rowWritten = Record;
+    platform::ddraw::blit::CopyPiece(c, c.dest);
+    EXPECT_EQ(shown.pixels, plain.pixels);
+    EXPECT_EQ(written[0], (std::pair<int, int>{0, 0}));
+    EXPECT_EQ(written[1], (std::pair<int, int>{10, 81}));
+    EXPECT_EQ(written[2], (std::pair<int, int>{0, 0}));
+}
+
+// Every width up to past the narrow rows' limit, in both depths.
 TEST(Blit, AFillWritesItsRectangleOnly) {
-    for (int bytes : {1, 2}) {
-        Picture p(9, 5, bytes);
-        platform::ddraw::blit::Fill(p.pixels.data(), p.pitch, bytes, RECT{2, 1, 7, 4}, 0x1234);
-        for (int y = 0; y < 5; ++y)
-            for (int x = 0; x < 9; ++x) {
-                bool inside = x >= 2 && x < 7 && y >= 1 && y < 4;
-                EXPECT_EQ(p.Get(x, y), inside ? (bytes == 2 ? 0x1234u : 0x34u) : 0u) << bytes << " " << x << "," << y;
-            }
-    }
+    for (int bytes : {1, 2})
+        for (LONG width = 0; width <= 20; ++width) {
+            Picture p(24, 5, bytes);
+            platform::ddraw::blit::Fill(p.pixels.data(), p.pitch, bytes, RECT{2, 1, 2 + width, 4}, 0x1234);
+            for (int y = 0; y < 5; ++y)
+                for (int x = 0; x < 24; ++x) {
+                    bool inside = x >= 2 && x < 2 + width && y >= 1 && y < 4;
+                    ASSERT_EQ(p.Get(x, y), inside ? (bytes == 2 ? 0x1234u : 0x34u) : 0u)
+                        << bytes << " " << width << " " << x << "," << y;
+                }
+        }
 }
 
 }  // namespace

@@ -99,6 +99,11 @@ TEST_F(GdiTest, AWindowDcDrawsInItsClientAreaOnTheScreen) {
     ReleaseDC(window, dc);  // what was drawn is shown when the context goes
     EXPECT_EQ(headless::ScreensShown(), shown + 1);
     EXPECT_EQ(headless::LastScreen().width, 100);
+    // Drawn again after that present: the host is told of it too.
+    dc = GetDC(window);
+    SetPixel(dc, 5, 6, PALETTEINDEX(7));
+    ReleaseDC(window, dc);
+    EXPECT_EQ(headless::LastScreen().pixels[6 * 100 + 5], 7);
 }
 
 TEST_F(GdiTest, StretchBltMatchesColoursWithTheLowestIndexWinningATie) {

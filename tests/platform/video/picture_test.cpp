@@ -155,6 +155,44 @@ TEST_F(ShownPictureTest, OnlyTheChangedPixelsAreDrawnAndTheirRowsReported) {
     EXPECT_EQ(w.At(1, 3), p.Colour(1, 3));  // from the first draw
 }
 
+// With the screen's record of what was written since the present drawn
+// last, only what it names is compared; a record that starts at another
+// present, or another image, is not trusted.
+TEST_F(ShownPictureTest, ARecordOfWritesLimitsTheComparisonToWhatItNames) {
+    Picture p(20, 6);
+    Window w(20, 6);
+    std::vector<host::RowSpan> written(6);
+    host::ScreenImage image = p.Image();
+    image.written = written.data();
+    image.writtenSince = 7;
+    shown.Draw(image, PixelLayout{}, 0, 0, 1, w.Target());
+    const std::uint32_t before = w.At(15, 4);
+    p.At(3, 2) = 200;
+    p.At(15, 4) = 201;  // not in the record
+    written[2] = host::RowSpan{2, 5};
+    image.writtenSince = 8;
+    platform::video::ChangedRows rows = shown.Draw(image, PixelLayout{}, 0, 0, 1, w.Target());
+    EXPECT_EQ(rows.top, 2);
+    EXPECT_EQ(rows.bottom, 3);
+    EXPECT_EQ(w.At(3, 2), p.Colour(3, 2));
+    EXPECT_EQ(w.At(15, 4), before);
+
+    image.writtenSince = 10;  // a present this picture missed
+    rows = shown.Draw(image, PixelLayout{}, 0, 0, 1, w.Target());
+    EXPECT_EQ(rows.top, 4);
+    EXPECT_EQ(rows.bottom, 5);
+    EXPECT_EQ(w.At(15, 4), p.Colour(15, 4));
+
+    p.At(5, 1) = 99;
+    Picture moved = p;  // the same pixels elsewhere: a window moved on the desktop
+    host::ScreenImage other = moved.Image();
+    other.written = written.data();
+    other.writtenSince = 11;
+    rows = shown.Draw(other, PixelLayout{}, 0, 0, 1, w.Target());
+    EXPECT_EQ(rows.top, 1);
+    EXPECT_EQ(w.At(5, 1), p.Colour(5, 1));
+}
+
 // What goes to the screen after a draw: every changed pixel inside a
 // rectangle, few of them, and no vast one for two small changes far apart.
 TEST_F(ShownPictureTest, TheChangesGoToTheScreenAsAFewRectangles) {

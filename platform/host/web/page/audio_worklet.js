@@ -2,6 +2,7 @@
 // how many frames it has played so that the game keeps the queue filled.
 // It says so only every `report` frames, with the context's time, and the
 // page counts on from there by that clock: each message wakes both threads.
+// Running dry, it says so at once, since the clock then runs ahead of it.
 class TumblaFifo extends AudioWorkletProcessor {
   constructor(options) {
     super();
@@ -11,6 +12,7 @@ class TumblaFifo extends AudioWorkletProcessor {
     this.played = 0;
     this.underruns = 0;
     this.sinceReport = 0;
+    this.dry = false;
     // A hidden page's game waits in the background and its timers are
     // slowed: a gap in the sound then is no underrun.
     this.visible = true;
@@ -38,17 +40,19 @@ class TumblaFifo extends AudioWorkletProcessor {
       }
     }
     this.played += i;
-    if (i < left.length) {
+    const dry = i < left.length;
+    if (dry) {
       left.fill(0, i);
       right.fill(0, i);
       if (this.played > 0 && this.visible) this.underruns++;
     }
     this.sinceReport += left.length;
-    if (this.sinceReport >= this.report) {
+    if (this.sinceReport >= this.report || (dry && !this.dry)) {
       this.sinceReport = 0;
       // `currentTime` is when this quantum starts: what it played counts from then.
       this.port.postMessage({ played: this.played, at: currentTime + left.length / sampleRate, underruns: this.underruns });
     }
+    this.dry = dry;
     return true;
   }
 }
