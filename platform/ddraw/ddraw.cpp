@@ -28,6 +28,11 @@ const platform::FaultPoint kIDirectDrawSetCooperativeLevel("IDirectDraw::SetCoop
 const platform::FaultPoint kIDirectDrawSetDisplayMode("IDirectDraw::SetDisplayMode");
 }  // namespace
 
+const GUID IID_IDirectDraw = {0x6C14DB80, 0xA733, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
+const GUID IID_IDirectDrawSurface = {0x6C14DB81, 0xA733, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
+const GUID IID_IDirectDrawPalette = {0x6C14DB84, 0xA733, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
+const GUID IID_IDirectDrawClipper = {0x6C14DB85, 0xA733, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
+
 namespace platform::ddraw {
 namespace {
 
@@ -42,7 +47,6 @@ struct State {
     Config config = DefaultConfig();
     std::unordered_set<const void*> surfaces, palettes, clippers;
     std::unordered_set<DirectDraw*> objects;
-    std::vector<std::unique_ptr<Child>> graveyard;
     std::size_t videoUsed = 0;
     DirectDraw* exclusiveOwner = nullptr;
 };
@@ -63,6 +67,12 @@ bool ModeOffered(DWORD width, DWORD height, DWORD bpp) {
     for (const auto& m : kModeSizes)
         if (m[0] == width && m[1] == height) return true;
     return false;
+}
+
+// A primary whose chain could not be made whole, before anyone saw it.
+void FreeChain(Surface* front) {
+    for (Surface* b : front->backBuffers) delete b;
+    delete front;
 }
 
 void AnnounceModeChange() {
@@ -87,23 +97,12 @@ void Unregister(const void* p) {
     PretendCard().palettes.erase(p);
     PretendCard().clippers.erase(p);
 }
-void Bury(Child* child) { PretendCard().graveyard.emplace_back(child); }
 std::size_t& VideoMemoryUsed() { return PretendCard().videoUsed; }
 DirectDraw*& ExclusiveOwner() { return PretendCard().exclusiveOwner; }
 
-bool Fault(const FaultPoint& call, HRESULT& code) {
-    std::int32_t injected;
-    if (!call.Fails(injected)) return false;
-    code = injected;
-    return true;
-}
-
 void ResetForTests() {
     std::vector<DirectDraw*> live(PretendCard().objects.begin(), PretendCard().objects.end());
-    for (DirectDraw* dd : live) {
-        dd->Kill();
-        Bury(dd);
-    }
+    for (DirectDraw* dd : live) dd->Destroy();
     PretendCard() = State{};
 }
 
@@ -149,23 +148,18 @@ Palette::Palette(DirectDraw* owner, DWORD caps, const PALETTEENTRY* entries)
 
 HRESULT Palette::GetCaps(LPDWORD caps) {
     if (!caps) return DDERR_INVALIDPARAMS;
-    if (dead_) return DDERR_INVALIDOBJECT;
     *caps = caps_;
     return DD_OK;
 }
 
 HRESULT Palette::GetEntries(DWORD, DWORD base, DWORD count, LPPALETTEENTRY entries) {
     if (!entries || base > size_ || count > size_ - base) return DDERR_INVALIDPARAMS;
-    if (dead_) return DDERR_INVALIDOBJECT;
     std::copy_n(entries_.begin() + base, count, entries);
     return DD_OK;
 }
 
 HRESULT Palette::SetEntries(DWORD, DWORD start, DWORD count, LPPALETTEENTRY entries) {
-    kIDirectDrawPaletteSetEntries.Trace();
-    if (dead_) return DDERR_INVALIDOBJECT;
-    HRESULT fault;
-    if (Fault(kIDirectDrawPaletteSetEntries, fault)) return fault;
+    if (HRESULT hr = Enter(kIDirectDrawPaletteSetEntries); hr != DD_OK) return hr;
     if (!entries || start > size_ || count > size_ - start) return DDERR_INVALIDPARAMS;
     std::copy_n(entries, count, entries_.begin() + start);
     if (primaryAttachments > 0) {
@@ -175,23 +169,20 @@ HRESULT Palette::SetEntries(DWORD, DWORD start, DWORD count, LPPALETTEENTRY entr
     return DD_OK;
 }
 
-void Palette::FinalRelease() {
-    Kill();
+Palette::~Palette() {
     if (owner_) owner_->Forget(this);
-    Unregister(this);
-    delete this;
+    Unregister(static_cast<IDirectDrawPalette*>(this));
 }
-
-void Palette::Kill() { dead_ = true; }
 
 // ---------------------------------------------------------------------------
 // Clippers.
 
-HRESULT Clipper::GetClipList(LPRECT, LPRGNDATA, LPDWORD) { return DDERR_UNSUPPORTED; }
+HRESULT Clipper::GetClipList(LPRECT, LPRGNDATA, LPDWORD) {
+    return com::Stub("IDirectDrawClipper::GetClipList", DDERR_UNSUPPORTED);
+}
 
 HRESULT Clipper::GetHWnd(HWND* window) {
     if (!window) return DDERR_INVALIDPARAMS;
-    if (dead_) return DDERR_INVALIDOBJECT;
     *window = window_;
     return DD_OK;
 }
@@ -199,14 +190,11 @@ HRESULT Clipper::GetHWnd(HWND* window) {
 HRESULT Clipper::IsClipListChanged(BOOL* changed) {
     if (!changed) return DDERR_INVALIDPARAMS;
     *changed = FALSE;
-    return dead_ ? DDERR_INVALIDOBJECT : DD_OK;
+    return DD_OK;
 }
 
 HRESULT Clipper::SetClipList(LPRGNDATA list, DWORD flags) {
-    kIDirectDrawClipperSetClipList.Trace();
-    if (dead_) return DDERR_INVALIDOBJECT;
-    HRESULT fault;
-    if (Fault(kIDirectDrawClipperSetClipList, fault)) return fault;
+    if (HRESULT hr = Enter(kIDirectDrawClipperSetClipList); hr != DD_OK) return hr;
     if (flags != 0) return DDERR_INVALIDPARAMS;
     if (window_) return DDERR_CLIPPERISUSINGHWND;
     if (!list) {
@@ -229,10 +217,7 @@ HRESULT Clipper::SetClipList(LPRGNDATA list, DWORD flags) {
 }
 
 HRESULT Clipper::SetHWnd(DWORD flags, HWND window) {
-    kIDirectDrawClipperSetHWnd.Trace();
-    if (dead_) return DDERR_INVALIDOBJECT;
-    HRESULT fault;
-    if (Fault(kIDirectDrawClipperSetHWnd, fault)) return fault;
+    if (HRESULT hr = Enter(kIDirectDrawClipperSetHWnd); hr != DD_OK) return hr;
     if (flags != 0) return DDERR_INVALIDPARAMS;
     if (window && !user::FromHandle(window)) return DDERR_INVALIDPARAMS;
     window_ = window;
@@ -252,14 +237,10 @@ bool Clipper::ClipRects(std::vector<RECT>& out) const {
     return true;
 }
 
-void Clipper::FinalRelease() {
-    Kill();
+Clipper::~Clipper() {
     if (owner_) owner_->Forget(this);
-    Unregister(this);
-    delete this;
+    Unregister(static_cast<IDirectDrawClipper*>(this));
 }
-
-void Clipper::Kill() { dead_ = true; }
 
 // ---------------------------------------------------------------------------
 // The DirectDraw object.
@@ -269,13 +250,10 @@ void DirectDraw::Forget(Child* child) {
 }
 
 HRESULT DirectDraw::CreateClipper(DWORD flags, LPDIRECTDRAWCLIPPER* out, IUnknown* outer) {
-    kIDirectDrawCreateClipper.Trace();
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
-    if (dead_) return DDERR_INVALIDOBJECT;
     if (outer) return CLASS_E_NOAGGREGATION;
-    HRESULT fault;
-    if (Fault(kIDirectDrawCreateClipper, fault)) return fault;
+    if (HRESULT hr = Enter(kIDirectDrawCreateClipper); hr != DD_OK) return hr;
     if (flags != 0) return DDERR_INVALIDPARAMS;
     auto* c = new (std::nothrow) Clipper(this);
     if (!c) return DDERR_OUTOFMEMORY;
@@ -286,13 +264,10 @@ HRESULT DirectDraw::CreateClipper(DWORD flags, LPDIRECTDRAWCLIPPER* out, IUnknow
 }
 
 HRESULT DirectDraw::CreatePalette(DWORD flags, LPPALETTEENTRY table, LPDIRECTDRAWPALETTE* out, IUnknown* outer) {
-    kIDirectDrawCreatePalette.Trace();
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
-    if (dead_) return DDERR_INVALIDOBJECT;
     if (outer) return CLASS_E_NOAGGREGATION;
-    HRESULT fault;
-    if (Fault(kIDirectDrawCreatePalette, fault)) return fault;
+    if (HRESULT hr = Enter(kIDirectDrawCreatePalette); hr != DD_OK) return hr;
     if (!table) return DDERR_INVALIDPARAMS;
     if (level_ == 0) return DDERR_NOCOOPERATIVELEVELSET;
     // The table is 2, 4, 16 or 256 entries long, as one size flag says.
@@ -333,13 +308,7 @@ HRESULT DirectDraw::CreatePrimary(const DDSURFACEDESC& desc, Surface** out) {
         bool video = !emulationOnly_ && !(caps & DDSCAPS_SYSTEMMEMORY) &&
                      VideoMemoryUsed() + bytes <= CurrentConfig().videoMemory;
         if (caps & DDSCAPS_VIDEOMEMORY && !video) {
-            for (Surface* b : front->backBuffers) {
-                b->Kill();
-                Unregister(b);
-                Bury(b);
-            }
-            front->Kill();
-            Bury(front);
+            FreeChain(front);
             return emulationOnly_ ? DDERR_NODIRECTDRAWHW : DDERR_OUTOFVIDEOMEMORY;
         }
         DWORD backCaps = (caps & ~(DDSCAPS_PRIMARYSURFACE | DDSCAPS_VIDEOMEMORY | DDSCAPS_SYSTEMMEMORY)) |
@@ -348,13 +317,7 @@ HRESULT DirectDraw::CreatePrimary(const DDSURFACEDESC& desc, Surface** out) {
             new (std::nothrow) Surface(this, backCaps, screen.width, screen.height, false, screen.bytesPerPixel);
         if (!back || !back->Allocate(video ? bytes : 0)) {
             delete back;
-            for (Surface* b : front->backBuffers) {
-                b->Kill();
-                Unregister(b);
-                Bury(b);
-            }
-            front->Kill();
-            Bury(front);
+            FreeChain(front);
             return DDERR_OUTOFMEMORY;
         }
         back->front = front;
@@ -367,14 +330,11 @@ HRESULT DirectDraw::CreatePrimary(const DDSURFACEDESC& desc, Surface** out) {
 }
 
 HRESULT DirectDraw::CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* out, IUnknown* outer) {
-    kIDirectDrawCreateSurface.Trace();
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
-    if (dead_) return DDERR_INVALIDOBJECT;
     if (outer) return CLASS_E_NOAGGREGATION;
     if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
-    HRESULT fault;
-    if (Fault(kIDirectDrawCreateSurface, fault)) return fault;
+    if (HRESULT hr = Enter(kIDirectDrawCreateSurface); hr != DD_OK) return hr;
     if (level_ == 0) return DDERR_NOCOOPERATIVELEVELSET;
     DWORD caps = (desc->dwFlags & DDSD_CAPS) ? desc->ddsCaps.dwCaps : DDSCAPS_OFFSCREENPLAIN;
     if ((caps & DDSCAPS_SYSTEMMEMORY) && (caps & DDSCAPS_VIDEOMEMORY)) return DDERR_INVALIDCAPS;
@@ -426,7 +386,6 @@ HRESULT DirectDraw::CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* out
 
 HRESULT DirectDraw::EnumDisplayModes(DWORD, LPDDSURFACEDESC, LPVOID context, LPDDENUMMODESCALLBACK callback) {
     if (!callback) return DDERR_INVALIDPARAMS;
-    if (dead_) return DDERR_INVALIDOBJECT;
     for (DWORD bits : kModeDepths)
         for (const auto& m : kModeSizes) {
             DDSURFACEDESC d{};
@@ -443,14 +402,11 @@ HRESULT DirectDraw::EnumDisplayModes(DWORD, LPDDSURFACEDESC, LPVOID context, LPD
 }
 
 HRESULT DirectDraw::GetCaps(LPDDCAPS driver, LPDDCAPS hel) {
-    kIDirectDrawGetCaps.Trace();
-    if (dead_) return DDERR_INVALIDOBJECT;
     if (!driver && !hel) return DDERR_INVALIDPARAMS;
     // The DirectX 3 record, or a later and larger one whose first part it is.
     auto sizeOk = [](LPDDCAPS c) { return !c || (c->dwSize >= sizeof(DDCAPS_DX3) && c->dwSize <= 1024); };
     if (!sizeOk(driver) || !sizeOk(hel)) return DDERR_INVALIDPARAMS;
-    HRESULT fault;
-    if (Fault(kIDirectDrawGetCaps, fault)) return fault;
+    if (HRESULT hr = Enter(kIDirectDrawGetCaps); hr != DD_OK) return hr;
     const Config& config = CurrentConfig();
     if (driver) {
         DWORD size = driver->dwSize;
@@ -488,7 +444,6 @@ HRESULT DirectDraw::GetCaps(LPDDCAPS driver, LPDDCAPS hel) {
 
 HRESULT DirectDraw::GetDisplayMode(LPDDSURFACEDESC desc) {
     if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
-    if (dead_) return DDERR_INVALIDOBJECT;
     video::Mode m = video::CurrentMode();
     std::memset(desc, 0, sizeof(*desc));
     desc->dwSize = sizeof(*desc);
@@ -504,33 +459,30 @@ HRESULT DirectDraw::GetDisplayMode(LPDDSURFACEDESC desc) {
 HRESULT DirectDraw::GetFourCCCodes(LPDWORD count, LPDWORD) {
     if (!count) return DDERR_INVALIDPARAMS;
     *count = 0;
-    return dead_ ? DDERR_INVALIDOBJECT : DD_OK;
+    return DD_OK;
 }
 
 HRESULT DirectDraw::GetMonitorFrequency(LPDWORD frequency) {
     if (!frequency) return DDERR_INVALIDPARAMS;
     *frequency = 60;
-    return dead_ ? DDERR_INVALIDOBJECT : DD_OK;
+    return DD_OK;
 }
 
 HRESULT DirectDraw::GetVerticalBlankStatus(BOOL* inBlank) {
     if (!inBlank) return DDERR_INVALIDPARAMS;
     *inBlank = FALSE;
-    return dead_ ? DDERR_INVALIDOBJECT : DD_OK;
+    return DD_OK;
 }
 
 HRESULT DirectDraw::WaitForVerticalBlank(DWORD flags, HANDLE) {
-    if (dead_) return DDERR_INVALIDOBJECT;
-    if (flags & DDWAITVB_BLOCKBEGINEVENT) return DDERR_UNSUPPORTED;
+    if (flags & DDWAITVB_BLOCKBEGINEVENT)
+        return com::Stub("IDirectDraw::WaitForVerticalBlank:DDWAITVB_BLOCKBEGINEVENT", DDERR_UNSUPPORTED);
     host::WaitForRefresh();
     return DD_OK;
 }
 
 HRESULT DirectDraw::SetCooperativeLevel(HWND window, DWORD flags) {
-    kIDirectDrawSetCooperativeLevel.Trace();
-    if (dead_) return DDERR_INVALIDOBJECT;
-    HRESULT fault;
-    if (Fault(kIDirectDrawSetCooperativeLevel, fault)) return fault;
+    if (HRESULT hr = Enter(kIDirectDrawSetCooperativeLevel); hr != DD_OK) return hr;
     bool exclusive = (flags & DDSCL_EXCLUSIVE) != 0, fullScreen = (flags & DDSCL_FULLSCREEN) != 0;
     bool normal = (flags & DDSCL_NORMAL) != 0;
     // DDSCL_NORMAL beside the exclusive full-screen pair is taken as that
@@ -550,10 +502,7 @@ HRESULT DirectDraw::SetCooperativeLevel(HWND window, DWORD flags) {
 }
 
 HRESULT DirectDraw::SetDisplayMode(DWORD width, DWORD height, DWORD bpp) {
-    kIDirectDrawSetDisplayMode.Trace();
-    if (dead_) return DDERR_INVALIDOBJECT;
-    HRESULT fault;
-    if (Fault(kIDirectDrawSetDisplayMode, fault)) return fault;
+    if (HRESULT hr = Enter(kIDirectDrawSetDisplayMode); hr != DD_OK) return hr;
     if (level_ == 0) return DDERR_NOCOOPERATIVELEVELSET;
     if (ExclusiveOwner() && ExclusiveOwner() != this) return DDERR_NOEXCLUSIVEMODE;
     if (!ModeOffered(width, height, bpp)) return DDERR_INVALIDMODE;
@@ -569,10 +518,7 @@ HRESULT DirectDraw::SetDisplayMode(DWORD width, DWORD height, DWORD bpp) {
 }
 
 HRESULT DirectDraw::RestoreDisplayMode() {
-    kIDirectDrawRestoreDisplayMode.Trace();
-    if (dead_) return DDERR_INVALIDOBJECT;
-    HRESULT fault;
-    if (Fault(kIDirectDrawRestoreDisplayMode, fault)) return fault;
+    if (HRESULT hr = Enter(kIDirectDrawRestoreDisplayMode); hr != DD_OK) return hr;
     if (!modeSet_) return DD_OK;
     modeSet_ = false;
     video::RestoreDesktopMode();
@@ -580,17 +526,14 @@ HRESULT DirectDraw::RestoreDisplayMode() {
     return DD_OK;
 }
 
-void DirectDraw::Retire() {
-    // Everything made from this object goes with it.
-    std::vector<Child*> all = children;
-    children.clear();
-    for (Child* c : all) {
-        c->Kill();
-        Unregister(dynamic_cast<IDirectDrawSurface*>(c));
-        Unregister(dynamic_cast<IDirectDrawPalette*>(c));
-        Unregister(dynamic_cast<IDirectDrawClipper*>(c));
-        Bury(c);
-    }
+void DirectDraw::Destroy() {
+    // Everything made from this object goes with it, the program's
+    // references or not. Each child first lets go of the others, which are
+    // freed in the same sweep.
+    std::vector<Child*> all;
+    all.swap(children);
+    for (Child* c : all) c->OwnerGone();
+    for (Child* c : all) delete c;
     primary = nullptr;
     if (ExclusiveOwner() == this) ExclusiveOwner() = nullptr;
     if (modeSet_) {
@@ -599,16 +542,7 @@ void DirectDraw::Retire() {
         AnnounceModeChange();
     }
     PretendCard().objects.erase(this);
-    dead_ = true;
-}
-
-void DirectDraw::FinalRelease() {
-    Retire();
     delete this;
-}
-
-void DirectDraw::Kill() {
-    if (!dead_) Retire();
 }
 
 }  // namespace platform::ddraw
@@ -621,7 +555,7 @@ HRESULT WINAPI DirectDrawCreate(GUID* lpGUID, LPDIRECTDRAW* lplpDD, IUnknown* pU
     *lplpDD = nullptr;
     if (pUnkOuter) return CLASS_E_NOAGGREGATION;
     HRESULT fault;
-    if (Fault(kDirectDrawCreate, fault)) return fault;
+    if (kDirectDrawCreate.Fails(fault)) return fault;
     auto id = reinterpret_cast<std::uintptr_t>(lpGUID);
     // The driver identifiers are small numbers in the pointer's place; a real
     // GUID would name a display device, and this machine has only the one.

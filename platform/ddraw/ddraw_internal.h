@@ -18,9 +18,9 @@ class Clipper;
 // Everything a DirectDraw object made, so that it can take it all with it.
 struct Child {
     virtual ~Child() = default;
-    // The owner went away: drop memory and references, answer every later
-    // call with DDERR_INVALIDOBJECT.
-    virtual void Kill() = 0;
+    // The owner is freeing all its children at once: forget the owner and
+    // every sibling, which go in the same sweep, without releasing them.
+    virtual void OwnerGone() = 0;
 };
 
 // What the emulated hardware and emulation layer report, and how much video
@@ -33,8 +33,8 @@ struct Config {
 Config DefaultConfig();
 Config& CurrentConfig();
 
-// Takes every live DirectDraw object down as its final Release would, and
-// forgets everything (tests).
+// Frees every live DirectDraw object as its last Release would, and forgets
+// everything (tests).
 void ResetForTests();
 
 }  // namespace platform::ddraw

@@ -8,46 +8,21 @@
 #include <memory>
 #include <vector>
 
+#include "platform/com/com.h"
 #include "platform/ddraw/ddraw_internal.h"
 #include "platform/trace/trace.h"
 
 namespace platform::ddraw {
 
-// Reference counting shared by the four kinds of object. A dead object (its
-// DirectDraw object was released) stays allocated so that a stale pointer
-// meets DDERR_INVALIDOBJECT instead of freed memory.
-template <typename Interface>
-class Com : public Interface, public Child {
-public:
-    HRESULT QueryInterface(REFIID, LPVOID* out) override {
-        if (out) *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return dead_ ? 0 : ++refs_; }
-    ULONG Release() override {
-        if (dead_ || refs_ == 0) return 0;
-        if (--refs_ == 0) {
-            FinalRelease();
-            return 0;
-        }
-        return refs_;
-    }
-    bool Dead() const { return dead_; }
-
-protected:
-    virtual void FinalRelease() = 0;
-    ULONG refs_ = 1;
-    bool dead_ = false;
-};
-
-class Palette final : public Com<IDirectDrawPalette> {
+class Palette final : public com::Object<IDirectDrawPalette, IID_IDirectDrawPalette>, public Child {
 public:
     Palette(DirectDraw* owner, DWORD caps, const PALETTEENTRY* entries);
     HRESULT GetCaps(LPDWORD caps) override;
     HRESULT GetEntries(DWORD flags, DWORD base, DWORD count, LPPALETTEENTRY entries) override;
     HRESULT Initialize(LPDIRECTDRAW, DWORD, LPPALETTEENTRY) override { return DDERR_ALREADYINITIALIZED; }
     HRESULT SetEntries(DWORD flags, DWORD start, DWORD count, LPPALETTEENTRY entries) override;
-    void Kill() override;
+    ~Palette() override;
+    void OwnerGone() override { owner_ = nullptr; }
 
     const PALETTEENTRY* Entries() const { return entries_.data(); }
     // Only a 256-entry palette goes with the 8-bit surfaces made here.
@@ -55,14 +30,13 @@ public:
     int primaryAttachments = 0;
 
 private:
-    void FinalRelease() override;
     DirectDraw* owner_;
     DWORD caps_;
     DWORD size_;
     std::array<PALETTEENTRY, 256> entries_{};
 };
 
-class Clipper final : public Com<IDirectDrawClipper> {
+class Clipper final : public com::Object<IDirectDrawClipper, IID_IDirectDrawClipper>, public Child {
 public:
     explicit Clipper(DirectDraw* owner) : owner_(owner) {}
     HRESULT GetClipList(LPRECT rect, LPRGNDATA list, LPDWORD size) override;
@@ -71,7 +45,8 @@ public:
     HRESULT IsClipListChanged(BOOL* changed) override;
     HRESULT SetClipList(LPRGNDATA list, DWORD flags) override;
     HRESULT SetHWnd(DWORD flags, HWND window) override;
-    void Kill() override;
+    ~Clipper() override;
+    void OwnerGone() override { owner_ = nullptr; }
 
     // The rectangles a blit may touch, in the coordinates of the surface the
     // clipper is attached to; false when the clipper has no list and no window.
@@ -79,25 +54,36 @@ public:
     HWND Window() const { return window_; }
 
 private:
-    void FinalRelease() override;
     DirectDraw* owner_;
     std::vector<RECT> rects_;
     bool hasList_ = false;
     HWND window_ = nullptr;
 };
 
-class Surface final : public Com<IDirectDrawSurface> {
+class Surface final : public com::Object<IDirectDrawSurface, IID_IDirectDrawSurface>, public Child {
 public:
     Surface(DirectDraw* owner, DWORD caps, int width, int height, bool usesScreen, int bytesPerPixel);
 
-    HRESULT AddAttachedSurface(LPDIRECTDRAWSURFACE) override { return DDERR_UNSUPPORTED; }
-    HRESULT AddOverlayDirtyRect(LPRECT) override { return DDERR_UNSUPPORTED; }
+    HRESULT AddAttachedSurface(LPDIRECTDRAWSURFACE) override {
+        return com::Stub("IDirectDrawSurface::AddAttachedSurface", DDERR_UNSUPPORTED);
+    }
+    HRESULT AddOverlayDirtyRect(LPRECT) override {
+        return com::Stub("IDirectDrawSurface::AddOverlayDirtyRect", DDERR_UNSUPPORTED);
+    }
     HRESULT Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD flags, LPDDBLTFX fx) override;
-    HRESULT BltBatch(LPDDBLTBATCH, DWORD, DWORD) override { return DDERR_UNSUPPORTED; }
+    HRESULT BltBatch(LPDDBLTBATCH, DWORD, DWORD) override {
+        return com::Stub("IDirectDrawSurface::BltBatch", DDERR_UNSUPPORTED);
+    }
     HRESULT BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD trans) override;
-    HRESULT DeleteAttachedSurface(DWORD, LPDIRECTDRAWSURFACE) override { return DDERR_UNSUPPORTED; }
-    HRESULT EnumAttachedSurfaces(LPVOID, LPDDENUMSURFACESCALLBACK) override { return DDERR_UNSUPPORTED; }
-    HRESULT EnumOverlayZOrders(DWORD, LPVOID, LPDDENUMSURFACESCALLBACK) override { return DDERR_UNSUPPORTED; }
+    HRESULT DeleteAttachedSurface(DWORD, LPDIRECTDRAWSURFACE) override {
+        return com::Stub("IDirectDrawSurface::DeleteAttachedSurface", DDERR_UNSUPPORTED);
+    }
+    HRESULT EnumAttachedSurfaces(LPVOID, LPDDENUMSURFACESCALLBACK) override {
+        return com::Stub("IDirectDrawSurface::EnumAttachedSurfaces", DDERR_UNSUPPORTED);
+    }
+    HRESULT EnumOverlayZOrders(DWORD, LPVOID, LPDDENUMSURFACESCALLBACK) override {
+        return com::Stub("IDirectDrawSurface::EnumOverlayZOrders", DDERR_UNSUPPORTED);
+    }
     HRESULT Flip(LPDIRECTDRAWSURFACE target, DWORD flags) override;
     HRESULT GetAttachedSurface(LPDDSCAPS caps, LPDIRECTDRAWSURFACE* out) override;
     HRESULT GetBltStatus(DWORD) override;
@@ -106,7 +92,9 @@ public:
     HRESULT GetColorKey(DWORD flags, LPDDCOLORKEY key) override;
     HRESULT GetDC(HDC* out) override;
     HRESULT GetFlipStatus(DWORD) override;
-    HRESULT GetOverlayPosition(LPLONG, LPLONG) override { return DDERR_NOTAOVERLAYSURFACE; }
+    HRESULT GetOverlayPosition(LPLONG, LPLONG) override {
+        return com::Stub("IDirectDrawSurface::GetOverlayPosition", DDERR_NOTAOVERLAYSURFACE);
+    }
     HRESULT GetPalette(LPDIRECTDRAWPALETTE* out) override;
     HRESULT GetPixelFormat(LPDDPIXELFORMAT format) override;
     HRESULT GetSurfaceDesc(LPDDSURFACEDESC desc) override;
@@ -117,15 +105,22 @@ public:
     HRESULT Restore() override;
     HRESULT SetClipper(LPDIRECTDRAWCLIPPER clipper) override;
     HRESULT SetColorKey(DWORD flags, LPDDCOLORKEY key) override;
-    HRESULT SetOverlayPosition(LONG, LONG) override { return DDERR_NOTAOVERLAYSURFACE; }
+    HRESULT SetOverlayPosition(LONG, LONG) override {
+        return com::Stub("IDirectDrawSurface::SetOverlayPosition", DDERR_NOTAOVERLAYSURFACE);
+    }
     HRESULT SetPalette(LPDIRECTDRAWPALETTE palette) override;
     HRESULT Unlock(LPVOID data) override;
     HRESULT UpdateOverlay(LPRECT, LPDIRECTDRAWSURFACE, LPRECT, DWORD, LPDDOVERLAYFX) override {
-        return DDERR_NOTAOVERLAYSURFACE;
+        return com::Stub("IDirectDrawSurface::UpdateOverlay", DDERR_NOTAOVERLAYSURFACE);
     }
-    HRESULT UpdateOverlayDisplay(DWORD) override { return DDERR_NOTAOVERLAYSURFACE; }
-    HRESULT UpdateOverlayZOrder(DWORD, LPDIRECTDRAWSURFACE) override { return DDERR_NOTAOVERLAYSURFACE; }
-    void Kill() override;
+    HRESULT UpdateOverlayDisplay(DWORD) override {
+        return com::Stub("IDirectDrawSurface::UpdateOverlayDisplay", DDERR_NOTAOVERLAYSURFACE);
+    }
+    HRESULT UpdateOverlayZOrder(DWORD, LPDIRECTDRAWSURFACE) override {
+        return com::Stub("IDirectDrawSurface::UpdateOverlayZOrder", DDERR_NOTAOVERLAYSURFACE);
+    }
+    ~Surface() override;
+    void OwnerGone() override;
 
     // Set up by CreateSurface.
     bool Allocate(std::size_t videoBytes);
@@ -145,7 +140,12 @@ public:
     std::vector<std::uint8_t>& Storage();
 
 private:
-    void FinalRelease() override;
+    void LastRelease() override;
+    // An injected DDERR_SURFACELOST loses the surface, whichever call it
+    // came through, so that Restore has something to do.
+    void Faulted(HRESULT code) override {
+        if (code == DDERR_SURFACELOST) lost_ = true;
+    }
     HRESULT CheckUsable(Surface* other);
     void ShowIfVisible();
     void (*ScreenRecord() const)(int y, int from, int to);
@@ -173,32 +173,38 @@ private:
     Clipper* clipper_ = nullptr;
 };
 
-class DirectDraw final : public Com<IDirectDraw> {
+class DirectDraw final : public com::Object<IDirectDraw, IID_IDirectDraw> {
 public:
     explicit DirectDraw(bool emulationOnly) : emulationOnly_(emulationOnly) {}
     HRESULT Compact() override { return DD_OK; }
     HRESULT CreateClipper(DWORD flags, LPDIRECTDRAWCLIPPER* out, IUnknown* outer) override;
     HRESULT CreatePalette(DWORD flags, LPPALETTEENTRY table, LPDIRECTDRAWPALETTE* out, IUnknown* outer) override;
     HRESULT CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* out, IUnknown* outer) override;
-    HRESULT DuplicateSurface(LPDIRECTDRAWSURFACE, LPDIRECTDRAWSURFACE*) override { return DDERR_CANTDUPLICATE; }
+    HRESULT DuplicateSurface(LPDIRECTDRAWSURFACE, LPDIRECTDRAWSURFACE*) override {
+        return com::Stub("IDirectDraw::DuplicateSurface", DDERR_CANTDUPLICATE);
+    }
     HRESULT EnumDisplayModes(DWORD, LPDDSURFACEDESC, LPVOID, LPDDENUMMODESCALLBACK) override;
     HRESULT EnumSurfaces(DWORD, LPDDSURFACEDESC, LPVOID, LPDDENUMSURFACESCALLBACK) override {
-        return DDERR_UNSUPPORTED;
+        return com::Stub("IDirectDraw::EnumSurfaces", DDERR_UNSUPPORTED);
     }
     HRESULT FlipToGDISurface() override { return DD_OK; }
     HRESULT GetCaps(LPDDCAPS driver, LPDDCAPS hel) override;
     HRESULT GetDisplayMode(LPDDSURFACEDESC desc) override;
     HRESULT GetFourCCCodes(LPDWORD count, LPDWORD) override;
-    HRESULT GetGDISurface(LPDIRECTDRAWSURFACE*) override { return DDERR_NOTFOUND; }
+    HRESULT GetGDISurface(LPDIRECTDRAWSURFACE*) override {
+        return com::Stub("IDirectDraw::GetGDISurface", DDERR_NOTFOUND);
+    }
     HRESULT GetMonitorFrequency(LPDWORD frequency) override;
-    HRESULT GetScanLine(LPDWORD) override { return DDERR_UNSUPPORTED; }
+    HRESULT GetScanLine(LPDWORD) override { return com::Stub("IDirectDraw::GetScanLine", DDERR_UNSUPPORTED); }
     HRESULT GetVerticalBlankStatus(BOOL* inBlank) override;
     HRESULT Initialize(GUID*) override { return DDERR_ALREADYINITIALIZED; }
     HRESULT RestoreDisplayMode() override;
     HRESULT SetCooperativeLevel(HWND window, DWORD flags) override;
     HRESULT SetDisplayMode(DWORD width, DWORD height, DWORD bpp) override;
     HRESULT WaitForVerticalBlank(DWORD flags, HANDLE event) override;
-    void Kill() override;
+    // Frees everything the object made, gives back the mode it set, and
+    // then the object itself: its last Release, or the stand-in's reset.
+    void Destroy();
 
     bool EmulationOnly() const { return emulationOnly_; }
     HWND CooperativeWindow() const { return window_; }
@@ -208,8 +214,7 @@ public:
     void Forget(Child* child);
 
 private:
-    void FinalRelease() override;
-    void Retire();
+    void LastRelease() override { Destroy(); }
     HRESULT CreatePrimary(const DDSURFACEDESC& desc, Surface** out);
     bool emulationOnly_;
     DWORD level_ = 0;
@@ -234,13 +239,7 @@ void Register(Surface* s);
 void Register(Palette* p);
 void Register(Clipper* c);
 void Unregister(const void* p);
-// Takes a dead child out of its owner's care; it stays allocated for good.
-void Bury(Child* child);
 std::size_t& VideoMemoryUsed();
 DirectDraw*& ExclusiveOwner();
-
-// A result code a test armed for this call; a lost-surface code also loses
-// the surface so that Restore has something to do.
-bool Fault(const FaultPoint& call, HRESULT& code);
 
 }  // namespace platform::ddraw

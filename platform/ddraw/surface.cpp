@@ -92,7 +92,6 @@ void Surface::ShowIfVisible() {
 }
 
 HRESULT Surface::CheckUsable(Surface* other) {
-    if (dead_) return DDERR_INVALIDOBJECT;
     if (LostNow() || (other && other->LostNow())) return DDERR_SURFACELOST;
     if (Busy() || (other && other->Busy())) return DDERR_SURFACEBUSY;
     return DD_OK;
@@ -117,13 +116,7 @@ void Surface::FillDesc(DDSURFACEDESC& desc) {
 }
 
 HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD flags, LPDDBLTFX fx) {
-    kIDirectDrawSurfaceBlt.Trace();
-    if (dead_) return DDERR_INVALIDOBJECT;
-    HRESULT fault;
-    if (Fault(kIDirectDrawSurfaceBlt, fault)) {
-        if (fault == DDERR_SURFACELOST) lost_ = true;
-        return fault;
-    }
+    if (HRESULT hr = Enter(kIDirectDrawSurfaceBlt); hr != DD_OK) return hr;
     Surface* src = nullptr;
     if (source) {
         if (!IsLiveSurface(source)) return DDERR_INVALIDPARAMS;
@@ -217,13 +210,7 @@ const std::uint8_t* Surface::SourcePixels(Surface* src, std::vector<std::uint8_t
 }
 
 HRESULT Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD trans) {
-    kIDirectDrawSurfaceBltFast.Trace();
-    if (dead_) return DDERR_INVALIDOBJECT;
-    HRESULT fault;
-    if (Fault(kIDirectDrawSurfaceBltFast, fault)) {
-        if (fault == DDERR_SURFACELOST) lost_ = true;
-        return fault;
-    }
+    if (HRESULT hr = Enter(kIDirectDrawSurfaceBltFast); hr != DD_OK) return hr;
     if (!source || !IsLiveSurface(source)) return DDERR_INVALIDPARAMS;
     auto* src = static_cast<Surface*>(source);
     // BltFast never clips: a surface with a clipper must use Blt, and the
@@ -258,13 +245,7 @@ HRESULT Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT so
 }
 
 HRESULT Surface::Flip(LPDIRECTDRAWSURFACE target, DWORD flags) {
-    kIDirectDrawSurfaceFlip.Trace();
-    if (dead_) return DDERR_INVALIDOBJECT;
-    HRESULT fault;
-    if (Fault(kIDirectDrawSurfaceFlip, fault)) {
-        if (fault == DDERR_SURFACELOST) lost_ = true;
-        return fault;
-    }
+    if (HRESULT hr = Enter(kIDirectDrawSurfaceFlip); hr != DD_OK) return hr;
     if (backBuffers.empty()) return DDERR_NOTFLIPPABLE;
     if (target && std::find(backBuffers.begin(), backBuffers.end(), target) == backBuffers.end())
         return DDERR_INVALIDPARAMS;
@@ -287,12 +268,9 @@ HRESULT Surface::Flip(LPDIRECTDRAWSURFACE target, DWORD flags) {
 }
 
 HRESULT Surface::GetAttachedSurface(LPDDSCAPS caps, LPDIRECTDRAWSURFACE* out) {
-    kIDirectDrawSurfaceGetAttachedSurface.Trace();
     if (!caps || !out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
-    if (dead_) return DDERR_INVALIDOBJECT;
-    HRESULT fault;
-    if (Fault(kIDirectDrawSurfaceGetAttachedSurface, fault)) return fault;
+    if (HRESULT hr = Enter(kIDirectDrawSurfaceGetAttachedSurface); hr != DD_OK) return hr;
     Surface* found = nullptr;
     if (caps->dwCaps & (DDSCAPS_BACKBUFFER | DDSCAPS_FLIP)) {
         if (!backBuffers.empty()) {
@@ -309,12 +287,11 @@ HRESULT Surface::GetAttachedSurface(LPDDSCAPS caps, LPDIRECTDRAWSURFACE* out) {
     return DD_OK;
 }
 
-HRESULT Surface::GetBltStatus(DWORD) { return dead_ ? DDERR_INVALIDOBJECT : DD_OK; }
-HRESULT Surface::GetFlipStatus(DWORD) { return dead_ ? DDERR_INVALIDOBJECT : DD_OK; }
+HRESULT Surface::GetBltStatus(DWORD) { return DD_OK; }
+HRESULT Surface::GetFlipStatus(DWORD) { return DD_OK; }
 
 HRESULT Surface::GetCaps(LPDDSCAPS caps) {
     if (!caps) return DDERR_INVALIDPARAMS;
-    if (dead_) return DDERR_INVALIDOBJECT;
     caps->dwCaps = caps_;
     return DD_OK;
 }
@@ -322,7 +299,6 @@ HRESULT Surface::GetCaps(LPDDSCAPS caps) {
 HRESULT Surface::GetClipper(LPDIRECTDRAWCLIPPER* out) {
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
-    if (dead_) return DDERR_INVALIDOBJECT;
     if (!clipper_) return DDERR_NOCLIPPERATTACHED;
     clipper_->AddRef();
     *out = clipper_;
@@ -330,10 +306,7 @@ HRESULT Surface::GetClipper(LPDIRECTDRAWCLIPPER* out) {
 }
 
 HRESULT Surface::SetColorKey(DWORD flags, LPDDCOLORKEY key) {
-    kIDirectDrawSurfaceSetColorKey.Trace();
-    if (dead_) return DDERR_INVALIDOBJECT;
-    HRESULT fault;
-    if (Fault(kIDirectDrawSurfaceSetColorKey, fault)) return fault;
+    if (HRESULT hr = Enter(kIDirectDrawSurfaceSetColorKey); hr != DD_OK) return hr;
     if (flags & (DDCKEY_SRCOVERLAY | DDCKEY_DESTOVERLAY)) return DDERR_NOTAOVERLAYSURFACE;
     bool source = (flags & DDCKEY_SRCBLT) != 0, dest = (flags & DDCKEY_DESTBLT) != 0;
     if (source == dest) return DDERR_INVALIDPARAMS;
@@ -352,7 +325,6 @@ HRESULT Surface::SetColorKey(DWORD flags, LPDDCOLORKEY key) {
 
 HRESULT Surface::GetColorKey(DWORD flags, LPDDCOLORKEY key) {
     if (!key) return DDERR_INVALIDPARAMS;
-    if (dead_) return DDERR_INVALIDOBJECT;
     if (flags & DDCKEY_SRCBLT) {
         if (!hasSourceKey_) return DDERR_NOCOLORKEY;
         *key = sourceKey_;
@@ -367,15 +339,9 @@ HRESULT Surface::GetColorKey(DWORD flags, LPDDCOLORKEY key) {
 }
 
 HRESULT Surface::GetDC(HDC* out) {
-    kIDirectDrawSurfaceGetDC.Trace();
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
-    if (dead_) return DDERR_INVALIDOBJECT;
-    HRESULT fault;
-    if (Fault(kIDirectDrawSurfaceGetDC, fault)) {
-        if (fault == DDERR_SURFACELOST) lost_ = true;
-        return fault;
-    }
+    if (HRESULT hr = Enter(kIDirectDrawSurfaceGetDC); hr != DD_OK) return hr;
     if (dc_) return DDERR_DCALREADYCREATED;
     if (LostNow()) return DDERR_SURFACELOST;
     if (locked_) return DDERR_SURFACEBUSY;
@@ -389,7 +355,6 @@ HRESULT Surface::GetDC(HDC* out) {
 
 HRESULT Surface::ReleaseDC(HDC dc) {
     TraceCall("IDirectDrawSurface::ReleaseDC");
-    if (dead_) return DDERR_INVALIDOBJECT;
     if (!dc_ || dc != dc_) return DDERR_INVALIDPARAMS;
     bool drawn = gdi::DestroySurfaceDc(dc_);
     dc_ = nullptr;
@@ -400,7 +365,6 @@ HRESULT Surface::ReleaseDC(HDC dc) {
 HRESULT Surface::GetPalette(LPDIRECTDRAWPALETTE* out) {
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
-    if (dead_) return DDERR_INVALIDOBJECT;
     if (!palette_) return DDERR_NOPALETTEATTACHED;
     palette_->AddRef();
     *out = palette_;
@@ -409,35 +373,22 @@ HRESULT Surface::GetPalette(LPDIRECTDRAWPALETTE* out) {
 
 HRESULT Surface::GetPixelFormat(LPDDPIXELFORMAT format) {
     if (!format) return DDERR_INVALIDPARAMS;
-    if (dead_) return DDERR_INVALIDOBJECT;
     DescribePixels(8 * bytes_, *format);
     return DD_OK;
 }
 
 HRESULT Surface::GetSurfaceDesc(LPDDSURFACEDESC desc) {
-    kIDirectDrawSurfaceGetSurfaceDesc.Trace();
     if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
-    if (dead_) return DDERR_INVALIDOBJECT;
-    HRESULT fault;
-    if (Fault(kIDirectDrawSurfaceGetSurfaceDesc, fault)) return fault;
+    if (HRESULT hr = Enter(kIDirectDrawSurfaceGetSurfaceDesc); hr != DD_OK) return hr;
     FillDesc(*desc);
     return DD_OK;
 }
 
-HRESULT Surface::IsLost() {
-    if (dead_) return DDERR_INVALIDOBJECT;
-    return LostNow() ? DDERR_SURFACELOST : DD_OK;
-}
+HRESULT Surface::IsLost() { return LostNow() ? DDERR_SURFACELOST : DD_OK; }
 
 HRESULT Surface::Lock(LPRECT rect, LPDDSURFACEDESC desc, DWORD flags, HANDLE) {
-    kIDirectDrawSurfaceLock.Trace();
     if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
-    if (dead_) return DDERR_INVALIDOBJECT;
-    HRESULT fault;
-    if (Fault(kIDirectDrawSurfaceLock, fault)) {
-        if (fault == DDERR_SURFACELOST) lost_ = true;
-        return fault;
-    }
+    if (HRESULT hr = Enter(kIDirectDrawSurfaceLock); hr != DD_OK) return hr;
     if (LostNow()) return DDERR_SURFACELOST;
     if (Busy()) return DDERR_SURFACEBUSY;
     RECT r = rect ? *rect : RECT{0, 0, width_, height_};
@@ -452,7 +403,6 @@ HRESULT Surface::Lock(LPRECT rect, LPDDSURFACEDESC desc, DWORD flags, HANDLE) {
 
 HRESULT Surface::Unlock(LPVOID) {
     TraceCall("IDirectDrawSurface::Unlock");
-    if (dead_) return DDERR_INVALIDOBJECT;
     if (!locked_) return DDERR_NOTLOCKED;
     locked_ = false;
     if (lockWrites_ && usesScreen_) video::ScreenWritten();
@@ -461,10 +411,7 @@ HRESULT Surface::Unlock(LPVOID) {
 }
 
 HRESULT Surface::Restore() {
-    kIDirectDrawSurfaceRestore.Trace();
-    if (dead_) return DDERR_INVALIDOBJECT;
-    HRESULT fault;
-    if (Fault(kIDirectDrawSurfaceRestore, fault)) return fault;
+    if (HRESULT hr = Enter(kIDirectDrawSurfaceRestore); hr != DD_OK) return hr;
     if (front) return front->Restore();  // a back buffer comes back with its chain
     if (!LostNow()) {
         for (Surface* b : backBuffers) b->lost_ = false;
@@ -484,10 +431,7 @@ HRESULT Surface::Restore() {
 }
 
 HRESULT Surface::SetClipper(LPDIRECTDRAWCLIPPER clipper) {
-    kIDirectDrawSurfaceSetClipper.Trace();
-    if (dead_) return DDERR_INVALIDOBJECT;
-    HRESULT fault;
-    if (Fault(kIDirectDrawSurfaceSetClipper, fault)) return fault;
+    if (HRESULT hr = Enter(kIDirectDrawSurfaceSetClipper); hr != DD_OK) return hr;
     if (clipper && !IsLiveClipper(clipper)) return DDERR_INVALIDPARAMS;
     auto* c = static_cast<Clipper*>(clipper);
     if (c) c->AddRef();
@@ -497,13 +441,7 @@ HRESULT Surface::SetClipper(LPDIRECTDRAWCLIPPER clipper) {
 }
 
 HRESULT Surface::SetPalette(LPDIRECTDRAWPALETTE palette) {
-    kIDirectDrawSurfaceSetPalette.Trace();
-    if (dead_) return DDERR_INVALIDOBJECT;
-    HRESULT fault;
-    if (Fault(kIDirectDrawSurfaceSetPalette, fault)) {
-        if (fault == DDERR_SURFACELOST) lost_ = true;
-        return fault;
-    }
+    if (HRESULT hr = Enter(kIDirectDrawSurfaceSetPalette); hr != DD_OK) return hr;
     if (palette && !IsLivePalette(palette)) return DDERR_INVALIDPARAMS;
     auto* p = static_cast<Palette*>(palette);
     if (p && (!p->Indexes8Bits() || bytes_ != 1)) return DDERR_INVALIDPIXELFORMAT;
@@ -524,42 +462,37 @@ HRESULT Surface::SetPalette(LPDIRECTDRAWPALETTE palette) {
     return DD_OK;
 }
 
-void Surface::FinalRelease() {
+void Surface::LastRelease() {
     if (front) {
         refs_ = 1;  // an implicit back buffer lives as long as its chain
         return;
     }
-    for (Surface* b : backBuffers) {
-        b->Kill();
-        if (owner_) owner_->Forget(b);
-        Unregister(b);
-        Bury(b);
-    }
+    for (Surface* b : backBuffers) delete b;
     backBuffers.clear();
     if (palette_) {
         if (usesScreen_) --palette_->primaryAttachments;
         palette_->Release();
     }
     if (clipper_) clipper_->Release();
-    Kill();
-    if (owner_) owner_->Forget(this);
-    Unregister(this);
     delete this;
 }
 
-void Surface::Kill() {
-    if (dead_) return;
-    if (dc_) gdi::DestroySurfaceDc(dc_);
-    dc_ = nullptr;
-    // The palette and clipper are not released here: when the owner goes,
-    // they go with it in the same sweep.
+void Surface::OwnerGone() {
+    owner_ = nullptr;
     palette_ = nullptr;
     clipper_ = nullptr;
+    backBuffers.clear();
+    front = nullptr;
+}
+
+Surface::~Surface() {
+    if (dc_) gdi::DestroySurfaceDc(dc_);
     VideoMemoryUsed() -= videoBytes_;
-    videoBytes_ = 0;
-    std::vector<std::uint8_t>().swap(own_);
-    if (owner_ && owner_->primary == this) owner_->primary = nullptr;
-    dead_ = true;
+    if (owner_) {
+        if (owner_->primary == this) owner_->primary = nullptr;
+        owner_->Forget(this);
+    }
+    Unregister(static_cast<IDirectDrawSurface*>(this));
 }
 
 }  // namespace platform::ddraw

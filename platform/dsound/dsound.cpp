@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/audio/stream.h"
+#include "platform/com/com.h"
 #include "platform/dsound/dsound_internal.h"
 #include "platform/dsound/mixer.h"
 #include "platform/trace/trace.h"
@@ -50,22 +51,20 @@ const GUID IID_IDirectSoundBuffer = {0x279AFA85, 0x4981, 0x11CE, {0xA5, 0x21, 0x
 namespace platform::dsound {
 namespace {
 
-const GUID kIidUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-
-bool SameGuid(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
-
 // What the primary buffer reports as its format and size: the stream's.
 constexpr DWORD kPrimaryBytes = audio::kSampleRate / 10 * audio::kChannels * 2;
 
 class Device;
 
-class Buffer final : public IDirectSoundBuffer {
+class Buffer final : public com::Object<IDirectSoundBuffer, IID_IDirectSoundBuffer> {
 public:
     Buffer(Device* owner, bool isPrimary, DWORD createFlags) : device(owner), primary(isPrimary), flags(createFlags) {}
+    ~Buffer() override;
 
-    HRESULT QueryInterface(REFIID riid, LPVOID* ppvObj) override;
-    ULONG AddRef() override { return ++refs; }
-    ULONG Release() override;
+    ULONG Release() override {
+        TraceCall("IDirectSoundBuffer::Release");
+        return Object::Release();
+    }
     HRESULT GetCaps(LPDSBCAPS caps) override;
     HRESULT GetCurrentPosition(LPDWORD play, LPDWORD write) override;
     HRESULT GetFormat(LPWAVEFORMATEX wfx, DWORD allocated, LPDWORD written) override;
@@ -86,18 +85,9 @@ public:
     HRESULT Unlock(LPVOID ptr1, DWORD bytes1, LPVOID ptr2, DWORD bytes2) override;
     HRESULT Restore() override;
 
-    // The device went away: the buffer is released with it, keeps no samples
-    // and answers every call with DSERR_UNINITIALIZED. Its memory stays so a
-    // late call through a stale pointer is harmless.
-    void Orphan() {
-        device = nullptr;
-        voice = Voice{};
-    }
-
-    Device* device;  // null once the device is gone
+    Device* device;  // null while the device frees all its buffers
     const bool primary;
     const DWORD flags;
-    ULONG refs = 1;
     WAVEFORMATEX format{};
     DWORD bytes = 0;
     LONG volume = DSBVOLUME_MAX;
@@ -106,16 +96,18 @@ public:
     Voice voice;          // guarded by the device's lock
 
 private:
-    // Logs the call, answers an armed fault, and refuses calls on an orphan.
-    HRESULT Enter(const FaultPoint& call);
     void UpdateGains() { StereoGains(volume, pan, voice.gainLeft, voice.gainRight); }
 };
 
-class Device final : public IDirectSound, public audio::Source {
+class Device final : public com::Object<IDirectSound, IID_IDirectSound>, public audio::Source {
 public:
-    HRESULT QueryInterface(REFIID riid, LPVOID* ppvObj) override;
-    ULONG AddRef() override { return ++refs; }
-    ULONG Release() override;
+    ULONG Release() override {
+        TraceCall("IDirectSound::Release");
+        return Object::Release();
+    }
+    // Leaves the stream and frees every buffer, then the device: its last
+    // Release, or the stand-in's reset.
+    void Destroy();
     HRESULT CreateSoundBuffer(LPCDSBUFFERDESC desc, LPLPDIRECTSOUNDBUFFER out, IUnknown* outer) override;
     HRESULT GetCaps(LPDSCAPS caps) override;
     HRESULT DuplicateSoundBuffer(LPDIRECTSOUNDBUFFER original, LPLPDIRECTSOUNDBUFFER out) override;
@@ -136,43 +128,19 @@ public:
     std::vector<Buffer*> buffers;
     Buffer* primary = nullptr;
     DWORD cooperativeLevel = 0;  // 0 until SetCooperativeLevel
-    ULONG refs = 1;
+
+private:
+    void LastRelease() override { Destroy(); }
 };
 
-// Buffers whose device is gone, kept until their own last Release.
-std::mutex orphansLock;
-std::vector<Buffer*>& Orphans() {
-    static auto* orphans = new std::vector<Buffer*>;  // outlives every static destructor
-    return *orphans;
+// The devices not yet freed (main thread only), for the reset.
+std::vector<Device*>& LiveDevices() {
+    static auto* devices = new std::vector<Device*>;  // outlives every static destructor
+    return *devices;
 }
 
-HRESULT Buffer::Enter(const FaultPoint& call) {
-    std::int32_t code;
-    if (call.Enter(code)) return code;
-    return device ? DS_OK : DSERR_UNINITIALIZED;
-}
-
-HRESULT Buffer::QueryInterface(REFIID riid, LPVOID* ppvObj) {
-    if (!ppvObj) return E_POINTER;
-    *ppvObj = nullptr;
-    if (!SameGuid(riid, IID_IDirectSoundBuffer) && !SameGuid(riid, kIidUnknown)) return E_NOINTERFACE;
-    AddRef();
-    *ppvObj = static_cast<IDirectSoundBuffer*>(this);
-    return S_OK;
-}
-
-ULONG Buffer::Release() {
-    TraceCall("IDirectSoundBuffer::Release");
-    if (refs == 0) return 0;
-    if (--refs > 0) return refs;
-    if (device) {
-        device->Forget(this);
-    } else {
-        std::lock_guard guard(orphansLock);
-        std::erase(Orphans(), this);
-    }
-    delete this;
-    return 0;
+Buffer::~Buffer() {
+    if (device) device->Forget(this);
 }
 
 HRESULT Buffer::GetCaps(LPDSBCAPS caps) {
@@ -363,37 +331,24 @@ HRESULT Buffer::Restore() {
     return DS_OK;  // software buffers are never lost
 }
 
-HRESULT Device::QueryInterface(REFIID riid, LPVOID* ppvObj) {
-    if (!ppvObj) return E_POINTER;
-    *ppvObj = nullptr;
-    if (!SameGuid(riid, IID_IDirectSound) && !SameGuid(riid, kIidUnknown)) return E_NOINTERFACE;
-    AddRef();
-    *ppvObj = static_cast<IDirectSound*>(this);
-    return S_OK;
-}
-
-ULONG Device::Release() {
-    TraceCall("IDirectSound::Release");
-    if (refs == 0) return 0;
-    if (--refs > 0) return refs;
+void Device::Destroy() {
     // Out of the stream first: once RemoveSource returns the audio thread no
-    // longer mixes this device. Then every buffer goes with the device.
+    // longer mixes this device. Then every buffer goes with the device, the
+    // program's references or not (the primary buffer has none).
     audio::RemoveSource(this);
+    std::vector<Buffer*> all;
     {
-        std::lock_guard guard(orphansLock);
-        for (Buffer* b : buffers) {
-            b->Orphan();
-            // Out of memory here only means the orphan is never freed.
-            try {
-                Orphans().push_back(b);
-            } catch (const std::bad_alloc&) {
-            }
-        }
+        std::lock_guard guard(lock);
+        all.swap(buffers);
+        primary = nullptr;
     }
-    buffers.clear();
+    for (Buffer* b : all) {
+        b->device = nullptr;
+        delete b;
+    }
     audio::Release();
+    std::erase(LiveDevices(), this);
     delete this;
-    return 0;
 }
 
 bool Device::Adopt(Buffer* buffer) {
@@ -430,13 +385,11 @@ HRESULT CheckFormat(LPCWAVEFORMATEX wfx, WAVEFORMATEX& out) {
 }
 
 HRESULT Device::CreateSoundBuffer(LPCDSBUFFERDESC desc, LPLPDIRECTSOUNDBUFFER out, IUnknown* outer) {
-    kIDirectSoundCreateSoundBuffer.Trace();
     if (!out) return DSERR_INVALIDPARAM;
     *out = nullptr;
     if (outer) return DSERR_NOAGGREGATION;
     if (!desc || desc->dwSize != sizeof(DSBUFFERDESC)) return DSERR_INVALIDPARAM;
-    std::int32_t fault;
-    if (kIDirectSoundCreateSoundBuffer.Fails(fault)) return fault;
+    if (HRESULT hr = Enter(kIDirectSoundCreateSoundBuffer); hr != DS_OK) return hr;
 
     if (desc->dwFlags & DSBCAPS_PRIMARYBUFFER) {
         if (desc->dwBufferBytes != 0 || desc->lpwfxFormat) return DSERR_INVALIDPARAM;
@@ -491,12 +444,10 @@ HRESULT Device::CreateSoundBuffer(LPCDSBUFFERDESC desc, LPLPDIRECTSOUNDBUFFER ou
 }
 
 HRESULT Device::DuplicateSoundBuffer(LPDIRECTSOUNDBUFFER original, LPLPDIRECTSOUNDBUFFER out) {
-    kIDirectSoundDuplicateSoundBuffer.Trace();
     if (!out) return DSERR_INVALIDPARAM;
     *out = nullptr;
     if (!original) return DSERR_INVALIDPARAM;
-    std::int32_t fault;
-    if (kIDirectSoundDuplicateSoundBuffer.Fails(fault)) return fault;
+    if (HRESULT hr = Enter(kIDirectSoundDuplicateSoundBuffer); hr != DS_OK) return hr;
     auto* source = static_cast<Buffer*>(original);
     if (source->device != this) return DSERR_INVALIDPARAM;
     if (source->primary) return DSERR_INVALIDCALL;
@@ -539,9 +490,7 @@ HRESULT Device::GetCaps(LPDSCAPS caps) {
 }
 
 HRESULT Device::SetCooperativeLevel(HWND hwnd, DWORD level) {
-    kIDirectSoundSetCooperativeLevel.Trace();
-    std::int32_t fault;
-    if (kIDirectSoundSetCooperativeLevel.Fails(fault)) return fault;
+    if (HRESULT hr = Enter(kIDirectSoundSetCooperativeLevel); hr != DS_OK) return hr;
     if (level < DSSCL_NORMAL || level > DSSCL_WRITEPRIMARY || !IsWindow(hwnd)) return DSERR_INVALIDPARAM;
     cooperativeLevel = level;
     return DS_OK;
@@ -555,7 +504,8 @@ HRESULT Device::GetSpeakerConfig(LPDWORD config) {
     return DS_OK;
 }
 
-HRESULT Device::SetSpeakerConfig(DWORD) { return DS_OK; }
+// The stream is stereo whatever the speakers.
+HRESULT Device::SetSpeakerConfig(DWORD) { return com::Stub("IDirectSound::SetSpeakerConfig", DS_OK); }
 
 HRESULT Device::Initialize(LPCGUID) { return DSERR_ALREADYINITIALIZED; }
 
@@ -567,15 +517,20 @@ void Device::Mix(float* out, int frames) {
         if (!b->primary) MixVoice(b->voice, out, frames, audio::kSampleRate, masterLeft, masterRight);
 }
 
+bool Register(Device* device) {
+    try {
+        LiveDevices().push_back(device);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 void ResetForTests() {
-    std::vector<Buffer*> orphans;
-    {
-        std::lock_guard guard(orphansLock);
-        orphans.swap(Orphans());
-    }
-    for (Buffer* b : orphans) delete b;
+    std::vector<Device*> live = LiveDevices();
+    for (Device* d : live) d->Destroy();
 }
 
 }  // namespace platform::dsound
@@ -587,15 +542,16 @@ HRESULT WINAPI DirectSoundCreate(LPCGUID lpGuid, LPDIRECTSOUND* ppDS, LPUNKNOWN 
     if (!ppDS) return DSERR_INVALIDPARAM;
     *ppDS = nullptr;
     if (pUnkOuter) return DSERR_NOAGGREGATION;
-    std::int32_t fault;
+    HRESULT fault;
     if (kDirectSoundCreate.Fails(fault)) return fault;
     // Only the default device exists.
     static const GUID kNull{};
-    if (lpGuid && !dsound::SameGuid(*lpGuid, kNull)) return DSERR_NODRIVER;
+    if (lpGuid && !com::SameGuid(*lpGuid, kNull)) return DSERR_NODRIVER;
     // No audio device at all: fail as Windows does without a sound card.
     if (!audio::Acquire()) return DSERR_NODRIVER;
     auto* device = new (std::nothrow) dsound::Device;
-    if (!device) {
+    if (!device || !dsound::Register(device)) {
+        delete device;
         audio::Release();
         return DSERR_OUTOFMEMORY;
     }

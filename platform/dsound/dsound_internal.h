@@ -3,8 +3,8 @@
 
 namespace platform::dsound {
 
-// Frees the buffers whose device went away while the program still held
-// them, as the end of a process does.
+// Frees every device the program did not release, and its buffers, as the
+// end of a process does.
 void ResetForTests();
 
 }  // namespace platform::dsound

@@ -491,6 +491,11 @@ static_assert(sizeof(void*) != 4 || sizeof(DDBLTFX) == 100, "DDBLTFX");
 typedef HRESULT(CALLBACK* LPDDENUMMODESCALLBACK)(LPDDSURFACEDESC, LPVOID);
 typedef HRESULT(CALLBACK* LPDDENUMSURFACESCALLBACK)(LPDIRECTDRAWSURFACE, LPDDSURFACEDESC, LPVOID);
 
+extern const GUID IID_IDirectDraw;
+extern const GUID IID_IDirectDrawSurface;
+extern const GUID IID_IDirectDrawPalette;
+extern const GUID IID_IDirectDrawClipper;
+
 // ---------------------------------------------------------------------------
 // Interfaces, methods in the SDK's order.
 

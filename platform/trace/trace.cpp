@@ -41,6 +41,14 @@ void TraceCall(const char* name) {
     if (t.tracing) t.calls.emplace_back(name);
 }
 
+void Unimplemented(const char* name) {
+    auto& t = TraceLog();
+    if (!t.tracingOn.load(std::memory_order_acquire)) return;
+    std::string note = std::string(kUnimplemented) + name;
+    std::lock_guard guard(t.lock);
+    if (t.tracing && std::find(t.calls.begin(), t.calls.end(), note) == t.calls.end()) t.calls.push_back(note);
+}
+
 bool InjectedFault(const char* name, std::int32_t& code) {
     auto& t = TraceLog();
     if (!t.anyFaults.load(std::memory_order_acquire)) return false;

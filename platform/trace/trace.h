@@ -17,6 +17,13 @@ namespace platform {
 // Notes that the named API function was called (when tracing is on).
 void TraceCall(const char* name);
 
+// Notes in the log, once however often it is called (until the log is
+// cleared), that the program called something the stand-in does not
+// implement, so that a new path into a stub shows up. The note is the name
+// after kUnimplemented.
+inline constexpr char kUnimplemented[] = "unimplemented: ";
+void Unimplemented(const char* name);
+
 // Returns true, with the code to fail with, when a test armed a failure for
 // the named call and this call is one it should hit.
 bool InjectedFault(const char* name, std::int32_t& code);
@@ -43,10 +50,20 @@ public:
     const char* Name() const { return name_; }
     // Logs the call (when tracing is on).
     void Trace() const { TraceCall(name_); }
-    // True, with the code to fail with, when a test armed a failure here.
-    bool Fails(std::int32_t& code) const { return InjectedFault(name_, code); }
-    // Both: the usual entry of a call that checks no argument first.
-    bool Enter(std::int32_t& code) const {
+    // True, with the code to fail with in the call's own result type
+    // (HRESULT, MMRESULT, a last-error code...), when a test armed a failure
+    // here.
+    template <typename Result>
+    bool Fails(Result& code) const {
+        std::int32_t armed;
+        if (!InjectedFault(name_, armed)) return false;
+        code = static_cast<Result>(armed);
+        return true;
+    }
+    // Both, where a call can fail: the one fault check of every call. A call
+    // that first refuses what it is given does so before it enters.
+    template <typename Result>
+    bool Enter(Result& code) const {
         Trace();
         return Fails(code);
     }

@@ -257,10 +257,9 @@ using namespace platform::user;
 using platform::TraceCall;
 
 ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpwcx) {
-    kRegisterClassExA.Trace();
-    std::int32_t fault;
-    if (kRegisterClassExA.Fails(fault)) {
-        SetLastError(static_cast<DWORD>(fault));
+    DWORD error;
+    if (kRegisterClassExA.Enter(error)) {
+        SetLastError(error);
         return 0;
     }
     if (!lpwcx || lpwcx->cbSize != sizeof(WNDCLASSEXA) || !lpwcx->lpszClassName || !lpwcx->lpfnWndProc) {
@@ -289,10 +288,9 @@ BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE) {
 HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
                             int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance,
                             LPVOID lpParam) {
-    kCreateWindowExA.Trace();
-    std::int32_t fault;
-    if (kCreateWindowExA.Fails(fault)) {
-        SetLastError(static_cast<DWORD>(fault));
+    DWORD error;
+    if (kCreateWindowExA.Enter(error)) {
+        SetLastError(error);
         return nullptr;
     }
     if (!lpClassName) return nullptr;

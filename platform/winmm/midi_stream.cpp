@@ -43,13 +43,6 @@ Stream* Find(const void* handle) {
     return nullptr;
 }
 
-bool Fault(const platform::FaultPoint& call, MMRESULT& result) {
-    std::int32_t code;
-    if (!call.Fails(code)) return false;
-    result = static_cast<MMRESULT>(code);
-    return true;
-}
-
 void Send(const Stream& s, UINT message) {
     Notification n;
     n.sink = s.GetSink();
@@ -104,7 +97,7 @@ MMRESULT WINAPI midiStreamOpen(LPHMIDISTRM phms, LPUINT puDeviceID, DWORD cMidi,
         default: return MMSYSERR_INVALFLAG;  // thread callbacks: there are no thread queues here
     }
     MMRESULT fault;
-    if (Fault(kMidiStreamOpen, fault)) return fault;
+    if (kMidiStreamOpen.Fails(fault)) return fault;
 
     // Out of memory anywhere on the way, the stream is not opened and the
     // call says so (MMSYSERR_NOMEM), as winmm's calls do.
@@ -138,7 +131,7 @@ MMRESULT WINAPI midiStreamClose(HMIDISTRM hms) {
         s = Find(hms);
         if (!s) return MMSYSERR_INVALHANDLE;
         MMRESULT fault;
-        if (Fault(kMidiStreamClose, fault)) return fault;
+        if (kMidiStreamClose.Fails(fault)) return fault;
         std::erase(liveStreams, s);
         // Buffers still queued go back to their owner before the close.
         s->Stop(Device::Get());
@@ -165,7 +158,7 @@ MMRESULT WINAPI midiStreamProperty(HMIDISTRM hms, LPBYTE lppropdata, DWORD dwPro
     std::memcpy(words, lppropdata, sizeof(words));
     if (words[0] != sizeof(words)) return MMSYSERR_INVALPARAM;  // cbStruct of both property blocks
     MMRESULT fault;
-    if (Fault(kMidiStreamProperty, fault)) return fault;
+    if (kMidiStreamProperty.Fails(fault)) return fault;
     if (get) {
         words[1] = which == MIDIPROP_TIMEDIV ? s->TimeDivision() : s->Tempo();
         std::memcpy(lppropdata, words, sizeof(words));
@@ -186,7 +179,7 @@ MMRESULT WINAPI midiStreamOut(HMIDISTRM hms, LPMIDIHDR pmh, UINT cbmh) {
     if (pmh->dwBytesRecorded > pmh->dwBufferLength || (!pmh->lpData && pmh->dwBytesRecorded))
         return MMSYSERR_INVALPARAM;
     MMRESULT fault;
-    if (Fault(kMidiStreamOut, fault)) return fault;
+    if (kMidiStreamOut.Fails(fault)) return fault;
     return s->Out(pmh);
 }
 
@@ -196,7 +189,7 @@ MMRESULT WINAPI midiStreamRestart(HMIDISTRM hms) {
     Stream* s = Find(hms);
     if (!s) return MMSYSERR_INVALHANDLE;
     MMRESULT fault;
-    if (Fault(kMidiStreamRestart, fault)) return fault;
+    if (kMidiStreamRestart.Fails(fault)) return fault;
     s->Restart(Device::Get());
     return MMSYSERR_NOERROR;
 }
@@ -207,7 +200,7 @@ MMRESULT WINAPI midiStreamPause(HMIDISTRM hms) {
     Stream* s = Find(hms);
     if (!s) return MMSYSERR_INVALHANDLE;
     MMRESULT fault;
-    if (Fault(kMidiStreamPause, fault)) return fault;
+    if (kMidiStreamPause.Fails(fault)) return fault;
     s->Pause(Device::Get());  // the position is kept
     return MMSYSERR_NOERROR;
 }
@@ -218,7 +211,7 @@ MMRESULT WINAPI midiStreamStop(HMIDISTRM hms) {
     Stream* s = Find(hms);
     if (!s) return MMSYSERR_INVALHANDLE;
     MMRESULT fault;
-    if (Fault(kMidiStreamStop, fault)) return fault;
+    if (kMidiStreamStop.Fails(fault)) return fault;
     s->Stop(Device::Get());
     return MMSYSERR_NOERROR;
 }
@@ -232,7 +225,7 @@ MMRESULT WINAPI midiOutPrepareHeader(HMIDIOUT hmo, LPMIDIHDR pmh, UINT cbmh) {
     if (pmh->dwBufferLength > 65536) return MMSYSERR_INVALPARAM;
     if (pmh->dwFlags & MHDR_PREPARED) return MMSYSERR_NOERROR;
     MMRESULT fault;
-    if (Fault(kMidiOutPrepareHeader, fault)) return fault;
+    if (kMidiOutPrepareHeader.Fails(fault)) return fault;
     pmh->dwFlags |= MHDR_PREPARED;
     return MMSYSERR_NOERROR;
 }
@@ -245,7 +238,7 @@ MMRESULT WINAPI midiOutUnprepareHeader(HMIDIOUT hmo, LPMIDIHDR pmh, UINT cbmh) {
     if (!(pmh->dwFlags & MHDR_PREPARED)) return MMSYSERR_NOERROR;
     if (pmh->dwFlags & MHDR_INQUEUE) return MIDIERR_STILLPLAYING;
     MMRESULT fault;
-    if (Fault(kMidiOutUnprepareHeader, fault)) return fault;
+    if (kMidiOutUnprepareHeader.Fails(fault)) return fault;
     pmh->dwFlags &= ~static_cast<DWORD>(MHDR_PREPARED);
     return MMSYSERR_NOERROR;
 }
@@ -255,7 +248,7 @@ MMRESULT WINAPI midiOutShortMsg(HMIDIOUT hmo, DWORD dwMsg) {
     std::lock_guard guard(Device::Get().Lock());
     if (!Find(hmo)) return MMSYSERR_INVALHANDLE;
     MMRESULT fault;
-    if (Fault(kMidiOutShortMsg, fault)) return fault;
+    if (kMidiOutShortMsg.Fails(fault)) return fault;
     // Channel messages reach the synthesiser at the start of the next mix;
     // system messages mean nothing to it.
     if ((dwMsg & 0x80) && (dwMsg & 0xF0) != 0xF0) Device::Get().Immediate(dwMsg & 0xFFFFFF);
@@ -268,7 +261,7 @@ MMRESULT WINAPI midiOutReset(HMIDIOUT hmo) {
     Stream* s = Find(hmo);
     if (!s) return MMSYSERR_INVALHANDLE;
     MMRESULT fault;
-    if (Fault(kMidiOutReset, fault)) return fault;
+    if (kMidiOutReset.Fails(fault)) return fault;
     s->Reset(Device::Get());
     return MMSYSERR_NOERROR;
 }

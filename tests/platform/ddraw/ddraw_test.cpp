@@ -7,6 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/com/com.h"
 #include "platform/host/headless/headless.h"
 #include "platform/host/headless/headless_video.h"
 #include "platform/trace/trace.h"
@@ -132,17 +139,28 @@ TEST_F(DirectDrawTest, AModeChangeLosesTheScreenAndVideoMemoryButNotSystemMemory
     EXPECT_EQ(primary->IsLost(), DD_OK);
 }
 
+// Whichever call a loss is injected into (Restore's own included), the
+// surface is lost until restored.
 TEST_F(DirectDrawTest, AnInjectedLossStaysUntilRestored) {
     ASSERT_EQ(dd->SetCooperativeLevel(window, DDSCL_NORMAL), DD_OK);
     LPDIRECTDRAWSURFACE s = Offscreen(8, 8, DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY);
-    platform::ArmFault(platform::FaultPlan{"IDirectDrawSurface::Lock", DDERR_SURFACELOST});
     DDSURFACEDESC d{};
     d.dwSize = sizeof(d);
-    EXPECT_EQ(s->Lock(nullptr, &d, 0, nullptr), DDERR_SURFACELOST);
-    EXPECT_EQ(s->IsLost(), DDERR_SURFACELOST);
-    EXPECT_EQ(Fill(s, nullptr, 1), DDERR_SURFACELOST);
-    EXPECT_EQ(s->Restore(), DD_OK);
-    EXPECT_EQ(Fill(s, nullptr, 1), DD_OK);
+    DDCOLORKEY key{0, 0};
+    const std::pair<const char*, std::function<HRESULT()>> calls[] = {
+        {"IDirectDrawSurface::Lock", [&] { return s->Lock(nullptr, &d, 0, nullptr); }},
+        {"IDirectDrawSurface::SetColorKey", [&] { return s->SetColorKey(DDCKEY_SRCBLT, &key); }},
+        {"IDirectDrawSurface::GetSurfaceDesc", [&] { return s->GetSurfaceDesc(&d); }},
+        {"IDirectDrawSurface::Restore", [&] { return s->Restore(); }},
+    };
+    for (const auto& [name, call] : calls) {
+        platform::ArmFault(platform::FaultPlan{name, DDERR_SURFACELOST});
+        EXPECT_EQ(call(), DDERR_SURFACELOST) << name;
+        EXPECT_EQ(s->IsLost(), DDERR_SURFACELOST) << name;
+        EXPECT_EQ(Fill(s, nullptr, 1), DDERR_SURFACELOST) << name;
+        EXPECT_EQ(s->Restore(), DD_OK) << name;
+        EXPECT_EQ(Fill(s, nullptr, 1), DD_OK) << name;
+    }
 }
 
 TEST_F(DirectDrawTest, PalettesOnThePrimaryReachTheScreen) {
@@ -239,37 +257,90 @@ TEST_F(DirectDrawTest, ASixteenBitSurfaceTakesNoContextAndNoPalette) {
     EXPECT_EQ(eight->BltFast(0, 0, s, nullptr, DDBLTFAST_WAIT), DDERR_UNSUPPORTED);
 }
 
-// The stand-in keeps what a release took away allocated, so that a stale
-// pointer meets DDERR_INVALIDOBJECT; on Windows it would be freed memory.
-TEST_F(DirectDrawTest, ReleasingTheObjectTakesEverythingItMadeWithIt) {
+// Everything the object made goes with it, whatever the program still holds
+// (the surface below holds the clipper, too), and nothing stays allocated:
+// as on Windows, a pointer to any of it is not to be used after.
+TEST_F(DirectDrawTest, ReleasingTheObjectFreesEverythingItMade) {
     ASSERT_EQ(dd->SetCooperativeLevel(window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), DD_OK);
     ASSERT_EQ(dd->SetDisplayMode(640, 480, 8), DD_OK);
-    LPDIRECTDRAWSURFACE s = Offscreen(8, 8);
+    const int before = platform::com::liveObjects;
+    LPDIRECTDRAWSURFACE s = Offscreen(8, 8), front = nullptr, back = nullptr;
+    ASSERT_NO_FATAL_FAILURE(FlipChain(front, back));
     LPDIRECTDRAWCLIPPER clipper = nullptr;
     dd->CreateClipper(0, &clipper, nullptr);
     PALETTEENTRY entries[256] = {};
     LPDIRECTDRAWPALETTE palette = nullptr;
     dd->CreatePalette(DDPCAPS_8BIT, entries, &palette, nullptr);
     s->SetClipper(clipper);
+    front->SetPalette(palette);
+    EXPECT_EQ(platform::com::liveObjects, before + 5);
     EXPECT_EQ(dd->Release(), 0u);
     dd = nullptr;
-    EXPECT_EQ(s->IsLost(), DDERR_INVALIDOBJECT);
-    EXPECT_EQ(Fill(s, nullptr, 1), DDERR_INVALIDOBJECT);
-    EXPECT_EQ(s->AddRef(), 0u);
-    EXPECT_EQ(s->Release(), 0u);
-    EXPECT_EQ(palette->SetEntries(0, 0, 1, entries), DDERR_INVALIDOBJECT);
-    EXPECT_EQ(clipper->SetHWnd(0, window), DDERR_INVALIDOBJECT);
+    EXPECT_EQ(platform::com::liveObjects, before - 1);
     // The mode it set went with it.
     EXPECT_FALSE(host::InFullScreenMode());
 }
 
+// Windows: "if you implicitly created multiple surfaces with a single call
+// ... you need only release the front buffer"; a release of the back buffer
+// alone takes nothing.
 TEST_F(DirectDrawTest, ReleasingTheFrontTakesItsBackBufferWithIt) {
     ASSERT_EQ(dd->SetCooperativeLevel(window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), DD_OK);
     ASSERT_EQ(dd->SetDisplayMode(640, 480, 8), DD_OK);
+    const int before = platform::com::liveObjects;
     LPDIRECTDRAWSURFACE front = nullptr, back = nullptr;
     ASSERT_NO_FATAL_FAILURE(FlipChain(front, back));
+    back->Release();  // GetAttachedSurface's reference
+    EXPECT_EQ(back->Release(), 0u);
+    EXPECT_EQ(back->IsLost(), DD_OK);
+    EXPECT_EQ(platform::com::liveObjects, before + 2);
     front->Release();
-    EXPECT_EQ(back->IsLost(), DDERR_INVALIDOBJECT);
+    EXPECT_EQ(platform::com::liveObjects, before);
+}
+
+// A method the stand-in does not implement answers as a driver without it
+// would, and says so in the call log once, however often it is called.
+TEST_F(DirectDrawTest, AStubSaysOnceInTheCallLogThatItWasCalled) {
+    ASSERT_EQ(dd->SetCooperativeLevel(window, DDSCL_NORMAL), DD_OK);
+    LPDIRECTDRAWSURFACE s = Offscreen(8, 8);
+    platform::SetTracing(true);
+    platform::ClearTrace();
+    EXPECT_EQ(s->BltBatch(nullptr, 0, 0), DDERR_UNSUPPORTED);
+    EXPECT_EQ(s->BltBatch(nullptr, 0, 0), DDERR_UNSUPPORTED);
+    DWORD line = 0;
+    EXPECT_EQ(dd->GetScanLine(&line), DDERR_UNSUPPORTED);
+    const std::vector<std::string> calls = platform::TracedCalls();
+    platform::SetTracing(false);
+    const std::string unimplemented = platform::kUnimplemented;
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), unimplemented + "IDirectDrawSurface::BltBatch"), 1);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), unimplemented + "IDirectDraw::GetScanLine"), 1);
+}
+
+// COM's one hard rule: every object answers IUnknown, with itself.
+TEST_F(DirectDrawTest, EveryObjectAnswersIUnknownAndItsOwnInterface) {
+    ASSERT_EQ(dd->SetCooperativeLevel(window, DDSCL_NORMAL), DD_OK);
+    LPDIRECTDRAWSURFACE s = Offscreen(8, 8);
+    LPDIRECTDRAWCLIPPER clipper = nullptr;
+    dd->CreateClipper(0, &clipper, nullptr);
+    PALETTEENTRY entries[256] = {};
+    LPDIRECTDRAWPALETTE palette = nullptr;
+    dd->CreatePalette(DDPCAPS_8BIT, entries, &palette, nullptr);
+    const std::pair<IUnknown*, const GUID*> objects[] = {{dd, &IID_IDirectDraw},
+                                                         {s, &IID_IDirectDrawSurface},
+                                                         {palette, &IID_IDirectDrawPalette},
+                                                         {clipper, &IID_IDirectDrawClipper}};
+    for (const auto& [object, iid] : objects) {
+        for (const GUID* asked : {&platform::com::kIidUnknown, iid}) {
+            LPVOID got = nullptr;
+            ASSERT_EQ(object->QueryInterface(*asked, &got), S_OK);
+            EXPECT_EQ(got, static_cast<LPVOID>(object));
+            EXPECT_EQ(object->Release(), 1u);  // the answer held a reference
+        }
+        const GUID* other = iid == &IID_IDirectDraw ? &IID_IDirectDrawSurface : &IID_IDirectDraw;
+        LPVOID got = &got;
+        EXPECT_EQ(object->QueryInterface(*other, &got), E_NOINTERFACE);
+        EXPECT_EQ(got, nullptr);
+    }
 }
 
 // Windows documents no sampling rule for a shrinking blit; the stand-in's is

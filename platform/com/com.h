@@ -1,0 +1,84 @@
+// The one lifetime of the stand-in's COM objects (DirectDraw's and
+// DirectSound's). The program moves a count with AddRef and Release; the
+// object is freed when the count reaches nought. QueryInterface answers
+// IUnknown and the object's own interface, COM's rule for every object.
+//
+// An object made by another (a surface, palette or clipper by its DirectDraw
+// object, a sound buffer by its device) is its maker's child: the maker's
+// last Release frees every child the program has not released, as Windows
+// does ("released when the DirectDraw object from which they were created is
+// released"). A pointer to a child is not to be used after its maker went;
+// nothing is kept allocated for it.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstring>
+
+#include "platform/trace/trace.h"
+
+namespace platform::com {
+
+inline constexpr GUID kIidUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+inline bool SameGuid(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
+
+// A method the stand-in does not implement: says so in the call log and
+// gives the answer of a driver without the feature.
+inline HRESULT Stub(const char* name, HRESULT answer) {
+    Unimplemented(name);
+    return answer;
+}
+
+// Objects made and not yet freed, for tests that look for leaks.
+inline std::atomic<int> liveObjects{0};
+
+// The count and QueryInterface of an object behind `Interface`, whose
+// interface identifier is `iid`.
+template <typename Interface, const GUID& iid>
+class Object : public Interface {
+public:
+    Object() { ++liveObjects; }
+    Object(const Object&) = delete;
+    Object& operator=(const Object&) = delete;
+    virtual ~Object() { --liveObjects; }
+
+    HRESULT QueryInterface(REFIID riid, LPVOID* out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (!SameGuid(riid, kIidUnknown) && !SameGuid(riid, iid)) return E_NOINTERFACE;
+        AddRef();
+        *out = static_cast<Interface*>(this);
+        return S_OK;
+    }
+    // The entry of a method that can fail: logs the call and answers a
+    // fault a test armed, which the object may take note of (a surface
+    // given DDERR_SURFACELOST is lost until restored). Every method with a
+    // FaultPoint enters here, where it could first fail.
+    HRESULT Enter(const FaultPoint& call) {
+        HRESULT code = S_OK;
+        if (call.Enter(code)) Faulted(code);
+        return code;
+    }
+
+    ULONG AddRef() override { return ++refs_; }
+    ULONG Release() override {
+        // A release too many finds nought and leaves it there.
+        ULONG now = refs_.load();
+        do {
+            if (now == 0) return 0;
+        } while (!refs_.compare_exchange_weak(now, now - 1));
+        if (now == 1) LastRelease();
+        return now - 1;
+    }
+
+protected:
+    virtual void Faulted(HRESULT) {}
+    // The program let go of its last reference. An object that lives on
+    // beyond it (a back buffer, which goes with its chain) overrides this.
+    virtual void LastRelease() { delete this; }
+    std::atomic<ULONG> refs_{1};
+};
+
+}  // namespace platform::com
