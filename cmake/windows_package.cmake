@@ -42,8 +42,15 @@ foreach(f ${staged})
   math(EXPR bytes "${bytes} + ${size}")
 endforeach()
 math(EXPR kib "(${bytes} + 1023) / 1024")
+# Windows' four numbers of a version: 0.01 is 0.1.0.0, as in the version
+# resource and the manifest.
+string(REPLACE "." ";" parts ${VERSION})
+list(GET parts 0 major)
+list(GET parts 1 minor)
+math(EXPR major "${major}")
+math(EXPR minor "${minor}")
 execute_process(
-  COMMAND ${MAKENSIS} -V2 -DVERSION=${VERSION} -DSTAGE=${stage} -DOUTFILE=${OUT}/${name}-setup.exe
+  COMMAND ${MAKENSIS} -V2 -DVERSION=${VERSION} -DVERSION_NUMBERS=${major}.${minor}.0.0 -DSTAGE=${stage} -DOUTFILE=${OUT}/${name}-setup.exe
           -DICON=${SOURCE}/resources/tumbla.ico -DSIZE_KB=${kib} ${SOURCE}/packaging/windows/tumbla.nsi
   RESULT_VARIABLE failed)
 if(failed)

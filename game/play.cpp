@@ -10,6 +10,7 @@
 #include "game/rules.h"
 #include "game/sheet.h"
 #include "music/music.h"
+#include "resources/resource.h"
 #include "shell/shell.h"
 #include "sound/sound.h"
 
@@ -70,9 +71,9 @@ void StartupScene(void) {
     LoadSpriteSheet();
     MusicLoad(SONG_PATH);
     MusicStart(1);
-    SoundLoad(&gameSounds[0], MAKEINTRESOURCEA(118), 1);
-    SoundLoad(&gameSounds[1], MAKEINTRESOURCEA(119), 1);
-    SoundLoad(&gameSounds[2], MAKEINTRESOURCEA(120), 1);
+    SoundLoad(&gameSounds[0], MAKEINTRESOURCEA(IDW_THUD), 1);
+    SoundLoad(&gameSounds[1], MAKEINTRESOURCEA(IDW_CHIME), 1);
+    SoundLoad(&gameSounds[2], MAKEINTRESOURCEA(IDW_FLOURISH), 1);
     SetScene(SCENE_PLAY);
 }
 

@@ -5,6 +5,7 @@
 #include "game/field.h"
 #include "graphics/display.h"
 #include "graphics/image.h"
+#include "resources/resource.h"
 
 #define SHEET_KEY_COLOUR RGB(0, 1, 0)
 
@@ -18,7 +19,7 @@ BOOL LoadSpriteSheet(void) {
         spriteSheet->Release();
         spriteSheet = NULL;
     }
-    spriteSheet = LoadBitmapSurface(display.directDraw, MAKEINTRESOURCEA(SPRITE_SHEET_RESOURCE), 0, 0);
+    spriteSheet = LoadBitmapSurface(display.directDraw, MAKEINTRESOURCEA(IDB_SPRITES), 0, 0);
     if (spriteSheet != NULL) SetSourceColorKey(spriteSheet, SHEET_KEY_COLOUR);
     WellImageNeedsRebuild();
     return spriteSheet != NULL;

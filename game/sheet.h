@@ -13,7 +13,6 @@ struct SheetRect {
     LONG height;
 };
 
-#define SPRITE_SHEET_RESOURCE 117
 #define PANEL_WIDTH 160
 #define PANEL_HEIGHT 320
 

@@ -225,12 +225,13 @@ LONG PresentFrame(void) {
 // front; Wine, and some drivers, leave the desktop's mode that another
 // program put back, and the primary cannot come back in it. Then the game
 // sets its mode itself, once per activation, so a mode that cannot be set
-// costs one try and not one a frame.
+// costs one try and not one a frame; and only while it is in front, never
+// under the program that took the screen.
 static HRESULT RestorePrimary(void) {
     HRESULT hr;
 
     hr = display.primary->Restore();
-    if (hr != DDERR_WRONGMODE || !launchOptions.fullScreen || display.modeSetAgain) return hr;
+    if (hr != DDERR_WRONGMODE || !launchOptions.fullScreen || !shell.appActive || display.modeSetAgain) return hr;
     display.modeSetAgain = 1;
     if (display.directDraw->SetDisplayMode(display.width, display.height, display.bitsPerPixel) != DD_OK) return hr;
     return display.primary->Restore();

@@ -12,7 +12,7 @@ play=(
   xfonts-base
 )
 test=(
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
   g++-mingw-w64-i686 nsis
   xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick
   weston libdecor-0-plugin-1-cairo

@@ -11,42 +11,19 @@ import struct
 import sys
 import xml.etree.ElementTree as ET
 
-
-def sections(pe):
-    at = struct.unpack_from("<I", pe, 0x3C)[0]
-    if pe[at:at + 4] != b"PE\0\0":
-        raise SystemExit("not a PE file")
-    count = struct.unpack_from("<H", pe, at + 6)[0]
-    optional = struct.unpack_from("<H", pe, at + 20)[0]
-    first = at + 24 + optional
-    for i in range(count):
-        s = first + 40 * i
-        name = pe[s:s + 8].rstrip(b"\0").decode()
-        vsize, va, rawsize, raw = struct.unpack_from("<IIII", pe, s + 8)
-        yield name, va, raw, rawsize
+import pefile  # Debian: python3-pefile
 
 
 def resources(path):
-    """(type, name, language, bytes) of every resource."""
-    pe = open(path, "rb").read()
-    rsrc = [s for s in sections(pe) if s[0] == ".rsrc"]
-    if not rsrc:
-        return []
-    _, va, raw, size = rsrc[0]
-    base = pe[raw:raw + size]
-
-    def entries(off):
-        named, ids = struct.unpack_from("<HH", base, off + 12)
-        for i in range(named + ids):
-            ident, target = struct.unpack_from("<II", base, off + 16 + 8 * i)
-            yield ident, target
-
+    """(type, name, language, bytes) of every resource; a named type or
+    name is given as None."""
+    pe = pefile.PE(path)
     out = []
-    for t, t_off in entries(0):
-        for n, n_off in entries(t_off & 0x7FFFFFFF):
-            for lang, d_off in entries(n_off & 0x7FFFFFFF):
-                rva, length = struct.unpack_from("<II", base, d_off)
-                out.append((t, n, lang, base[rva - va:rva - va + length]))
+    for t in getattr(pe, "DIRECTORY_ENTRY_RESOURCE", None) and pe.DIRECTORY_ENTRY_RESOURCE.entries or []:
+        for n in t.directory.entries:
+            for lang in n.directory.entries:
+                data = pe.get_data(lang.data.struct.OffsetToData, lang.data.struct.Size)
+                out.append((t.id, n.id, lang.id, data))
     return out
 
 
@@ -57,28 +34,13 @@ def find(path, rtype, name=None):
     raise SystemExit(f"no resource of type {rtype}")
 
 
-def version_strings(data):
-    """Key/value pairs of the StringFileInfo of a VS_VERSIONINFO."""
+def version_strings(path):
+    """Key/value pairs of the version resource's StringFileInfo."""
     values = {}
-
-    def node(at, end):
-        length, value_len, kind = struct.unpack_from("<HHH", data, at)
-        key_end = at + 6
-        while data[key_end:key_end + 2] != b"\0\0":
-            key_end += 2
-        key = data[at + 6:key_end].decode("utf-16-le")
-        p = (key_end + 2 + 3) & ~3
-        if kind == 1 and value_len:
-            values[key] = data[p:p + 2 * value_len].decode("utf-16-le").rstrip("\0")
-            p += 2 * value_len
-        else:
-            p += value_len
-        p = (p + 3) & ~3
-        while p < at + length:
-            p = (node(p, at + length) + 3) & ~3
-        return at + length
-
-    node(0, len(data))
+    for info in getattr(pefile.PE(path), "FileInfo", None) or []:
+        for block in info:
+            for table in getattr(block, "StringTable", []):
+                values.update({k.decode(): v.decode() for k, v in table.entries.items()})
     return values
 
 
@@ -116,8 +78,11 @@ def lnk(path):
 def main():
     what, path = sys.argv[1], sys.argv[2]
     if what == "types":
-        for t in sorted({r[0] for r in resources(path)}):
-            print(t if t < 0x80000000 else "named")
+        types = {r[0] for r in resources(path)}
+        for t in sorted(t for t in types if t is not None):
+            print(t)
+        if None in types:
+            print("named")
     elif what == "manifest":
         text = find(path, 24, 1)
         root = ET.fromstring(text)
@@ -126,7 +91,7 @@ def main():
             raise SystemExit(f"execution level {levels}")
         print(text.decode("utf-8"))
     elif what == "version":
-        print(version_strings(find(path, 16)).get("ProductVersion", ""))
+        print(version_strings(path).get("ProductVersion", ""))
     elif what == "lnk":
         target, workdir = lnk(path)
         print(target)

@@ -12,9 +12,12 @@
 #   - the silent uninstaller leaves nothing behind;
 #   - the zip, unpacked into a folder with a space and non-ASCII letters, plays.
 
-need_packages python3 nsis
+need_packages python3 python3-pefile nsis
+# Debian's Python, which has Debian's pefile; a Python of one's own on the
+# PATH may not.
+pe_resources() { /usr/bin/python3 "$root/scripts/pe_resources.py" "$@"; }
 need_locales en_US.UTF-8 ja_JP.UTF-8
-download_version=0.01
+download_version=$(sed -n 's/^project(tumbla VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 setup=$root/$build/TUMBLA-$download_version-setup.exe
 zipfile=$root/$build/TUMBLA-$download_version-win32.zip
 uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\TUMBLA'
@@ -161,13 +164,13 @@ run_download() {
   local exe=$root/$build/TUMBLA.exe
   # ---- the program's own resources
   local types
-  types=$(python3 "$root/scripts/pe_resources.py" types "$exe" | tr '\n' ' ')
+  types=$(pe_resources types "$exe" | tr '\n' ' ')
   note "resource types of TUMBLA.exe: $types"
   grep -qw 16 <<<"$types" || bad "TUMBLA.exe has no version resource"
   grep -qw 24 <<<"$types" || bad "TUMBLA.exe has no manifest"
-  python3 "$root/scripts/pe_resources.py" manifest "$exe" >"$out/manifest.xml" ||
+  pe_resources manifest "$exe" >"$out/manifest.xml" ||
     bad "the manifest of TUMBLA.exe is not well-formed XML asking for asInvoker"
-  [ "$(python3 "$root/scripts/pe_resources.py" version "$exe")" = "$download_version" ] ||
+  [ "$(pe_resources version "$exe")" = "$download_version" ] ||
     bad "the version resource does not say $download_version"
 
   # ---- the report in any locale
@@ -196,7 +199,7 @@ run_download() {
   cmp -s "$exe" "$install/TUMBLA.exe" || bad "the installed TUMBLA.exe is not the one built"
   if test -s "$lnk"; then
     local shortcut
-    mapfile -t shortcut < <(python3 "$root/scripts/pe_resources.py" lnk "$lnk" | tr -d '\r')
+    mapfile -t shortcut < <(pe_resources lnk "$lnk" | tr -d '\r')
     note "shortcut: ${shortcut[0]} in ${shortcut[1]}"
     [ "$(unix_path "${shortcut[0]}")" = "$install/TUMBLA.exe" ] || bad "the shortcut points at ${shortcut[0]}"
     [ "$(unix_path "${shortcut[1]}")" = "$install" ] || bad "the shortcut's working folder is ${shortcut[1]}"

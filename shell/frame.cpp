@@ -53,19 +53,31 @@ int RunFrameLoop(void) {
             continue;
         }
 
-        shell.frameCounter++;
-        // Slow motion skips milliseconds of the clock, not turns of this
-        // loop: a "1 ms" sleep may last longer, and the pace must not follow it.
+        // A polling loop makes one tick per millisecond of the clock; a
+        // "1 ms" sleep may last longer, so the milliseconds that passed stand
+        // for the ticks of that loop, and both the counter and the slow-motion
+        // countdown follow them rather than the turns of this loop.
         elapsed = now - shell.frameStartTime;
         if (shell.slowMotionPeriod == 0) {
+            shell.frameCounter++;
             FrameStep();
+            shell.frameStartTime = timeGetTime();
         } else if (shell.slowMotionCountdown >= elapsed) {
+            shell.frameCounter += elapsed;
             shell.slowMotionCountdown -= elapsed;
+            shell.frameStartTime = now;
         } else {
+            // The skipped ticks, then the one that runs the frame. The ticks
+            // after it belong to the next countdown: they are left on the
+            // clock for the next turn (never more than a countdown's worth,
+            // so a stall runs no burst of frames).
+            shell.frameCounter += shell.slowMotionCountdown + 1;
+            elapsed -= shell.slowMotionCountdown + 1;
+            if (elapsed > (DWORD)shell.slowMotionPeriod) elapsed = (DWORD)shell.slowMotionPeriod;
             shell.slowMotionCountdown = (DWORD)shell.slowMotionPeriod;
             FrameStep();
+            shell.frameStartTime = timeGetTime() - elapsed;
         }
-        shell.frameStartTime = timeGetTime();
     }
     code = (int)msg.wParam;
     timeEndPeriod(1);
@@ -110,7 +122,7 @@ BOOL FrameStep(void) {
         case STATE_STARTUP:
             // Every step is tried even after a failure so that one report
             // can list everything that is wrong.
-            if (!DisplaySetup()) RaiseError(ERR_DIRECTDRAW);
+            DisplaySetup();  // raises its own failure
             if (!PadDetectJoystick()) RaiseError(ERR_JOYSTICK);
             if (!SoundOpen(shell.mainWindow)) RaiseError(ERR_DIRECTSOUND);
             MusicOpen();  // the game plays on in silence without a MIDI device

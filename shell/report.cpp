@@ -2,11 +2,10 @@
 // between a header and a footer, all from the string table.
 #include <windows.h>
 
+#include "resources/resource.h"
 #include "shell/report.h"
 #include "shell/shell.h"
 
-#define REPORT_HEADER 13
-#define REPORT_FOOTER 12
 #define REPORT_TEXT_SIZE 4096
 
 // The order of the report's lines.
@@ -14,15 +13,15 @@ static const struct {
     DWORD bit;
     UINT stringId;
 } reportTable[] = {
-    {ERR_APPLICATION, 3},    // application start-up
-    {ERR_SCREEN_MODE, 4},    // 256 colours needed in window mode
-    {ERR_DIRECTDRAW, 5},     // DirectDraw
-    {ERR_DIRECT3D, 11},      // Direct3D
-    {ERR_DIRECTSOUND, 6},    // DirectSound
-    {ERR_MIDI, 7},           // the MIDI stream
-    {ERR_FILE, 8},           // a file
-    {ERR_MEMORY, 9},         // memory
-    {ERR_UNIDENTIFIED, 10},  // anything else
+    {ERR_APPLICATION, IDS_ERR_APPLICATION},
+    {ERR_SCREEN_MODE, IDS_ERR_SCREEN_MODE},
+    {ERR_DIRECTDRAW, IDS_ERR_DIRECTDRAW},
+    {ERR_DIRECT3D, IDS_ERR_DIRECT3D},
+    {ERR_DIRECTSOUND, IDS_ERR_DIRECTSOUND},
+    {ERR_MIDI, IDS_ERR_MIDI},
+    {ERR_FILE, IDS_ERR_FILE},
+    {ERR_MEMORY, IDS_ERR_MEMORY},
+    {ERR_UNIDENTIFIED, IDS_ERR_UNIDENTIFIED},
 };
 
 // The texts come out of the string table as UTF-16, so they read the same on
@@ -69,7 +68,7 @@ BOOL ErrorReport(void) {
     if (errorFlags == 0) return FALSE;
 
     text[0] = 0;
-    LoadStringW(shell.instance, REPORT_HEADER, text, 255);
+    LoadStringW(shell.instance, IDS_REPORT_HEADER, text, 255);
     number = 1;
     for (i = 0; i < (int)(sizeof(reportTable) / sizeof(reportTable[0])); i++) {
         if (!(errorFlags & reportTable[i].bit)) continue;
@@ -81,7 +80,7 @@ BOOL ErrorReport(void) {
         errorFlags &= ~reportTable[i].bit;
     }
     message[0] = 0;
-    LoadStringW(shell.instance, REPORT_FOOTER, message, 255);
+    LoadStringW(shell.instance, IDS_REPORT_FOOTER, message, 255);
     AppendText(text, REPORT_TEXT_SIZE, message);
 
     ShowBox(shell.mainWindow, text, MB_ICONHAND);

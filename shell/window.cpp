@@ -9,6 +9,7 @@
 #include "game/sheet.h"
 #include "graphics/display.h"
 #include "graphics/draw.h"
+#include "resources/resource.h"
 #include "shell/report.h"
 #include "shell/shell.h"
 #include "shell/window.h"
@@ -64,9 +65,9 @@ BOOL CreateMainWindow(int showCommand) {
     wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_BYTEALIGNCLIENT | CS_BYTEALIGNWINDOW;
     wc.lpfnWndProc = MainWindowProc;
     wc.hInstance = shell.instance;
-    wc.hIcon = LoadIconA(shell.instance, MAKEINTRESOURCEA(116));
-    wc.hIconSm = (HICON)LoadImageA(shell.instance, MAKEINTRESOURCEA(116), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                   GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR);
+    wc.hIcon = LoadIconA(shell.instance, MAKEINTRESOURCEA(IDI_TUMBLA));
+    wc.hIconSm = (HICON)LoadImageA(shell.instance, MAKEINTRESOURCEA(IDI_TUMBLA), IMAGE_ICON,
+                                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR);
     wc.hCursor = LoadCursorA(NULL, IDC_ARROW);
     wc.hbrBackground = NULL;
     wc.lpszMenuName = NULL;
@@ -85,7 +86,7 @@ BOOL CreateMainWindow(int showCommand) {
     return TRUE;
 
 failed:
-    MessageBoxFromString(NULL, 2);
+    MessageBoxFromString(NULL, IDS_START_FAILED);
     return FALSE;
 }
 
@@ -96,6 +97,7 @@ BOOL DisplaySetup(void) {
     if (!launchOptions.fullScreen && !DesktopHasPalette()) launchOptions.fullScreen = 1;
     ApplyWindowStyle();
     ok = CreateDisplay() ? TRUE : FALSE;
+    // Raised here, for start-up and the Alt+Enter switch alike.
     if (!ok) RaiseError(ERR_DIRECTDRAW);
     return ok;
 }

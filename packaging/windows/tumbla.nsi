@@ -1,7 +1,7 @@
 ; TUMBLA's installer, for the current user alone: no administrator rights,
 ; the program under %LOCALAPPDATA%\Programs, a Start-menu shortcut, and an
 ; uninstaller that Windows lists under the user's own uninstall key.
-; makensis -DVERSION=0.01 -DSTAGE=<folder with the files> -DOUTFILE=<setup.exe> -DICON=<tumbla.ico> tumbla.nsi
+; makensis -DVERSION=0.01 -DVERSION_NUMBERS=0.1.0.0 -DSTAGE=<folder with the files> -DOUTFILE=<setup.exe> -DICON=<tumbla.ico> tumbla.nsi
 Unicode true
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
@@ -14,7 +14,7 @@ Icon "${ICON}"
 UninstallIcon "${ICON}"
 InstallDir "$LOCALAPPDATA\Programs\TUMBLA"
 InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
-VIProductVersion "0.1.0.0"
+VIProductVersion "${VERSION_NUMBERS}"
 VIAddVersionKey "ProductName" "TUMBLA"
 VIAddVersionKey "FileDescription" "TUMBLA ${VERSION} setup"
 VIAddVersionKey "FileVersion" "${VERSION}"

@@ -12,6 +12,7 @@
 
 #include "platform/gdi/gdi_internal.h"
 #include "platform/video/screen.h"
+#include "platform/trace/boundary.h"
 #include "platform/trace/trace.h"
 #include "platform/user/user_internal.h"
 
@@ -42,9 +43,18 @@ T* Find(const void* handle, Kind kind) {
     return static_cast<T*>(o);
 }
 
+// Takes a new object (from a nothrow new) into the table of live ones. Out
+// of memory for either, it throws with the object gone: the Windows call
+// around it answers as it does without memory (FailWithoutMemory).
 template <typename T>
 T* Track(T* object) {
-    GdiObjects().live.insert(object);
+    if (!object) throw std::bad_alloc();
+    try {
+        GdiObjects().live.insert(object);
+    } catch (...) {
+        delete object;
+        throw;
+    }
     return object;
 }
 
@@ -58,25 +68,35 @@ Brush* StockBrush(int index) {
                                         RGB(64, 64, 64),    RGB(0, 0, 0),       0};
     auto& slot = GdiObjects().stockBrushes[index];
     if (!slot) {
-        slot = std::make_unique<Brush>();
-        slot->stock = true;
-        slot->colour = colours[index];
-        slot->hollow = index == NULL_BRUSH;
-        GdiObjects().live.insert(slot.get());
+        auto brush = std::make_unique<Brush>();
+        brush->stock = true;
+        brush->colour = colours[index];
+        brush->hollow = index == NULL_BRUSH;
+        GdiObjects().live.insert(brush.get());
+        slot = std::move(brush);
     }
     return slot.get();
 }
 
+// A new device context of the given type with the default brush.
+Dc* NewDc(Dc::Type type) {
+    Brush* brush = StockBrush(WHITE_BRUSH);
+    Dc* dc = Track(new (std::nothrow) Dc());
+    dc->type = type;
+    dc->brush = brush;
+    return dc;
+}
+
 // The monochrome 1x1 bitmap every new memory context holds.
 Bitmap* NewDefaultBitmap() {
-    auto* b = new Bitmap();
+    auto b = std::make_unique<Bitmap>();
     b->stock = true;
     b->width = b->height = 1;
     b->bitCount = 1;
     b->stride = 4;
     b->colours = {RGBQUAD{0, 0, 0, 0}, RGBQUAD{255, 255, 255, 0}};
     b->bits.assign(4, 0);
-    return Track(b);
+    return Track(b.release());
 }
 
 // Where a device context's pixels are, in device coordinates.
@@ -218,13 +238,11 @@ Dc* DcFrom(HDC hdc) { return Find<Dc>(hdc, Kind::Dc); }
 Bitmap* BitmapFrom(HGDIOBJ h) { return Find<Bitmap>(h, Kind::Bitmap); }
 
 HDC CreateSurfaceDc(const PixelView& view, const PALETTEENTRY* palette, bool isScreen) {
-    auto* dc = Track(new Dc());
-    dc->type = Dc::Type::Surface;
+    Dc* dc = NewDc(Dc::Type::Surface);
     dc->surface = view;
     dc->surfaceIsScreen = isScreen;
     const PALETTEENTRY* colours = palette ? palette : video::TheScreen().palette.data();
     std::copy_n(colours, 256, dc->palette.begin());
-    dc->brush = StockBrush(WHITE_BRUSH);
     return reinterpret_cast<HDC>(dc);
 }
 
@@ -261,11 +279,11 @@ HDC WINAPI GetDC(HWND hWnd) {
     std::int32_t fault;
     if (kGetDC.Fails(fault)) return nullptr;
     if (hWnd && !platform::user::FromHandle(hWnd)) return nullptr;
-    auto* dc = Track(new Dc());
-    dc->type = hWnd ? Dc::Type::Window : Dc::Type::Screen;
-    dc->window = hWnd;
-    dc->brush = StockBrush(WHITE_BRUSH);
-    return reinterpret_cast<HDC>(dc);
+    return platform::FailWithoutMemory<HDC>(nullptr, ERROR_NOT_ENOUGH_MEMORY, [&] {
+        Dc* dc = NewDc(hWnd ? Dc::Type::Window : Dc::Type::Screen);
+        dc->window = hWnd;
+        return reinterpret_cast<HDC>(dc);
+    });
 }
 
 int WINAPI ReleaseDC(HWND hWnd, HDC hDC) {
@@ -314,12 +332,19 @@ HDC WINAPI CreateCompatibleDC(HDC hdc) {
     std::int32_t fault;
     if (kCreateCompatibleDC.Fails(fault)) return nullptr;
     if (hdc && !DcFrom(hdc)) return nullptr;
-    auto* dc = Track(new Dc());
-    dc->type = Dc::Type::Memory;
-    dc->bitmap = dc->ownBitmap = NewDefaultBitmap();
-    dc->bitmap->selectedInto = reinterpret_cast<HDC>(dc);
-    dc->brush = StockBrush(WHITE_BRUSH);
-    return reinterpret_cast<HDC>(dc);
+    return platform::FailWithoutMemory<HDC>(nullptr, ERROR_NOT_ENOUGH_MEMORY, [&] {
+        Bitmap* bitmap = NewDefaultBitmap();
+        Dc* dc;
+        try {
+            dc = NewDc(Dc::Type::Memory);
+        } catch (...) {
+            Destroy(bitmap);
+            throw;
+        }
+        dc->bitmap = dc->ownBitmap = bitmap;
+        bitmap->selectedInto = reinterpret_cast<HDC>(dc);
+        return reinterpret_cast<HDC>(dc);
+    });
 }
 
 BOOL WINAPI DeleteDC(HDC hdc) {
@@ -379,14 +404,16 @@ BOOL WINAPI DeleteObject(HGDIOBJ ho) {
 }
 
 HGDIOBJ WINAPI GetStockObject(int i) {
-    if (i >= WHITE_BRUSH && i <= NULL_BRUSH) return StockBrush(i);
-    return nullptr;
+    if (i < WHITE_BRUSH || i > NULL_BRUSH) return nullptr;
+    return platform::FailWithoutMemory<HGDIOBJ>(nullptr, ERROR_NOT_ENOUGH_MEMORY, [&] { return StockBrush(i); });
 }
 
 HBRUSH WINAPI CreateSolidBrush(COLORREF color) {
-    auto* b = Track(new Brush());
-    b->colour = color;
-    return reinterpret_cast<HBRUSH>(static_cast<Object*>(b));
+    return platform::FailWithoutMemory<HBRUSH>(nullptr, ERROR_NOT_ENOUGH_MEMORY, [&] {
+        Brush* b = Track(new (std::nothrow) Brush());
+        b->colour = color;
+        return reinterpret_cast<HBRUSH>(static_cast<Object*>(b));
+    });
 }
 
 int WINAPI GetObjectA(HANDLE h, int c, LPVOID pv) {

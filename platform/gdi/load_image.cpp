@@ -5,11 +5,13 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 
 #include "platform/gdi/gdi_internal.h"
+#include "platform/host/host_picture.h"
 #include "platform/trace/trace.h"
 
 // The calls of this file that tests can fail, by the names they are logged under.
@@ -138,6 +140,66 @@ std::unique_ptr<Bitmap> FromFile(LPCSTR name) {
 
 }  // namespace
 }  // namespace platform::gdi
+
+namespace platform::video {
+
+// The icon's image is a packed DIB of twice its height: the colour image
+// (read as any bitmap is), then the 1-bit AND mask whose set bits are clear.
+bool IconPicture(HINSTANCE instance, int resourceId, int size, IconImage& out) {
+    using namespace platform::gdi;
+    if (resourceId < 0) return false;
+    HRSRC group = FindResourceA(instance, MAKEINTRESOURCEA(resourceId), RT_GROUP_ICON);
+    if (!group) return false;
+    const auto* dir = static_cast<const std::uint8_t*>(LockResource(LoadResource(instance, group)));
+    std::size_t dirSize = SizeofResource(instance, group);
+    if (!dir || dirSize < 6) return false;
+    int count = U16(dir + 4);
+    int best = -1, bestScore = 1 << 30;
+    for (int i = 0; i < count && 6 + 14 * static_cast<std::size_t>(i + 1) <= dirSize; ++i) {
+        const std::uint8_t* e = dir + 6 + 14 * i;
+        int side = e[0] ? e[0] : 256;
+        int score = std::abs(side - size) * 64 - U16(e + 6);  // the nearest size, then the most colours
+        if (score < bestScore) bestScore = score, best = i;
+    }
+    if (best < 0) return false;
+    HRSRC image = FindResourceA(instance, MAKEINTRESOURCEA(U16(dir + 6 + 14 * best + 12)), RT_ICON);
+    if (!image) return false;
+    const auto* dib = static_cast<const std::uint8_t*>(LockResource(LoadResource(instance, image)));
+    std::size_t dibSize = SizeofResource(instance, image);
+    if (!dib || dibSize < sizeof(BITMAPINFOHEADER)) return false;
+    std::vector<std::uint8_t> half(dib, dib + dibSize);
+    auto height = static_cast<std::int32_t>(U32(dib + 8)) / 2;
+    if (height <= 0) return false;
+    std::memcpy(half.data() + 8, &height, 4);
+    std::unique_ptr<Bitmap> colour = ParseDib(half.data(), half.size(), 0);
+    if (!colour) return false;
+    std::size_t maskPitch = ((static_cast<std::size_t>(colour->width) + 31) / 32) * 4;
+    std::size_t tableEntries = U32(dib + 32);
+    if (colour->bitCount <= 8 && tableEntries == 0) tableEntries = std::size_t{1} << colour->bitCount;
+    std::size_t maskAt = U32(dib) + 4 * tableEntries + colour->bits.size();
+    bool withMask = colour->bitCount != 32;  // a 32-bit image carries its own alpha
+    if (withMask && maskPitch * static_cast<std::size_t>(height) > dibSize - std::min(maskAt, dibSize)) return false;
+    out.width = colour->width;
+    out.height = height;
+    out.pixels.assign(static_cast<std::size_t>(out.width) * static_cast<std::size_t>(height), 0);
+    for (int y = 0; y < height; ++y) {
+        const std::uint8_t* mask = dib + maskAt + maskPitch * static_cast<std::size_t>(height - 1 - y);
+        for (int x = 0; x < out.width; ++x) {
+            COLORREF c = colour->ColourAt(x, y);
+            std::uint32_t alpha = 255;
+            if (!withMask)
+                alpha = colour->Row(y)[4 * x + 3];
+            else if ((mask[x / 8] >> (7 - x % 8)) & 1)
+                alpha = 0;
+            out.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(out.width) +
+                       static_cast<std::size_t>(x)] =
+                alpha << 24 | std::uint32_t{GetRValue(c)} << 16 | std::uint32_t{GetGValue(c)} << 8 | GetBValue(c);
+        }
+    }
+    return true;
+}
+
+}  // namespace platform::video
 
 HANDLE WINAPI LoadImageA(HINSTANCE hInst, LPCSTR name, UINT type, int cx, int cy, UINT fuLoad) {
     kLoadImageA.Trace();

@@ -28,6 +28,30 @@ bool ViewWindow(HWND hwnd, WindowView& view);
 std::vector<HWND> TopLevelWindows();
 // The client rectangle of a window in desktop coordinates.
 RECT ClientRectOnScreen(HWND hwnd);
+// The window a host shows on its screen: the first visible top-level one.
+HWND ScreenWindow();
+// The part of the emulated desktop's picture that a window's client area
+// shows, in the picture's coordinates: all of the client area, starting
+// inside it where the window reaches over the desktop's left or top edge.
+RECT ShownClientPart(HWND hwnd);
+
+// A key as a host saw it move: its virtual key (VK_*), its PC scan code (set
+// 1) and whether it is an extended key, with Alt and Ctrl as they were held
+// when it moved. A key held down repeats as more downs with `repeat` set.
+struct HostKey {
+    int virtualKey = 0;
+    int scanCode = 0;
+    bool extended = false;
+    bool down = false;
+    bool repeat = false;
+    bool alt = false;
+    bool ctrl = false;
+};
+// Posts the message Windows sends for it to the window: WM_KEYDOWN/UP, or
+// WM_SYSKEYDOWN/UP with Alt (not AltGr) and for F10, with lParam's repeat
+// count, scan code, extended bit, context code, previous state and
+// transition.
+void PostKeyMessage(HWND hwnd, const HostKey& key);
 
 // Host events: the application gained or lost the focus (WM_ACTIVATEAPP),
 // sent to every top-level window of this process.

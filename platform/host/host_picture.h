@@ -120,4 +120,13 @@ ChangedRows SmoothStretch(const PixelTarget& picture, const PixelTarget& target,
 // The largest whole number of times a picture fits into a place, at least 1.
 int WholeScale(int pictureWidth, int pictureHeight, int placeWidth, int placeHeight);
 
+// An icon resource's image nearest `size` pixels square (the most colours
+// among equals), as 0xAARRGGBB pixels, top row first, its mask as alpha.
+struct IconImage {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> pixels;
+};
+bool IconPicture(HINSTANCE instance, int resourceId, int size, IconImage& out);
+
 }  // namespace platform::video

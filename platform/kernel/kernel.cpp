@@ -19,6 +19,7 @@
 #include "platform/kernel/data_path.h"
 #include "platform/kernel/kernel_internal.h"
 #include "platform/kernel/resources.h"
+#include "platform/trace/boundary.h"
 #include "platform/trace/trace.h"
 
 // The calls of this file that tests can fail, by the names they are logged under.
@@ -70,9 +71,17 @@ struct Event final : Object {
 std::mutex objectsLock;
 std::vector<Object*> liveObjects;
 
+// Takes `o` (from a nothrow new) into the handle table; out of memory for
+// either, the object is gone and the answer is null.
 HANDLE Track(Object* o) {
-    std::lock_guard guard(objectsLock);
-    liveObjects.push_back(o);
+    if (!o) throw std::bad_alloc();
+    try {
+        std::lock_guard guard(objectsLock);
+        liveObjects.push_back(o);
+    } catch (...) {
+        delete o;
+        throw;
+    }
     return o;
 }
 
@@ -214,8 +223,7 @@ DWORD WINAPI SizeofResource(HMODULE, HRSRC hResInfo) {
 
 BOOL WINAPI FreeResource(HGLOBAL) { return FALSE; }
 
-HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSECURITY_ATTRIBUTES,
-                          DWORD dwCreationDisposition, DWORD, HANDLE) {
+static HANDLE OpenFileHandle(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwCreationDisposition) {
     kCreateFileA.Trace();
     std::int32_t fault;
     if (kCreateFileA.Fails(fault)) {
@@ -246,7 +254,16 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSEC
                                                                                            : ERROR_FILE_NOT_FOUND;
         return INVALID_HANDLE_VALUE;
     }
-    return Track(new File(f, !regular));
+    File* file = new (std::nothrow) File(f, !regular);
+    if (!file) std::fclose(f);
+    return Track(file);
+}
+
+HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSECURITY_ATTRIBUTES,
+                          DWORD dwCreationDisposition, DWORD, HANDLE) {
+    return platform::FailWithoutMemory(INVALID_HANDLE_VALUE, ERROR_NOT_ENOUGH_MEMORY, [&] {
+        return OpenFileHandle(lpFileName, dwDesiredAccess, dwCreationDisposition);
+    });
 }
 
 BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
@@ -387,7 +404,9 @@ HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES, BOOL bManualReset, BOOL bIniti
         lastError = static_cast<DWORD>(fault);
         return nullptr;
     }
-    return Track(new Event(bManualReset != 0, bInitialState != 0));
+    return platform::FailWithoutMemory<HANDLE>(nullptr, ERROR_NOT_ENOUGH_MEMORY, [&] {
+        return Track(new (std::nothrow) Event(bManualReset != 0, bInitialState != 0));
+    });
 }
 
 BOOL WINAPI SetEvent(HANDLE hEvent) {

@@ -23,6 +23,13 @@ IconRecord systemIcon{-1};
 }  // namespace
 
 namespace platform::user {
+void ResetCursorsForTests() {
+    currentCursor = reinterpret_cast<HCURSOR>(&arrowTag);
+    displayCount = 0;
+    icons = {};
+    iconCount = 0;
+}
+
 HCURSOR CurrentCursor() { return currentCursor; }
 bool CursorShown() { return currentCursor != nullptr && displayCount >= 0; }
 int IconResourceId(HICON icon) {

@@ -201,7 +201,7 @@ LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) {
 BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
     platform::TraceCall("PostMessageA");
     if (hWnd && !FromHandle(hWnd)) {
-        SetLastError(1400);
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
     MSG m{hWnd, Msg, wParam, lParam, 0, {}};

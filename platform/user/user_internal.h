@@ -60,5 +60,7 @@ std::string Utf16ToUtf8(std::u16string_view text);
 // Clears every window, class and queued message; for tests that run the
 // program more than once in one process.
 void ResetForTests();
+void ResetKeyboardForTests();
+void ResetCursorsForTests();
 
 }  // namespace platform::user

@@ -132,6 +132,23 @@ Window* FromHandle(HWND hwnd) {
     return windows[index].get();
 }
 
+// The first of the windows that show: the one a screen of one window shows.
+HWND ScreenWindow() {
+    for (HWND hwnd : TopLevelWindows())
+        if (Window* w = FromHandle(hwnd); w && w->visible) return hwnd;
+    return nullptr;
+}
+
+// What GDI and DirectDraw hand over of a client area is only its part on
+// the desktop: where the window reaches over the left or top edge, its
+// picture starts that far inside the image.
+RECT ShownClientPart(HWND hwnd) {
+    RECT c = ClientRectOnScreen(hwnd);
+    LONG left = c.left < 0 ? -c.left : 0;
+    LONG top = c.top < 0 ? -c.top : 0;
+    return RECT{left, top, left + (c.right - c.left), top + (c.bottom - c.top)};
+}
+
 bool ViewWindow(HWND hwnd, WindowView& view) {
     const Window* w = FromHandle(hwnd);
     if (!w) return false;
@@ -230,6 +247,8 @@ void ResetForTests() {
         for (HWND hwnd : TopLevelWindows()) windowHost->WindowDestroyed(hwnd);
     WindowTable() = State{};
     ResetQueueForTests();
+    ResetKeyboardForTests();
+    ResetCursorsForTests();
 }
 
 }  // namespace platform::user
@@ -249,7 +268,7 @@ ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpwcx) {
     }
     std::string key = Lower(lpwcx->lpszClassName);
     if (WindowTable().classes.count(key)) {
-        SetLastError(1410);  // ERROR_CLASS_ALREADY_EXISTS
+        SetLastError(ERROR_CLASS_ALREADY_EXISTS);
         return 0;
     }
     WindowClass cls;
@@ -267,7 +286,8 @@ BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE) {
 }
 
 HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
-                            int nWidth, int nHeight, HWND, HMENU, HINSTANCE hInstance, LPVOID lpParam) {
+                            int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance,
+                            LPVOID lpParam) {
     DWORD error;
     if (kCreateWindowExA.Enter(error)) {
         SetLastError(error);
@@ -276,7 +296,7 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
     if (!lpClassName) return nullptr;
     auto it = WindowTable().classes.find(Lower(lpClassName));
     if (it == WindowTable().classes.end()) {
-        SetLastError(1407);  // ERROR_CANNOT_FIND_WND_CLASS
+        SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
         return nullptr;
     }
     auto window = std::make_unique<Window>();
@@ -299,24 +319,33 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
 
     if (windowHost && !windowHost->WindowCreated(hwnd)) {
         FromHandle(hwnd)->destroyed = true;
-        SetLastError(1400);
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return nullptr;
     }
+    int cx = nWidth, cy = nHeight;
     if (HasTrackingLimits(*FromHandle(hwnd))) {
-        int cx = nWidth, cy = nHeight;
         ClampToTracking(hwnd, cx, cy);
         if (Window* w = FromHandle(hwnd)) w->rect = RECT{X, Y, X + cx, Y + cy};
     }
-    (void)lpParam;
-    if (!SendMessageA(hwnd, WM_NCCREATE, 0, 0)) {
-        if (windowHost) windowHost->WindowDestroyed(hwnd);
-        FromHandle(hwnd)->destroyed = true;
+    CREATESTRUCTA create{lpParam, hInstance, hMenu,         hWndParent,   cy,          cx,
+                         Y,       X,         LONG(dwStyle), lpWindowName, lpClassName, dwExStyle};
+    auto param = reinterpret_cast<LPARAM>(&create);
+    // The window procedure may destroy the window from either message (a
+    // WM_GETMINMAXINFO before them too): Windows then answers NULL.
+    if (!FromHandle(hwnd)) return nullptr;
+    if (!SendMessageA(hwnd, WM_NCCREATE, 0, param)) {
+        if (Window* w = FromHandle(hwnd)) {
+            if (windowHost) windowHost->WindowDestroyed(hwnd);
+            w->destroyed = true;
+        }
         return nullptr;
     }
-    if (SendMessageA(hwnd, WM_CREATE, 0, 0) == -1) {
-        DestroyWindow(hwnd);
+    if (!FromHandle(hwnd)) return nullptr;
+    if (SendMessageA(hwnd, WM_CREATE, 0, param) == -1) {
+        if (FromHandle(hwnd)) DestroyWindow(hwnd);
         return nullptr;
     }
+    if (!FromHandle(hwnd)) return nullptr;
     host::PublishWindowClass(FromHandle(hwnd)->className);
     RECT client = ClientRectOnScreen(hwnd);
     SendMessageA(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right - client.left, client.bottom - client.top));
@@ -325,14 +354,14 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
         ShowWindow(hwnd, SW_SHOW);
     else
         NotifyChanged(hwnd);
-    return hwnd;
+    return FromHandle(hwnd) ? hwnd : nullptr;
 }
 
 BOOL WINAPI DestroyWindow(HWND hWnd) {
     TraceCall("DestroyWindow");
     Window* w = FromHandle(hWnd);
     if (!w) {
-        SetLastError(1400);  // ERROR_INVALID_WINDOW_HANDLE
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
     if (w->visible) {

@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <memory>
 #include <vector>
 
+#include "platform/trace/boundary.h"
 #include "platform/trace/trace.h"
 #include "platform/winmm/midi_internal.h"
 
@@ -97,16 +99,24 @@ MMRESULT WINAPI midiStreamOpen(LPHMIDISTRM phms, LPUINT puDeviceID, DWORD cMidi,
     MMRESULT fault;
     if (kMidiStreamOpen.Fails(fault)) return fault;
 
-    auto* stream = new Stream(nextStreamId++, sink);
+    // Out of memory anywhere on the way, the stream is not opened and the
+    // call says so (MMSYSERR_NOMEM), as winmm's calls do.
+    std::unique_ptr<Stream> opening(new (std::nothrow) Stream(nextStreamId++, sink));
+    if (!opening) return MMSYSERR_NOMEM;
+    Stream* stream = opening.get();
     stream->BindHandle();
-    MMRESULT result = Device::Get().Open(stream);
-    if (result != MMSYSERR_NOERROR) {
-        delete stream;
-        return result;
-    }
+    MMRESULT result = platform::FailWithoutMemory<MMRESULT>(MMSYSERR_NOMEM, 0, [&] {
+        {
+            // The place in the list first, so that nothing fails once open.
+            std::lock_guard guard(Device::Get().Lock());
+            liveStreams.reserve(liveStreams.size() + 1);
+        }
+        return Device::Get().Open(stream);
+    });
+    if (result != MMSYSERR_NOERROR) return result;
     {
         std::lock_guard guard(Device::Get().Lock());
-        liveStreams.push_back(stream);
+        liveStreams.push_back(opening.release());
     }
     *phms = reinterpret_cast<HMIDISTRM>(stream);
     Send(*stream, MOM_OPEN);

@@ -15,7 +15,9 @@
 #include "music/sequencer.h"
 #include "music/t_midcnv.h"
 #include "shell/shell.h"
+#include "platform/host/host_events.h"
 #include "sound/sound.h"
+#include "tests/support/game_harness.h"
 
 namespace {
 
@@ -57,6 +59,23 @@ TEST(GameReset, EveryModulesGlobalsGoBackToAFreshProcesss) {
     EXPECT_EQ(musicPlayer.opened, 0);
     EXPECT_EQ(converter.clock, 0u);
     EXPECT_EQ(mciState, 0);
+}
+
+// Two programs in one process: the second finds the stand-in as a fresh
+// process would, whatever the first left of the pointer and the icons.
+TEST(GameReset, TheStandInKeepsNothingOfTheProgramBefore) {
+    harness::ResetAll();
+    harness::RunFrames("/F", 5);
+    HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(116));
+    ASSERT_EQ(platform::user::IconResourceId(icon), 116) << "the class icon of the first";
+    SetCursor(nullptr);
+    ShowCursor(FALSE);
+    harness::ResetAll();
+    EXPECT_TRUE(platform::user::CursorShown()) << "the arrow, shown";
+    EXPECT_EQ(ShowCursor(TRUE), 1) << "the display count starts at 0";
+    EXPECT_EQ(platform::user::IconResourceId(icon), -1) << "no icon handed out yet";
+    EXPECT_EQ(harness::RunFrames("", 5), 0);
+    EXPECT_EQ(harness::RunningFramesSeen(), 4) << "the second program plays";
 }
 
 }  // namespace

@@ -335,6 +335,28 @@ TEST_F(MainWindow, AFullScreenModeTakenAwayIsSetAgainOncePerActivation) {
     EXPECT_EQ(headless::LastScreen().pixels[0], 80);
 }
 
+// Behind another program the game must leave the screen's mode alone, even
+// when a palette change there makes it present: only back in front does it
+// take its mode back, once.
+TEST_F(MainWindow, AFullScreenModeIsNotTakenBackWhileInactive) {
+    Create();
+    launchOptions.fullScreen = 1;
+    ASSERT_TRUE(DisplaySetup());
+    platform::SetTracing(true);
+    Send(WM_ACTIVATEAPP, FALSE, 0);
+    platform::video::RestoreDesktopMode();
+    platform::ClearTrace();
+    Send(WM_PALETTECHANGED, 0x4242, 0);  // another program's window
+    EXPECT_EQ(Count("IDirectDraw::SetDisplayMode"), 0);
+    EXPECT_FALSE(host::InFullScreenMode());
+    Send(WM_ACTIVATEAPP, TRUE, 0);
+    ClearSurface(display.canvas, 5);
+    PresentFrame();
+    PresentFrame();
+    EXPECT_EQ(Count("IDirectDraw::SetDisplayMode"), 1);
+    EXPECT_TRUE(host::InFullScreenMode());
+}
+
 TEST_F(MainWindow, PaintShowsTheCanvasInAWindowAndBlackOtherwise) {
     Create();
     ASSERT_TRUE(DisplaySetup());

@@ -16,6 +16,9 @@
 // The script is read as UTF-8 (#pragma code_page(65001)). Understood: line
 // and block comments, #pragma code_page, LANGUAGE, memory options (ignored),
 // numbered or named resources, and string escapes \n \t \r \\ \" and "".
+// Of the preprocessor, what a resource header holds: #include "file" (beside
+// the including file), #define NAME text (a name met later stands for its
+// text), and the include guard's #ifndef and #endif.
 // A file that does not exist is left out with a warning, so a tree still
 // builds while an asset is being made.
 //
@@ -68,7 +71,9 @@ struct Token {
 
 class Lexer {
 public:
-    Lexer(std::string text, std::string file) : text_(std::move(text)), file_(std::move(file)) {}
+    using Defines = std::map<std::string, std::string>;
+    Lexer(std::string text, std::string file, Defines* defines, int depth = 0)
+        : text_(std::move(text)), file_(std::move(file)), defines_(defines), depth_(depth) {}
 
     Token Next() {
         SkipSpace();
@@ -99,6 +104,13 @@ public:
             while (at_ < text_.size() && (std::isalnum(static_cast<unsigned char>(text_[at_])) || text_[at_] == '_'))
                 ++at_;
             t.text = text_.substr(start, at_ - start);
+            auto macro = defines_->find(t.text);
+            if (macro != defines_->end()) {
+                if (++expansions_ > 64) Fail("#define " + t.text + " never ends");
+                text_.replace(start, at_ - start, macro->second);
+                at_ = start;
+                return Next();
+            }
         } else if (c == ',' || c == '{' || c == '}') {
             t.kind = Token::Punct;
             t.text = std::string(1, c);
@@ -106,6 +118,7 @@ public:
         } else {
             Fail(std::string("unexpected character '") + c + "'");
         }
+        expansions_ = 0;
         return t;
     }
 
@@ -157,11 +170,38 @@ private:
         if (end == std::string::npos) end = text_.size();
         std::string line = text_.substr(at_, end - at_);
         at_ = end;
-        std::string compact;
-        for (char c : line)
-            if (c != ' ' && c != '\t' && c != '\r') compact += c;
-        if (compact == "#pragmacode_page(65001)") return;
-        Fail("only '#pragma code_page(65001)' is understood here: " + line);
+        std::istringstream words(line.substr(1));
+        std::string word, name;
+        words >> word;
+        if (word == "pragma") {
+            std::string compact;
+            for (char c : line)
+                if (c != ' ' && c != '\t' && c != '\r') compact += c;
+            if (compact == "#pragmacode_page(65001)") return;
+        } else if (word == "define" && words >> name) {
+            std::string text;
+            std::getline(words, text);
+            std::size_t comment = text.find("//");
+            if (comment != std::string::npos) text.erase(comment);
+            (*defines_)[name] = text;
+            return;
+        } else if (word == "include" && words >> name && name.size() > 2 && name.front() == '"' && name.back() == '"') {
+            Include(name.substr(1, name.size() - 2));
+            return;
+        } else if ((word == "ifndef" && words >> name) || word == "endif") {
+            return;  // an include guard: a header is read once anyway
+        }
+        Fail("not understood here: " + line);
+    }
+
+    void Include(const std::string& name) {
+        if (depth_ >= 8) Fail("#include nested too deeply: " + name);
+        fs::path path = fs::path(file_).parent_path() / name;
+        std::ifstream in(path, std::ios::binary);
+        if (!in) Fail("cannot read #include \"" + name + "\"");
+        Lexer header(std::string(std::istreambuf_iterator<char>(in), {}), path.string(), defines_, depth_ + 1);
+        // A header only defines: anything it would make a resource of is refused.
+        if (header.Next().kind != Token::End) header.Fail("a resource header holds only #define lines");
     }
 
     std::string ReadString() {
@@ -197,6 +237,9 @@ private:
 
     std::string text_;
     std::string file_;
+    Defines* defines_;
+    int depth_;
+    int expansions_ = 0;
     std::size_t at_ = 0;
     int line_ = 1;
     bool lineStart_ = true;
@@ -258,7 +301,8 @@ public:
     std::vector<Resource> Run() {
         auto text = ReadFile(script_);
         if (!text) throw Failure{"cannot read " + script_.string()};
-        Lexer lex(std::string(text->begin(), text->end()), script_.string());
+        Lexer::Defines defines;
+        Lexer lex(std::string(text->begin(), text->end()), script_.string(), &defines);
         for (Token t = lex.Next(); t.kind != Token::End; t = lex.Next()) {
             if (t.kind == Token::Word && t.text == "LANGUAGE") {
                 language_ = Language(lex);

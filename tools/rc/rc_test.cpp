@@ -152,8 +152,9 @@ protected:
 
 TEST_F(Tool, RefusesWhatItDoesNotUnderstand) {
     std::string errors;
-    EXPECT_EQ(Compile("#include \"resource.h\"\n", &errors), 1);
+    EXPECT_EQ(Compile("#include \"no-such.h\"\n", &errors), 1);
     EXPECT_NE(errors.find("case.rc:1"), std::string::npos);
+    EXPECT_EQ(Compile("#if 1\n"), 1);
     EXPECT_EQ(Compile("#pragma code_page(932)\n"), 1);  // only UTF-8 scripts
     EXPECT_EQ(Compile("STRINGTABLE\nBEGIN\n 2 \"unterminated\nEND\n"), 1);
     EXPECT_EQ(Compile("STRINGTABLE\nBEGIN\n 2 \"a\\qb\"\nEND\n"), 1);
@@ -161,6 +162,24 @@ TEST_F(Tool, RefusesWhatItDoesNotUnderstand) {
     EXPECT_NE(errors.find("given twice"), std::string::npos);
     EXPECT_EQ(Compile("STRINGTABLE\nBEGIN\n 2 \"\xff\"\nEND\n"), 1);  // not UTF-8
     EXPECT_EQ(Compile("1 CURSOR \"x.cur\"\n"), 1);
+}
+
+// The numbers come from a header the program includes too, as Windows
+// programs keep them; a header is for names, never for resources.
+TEST_F(Tool, ReadsTheResourceNumbersFromAnIncludedHeader) {
+    WriteAll(dir + "/ids.h",
+             "#ifndef IDS_H\n#define IDS_H\n#define IDS_HELLO 17 // greeting\n#define IDB_X 117\n"
+             "#define LANG_JA 0x11, 0x01\n#endif\n");
+    ASSERT_EQ(Compile("#include \"ids.h\"\nLANGUAGE LANG_JA\nSTRINGTABLE\nBEGIN\n IDS_HELLO \"a\"\nEND\n"
+                      "IDB_X BITMAP \"none.bmp\"\n"),
+              0);
+    EXPECT_NE(Output().find("{{6, nullptr}, {2, nullptr}, 1041, data0, 34}"), std::string::npos) << Output();
+    WriteAll(dir + "/bad.h", "1 BITMAP \"x.bmp\"\n");
+    std::string errors;
+    EXPECT_EQ(Compile("#include \"bad.h\"\n", &errors), 1);
+    EXPECT_NE(errors.find("bad.h:1"), std::string::npos) << errors;
+    WriteAll(dir + "/loop.h", "#define A A\n");
+    EXPECT_EQ(Compile("#include \"loop.h\"\nA BITMAP \"x.bmp\"\n"), 1);
 }
 
 TEST_F(Tool, LeavesOutMissingFilesWithAWarning) {

@@ -50,6 +50,44 @@ HostState& Machine() {
     return h;
 }
 
+// The PC scan code (set 1) of a virtual key on a US keyboard, and whether it
+// is an extended key: what lParam carries.
+struct ScanCode {
+    int code;
+    bool extended;
+};
+ScanCode ScanCodeOf(int vk) {
+    static constexpr const char* kRows[] = {"1234567890", "QWERTYUIOP", "ASDFGHJKL", "ZXCVBNM"};
+    static constexpr int kFirst[] = {0x02, 0x10, 0x1E, 0x2C};
+    for (int row = 0; row < 4; ++row)
+        for (int i = 0; kRows[row][i]; ++i)
+            if (kRows[row][i] == vk) return {kFirst[row] + i, false};
+    if (vk >= VK_F1 && vk <= VK_F10) return {0x3B + vk - VK_F1, false};
+    switch (vk) {
+        case VK_ESCAPE: return {0x01, false};
+        case VK_BACK: return {0x0E, false};
+        case VK_TAB: return {0x0F, false};
+        case VK_RETURN: return {0x1C, false};
+        case VK_CONTROL: return {0x1D, false};
+        case VK_SHIFT: return {0x2A, false};
+        case VK_MENU: return {0x38, false};
+        case VK_SPACE: return {0x39, false};
+        case VK_F11: return {0x57, false};
+        case VK_F12: return {0x58, false};
+        case VK_HOME: return {0x47, true};
+        case VK_UP: return {0x48, true};
+        case VK_PRIOR: return {0x49, true};
+        case VK_LEFT: return {0x4B, true};
+        case VK_RIGHT: return {0x4D, true};
+        case VK_END: return {0x4F, true};
+        case VK_DOWN: return {0x50, true};
+        case VK_NEXT: return {0x51, true};
+        case VK_INSERT: return {0x52, true};
+        case VK_DELETE: return {0x53, true};
+        default: return {0, false};
+    }
+}
+
 std::string Lower(std::string s) {
     for (char& c : s) c = static_cast<char>((c >= 'A' && c <= 'Z') ? c + 32 : c);
     return s;
@@ -79,9 +117,26 @@ void SetSleepHook(IdleHook hook) { Machine().sleep = std::move(hook); }
 int Sleeps() { return Machine().sleeps; }
 
 void SetKey(int vk, bool down) {
-    if (vk >= 0 && vk < 256) Machine().keys[static_cast<std::size_t>(vk)] = down;
+    if (vk <= 0 || vk >= 256) return;
+    bool& key = Machine().keys[static_cast<std::size_t>(vk)];
+    bool was = key;
+    key = down;
+    if (!was && !down) return;
+    // The key reaches the window on the screen as the keyboard's would.
+    platform::user::HostKey moved;
+    moved.virtualKey = vk;
+    moved.scanCode = ScanCodeOf(vk).code;
+    moved.extended = ScanCodeOf(vk).extended;
+    moved.down = down;
+    moved.repeat = was && down;
+    moved.alt = host::KeyDown(VK_MENU);
+    moved.ctrl = host::KeyDown(VK_CONTROL);
+    platform::user::PostKeyMessage(platform::user::ScreenWindow(), moved);
 }
-void ReleaseAllKeys() { Machine().keys.fill(false); }
+void ReleaseAllKeys() {
+    for (int vk = 1; vk < 256; ++vk)
+        if (Machine().keys[static_cast<std::size_t>(vk)]) SetKey(vk, false);
+}
 
 void SetJoystick(bool present, const host::JoystickCaps& caps) {
     Machine().joystickPresent = present;

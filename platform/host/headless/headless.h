@@ -34,6 +34,9 @@ void SetIdleHook(IdleHook hook);
 void SetSleepHook(IdleHook hook);
 int Sleeps();  // Sleep calls since the last reset
 
+// Presses or releases a key: GetAsyncKeyState sees it, and the window on the
+// screen gets the message a keyboard's key brings (through USER's
+// PostKeyMessage, as on every host); pressing a held key repeats it.
 void SetKey(int virtualKey, bool down);
 void ReleaseAllKeys();
 
@@ -62,15 +65,14 @@ int RefreshWaits();
 void SetRefreshWaits(bool waits);
 
 // Writes 8-bit indexed pixels with their palette as a PNG file, and reads
-// back a file that WritePng made.
+// back any PNG file as 0xRRGGBB colours, top row first (png/png.cpp).
 bool WritePng(const std::string& path, const std::uint8_t* pixels, int width, int height, int pitch,
               const PALETTEENTRY* palette);
-struct IndexedPicture {
+struct Picture {
     int width = 0, height = 0;
-    std::vector<std::uint8_t> pixels;
-    std::vector<PALETTEENTRY> palette;
+    std::vector<std::uint32_t> pixels;
 };
-bool ReadPng(const std::string& path, IndexedPicture& out);
+bool ReadPng(const std::string& path, Picture& out);
 
 struct MessageBoxRecord {
     std::string text;     // UTF-8

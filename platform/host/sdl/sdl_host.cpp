@@ -22,46 +22,23 @@ enum class Subsystem { Untried, Up, Failed };
 Subsystem video = Subsystem::Untried;
 Subsystem input = Subsystem::Untried;
 
-// Windows sends WM_SYSKEYUP for a lone Alt press and release (it opens the
-// menu), WM_KEYUP when another key was pressed while Alt was held.
-bool altUsedWithKey = false;
-
-LPARAM KeyData(const KeyCode& key, bool down, bool repeat, bool alt) {
-    DWORD data = 1;  // repeat count
-    data |= static_cast<DWORD>(key.scanCode & 0xFF) << 16;
-    if (key.extended) data |= 1u << 24;
-    if (alt) data |= 1u << 29;
-    if (!down || repeat) data |= 1u << 30;
-    if (!down) data |= 1u << 31;
-    return static_cast<LPARAM>(data);
-}
-
 void HandleKey(const SDL_KeyboardEvent& event) {
     HWND hwnd = WindowFromId(event.windowID);
     if (!hwnd) hwnd = ScreenWindow();
     // The layout's character of the key as it was when it moved.
     KeyCode key = TranslateKey(event.keysym.scancode, event.keysym.sym);
-    if (!hwnd || key.virtualKey == 0) return;
-    bool down = event.type == SDL_KEYDOWN;
-    bool repeat = event.repeat != 0;
     // The modifiers as they were when this key moved, not as they are now
     // that the whole batch of events has been read.
     Uint16 mods = event.keysym.mod;
-    bool alt = (mods & KMOD_ALT) != 0;
-    bool ctrl = (mods & KMOD_CTRL) != 0;
-    UINT message;
-    if (key.virtualKey == VK_MENU) {
-        if (down && !repeat) altUsedWithKey = false;
-        message = down ? WM_SYSKEYDOWN : (altUsedWithKey || ctrl ? WM_KEYUP : WM_SYSKEYUP);
-        alt = down;
-    } else {
-        if (alt && down) altUsedWithKey = true;
-        // Alt with Ctrl is AltGr on many layouts: ordinary keys then.
-        bool system = (alt && !ctrl) || key.virtualKey == VK_F10;
-        message = down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP);
-        alt = alt && !ctrl;
-    }
-    PostMessageA(hwnd, message, static_cast<WPARAM>(key.virtualKey), KeyData(key, down, repeat, alt));
+    platform::user::HostKey moved;
+    moved.virtualKey = key.virtualKey;
+    moved.scanCode = key.scanCode;
+    moved.extended = key.extended;
+    moved.down = event.type == SDL_KEYDOWN;
+    moved.repeat = event.repeat != 0;
+    moved.alt = (mods & KMOD_ALT) != 0;
+    moved.ctrl = (mods & KMOD_CTRL) != 0;
+    platform::user::PostKeyMessage(hwnd, moved);
 }
 
 WPARAM MouseKeys() {

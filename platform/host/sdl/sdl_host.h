@@ -10,6 +10,7 @@
 
 #include <windows.h>
 
+#include "platform/host/host_events.h"
 #include "platform/host/host_video.h"
 
 namespace sdlhost {
@@ -39,7 +40,8 @@ SDL_Point DesktopOrigin();
 // mouse events do to them.
 HWND WindowFromId(std::uint32_t windowId);
 SDL_Window* SdlWindowOf(HWND hwnd);
-HWND ScreenWindow();
+// The window the screen shows (USER decides which).
+using platform::user::ScreenWindow;
 void HandleWindowEvent(const SDL_WindowEvent& event);
 // A pointer position in an SDL window, in the client coordinates of its
 // emulated window.

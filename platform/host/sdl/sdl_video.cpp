@@ -299,70 +299,15 @@ void Sync(HostWindow& w) {
 }
 
 // The icon of a window class: the 32x32 image (or the nearest) of an icon
-// resource, decoded from its device-independent bitmap and AND mask.
+// resource, as GDI decodes it.
 SDL_Surface* LoadIconSurface(HINSTANCE instance, int resourceId) {
-    if (resourceId < 0) return nullptr;
-    HRSRC group = FindResourceA(instance, MAKEINTRESOURCEA(resourceId), RT_GROUP_ICON);
-    if (!group) return nullptr;
-    const auto* dir = static_cast<const Uint8*>(LockResource(LoadResource(instance, group)));
-    std::size_t dirSize = SizeofResource(instance, group);
-    if (!dir || dirSize < 6) return nullptr;
-    int count = dir[4] | (dir[5] << 8);
-    int best = -1, bestScore = 1 << 30;
-    for (int i = 0; i < count && 6 + 14 * static_cast<std::size_t>(i + 1) <= dirSize; ++i) {
-        const Uint8* e = dir + 6 + 14 * i;
-        int size = e[0] ? e[0] : 256;
-        int bits = e[6] | (e[7] << 8);
-        int score = std::abs(size - 32) * 64 - bits;
-        if (score < bestScore) bestScore = score, best = i;
-    }
-    if (best < 0) return nullptr;
-    const Uint8* e = dir + 6 + 14 * best;
-    int iconId = e[12] | (e[13] << 8);
-    HRSRC image = FindResourceA(instance, MAKEINTRESOURCEA(iconId), RT_ICON);
-    if (!image) return nullptr;
-    const auto* dib = static_cast<const Uint8*>(LockResource(LoadResource(instance, image)));
-    std::size_t size = SizeofResource(instance, image);
-    if (!dib || size < 40) return nullptr;
-    auto read32 = [&](std::size_t at) {
-        return static_cast<Sint32>(dib[at] | (dib[at + 1] << 8) | (dib[at + 2] << 16) | (Uint32{dib[at + 3]} << 24));
-    };
-    std::size_t header = static_cast<std::size_t>(read32(0));
-    int width = read32(4), height = read32(8) / 2;
-    int bits = dib[14] | (dib[15] << 8);
-    if (header < 40 || header > size || width <= 0 || width > 256 || height <= 0 || height > 256) return nullptr;
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) return nullptr;
-    std::size_t colours = bits <= 8 ? (read32(32) ? static_cast<std::size_t>(read32(32)) : (1u << bits)) : 0;
-    if (colours > 256) return nullptr;
-    std::size_t xorPitch = ((static_cast<std::size_t>(width) * bits + 31) / 32) * 4;
-    std::size_t andPitch = ((static_cast<std::size_t>(width) + 31) / 32) * 4;
-    std::size_t xorAt = header + colours * 4;
-    std::size_t andAt = xorAt + xorPitch * height;
-    if (andAt + andPitch * height > size) return nullptr;
-    SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_ARGB8888);
+    platform::video::IconImage icon;
+    if (!platform::video::IconPicture(instance, resourceId, 32, icon)) return nullptr;
+    SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, icon.width, icon.height, 32, SDL_PIXELFORMAT_ARGB8888);
     if (!s) return nullptr;
-    for (int y = 0; y < height; ++y) {
-        const Uint8* row = dib + xorAt + xorPitch * (height - 1 - y);
-        const Uint8* mask = dib + andAt + andPitch * (height - 1 - y);
-        auto* out = reinterpret_cast<Uint32*>(static_cast<Uint8*>(s->pixels) + y * s->pitch);
-        for (int x = 0; x < width; ++x) {
-            Uint8 b, g, r, a = 255;
-            if (bits <= 8) {
-                int index = bits == 8   ? row[x]
-                            : bits == 4 ? (row[x / 2] >> (x % 2 ? 0 : 4)) & 15
-                                        : (row[x / 8] >> (7 - x % 8)) & 1;
-                if (static_cast<std::size_t>(index) >= colours) index = 0;
-                const Uint8* c = dib + header + 4 * index;
-                b = c[0], g = c[1], r = c[2];
-            } else {
-                const Uint8* c = row + x * (bits / 8);
-                b = c[0], g = c[1], r = c[2];
-                if (bits == 32) a = c[3];
-            }
-            if (bits != 32 && ((mask[x / 8] >> (7 - x % 8)) & 1)) a = 0;
-            out[x] = (Uint32{a} << 24) | (Uint32{r} << 16) | (Uint32{g} << 8) | b;
-        }
-    }
+    for (int y = 0; y < icon.height; ++y)
+        std::memcpy(static_cast<Uint8*>(s->pixels) + y * s->pitch, icon.pixels.data() + y * icon.width,
+                    static_cast<std::size_t>(icon.width) * 4);
     return s;
 }
 
@@ -448,14 +393,6 @@ HWND WindowFromId(std::uint32_t windowId) {
 SDL_Window* SdlWindowOf(HWND hwnd) {
     HostWindow* w = Find(hwnd);
     return w ? w->sdl : nullptr;
-}
-
-HWND ScreenWindow() {
-    for (auto& w : Video().windows) {
-        WindowView win;
-        if (ViewWindow(w.hwnd, win) && win.visible) return w.hwnd;
-    }
-    return nullptr;
 }
 
 void HandleWindowEvent(const SDL_WindowEvent& event) {
@@ -617,11 +554,9 @@ void ShowScreen(const ScreenImage& image) {
     if (!w) return;
     SDL_Rect area{0, 0, image.width, image.height};
     if (!Video().fullScreen) {
-        // The image is the client area's part of the emulated desktop: all
-        // of it, or less when the window reaches over the desktop's edges.
-        RECT c = platform::user::ClientRectOnScreen(hwnd);
-        area = SDL_Rect{c.left < 0 ? static_cast<int>(-c.left) : 0, c.top < 0 ? static_cast<int>(-c.top) : 0,
-                        static_cast<int>(c.right - c.left), static_cast<int>(c.bottom - c.top)};
+        RECT part = platform::user::ShownClientPart(hwnd);
+        area = SDL_Rect{static_cast<int>(part.left), static_cast<int>(part.top),
+                        static_cast<int>(part.right - part.left), static_cast<int>(part.bottom - part.top)};
     }
     Present(*w, image, area);
 }

@@ -23,6 +23,7 @@
 #include "platform/host/host_picture.h"
 #include "platform/host/host_video.h"
 #include "platform/host/web/web_keys.h"
+#include "platform/host/web/web_screen.h"
 
 // ---- The page's side ---------------------------------------------------------
 // Module.tumbla (set up by the page, platform/host/web/page/tumbla_page.js)
@@ -91,16 +92,7 @@ namespace {
 
 // ---- Keys and activation ---------------------------------------------------
 
-struct KeyEvent {
-    int virtualKey;
-    int scanCode;
-    bool extended;
-    bool down;
-    bool repeat;
-    bool alt;
-    bool ctrl;
-};
-std::array<KeyEvent, 256> keyQueue;
+std::array<platform::user::HostKey, 256> keyQueue;
 std::size_t keyCount = 0;
 // Physical keys down, by DOM code, with the virtual key each went down as.
 struct HeldKey {
@@ -144,8 +136,8 @@ EM_BOOL OnKey(int type, const EmscriptenKeyboardEvent* e, void*) {
     }
     if (key.virtualKey == 0) return EM_FALSE;
     if (keyCount < keyQueue.size())
-        keyQueue[keyCount++] =
-            KeyEvent{key.virtualKey, key.scanCode, key.extended, down, e->repeat != 0, e->altKey != 0, e->ctrlKey != 0};
+        keyQueue[keyCount++] = platform::user::HostKey{key.virtualKey, key.scanCode,   key.extended,   down,
+                                                       e->repeat != 0, e->altKey != 0, e->ctrlKey != 0};
     // The page must not scroll, search or open its menu on the game's keys;
     // Ctrl with a key stays the browser's.
     return e->ctrlKey ? EM_FALSE : EM_TRUE;
@@ -190,13 +182,7 @@ void ListenOnce() {
     emscripten_set_beforeunload_callback(nullptr, BeforeUnload);
 }
 
-HWND ScreenWindow() {
-    for (HWND hwnd : platform::user::TopLevelWindows()) {
-        platform::user::WindowView view;
-        if (platform::user::ViewWindow(hwnd, view) && view.visible) return hwnd;
-    }
-    return nullptr;
-}
+using platform::user::ScreenWindow;
 
 // ---- Sound -------------------------------------------------------------------
 
@@ -228,10 +214,10 @@ void Background() {
 // ---- The picture ----------------------------------------------------------
 
 bool fullScreen = false;
-std::array<std::uint8_t, 640 * 480 * 4> rgba;
+std::array<std::uint8_t, webhost::kPictureWidth * webhost::kPictureHeight * 4> rgba;
 int shownWidth = 0;
 int shownHeight = 0;
-std::array<std::uint8_t, 640 * 480> shownIndex;
+std::array<std::uint8_t, webhost::kPictureWidth * webhost::kPictureHeight> shownIndex;
 std::array<std::uint32_t, 256> shownTable;
 // Changed rectangles, four ints each; rows a few apart share one.
 constexpr int kMaxChanges = 48;
@@ -346,10 +332,7 @@ void PumpEvents() {
         }
     }
     HWND hwnd = ScreenWindow();
-    for (std::size_t i = 0; i < keyCount; ++i) {
-        const KeyEvent& k = keyQueue[i];
-        if (hwnd) webhost::PostKey(hwnd, k.virtualKey, k.scanCode, k.extended, k.down, k.repeat, k.alt, k.ctrl);
-    }
+    for (std::size_t i = 0; i < keyCount; ++i) platform::user::PostKeyMessage(hwnd, keyQueue[i]);
     keyCount = 0;
 }
 
@@ -409,8 +392,10 @@ bool TakeRaiseRequest() { return false; }
 // whole client area; the page shows only that.
 DesktopMode Desktop() { return DesktopMode{1024, 768, 8}; }
 
+// A mode larger than the page's picture is refused, as a display refuses a
+// mode it lacks: DirectDraw then answers DDERR_INVALIDMODE.
 bool SetDisplayMode(int width, int height, int) {
-    if (width <= 0 || height <= 0) return false;
+    if (!webhost::ShowsMode(width, height)) return false;
     fullScreen = true;
     web_set_full_screen(1);
     return true;
@@ -431,14 +416,14 @@ void ShowScreen(const ScreenImage& image) {
     if (!fullScreen) {
         HWND hwnd = ScreenWindow();
         if (!hwnd) return;
-        RECT c = platform::user::ClientRectOnScreen(hwnd);
-        left = c.left < 0 ? static_cast<int>(-c.left) : 0;
-        top = c.top < 0 ? static_cast<int>(-c.top) : 0;
-        width = std::min<int>(static_cast<int>(c.right - c.left), image.width - left);
-        height = std::min<int>(static_cast<int>(c.bottom - c.top), image.height - top);
+        RECT part = platform::user::ShownClientPart(hwnd);
+        left = static_cast<int>(part.left);
+        top = static_cast<int>(part.top);
+        width = std::min<int>(static_cast<int>(part.right - part.left), image.width - left);
+        height = std::min<int>(static_cast<int>(part.bottom - part.top), image.height - top);
     }
-    width = std::min(width, 640);
-    height = std::min(height, 480);
+    width = std::min(width, webhost::kPictureWidth);
+    height = std::min(height, webhost::kPictureHeight);
     if (width <= 0 || height <= 0) return;
     // The canvas takes its pixels as R, G, B, A bytes.
     static constexpr platform::video::PixelLayout kCanvasLayout{0x000000FFu, 0x0000FF00u, 0x00FF0000u, 0xFF000000u};

@@ -85,29 +85,4 @@ WebKey TranslateKey(const char* code, const char* key) {
     return WebKey{0, 0, false};
 }
 
-void PostKey(HWND hwnd, int virtualKey, int scanCode, bool extended, bool down, bool repeat, bool alt, bool ctrl) {
-    // Windows sends WM_SYSKEYUP for a lone Alt press and release (it opens
-    // the menu), WM_KEYUP when another key was pressed while Alt was held.
-    static bool altUsedWithKey = false;
-    UINT message;
-    if (virtualKey == VK_MENU) {
-        if (down && !repeat) altUsedWithKey = false;
-        message = down ? WM_SYSKEYDOWN : (altUsedWithKey || ctrl ? WM_KEYUP : WM_SYSKEYUP);
-        alt = down;
-    } else {
-        if (alt && down) altUsedWithKey = true;
-        // Alt with Ctrl is AltGr on many layouts: ordinary keys then.
-        bool system = (alt && !ctrl) || virtualKey == VK_F10;
-        message = down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP);
-        alt = alt && !ctrl;
-    }
-    DWORD data = 1;  // repeat count
-    data |= static_cast<DWORD>(scanCode & 0xFF) << 16;
-    if (extended) data |= 1u << 24;
-    if (alt) data |= 1u << 29;
-    if (!down || repeat) data |= 1u << 30;
-    if (!down) data |= 1u << 31;
-    PostMessageA(hwnd, message, static_cast<WPARAM>(virtualKey), static_cast<LPARAM>(data));
-}
-
 }  // namespace webhost

@@ -16,8 +16,4 @@ struct WebKey {
 // through the keyboard layout; every other key by its position.
 WebKey TranslateKey(const char* code, const char* key);
 
-// Posts the WM_KEYDOWN/WM_KEYUP or WM_SYSKEYDOWN/WM_SYSKEYUP that Windows
-// sends for a key, with its lParam.
-void PostKey(HWND hwnd, int virtualKey, int scanCode, bool extended, bool down, bool repeat, bool alt, bool ctrl);
-
 }  // namespace webhost

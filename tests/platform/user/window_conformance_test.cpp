@@ -110,6 +110,50 @@ TEST_F(WindowConformance, AltF4AndTheCloseBoxCloseThroughTheSystemMenu) {
     }
 }
 
+// Creation hands the caller's parameter to both creation messages in a
+// CREATESTRUCT, and a window its procedure destroys there comes back NULL.
+UINT destroyIn = 0;
+std::vector<CREATESTRUCTA> creates;
+LRESULT CALLBACK DestroyingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE || message == WM_CREATE) {
+        creates.push_back(*reinterpret_cast<CREATESTRUCTA*>(lParam));
+        if (message == destroyIn) DestroyWindow(hwnd);
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+TEST_F(WindowConformance, CreationPassesItsParameterAndSurvivesADestroyedWindow) {
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = DestroyingProc;
+    wc.lpszClassName = "Destroying";
+    wc.hInstance = GetModuleHandleA(nullptr);
+    RegisterClassExA(&wc);
+    int param = 0;
+    for (UINT message : {0u, UINT(WM_NCCREATE), UINT(WM_CREATE)}) {
+        SCOPED_TRACE(message);
+        destroyIn = message;
+        creates.clear();
+        HWND h = CreateWindowExA(WS_EX_APPWINDOW, "Destroying", "d", WS_POPUP, 5, 6, 70, 80, nullptr, nullptr,
+                                 GetModuleHandleA(nullptr), &param);
+        ASSERT_FALSE(creates.empty());
+        for (const CREATESTRUCTA& c : creates) {
+            EXPECT_EQ(c.lpCreateParams, &param);
+            EXPECT_EQ(c.x, 5);
+            EXPECT_EQ(c.cy, 80);
+            EXPECT_EQ(c.dwExStyle, static_cast<DWORD>(WS_EX_APPWINDOW));
+            EXPECT_STREQ(c.lpszName, "d");
+        }
+        if (message == 0) {
+            EXPECT_NE(h, nullptr);
+            DestroyWindow(h);
+        } else {
+            EXPECT_EQ(h, nullptr);
+            EXPECT_EQ(creates.size(), message == WM_NCCREATE ? 1u : 2u);
+        }
+    }
+}
+
 TEST_F(WindowConformance, OtherThreadsMayPost) {
     Create(WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 0, 300, 200);
     Drain();

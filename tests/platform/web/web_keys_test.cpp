@@ -1,10 +1,9 @@
 // The browser's keys as the game sees them: letters and digits by what they
 // type on the player's layout, everything else by where it sits.
 #include "platform/host/web/web_keys.h"
+#include "platform/host/web/web_screen.h"
 
 #include <gtest/gtest.h>
-
-#include "platform/host/headless/headless.h"
 
 namespace {
 
@@ -46,65 +45,13 @@ TEST(WebKeys, OtherKeysByTheirPlace) {
     EXPECT_EQ(TranslateKey("", "").virtualKey, 0);
 }
 
-class WebKeyMessages : public ::testing::Test {
-protected:
-    void SetUp() override {
-        headless::Reset();
-        WNDCLASSEXA wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = DefWindowProcA;
-        wc.lpszClassName = "WebKeys";
-        RegisterClassExA(&wc);
-        hwnd = CreateWindowExA(0, "WebKeys", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-        ASSERT_NE(hwnd, nullptr);
-    }
-    void TearDown() override { headless::Reset(); }
-
-    MSG Next() {
-        MSG msg{};
-        EXPECT_TRUE(PeekMessageA(&msg, hwnd, WM_KEYDOWN, WM_SYSKEYUP, PM_REMOVE | PM_NOYIELD));
-        return msg;
-    }
-
-    HWND hwnd = nullptr;
-};
-
-TEST_F(WebKeyMessages, KeysWithAndWithoutAltAreTheMessagesWindowsSends) {
-    webhost::PostKey(hwnd, VK_LEFT, 0x4B, true, true, false, false, false);
-    MSG m = Next();
-    EXPECT_EQ(m.message, static_cast<UINT>(WM_KEYDOWN));
-    EXPECT_EQ(m.wParam, static_cast<WPARAM>(VK_LEFT));
-    EXPECT_EQ(static_cast<DWORD>(m.lParam), 1u | 0x4Bu << 16 | 1u << 24);
-
-    // Alt+Enter: Alt down, Enter as a system key with the context bit, both up.
-    webhost::PostKey(hwnd, VK_MENU, 0x38, false, true, false, true, false);
-    webhost::PostKey(hwnd, VK_RETURN, 0x1C, false, true, false, true, false);
-    webhost::PostKey(hwnd, VK_RETURN, 0x1C, false, false, false, true, false);
-    webhost::PostKey(hwnd, VK_MENU, 0x38, false, false, false, false, false);
-    m = Next();
-    EXPECT_EQ(m.message, static_cast<UINT>(WM_SYSKEYDOWN));
-    EXPECT_EQ(m.wParam, static_cast<WPARAM>(VK_MENU));
-    m = Next();
-    EXPECT_EQ(m.message, static_cast<UINT>(WM_SYSKEYDOWN));
-    EXPECT_EQ(m.wParam, static_cast<WPARAM>(VK_RETURN));
-    EXPECT_NE(static_cast<DWORD>(m.lParam) & 1u << 29, 0u);
-    m = Next();
-    EXPECT_EQ(m.message, static_cast<UINT>(WM_SYSKEYUP));
-    EXPECT_NE(static_cast<DWORD>(m.lParam) & 1u << 31, 0u);
-    m = Next();
-    EXPECT_EQ(m.message, static_cast<UINT>(WM_KEYUP)) << "Alt was used with a key: no menu";
-
-    // A lone Alt opens the menu: its release is a system key.
-    webhost::PostKey(hwnd, VK_MENU, 0x38, false, true, false, true, false);
-    webhost::PostKey(hwnd, VK_MENU, 0x38, false, false, false, false, false);
-    Next();
-    EXPECT_EQ(Next().message, static_cast<UINT>(WM_SYSKEYUP));
-
-    webhost::PostKey(hwnd, VK_F10, 0x44, false, true, false, false, false);
-    EXPECT_EQ(Next().message, static_cast<UINT>(WM_SYSKEYDOWN)) << "F10 is a system key";
-    // AltGr (Alt with Ctrl) types ordinary keys.
-    webhost::PostKey(hwnd, 'Q', 0x10, false, true, false, true, true);
-    EXPECT_EQ(Next().message, static_cast<UINT>(WM_KEYDOWN));
+// The page's buffers hold 640x480: a larger mode is one the page lacks.
+TEST(WebScreen, ModesLargerThanThePicturesBuffersAreRefused) {
+    EXPECT_TRUE(webhost::ShowsMode(640, 480));
+    EXPECT_TRUE(webhost::ShowsMode(320, 240));
+    EXPECT_FALSE(webhost::ShowsMode(641, 480));
+    EXPECT_FALSE(webhost::ShowsMode(640, 481));
+    EXPECT_FALSE(webhost::ShowsMode(0, 480));
 }
 
 }  // namespace

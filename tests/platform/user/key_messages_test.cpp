@@ -1,0 +1,97 @@
+// A host's key events as the messages Windows sends for them: which
+// message, and the bits of lParam. Every host hands its keys to USER.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "platform/host/headless/headless.h"
+#include "platform/host/host_events.h"
+
+namespace {
+
+class KeyMessages : public ::testing::Test {
+protected:
+    void SetUp() override {
+        headless::Reset();
+        WNDCLASSEXA wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = DefWindowProcA;
+        wc.lpszClassName = "KeyMessages";
+        RegisterClassExA(&wc);
+        hwnd = CreateWindowExA(0, "KeyMessages", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        ASSERT_NE(hwnd, nullptr);
+    }
+    void TearDown() override { headless::Reset(); }
+
+    MSG Next() {
+        MSG msg{};
+        EXPECT_TRUE(PeekMessageA(&msg, hwnd, WM_KEYDOWN, WM_SYSKEYUP, PM_REMOVE | PM_NOYIELD));
+        return msg;
+    }
+
+    void Key(const platform::user::HostKey& key) { platform::user::PostKeyMessage(hwnd, key); }
+
+    HWND hwnd = nullptr;
+};
+
+TEST_F(KeyMessages, KeysWithAndWithoutAltAreTheMessagesWindowsSends) {
+    Key({VK_LEFT, 0x4B, true, true, false, false, false});
+    MSG m = Next();
+    EXPECT_EQ(m.message, static_cast<UINT>(WM_KEYDOWN));
+    EXPECT_EQ(m.wParam, static_cast<WPARAM>(VK_LEFT));
+    EXPECT_EQ(static_cast<DWORD>(m.lParam), 1u | 0x4Bu << 16 | 1u << 24);
+
+    // Alt+Enter: Alt down, Enter as a system key with the context bit, both up.
+    Key({VK_MENU, 0x38, false, true, false, true, false});
+    Key({VK_RETURN, 0x1C, false, true, false, true, false});
+    Key({VK_RETURN, 0x1C, false, false, false, true, false});
+    Key({VK_MENU, 0x38, false, false, false, false, false});
+    m = Next();
+    EXPECT_EQ(m.message, static_cast<UINT>(WM_SYSKEYDOWN));
+    EXPECT_EQ(m.wParam, static_cast<WPARAM>(VK_MENU));
+    m = Next();
+    EXPECT_EQ(m.message, static_cast<UINT>(WM_SYSKEYDOWN));
+    EXPECT_EQ(m.wParam, static_cast<WPARAM>(VK_RETURN));
+    EXPECT_NE(static_cast<DWORD>(m.lParam) & 1u << 29, 0u);
+    m = Next();
+    EXPECT_EQ(m.message, static_cast<UINT>(WM_SYSKEYUP));
+    EXPECT_NE(static_cast<DWORD>(m.lParam) & 1u << 31, 0u);
+    m = Next();
+    EXPECT_EQ(m.message, static_cast<UINT>(WM_KEYUP)) << "Alt was used with a key: no menu";
+
+    // A lone Alt opens the menu: its release is a system key.
+    Key({VK_MENU, 0x38, false, true, false, true, false});
+    Key({VK_MENU, 0x38, false, false, false, false, false});
+    Next();
+    EXPECT_EQ(Next().message, static_cast<UINT>(WM_SYSKEYUP));
+
+    Key({VK_F10, 0x44, false, true, false, false, false});
+    EXPECT_EQ(Next().message, static_cast<UINT>(WM_SYSKEYDOWN)) << "F10 is a system key";
+    // AltGr (Alt with Ctrl) types ordinary keys.
+    Key({'Q', 0x10, false, true, false, true, true});
+    EXPECT_EQ(Next().message, static_cast<UINT>(WM_KEYDOWN));
+}
+
+// The test host's keyboard types into the window on the screen, as a real
+// one does: a held key repeats with its previous state set.
+TEST_F(KeyMessages, TheHeadlessKeyboardTypesIntoTheWindowOnTheScreen) {
+    headless::SetKey(VK_LEFT, true);
+    headless::SetKey(VK_LEFT, false);
+    MSG none{};
+    EXPECT_FALSE(PeekMessageA(&none, nullptr, WM_KEYDOWN, WM_SYSKEYUP, PM_REMOVE | PM_NOYIELD))
+        << "no window on the screen yet";
+    ShowWindow(hwnd, SW_SHOW);
+    headless::SetKey(VK_LEFT, true);
+    headless::SetKey(VK_LEFT, true);
+    headless::SetKey(VK_LEFT, false);
+    const DWORD left = 1u | 0x4Bu << 16 | 1u << 24;
+    MSG m = Next();
+    EXPECT_EQ(m.message, static_cast<UINT>(WM_KEYDOWN));
+    EXPECT_EQ(static_cast<DWORD>(m.lParam), left);
+    EXPECT_EQ(static_cast<DWORD>(Next().lParam), left | 1u << 30) << "the repeat";
+    m = Next();
+    EXPECT_EQ(m.message, static_cast<UINT>(WM_KEYUP));
+    EXPECT_EQ(static_cast<DWORD>(m.lParam), left | 3u << 30);
+}
+
+}  // namespace
