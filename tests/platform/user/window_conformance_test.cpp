@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -112,11 +113,18 @@ TEST_F(WindowConformance, AltF4AndTheCloseBoxCloseThroughTheSystemMenu) {
 
 // Creation hands the caller's parameter to both creation messages in a
 // CREATESTRUCT, and a window its procedure destroys there comes back NULL.
+// The record's strings belong to the call and may be gone once it returns
+// (Wine hands the procedure a copy), so the name is kept as it was seen.
 UINT destroyIn = 0;
-std::vector<CREATESTRUCTA> creates;
+struct SeenCreate {
+    CREATESTRUCTA record;
+    std::string name;
+};
+std::vector<SeenCreate> creates;
 LRESULT CALLBACK DestroyingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE || message == WM_CREATE) {
-        creates.push_back(*reinterpret_cast<CREATESTRUCTA*>(lParam));
+        const CREATESTRUCTA& c = *reinterpret_cast<CREATESTRUCTA*>(lParam);
+        creates.push_back({c, c.lpszName ? c.lpszName : ""});
         if (message == destroyIn) DestroyWindow(hwnd);
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);
@@ -137,12 +145,12 @@ TEST_F(WindowConformance, CreationPassesItsParameterAndSurvivesADestroyedWindow)
         HWND h = CreateWindowExA(WS_EX_APPWINDOW, "Destroying", "d", WS_POPUP, 5, 6, 70, 80, nullptr, nullptr,
                                  GetModuleHandleA(nullptr), &param);
         ASSERT_FALSE(creates.empty());
-        for (const CREATESTRUCTA& c : creates) {
-            EXPECT_EQ(c.lpCreateParams, &param);
-            EXPECT_EQ(c.x, 5);
-            EXPECT_EQ(c.cy, 80);
-            EXPECT_EQ(c.dwExStyle, static_cast<DWORD>(WS_EX_APPWINDOW));
-            EXPECT_STREQ(c.lpszName, "d");
+        for (const SeenCreate& seen : creates) {
+            EXPECT_EQ(seen.record.lpCreateParams, &param);
+            EXPECT_EQ(seen.record.x, 5);
+            EXPECT_EQ(seen.record.cy, 80);
+            EXPECT_EQ(seen.record.dwExStyle, static_cast<DWORD>(WS_EX_APPWINDOW));
+            EXPECT_EQ(seen.name, "d");
         }
         if (message == 0) {
             EXPECT_NE(h, nullptr);
