@@ -60,7 +60,8 @@ if(TUMBLA_LIBFLUIDSYNTH_JS)
     COMMAND ${TUMBLA_NODE} ${CMAKE_CURRENT_SOURCE_DIR}/cmake/web_split_wasm.mjs ${TUMBLA_LIBFLUIDSYNTH_JS}
             ${TUMBLA_WEB_DIR}/libfluidsynth.js ${TUMBLA_WEB_DIR}/libfluidsynth.wasm ${TUMBLA_FLUID_MAX_MIB}
     COMMAND ${CMAKE_COMMAND} -E copy ${_fluid_dir}/LICENSE.fluidsynth.txt ${TUMBLA_WEB_DIR}/LICENSE.fluidsynth.txt
-    DEPENDS ${TUMBLA_LIBFLUIDSYNTH_JS} ${CMAKE_CURRENT_SOURCE_DIR}/cmake/web_split_wasm.mjs)
+    DEPENDS ${TUMBLA_LIBFLUIDSYNTH_JS} ${CMAKE_CURRENT_SOURCE_DIR}/cmake/web_split_wasm.mjs
+            ${CMAKE_CURRENT_SOURCE_DIR}/cmake/wasm_memory.mjs)
   list(APPEND _web_outputs ${TUMBLA_WEB_DIR}/libfluidsynth.js)
 else()
   message(WARNING "No TUMBLA_LIBFLUIDSYNTH_JS: the page will play without music")

@@ -9,6 +9,7 @@
 //   node web_split_wasm.mjs program.js out.js out.wasm [max-MiB]
 import fs from 'node:fs';
 import path from 'node:path';
+import { memoryLimits } from './wasm_memory.mjs';
 
 const [input, outJs, outWasm, maxArg] = process.argv.slice(2);
 const fail = (why) => {
@@ -22,39 +23,18 @@ const wasm = Buffer.from(found[1], 'base64');
 if (wasm.readUInt32LE(0) !== 0x6d736100) fail('what it carries is no WebAssembly');
 text = text.slice(0, found.index) + JSON.stringify(path.basename(outWasm)) + text.slice(found.index + found[0].length);
 
-// The memory section's one memory: flags, initial and maximum pages, each
-// an unsigned LEB128. The new maximum is written in as many bytes as the old
-// (padded LEB128 is valid), so no size or offset around it changes.
+// The new maximum is written in as many bytes as the old (padded LEB128 is
+// valid), so no size or offset around it changes.
 function limitMemory(maxPages) {
-  let at = 8;
-  const leb = () => {
-    let value = 0, shift = 0, byte;
-    do {
-      byte = wasm[at++];
-      value += (byte & 0x7f) * 2 ** shift;
-      shift += 7;
-    } while (byte & 0x80);
-    return value;
-  };
-  while (at < wasm.length) {
-    const id = wasm[at++];
-    const size = leb();
-    const end = at + size;
-    if (id === 5) {
-      if (leb() !== 1) fail('not one memory');
-      if ((leb() & 1) === 0) fail('its memory has no maximum to lower');
-      const initial = leb();
-      if (maxPages < initial) fail(`a maximum of ${maxPages} pages is below its initial ${initial}`);
-      const from = at;
-      leb();
-      for (let i = from, rest = maxPages; i < at; i++, rest = Math.floor(rest / 128))
-        wasm[i] = (rest & 0x7f) | (i < at - 1 ? 0x80 : 0);
-      if (Math.floor(maxPages / 128 ** (at - from)) !== 0) fail('the new maximum does not fit where the old was');
-      return;
-    }
-    at = end;
-  }
-  fail('no memory section (an imported memory?)');
+  const limits = memoryLimits(wasm);
+  if (!limits) fail('no memory section (an imported memory?)');
+  if (limits.count !== 1) fail('not one memory');
+  if (limits.maximum === null) fail('its memory has no maximum to lower');
+  if (maxPages < limits.initial) fail(`a maximum of ${maxPages} pages is below its initial ${limits.initial}`);
+  const { maximumAt: from, maximumEnd: to } = limits;
+  for (let i = from, rest = maxPages; i < to; i++, rest = Math.floor(rest / 128))
+    wasm[i] = (rest & 0x7f) | (i < to - 1 ? 0x80 : 0);
+  if (Math.floor(maxPages / 128 ** (to - from)) !== 0) fail('the new maximum does not fit where the old was');
 }
 
 if (maxArg) {

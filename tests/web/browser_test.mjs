@@ -15,6 +15,7 @@ import path from 'node:path';
 import zlib from 'node:zlib';
 import { createRequire } from 'node:module';
 import { serve, sleep, lookAtPicture, setHidden } from './page_checks.mjs';
+import { memoryLimits } from '../../cmake/wasm_memory.mjs';
 
 const require = createRequire(import.meta.url);
 const puppeteer = require('puppeteer-core');
@@ -102,27 +103,10 @@ async function newPage(viewport, context = browser) {
 }
 
 // The largest memory a WebAssembly module declares it may grow to, in
-// bytes, read from its memory section (null: none, or no limit).
+// bytes (null: none, or no limit).
 function declaredMaximum(wasm) {
-  let at = 8;
-  const leb = () => {
-    let value = 0, shift = 0, byte;
-    do {
-      byte = wasm[at++];
-      value += (byte & 0x7f) * 2 ** shift;
-      shift += 7;
-    } while (byte & 0x80);
-    return value;
-  };
-  while (at < wasm.length) {
-    const id = wasm[at++], size = leb(), end = at + size;
-    if (id === 5 && leb() === 1 && (leb() & 1)) {
-      leb();
-      return leb() * 65536;
-    }
-    at = end;
-  }
-  return null;
+  const limits = memoryLimits(wasm);
+  return limits?.maximum == null ? null : limits.maximum * 65536;
 }
 
 // Presses something for a while and says how far the piece went sideways.
