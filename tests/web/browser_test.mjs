@@ -237,7 +237,13 @@ try {
   // new game frame, and what the whole browser cost.
   const steadySeconds = Number(process.env.TUMBLA_STEADY_SECONDS || 30);
   await page.evaluate(() => {
-    window.steady = { animation: 0, stale: 0, last: window.tumbla.frames };
+    window.steady = { animation: 0, stale: 0, last: window.tumbla.frames, timers: 0 };
+    // The page's timer waits (the game's Sleeps): each is one more wake.
+    const setTimer = window.setTimeout;
+    window.setTimeout = (...args) => {
+      if (window.steady.running) window.steady.timers++;
+      return setTimer(...args);
+    };
     const count = () => {
       const s = window.steady;
       if (!s.running) return;
@@ -258,7 +264,7 @@ try {
   const gameFps = (steady.frames - game0) / ((Date.now() - wall0) / 1000);
   console.log(`steady play, over ${steadySeconds} s: ${gameFps.toFixed(1)} game frames a second, ${steady.stale} of ${steady.animation} ` +
               `animation frames without a new one, the browser ${(cpu.whole * 100).toFixed(1)} % of a core, ` +
-              `${steady.underruns - under0} underruns\n  by thread (%): ${cpu.parts}`);
+              `${steady.underruns - under0} underruns, ${steady.timers} timer waits\n  by thread (%): ${cpu.parts}`);
   // Figures to read, not to pass or fail: a shared machine's load moves them.
   console.log(`  targets: 60 game frames a second, at most 1 in 100 animation frames without one, at most 15 % of a core`);
 
