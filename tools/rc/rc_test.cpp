@@ -209,8 +209,12 @@ TEST_F(Tool, EndsOnScriptsThatWouldGoOnForever) {
     std::string deep = "1 VERSIONINFO\nBEGIN\n";
     for (int i = 0; i < 20000; ++i) deep += "BLOCK \"a\" BEGIN ";
     EXPECT_EQ(Compile(deep), 1);
-    EXPECT_EQ(Compile("#include \".\"\n"), 1);
+    // A folder, or a pipe nobody writes to, is not a file to read.
+    EXPECT_EQ(Compile("#include \".\"\n", &errors), 1);
+    EXPECT_NE(errors.find("is not a file"), std::string::npos) << errors;
     EXPECT_EQ(Compile("1 RCDATA \".\"\n"), 1);
+    Shell("rm -f \"" + dir + "/pipe\" && mkfifo \"" + dir + "/pipe\"");
+    EXPECT_EQ(Compile("#include \"pipe\"\n"), 1);
 }
 
 // A number too large for its field is refused, not cut down to another one.
