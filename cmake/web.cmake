@@ -24,12 +24,20 @@ set(TUMBLA_WEB_MAX_MIB 32 CACHE STRING "The game's maximum WebAssembly memory (M
 set(TUMBLA_FLUID_MAX_MIB 80 CACHE STRING "FluidSynth's maximum WebAssembly memory (MiB)")
 math(EXPR _web_max_bytes "${TUMBLA_WEB_MAX_MIB} * 1048576")
 
-tumbla_host(web keys synth)
+tumbla_host(web keys synth bytes)
+# Copies and fills as WebAssembly's own memory.copy and memory.fill, at the
+# engine's speed, rather than calls to the C library's loops: the game clears
+# and copies whole pictures every frame. (Every engine the page runs in has
+# them: Chrome 75, Firefox 79, Safari 15.)
+foreach(_target tumbla_platform tumbla_game tumbla_host_web_base tumbla_host_web_keys tumbla_host_web_synth
+                tumbla_host_web_bytes)
+  target_compile_options(${_target} PRIVATE -mbulk-memory)
+endforeach()
 add_executable(tumbla_web platform/main.cpp)
 target_link_libraries(tumbla_web PRIVATE tumbla_game tumbla_host_web tumbla_resources tumbla_platform)
 set_target_properties(tumbla_web PROPERTIES OUTPUT_NAME tumbla RUNTIME_OUTPUT_DIRECTORY ${TUMBLA_WEB_DIR})
 target_link_options(tumbla_web PRIVATE
-  -sENVIRONMENT=web -sMODULARIZE=1 -sEXPORT_NAME=createTumbla -sASYNCIFY=1 -sASYNCIFY_STACK_SIZE=65536
+  -mbulk-memory -sENVIRONMENT=web -sMODULARIZE=1 -sEXPORT_NAME=createTumbla -sASYNCIFY=1 -sASYNCIFY_STACK_SIZE=65536
   # The game uses its first 16 MiB and grows no further (the browser test
   # prints the peak); a browser reserves the maximum a module declares, and
   # a phone refuses the 2 GiB Emscripten would declare.

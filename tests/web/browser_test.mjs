@@ -189,13 +189,31 @@ try {
   await page.screenshot({ path: path.join(out, 'web-moved.png') });
   check(left < -4, `the left arrow moves the piece left (${left.toFixed(1)} px)`);
 
-  // A standard gamepad injected into the page: the D-pad and the stick.
+  // Without a pad the page looks for one only now and then: Chromium polls
+  // the pads all along once a page looks (or listens) until it stops.
+  const looks = await page.evaluate(async () => {
+    const real = navigator.getGamepads.bind(navigator);
+    let calls = 0;
+    navigator.getGamepads = () => { calls++; return real(); };
+    const frames = window.tumbla.frames;
+    await new Promise((resolve) => setTimeout(resolve, 3000));
+    delete navigator.getGamepads;
+    return { calls, frames: window.tumbla.frames - frames };
+  });
+  check(looks.calls > 0 && looks.calls < 0.4 * looks.frames,
+        `without a pad the page looks for one in brief spells (in ${looks.calls} of ${looks.frames} frames)`);
+
+  // A standard gamepad injected into the page: found, then the D-pad and the stick.
   await page.evaluate(() => {
     const pad = { id: 'Test pad', index: 0, connected: true, mapping: 'standard', timestamp: 0,
                   axes: [0, 0, 0, 0], buttons: Array.from({ length: 17 }, () => ({ pressed: false, value: 0 })) };
     window.testPad = pad;
     navigator.getGamepads = () => [pad];
   });
+  const plugged = Date.now();
+  await page.waitForFunction(() => window.tumbla.pad, { timeout: 5000 });
+  const foundMs = Date.now() - plugged;
+  check(foundMs < 1500, `a pad plugged in is found within 1.5 s (${foundMs} ms)`);
   const setPad = (change) => page.evaluate(change);
   const stick = await moved(page, () => setPad(() => { window.testPad.axes[0] = 1; }),
                             () => setPad(() => { window.testPad.axes[0] = 0; }));
@@ -204,6 +222,10 @@ try {
                            () => setPad(() => { window.testPad.buttons[14] = { pressed: false, value: 0 }; }));
   check(dpad < -4, `the gamepad's D-pad moves the piece left (${dpad.toFixed(1)} px)`);
   await page.screenshot({ path: path.join(out, 'web-pad.png') });
+  // Unplugged: what follows is a player without a pad.
+  await page.evaluate(() => { delete navigator.getGamepads; });
+  await page.waitForFunction(() => !window.tumbla.pad, { timeout: 2000 }).catch(() => {});
+  check(!(await page.evaluate(() => window.tumbla.pad)), 'a pad unplugged is let go');
 
   const t0 = Date.now();
   const f0 = await page.evaluate(() => window.tumbla.frames);
@@ -211,8 +233,8 @@ try {
   const f1 = await page.evaluate(() => window.tumbla.frames);
   const fps = (f1 - f0) * 1000 / (Date.now() - t0);
   check(fps > 40 && fps < 70, `about 60 frames a second (${fps.toFixed(1)})`);
-  // Over 30 s: how many animation frames brought no new game frame, and
-  // what the whole browser cost.
+  // Over 30 s, a player without a pad: how many animation frames brought no
+  // new game frame, and what the whole browser cost.
   const steadySeconds = Number(process.env.TUMBLA_STEADY_SECONDS || 30);
   await page.evaluate(() => {
     window.steady = { animation: 0, stale: 0, last: window.tumbla.frames };
@@ -542,6 +564,7 @@ try {
                        axes: [0, 0, 0, 0, 0, 0, 0, 0], buttons: Array.from({ length: 12 }, () => ({ pressed: false, value: 0 })) };
     navigator.getGamepads = () => [window.testPad];
   });
+  await rules.waitForFunction(() => window.tumbla.pad, { timeout: 5000 });
   const setAxes = (axes) => rules.evaluate((a) => { window.testPad.axes = a; }, axes);
   const onAxes = await moved(rules, () => setAxes([0, 0, 0, 0, 0, 0, -1, 0]), () => setAxes([0, 0, 0, 0, 0, 0, 0, 0]));
   check(onAxes < -4, `an unmapped pad's cross on axes 6/7 moves the piece left (${onAxes.toFixed(1)} px)`);

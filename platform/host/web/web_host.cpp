@@ -22,6 +22,7 @@
 #include "platform/host/host_events.h"
 #include "platform/host/host_picture.h"
 #include "platform/host/host_video.h"
+#include "platform/host/web/web_bytes.h"
 #include "platform/host/web/web_keys.h"
 #include "platform/host/web/web_screen.h"
 
@@ -72,9 +73,11 @@ EM_ASYNC_JS(int, web_message_box, (const char* text, const char* caption), {
     return await Module.tumbla.messageBox(UTF8ToString(text), UTF8ToString(caption));
 });
 
-// `count` rectangles (left, top, right, bottom) changed since the last
-// picture; none, and the canvas keeps what it shows.
-EM_JS(void, web_present, (const std::uint8_t* rgba, int width, int height, const int* rects, int count), {
+// `count` rectangles (x, y, width, height) changed since the last picture;
+// none, and the canvas keeps what it shows.
+static_assert(sizeof(platform::video::PixelRect) == 4 * sizeof(int), "the page reads a rectangle as four ints");
+EM_JS(void, web_present, (const std::uint32_t* rgba, int width, int height, const platform::video::PixelRect* rects,
+                          int count), {
     Module.tumbla.present(HEAPU8.buffer, rgba, width, height, HEAP32.subarray(rects >> 2, (rects >> 2) + count * 4));
 });
 
@@ -86,6 +89,14 @@ EM_JS(void, web_audio_write, (const std::int16_t* samples, int frames), {
     Module.tumbla.audioWrite(HEAP16.subarray(samples >> 1, (samples >> 1) + frames * 2));
 });
 EM_JS(void, web_set_full_screen, (int on), { Module.tumbla.fullScreen(on !== 0); });
+// Chromium stops polling the pads for a page once it drops its last
+// gamepad listener, even when the page has looked at them itself.
+EM_JS(void, web_pads_rest, (), {
+    const none = () => {};
+    addEventListener('gamepadconnected', none);
+    removeEventListener('gamepadconnected', none);
+});
+EM_JS(void, web_pad_found, (int found), { Module.tumbla.padFound(found !== 0); });
 // clang-format on
 
 namespace {
@@ -194,15 +205,22 @@ constexpr int kHighWater = 44100 * 100 / 1000;
 constexpr int kBlock = 512;
 std::array<std::int16_t, kBlock * 2> block;
 
+// Until this time (ms) the worklet holds at least kLowWater frames, by the
+// count it last gave: the page is not asked again before, as the program
+// calls Background several times a wake.
+double fedUntil = 0;
+
 void FeedAudio() {
     if (!audioOpen) return;
+    const double now = emscripten_get_now();
+    if (now < fedUntil) return;
     int queued = web_audio_queued();
-    if (queued >= kLowWater) return;
-    while (queued < kHighWater) {
-        platform::audio::Render(block.data(), kBlock);
-        web_audio_write(block.data(), kBlock);
-        queued += kBlock;
-    }
+    if (queued < kLowWater)
+        for (; queued < kHighWater; queued += kBlock) {
+            platform::audio::Render(block.data(), kBlock);
+            web_audio_write(block.data(), kBlock);
+        }
+    fedUntil = now + (queued - kLowWater) * 1000.0 / platform::audio::kSampleRate;
 }
 
 // What the other hosts' threads do, done while the program waits.
@@ -214,32 +232,13 @@ void Background() {
 // ---- The picture ----------------------------------------------------------
 
 bool fullScreen = false;
-std::array<std::uint8_t, webhost::kPictureWidth * webhost::kPictureHeight * 4> rgba;
-int shownWidth = 0;
-int shownHeight = 0;
-std::array<std::uint8_t, webhost::kPictureWidth * webhost::kPictureHeight> shownIndex;
-std::array<std::uint32_t, 256> shownTable;
-// Changed rectangles, four ints each; rows a few apart share one.
+std::array<std::uint32_t, webhost::kPictureWidth * webhost::kPictureHeight> rgba;
+// What the canvas shows: only what the game wrote since, where it differs,
+// is converted and goes to the page, as a few rectangles: most frames change
+// a few stars and the piece, and the browser's copy is the cost.
+platform::video::ShownPicture shown;
 constexpr int kMaxChanges = 48;
-constexpr int kJoinRows = 4;
-std::array<int, kMaxChanges * 4> changes;
-
-void AddChange(int& count, int left, int y, int right) {
-    if (count > 0) {
-        int* last = &changes[static_cast<std::size_t>(count - 1) * 4];
-        if (y - last[3] <= kJoinRows || count == kMaxChanges) {
-            last[0] = std::min(last[0], left);
-            last[2] = std::max(last[2], right);
-            last[3] = y + 1;
-            return;
-        }
-    }
-    int* next = &changes[static_cast<std::size_t>(count++) * 4];
-    next[0] = left;
-    next[1] = y;
-    next[2] = right;
-    next[3] = y + 1;
-}
+std::array<platform::video::PixelRect, kMaxChanges> changes;
 double nextRefresh = 0;
 // The time of an animation frame an idle wait ended on and no refresh has
 // counted yet; -1 for none.
@@ -266,6 +265,30 @@ void SteerByUnmappedCross(const EmscriptenGamepadEvent& pad, host::JoystickState
     }
     if (dx != 0) state.x = dx < 0 ? 0 : 65535;
     if (dy != 0) state.y = dy < 0 ? 0 : 65535;
+}
+
+// Chromium polls the pads for a page, 2 % of a core, from its first look at
+// them until the page drops its last gamepad listener; a pad shows itself to
+// a page once one of its buttons is pressed. Until a pad has been seen, the
+// host looks for one a quarter of each second and lets the browser rest in
+// between: a pad held or pressed a few times is found within a second.
+constexpr std::uint32_t kLookEvery = 1000;
+constexpr std::uint32_t kLookFor = 250;
+bool padSeen = false;
+bool looking = false;
+std::uint32_t lookStarted = 0u - kLookEvery;
+
+bool LookAtPads() {
+    if (padSeen) return true;
+    const std::uint32_t now = host::Milliseconds();
+    if (!looking && now - lookStarted >= kLookEvery) {
+        looking = true;
+        lookStarted = now;
+    } else if (looking && now - lookStarted >= kLookFor) {
+        looking = false;
+        web_pads_rest();
+    }
+    return looking;
 }
 
 }  // namespace
@@ -353,7 +376,7 @@ bool JoystickGetCaps(int index, JoystickCaps& caps) {
 }
 
 bool JoystickGetState(int index, JoystickState& state) {
-    if (index != 0) return false;
+    if (index != 0 || !LookAtPads()) return false;
     if (emscripten_sample_gamepad_data() != EMSCRIPTEN_RESULT_SUCCESS) return false;
     int count = emscripten_get_num_gamepads();
     for (int i = 0; i < count; ++i) {
@@ -376,7 +399,16 @@ bool JoystickGetState(int index, JoystickState& state) {
         } else if (pad.mapping[0] == '\0') {
             SteerByUnmappedCross(pad, state);
         }
+        if (!padSeen) web_pad_found(1);
+        padSeen = true;
         return true;
+    }
+    // Gone: looked for a while longer, then let be.
+    if (padSeen) {
+        padSeen = false;
+        looking = true;
+        lookStarted = Milliseconds();
+        web_pad_found(0);
     }
     return false;
 }
@@ -427,33 +459,13 @@ void ShowScreen(const ScreenImage& image) {
     if (width <= 0 || height <= 0) return;
     // The canvas takes its pixels as R, G, B, A bytes.
     static constexpr platform::video::PixelLayout kCanvasLayout{0x000000FFu, 0x0000FF00u, 0x00FF0000u, 0xFF000000u};
-    std::array<std::uint32_t, 256> table;
-    platform::video::BuildColourTable(image.palette, kCanvasLayout, table.data());
-    // Only what differs from what the canvas shows is converted and goes to
-    // the page, as a few rectangles: most frames change a few stars and the
-    // piece, and the browser's copy is the cost. The palette indices shown
-    // are kept beside the colours, so finding the changes reads a byte a
-    // pixel; a new palette or size converts everything.
-    bool everything = width != shownWidth || height != shownHeight || table != shownTable;
-    shownWidth = width;
-    shownHeight = height;
-    shownTable = table;
-    int count = 0;
-    auto* out = reinterpret_cast<std::uint32_t*>(rgba.data());
-    for (int y = 0; y < height; ++y) {
-        const std::uint8_t* row = image.pixels + static_cast<std::ptrdiff_t>(top + y) * image.pitch + left;
-        std::uint8_t* shown = shownIndex.data() + static_cast<std::ptrdiff_t>(y) * width;
-        int from = 0, to = width;
-        if (!everything) {
-            if (std::memcmp(shown, row, static_cast<std::size_t>(width)) == 0) continue;
-            while (shown[from] == row[from]) ++from;
-            while (shown[to - 1] == row[to - 1]) --to;
-        }
-        std::memcpy(shown + from, row + from, static_cast<std::size_t>(to - from));
-        std::uint32_t* dst = out + static_cast<std::ptrdiff_t>(y) * width;
-        for (int x = from; x < to; ++x) dst[x] = table[row[x]];
-        AddChange(count, from, y, to);
-    }
+    const platform::video::ChangedRows rows = shown.Draw(
+        image, kCanvasLayout, -left, -top, 1, platform::video::PixelTarget{rgba.data(), width * 4, width, height});
+    int count = 1;
+    if (rows.whole)
+        changes[0] = platform::video::PixelRect{0, 0, width, height};
+    else
+        count = platform::video::ChangedRects(shown, rows, changes.data(), kMaxChanges);
     web_present(rgba.data(), width, height, changes.data(), count);
 }
 
@@ -483,6 +495,7 @@ int ShowMessageBox(const char* utf8Text, const char* utf8Caption, unsigned) {
 
 bool AudioOpen(int sampleRate) {
     if (!audioOpen) audioOpen = web_audio_open(sampleRate) != 0;
+    fedUntil = 0;
     return audioOpen;
 }
 
@@ -493,3 +506,8 @@ void AudioClose() {
 }
 
 }  // namespace host
+
+// Emscripten's C library (musl) compares a byte at a time, and WebAssembly
+// has none of its own: comparing each frame with the picture shown was the
+// dearest part of a present. The linker takes this before the library's.
+extern "C" int memcmp(const void* a, const void* b, std::size_t n) { return webhost::CompareBytes(a, b, n); }

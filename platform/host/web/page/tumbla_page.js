@@ -19,7 +19,7 @@
   const state = {
     started: false, running: false, exitCode: null, frames: 0, audioPeak: 0, audioWritten: 0,
     underruns: 0, music: false, loaded: 0, total: 0, clickAt: 0, firstFrameMs: null, failed: [],
-    touch: false, games: 0, audioPlayed: 0, sound: 'none', audioContexts: 0,
+    touch: false, games: 0, audioPlayed: 0, sound: 'none', audioContexts: 0, pad: false,
   };
   window.tumbla = state;
 
@@ -36,11 +36,14 @@
   // was let go would have ended.
   let silentUntil = 0;
   const kRate = 44100;
-  // The blocks the game mixed since it last gave the page its turn, sent as
-  // one message when it does.
-  const unsent = [];
+  // What the game mixed since it last gave the page its turn, as the
+  // worklet's floats, sent as one message when it does.
+  let unsent = new Float32Array(16384);
+  let unsentLength = 0;
   let fluid = null;
   let game = null;
+  // The picture in the game's memory, made once (while that memory stays).
+  let image = null;
   let fluidBuffer = 0;
   let fluidBufferFrames = 0;
   let gameFullScreen = false;
@@ -68,19 +71,14 @@
   }
 
   function sendSound() {
-    const all = new Float32Array(unsent.reduce((n, block) => n + block.length, 0));
-    let at = 0;
-    for (const block of unsent) {
-      all.set(block, at);
-      at += block.length;
-    }
-    unsent.length = 0;
+    const all = unsent.slice(0, unsentLength);
+    unsentLength = 0;
     if (fifo) fifo.port.postMessage(all, [all.buffer]);
   }
 
   const host = {
-    // The rectangles (left, top, right, bottom) of the picture at offset
-    // `at` of the game's memory that changed; copied straight from there.
+    // The rectangles (x, y, width, height) of the picture at offset `at` of
+    // the game's memory that changed; copied straight from there.
     present(memory, at, width, height, rects) {
       if (canvas.width !== width || canvas.height !== height) {
         canvas.width = width;
@@ -88,9 +86,11 @@
         layout();
       }
       if (rects.length) {
-        const image = new ImageData(new Uint8ClampedArray(memory, at, width * height * 4), width, height);
+        if (!image || image.data.buffer !== memory || image.data.byteOffset !== at || image.width !== width ||
+            image.height !== height)
+          image = new ImageData(new Uint8ClampedArray(memory, at, width * height * 4), width, height);
         for (let i = 0; i < rects.length; i += 4)
-          context.putImageData(image, 0, 0, rects[i], rects[i + 1], rects[i + 2] - rects[i], rects[i + 3] - rects[i + 1]);
+          context.putImageData(image, 0, 0, rects[i], rects[i + 1], rects[i + 2], rects[i + 3]);
       }
       if (state.firstFrameMs === null) state.firstFrameMs = performance.now() - state.clickAt;
       state.frames++;
@@ -106,22 +106,30 @@
       return Math.max(0, written - played - Math.floor(since));
     },
     audioWrite(samples) {
-      const block = new Float32Array(samples.length);
       let peak = 0;
-      for (let i = 0; i < samples.length; i++) {
-        const v = samples[i] / 32768;
-        block[i] = v;
-        if (Math.abs(v) > peak) peak = Math.abs(v);
-      }
-      state.audioPeak = Math.max(state.audioPeak * 0.999, peak);
+      for (let i = 0; i < samples.length; i++) peak = Math.max(peak, Math.abs(samples[i]));
+      state.audioPeak = Math.max(state.audioPeak * 0.999, peak / 32768);
       state.audioWritten += samples.length / 2;
       if (!soundLive()) {
         silentUntil = Math.max(silentUntil, performance.now()) + samples.length / 2 * 1000 / kRate;
         return;
       }
       written += samples.length / 2;
-      if (unsent.length === 0) queueMicrotask(sendSound);
-      unsent.push(block);
+      if (unsentLength === 0) queueMicrotask(sendSound);
+      if (unsentLength + samples.length > unsent.length) {
+        const more = new Float32Array(2 * (unsentLength + samples.length));
+        more.set(unsent.subarray(0, unsentLength));
+        unsent = more;
+      }
+      for (let i = 0; i < samples.length; i++) unsent[unsentLength + i] = samples[i] / 32768;
+      unsentLength += samples.length;
+    },
+
+    // A pad found hides the touch buttons, as a key does. (The page has no
+    // gamepad listener of its own: Chromium would poll the pads all along.)
+    padFound(found) {
+      state.pad = found;
+      if (found) showTouch(false);
     },
 
     fullScreen(on) {
@@ -454,7 +462,7 @@
     start.hidden = true;
     silentUntil = 0;
     state.audioWritten = 0;
-    unsent.length = 0;
+    unsentLength = 0;
     openSound();
     if (!fluid || !files['tumbla.sf2'].bytes) showNote('No music: ' + (state.failed.filter((n) => files[n].music).join(' and ') || 'FluidSynth') + ' could not be loaded.');
     canvas.focus();
@@ -631,8 +639,6 @@
   }, true);
   if (alwaysTouch || touchScreen) showTouch(true);
   layout();
-  // A pad in use hides the touch buttons, as a keyboard does.
-  window.addEventListener('gamepadconnected', () => showTouch(false));
   document.addEventListener('touchmove', (e) => e.preventDefault(), { passive: false });
   // iOS zooms on a quick double tap whatever touch-action and the viewport
   // say: a second tap within 300 ms loses its default.
@@ -650,14 +656,15 @@
   retryButton.addEventListener('click', load);
 
   // What the page needs of the browser: unpacking (DecompressionStream),
-  // FluidSynth's sign-extension instructions, the audio worklet (only given
-  // to secure pages: elsewhere the game plays without sound) and the dialog.
-  // The versions named are the first of each engine to have all of them.
-  const signExtension = new Uint8Array([0, 97, 115, 109, 1, 0, 0, 0, 1, 5, 1, 96, 0, 1, 127, 3, 2, 1, 0,
-                                        10, 7, 1, 5, 0, 65, 0, 192, 11]);
+  // WebAssembly's sign-extension instructions (FluidSynth's) and bulk memory
+  // (the game's copies and fills), the audio worklet (only given to secure
+  // pages: elsewhere the game plays without sound) and the dialog. The
+  // versions named are the first of each engine to have all of them.
+  const wasmNeeds = new Uint8Array([0, 97, 115, 109, 1, 0, 0, 0, 1, 5, 1, 96, 0, 1, 127, 3, 2, 1, 0, 5, 3, 1, 0, 1,
+                                    10, 16, 1, 14, 0, 65, 0, 65, 0, 65, 0, 252, 11, 0, 65, 0, 192, 11]);
   const needs = {
     DecompressionStream: typeof DecompressionStream === 'function',
-    WebAssembly: typeof WebAssembly === 'object' && WebAssembly.validate(signExtension),
+    WebAssembly: typeof WebAssembly === 'object' && WebAssembly.validate(wasmNeeds),
     AudioWorklet: !window.isSecureContext || typeof AudioWorkletNode === 'function',
     dialog: typeof HTMLDialogElement === 'function',
   };
