@@ -268,6 +268,26 @@ TEST_F(FrameLoop, SlowMotionKeepsToTheClockWhateverASleepLasts) {
     }
 }
 
+// A stall (a dragged window, a slow disk) in slow motion costs the frames it
+// held up: the loop then runs the one it owes and keeps to its pace again,
+// never a burst to catch up.
+TEST_F(FrameLoop, SlowMotionRunsNoBurstAfterAStall) {
+    std::vector<std::uint32_t> ranAt;
+    long seen = 0;
+    bool stalled = false;
+    harness::RunProgram("/S", [&](std::uint32_t) {
+        long now = harness::RunningFramesSeen();
+        if (now != seen) ranAt.push_back(headless::Time()), seen = now;
+        // Half way to the next frame, while the loop sleeps out its countdown.
+        if (ranAt.size() == 3 && !stalled && headless::Time() > ranAt[2] + 60)
+            headless::AdvanceTime(2000), stalled = true;
+        return ranAt.size() < 7;
+    });
+    ASSERT_EQ(ranAt.size(), 7u);
+    EXPECT_GE(ranAt[3] - ranAt[2], 2000u);
+    for (std::size_t i = 5; i < ranAt.size(); ++i) EXPECT_GE(ranAt[i] - ranAt[i - 1], 128u) << "frame " << i;
+}
+
 // The keyboard as a player uses it, through the messages Windows sends for
 // it: Alt+Enter switches to full screen, Escape ends the game on release.
 TEST_F(FrameLoop, TheKeyboardReachesTheGameAsWindowsMessages) {

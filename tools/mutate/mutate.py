@@ -30,7 +30,8 @@ SUITE_TIMEOUT = 600
 
 def load(path):
     """Mutants: blocks of `file:`, `find:`, `replace:`, an optional `tests:`
-    (the test programs that must kill it, space-separated; the game's suites
+    (the test programs that must kill it, space-separated, a path in the
+    build folder for one outside tests/; the game's suites
     when missing) and an optional `why:` (an equivalent mutant, expected to
     survive), separated by blank lines. \\n in find and replace stands for a
     line break."""
@@ -91,13 +92,19 @@ def run(cmd, **kw):
     return subprocess.run(cmd, cwd=ROOT, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, **kw)
 
 
+def program(build, suite):
+    """A test program of tests/ by its name, any other by its path in the build
+    folder (tools/rc/tumbla_rc_test); the build target is the last part."""
+    return os.path.join(build, suite) if "/" in suite else os.path.join(build, "tests", suite)
+
+
 def suites_pass(build, suites):
     """(True, None) when every suite passes, else (False, what failed it)."""
     env = dict(os.environ, TUMBLA_TEST_OUT=os.path.join(build, "test-out"))
     os.makedirs(env["TUMBLA_TEST_OUT"], exist_ok=True)
     for suite in suites:
         try:
-            r = run([os.path.join(build, "tests", suite), "--gtest_brief=1"], env=env, timeout=SUITE_TIMEOUT)
+            r = run([program(build, suite), "--gtest_brief=1"], env=env, timeout=SUITE_TIMEOUT)
         except subprocess.TimeoutExpired:
             return False, f"{suite} (timed out)"
         if r.returncode != 0:
@@ -127,7 +134,7 @@ def main():
     suites = sorted({s for m in mutants for s in m["suites"]})
 
     def make(targets):
-        return run(["cmake", "--build", build, "-j2", "--target"] + targets)
+        return run(["cmake", "--build", build, "-j2", "--target"] + [os.path.basename(t) for t in targets])
 
     r = make(suites)
     if r.returncode != 0:

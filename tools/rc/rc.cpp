@@ -23,6 +23,7 @@
 // builds while an asset is being made.
 //
 // Usage: tumbla_rc <script.rc> <output.cpp>
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
@@ -69,6 +70,18 @@ struct Token {
     int line = 0;
 };
 
+// A whole file, or nothing when there is none. A name that is there but is
+// not a file (a folder, a device that never ends) is a failure.
+std::optional<std::vector<std::uint8_t>> ReadFile(const fs::path& path) {
+    std::error_code error;
+    fs::file_status status = fs::status(path, error);
+    if (!fs::exists(status)) return std::nullopt;
+    if (!fs::is_regular_file(status)) throw Failure{path.string() + " is not a file"};
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
 class Lexer {
 public:
     using Defines = std::map<std::string, std::string>;
@@ -76,10 +89,18 @@ public:
         : text_(std::move(text)), file_(std::move(file)), defines_(defines), depth_(depth) {}
 
     Token Next() {
+        for (;;) {
+            Token t;
+            if (Take(t)) return t;
+        }
+    }
+
+    // The next token into `t`; false when a #define's name was replaced by
+    // its text instead, to be read again.
+    bool Take(Token& t) {
         SkipSpace();
-        Token t;
         t.line = line_;
-        if (at_ >= text_.size()) return t;
+        if (at_ >= text_.size()) return true;
         char c = text_[at_];
         if (c == '"') {
             t.kind = Token::String;
@@ -104,13 +125,7 @@ public:
             while (at_ < text_.size() && (std::isalnum(static_cast<unsigned char>(text_[at_])) || text_[at_] == '_'))
                 ++at_;
             t.text = text_.substr(start, at_ - start);
-            auto macro = defines_->find(t.text);
-            if (macro != defines_->end()) {
-                if (++expansions_ > 64) Fail("#define " + t.text + " never ends");
-                text_.replace(start, at_ - start, macro->second);
-                at_ = start;
-                return Next();
-            }
+            if (Expand(start, t.text)) return false;
         } else if (c == ',' || c == '{' || c == '}') {
             t.kind = Token::Punct;
             t.text = std::string(1, c);
@@ -118,8 +133,7 @@ public:
         } else {
             Fail(std::string("unexpected character '") + c + "'");
         }
-        expansions_ = 0;
-        return t;
+        return true;
     }
 
     // The next token's text, without taking it.
@@ -139,6 +153,29 @@ public:
     }
 
 private:
+    // Puts the text of the #define `name`, the word that starts at `start`,
+    // in its place. As in C, a name is not replaced again inside its own
+    // text, so a definition that names itself, directly or through others,
+    // ends; and the script may grow only so far, so that definitions that
+    // double each other cannot take the machine's memory and time.
+    bool Expand(std::size_t start, const std::string& name) {
+        std::erase_if(expanding_, [start](const Expansion& e) { return e.end <= start; });
+        auto macro = defines_->find(name);
+        if (macro == defines_->end()) return false;
+        for (const Expansion& e : expanding_)
+            if (e.name == name) return false;
+        const std::string& text = macro->second;
+        inserted_ += text.size();
+        if (++expansions_ > kMaxExpansions || inserted_ > kMaxInserted)
+            Fail("the #defines grow the script without end (at " + name + ")");
+        // The expansions under way hold the name, and now hold its text.
+        for (Expansion& e : expanding_) e.end = std::max(e.end, at_) - (at_ - start) + text.size();
+        expanding_.push_back({name, start + text.size()});
+        text_.replace(start, at_ - start, text);
+        at_ = start;
+        return true;
+    }
+
     void SkipSpace() {
         while (at_ < text_.size()) {
             char c = text_[at_];
@@ -197,9 +234,9 @@ private:
     void Include(const std::string& name) {
         if (depth_ >= 8) Fail("#include nested too deeply: " + name);
         fs::path path = fs::path(file_).parent_path() / name;
-        std::ifstream in(path, std::ios::binary);
-        if (!in) Fail("cannot read #include \"" + name + "\"");
-        Lexer header(std::string(std::istreambuf_iterator<char>(in), {}), path.string(), defines_, depth_ + 1);
+        auto text = ReadFile(path);
+        if (!text) Fail("cannot read #include \"" + name + "\"");
+        Lexer header(std::string(text->begin(), text->end()), path.string(), defines_, depth_ + 1);
         // A header only defines: anything it would make a resource of is refused.
         if (header.Next().kind != Token::End) header.Fail("a resource header holds only #define lines");
     }
@@ -235,11 +272,20 @@ private:
         }
     }
 
+    struct Expansion {
+        std::string name;
+        std::size_t end;  // where its text ends in text_
+    };
+    static constexpr int kMaxExpansions = 100000;
+    static constexpr std::size_t kMaxInserted = std::size_t{1} << 20;
+
     std::string text_;
     std::string file_;
     Defines* defines_;
     int depth_;
+    std::vector<Expansion> expanding_;
     int expansions_ = 0;
+    std::size_t inserted_ = 0;
     std::size_t at_ = 0;
     int line_ = 1;
     bool lineStart_ = true;
@@ -268,6 +314,7 @@ std::u16string Utf8ToUtf16(const std::string& s, const Lexer& lex) {
             c = (c << 6) | (cont & 0x3F);
         }
         i += 1 + extra;
+        if (c > 0x10FFFF) lex.Fail("a string is not UTF-8");
         if (c >= 0x10000) {
             c -= 0x10000;
             out += static_cast<char16_t>(0xD800 + (c >> 10));
@@ -277,12 +324,6 @@ std::u16string Utf8ToUtf16(const std::string& s, const Lexer& lex) {
         }
     }
     return out;
-}
-
-std::optional<std::vector<std::uint8_t>> ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
 std::uint32_t Read32(const std::vector<std::uint8_t>& d, std::size_t at) {
@@ -333,8 +374,9 @@ private:
         Token primary = lex.Next();
         Token comma = lex.Next();
         Token sub = lex.Next();
-        if (primary.kind != Token::Number || comma.text != "," || sub.kind != Token::Number)
-            lex.Fail("LANGUAGE wants two numbers");
+        if (primary.kind != Token::Number || comma.text != "," || sub.kind != Token::Number || primary.value > 0x3FF ||
+            sub.value > 0x3F)
+            lex.Fail("LANGUAGE wants two numbers, a language and its sublanguage");
         return static_cast<int>((sub.value << 10) | primary.value);
     }
 
@@ -380,6 +422,8 @@ private:
     void FileResource(Lexer& lex, const Token& nameToken) {
         Token typeToken = lex.Next();
         if (typeToken.kind != Token::Word && typeToken.kind != Token::Number) lex.Fail("a resource type expected");
+        for (const Token* t : {&nameToken, static_cast<const Token*>(&typeToken)})
+            if (t->kind == Token::Number && t->value > 0xFFFF) lex.Fail("a resource number is 16 bits: " + t->text);
         Token fileToken = lex.Next();
         while (fileToken.kind == Token::Word && IsMemoryOption(fileToken.text)) fileToken = lex.Next();
         if (typeToken.kind == Token::Word && NameOf(typeToken).text == "VERSIONINFO")
@@ -441,7 +485,9 @@ private:
     }
 
     // The statements between BEGIN and END of a VERSIONINFO or a BLOCK.
-    std::vector<std::vector<std::uint8_t>> VersionChildren(Lexer& lex) {
+    std::vector<std::vector<std::uint8_t>> VersionChildren(Lexer& lex, int depth = 0) {
+        // A version resource nests three deep; far deeper is a broken script.
+        if (depth > 16) lex.Fail("BLOCKs nested too deeply");
         std::vector<std::vector<std::uint8_t>> children;
         for (;;) {
             Token t = lex.Next();
@@ -452,7 +498,7 @@ private:
             if (t.text == "BLOCK") {
                 Token begin = lex.Next();
                 if (begin.text != "BEGIN" && begin.text != "{") lex.Fail("BEGIN expected");
-                children.push_back(Node(name, 0, 1, {}, VersionChildren(lex)));
+                children.push_back(Node(name, 0, 1, {}, VersionChildren(lex, depth + 1)));
             } else if (t.text == "VALUE") {
                 children.push_back(VersionValue(lex, name));
             } else {
@@ -506,7 +552,8 @@ private:
                 fixed[2 * which + 1] = parts[2] << 16 | parts[3];
             } else {
                 Token n = lex.Next();
-                if (n.kind != Token::Number) lex.Fail("a number expected after " + t.text);
+                if (n.kind != Token::Number || n.value > 0xFFFFFFFF)
+                    lex.Fail("a 32-bit number expected after " + t.text);
                 fixed[which + 2] = static_cast<std::uint32_t>(n.value);
             }
             t = lex.Next();
@@ -602,6 +649,9 @@ int main(int argc, char** argv) {
         if (!out) throw Failure{std::string("cannot write ") + argv[2]};
     } catch (const Failure& f) {
         std::fprintf(stderr, "tumbla_rc: %s\n", f.message.c_str());
+        return 1;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tumbla_rc: %s: %s\n", argv[1], e.what());
         return 1;
     }
     return 0;

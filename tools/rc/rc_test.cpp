@@ -136,7 +136,8 @@ protected:
     }
     int Compile(const std::string& script, std::string* errors = nullptr) {
         WriteAll(dir + "/case.rc", script);
-        int code = Shell(std::string("\"") + TUMBLA_RC_TOOL + "\" \"" + dir + "/case.rc\" \"" + dir +
+        // A tool that hangs fails the test instead of holding up the run.
+        int code = Shell(std::string("timeout 60 \"") + TUMBLA_RC_TOOL + "\" \"" + dir + "/case.rc\" \"" + dir +
                          "/case.cpp\" 2>\"" + dir + "/errors.txt\"");
         if (errors) {
             Bytes e = ReadAll(dir + "/errors.txt");
@@ -178,8 +179,55 @@ TEST_F(Tool, ReadsTheResourceNumbersFromAnIncludedHeader) {
     std::string errors;
     EXPECT_EQ(Compile("#include \"bad.h\"\n", &errors), 1);
     EXPECT_NE(errors.find("bad.h:1"), std::string::npos) << errors;
-    WriteAll(dir + "/loop.h", "#define A A\n");
-    EXPECT_EQ(Compile("#include \"loop.h\"\nA BITMAP \"x.bmp\"\n"), 1);
+}
+
+// Whatever the script, the tool answers: a definition or header that names
+// itself, one that doubles the script at every step, or a name that is not
+// a file, never a hang, a crash or all the memory.
+TEST_F(Tool, EndsOnScriptsThatWouldGoOnForever) {
+    std::string errors;
+    // As in C, a name is not replaced again inside its own text: these are
+    // resources named A and B, whose files are missing.
+    WriteAll(dir + "/self.h", "#define A A\n#define B C\n#define C B\n");
+    ASSERT_EQ(Compile("#include \"self.h\"\nA RCDATA \"none\"\nB RCDATA \"none\"\n", &errors), 0) << errors;
+    // ...also where text before it grew: the second A is still A's own.
+    EXPECT_EQ(Compile("#define A B A\n#define B 1, 2\n1 VERSIONINFO\nBEGIN\n VALUE \"x\", A\nEND\n", &errors), 1);
+    EXPECT_NE(errors.find("expected after A"), std::string::npos) << errors;
+    EXPECT_EQ(Compile("#define A 1, A\n1 VERSIONINFO\nBEGIN\n VALUE \"x\", A\nEND\n"), 1);
+    std::string doubling;
+    for (char c = 'A'; c < 'U'; ++c)
+        doubling += std::string("#define ") + c + " " + char(c + 1) + ", " + char(c + 1) + "\n";
+    EXPECT_EQ(Compile(doubling + "#define U 1\n1 VERSIONINFO\nBEGIN\n VALUE \"x\", A\nEND\n", &errors), 1);
+    EXPECT_NE(errors.find("without end"), std::string::npos) << errors;
+    std::string empties = "#define E\n1 RCDATA";
+    for (int i = 0; i < 1000; ++i) empties += " E";
+    EXPECT_EQ(Compile(empties + " \"none\"\n", &errors), 0) << errors;
+
+    WriteAll(dir + "/self.rc.h", "#include \"self.rc.h\"\n");
+    EXPECT_EQ(Compile("#include \"self.rc.h\"\n", &errors), 1);
+    EXPECT_NE(errors.find("nested too deeply"), std::string::npos) << errors;
+    std::string deep = "1 VERSIONINFO\nBEGIN\n";
+    for (int i = 0; i < 20000; ++i) deep += "BLOCK \"a\" BEGIN ";
+    EXPECT_EQ(Compile(deep), 1);
+    // A folder, or a pipe nobody writes to, is not a file to read.
+    EXPECT_EQ(Compile("#include \".\"\n", &errors), 1);
+    EXPECT_NE(errors.find("is not a file"), std::string::npos) << errors;
+    EXPECT_EQ(Compile("1 RCDATA \".\"\n"), 1);
+    Shell("rm -f \"" + dir + "/pipe\" && mkfifo \"" + dir + "/pipe\"");
+    EXPECT_EQ(Compile("#include \"pipe\"\n"), 1);
+}
+
+// A number too large for its field is refused, not cut down to another one.
+TEST_F(Tool, RefusesNumbersTooLargeForTheirPlace) {
+    EXPECT_EQ(Compile("99999999999999999999 RCDATA \"none\"\n"), 1);
+    EXPECT_EQ(Compile("65535 65535 \"none\"\n"), 0);
+    EXPECT_EQ(Compile("65536 RCDATA \"none\"\n"), 1);
+    EXPECT_EQ(Compile("1 65536 \"none\"\n"), 1);
+    EXPECT_EQ(Compile("LANGUAGE 0x3FF, 0x3F\n"), 0);
+    EXPECT_EQ(Compile("LANGUAGE 0x400, 1\n"), 1);
+    EXPECT_EQ(Compile("LANGUAGE 9, 0x40\n"), 1);
+    EXPECT_EQ(Compile("1 VERSIONINFO FILEFLAGS 0xFFFFFFFF\nBEGIN\nEND\n"), 0);
+    EXPECT_EQ(Compile("1 VERSIONINFO FILEFLAGS 0x100000000\nBEGIN\nEND\n"), 1);
 }
 
 TEST_F(Tool, LeavesOutMissingFilesWithAWarning) {

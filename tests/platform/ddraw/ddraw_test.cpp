@@ -294,6 +294,13 @@ TEST_F(DirectDrawTest, ReleasingTheFrontTakesItsBackBufferWithIt) {
     EXPECT_EQ(back->Release(), 0u);
     EXPECT_EQ(back->IsLost(), DD_OK);
     EXPECT_EQ(platform::com::liveObjects, before + 2);
+    // The palette the program let go of lives on in the front, and goes with it.
+    PALETTEENTRY entries[256] = {};
+    LPDIRECTDRAWPALETTE palette = nullptr;
+    ASSERT_EQ(dd->CreatePalette(DDPCAPS_8BIT, entries, &palette, nullptr), DD_OK);
+    ASSERT_EQ(front->SetPalette(palette), DD_OK);
+    palette->Release();
+    EXPECT_EQ(platform::com::liveObjects, before + 3);
     front->Release();
     EXPECT_EQ(platform::com::liveObjects, before);
 }

@@ -45,6 +45,7 @@ TEST_F(KeyMessages, KeysWithAndWithoutAltAreTheMessagesWindowsSends) {
     Key({VK_MENU, 0x38, false, true, false, true, false});
     Key({VK_RETURN, 0x1C, false, true, false, true, false});
     Key({VK_RETURN, 0x1C, false, false, false, true, false});
+    Key({VK_MENU, 0x38, false, true, true, true, false});  // Alt held on repeats
     Key({VK_MENU, 0x38, false, false, false, false, false});
     m = Next();
     EXPECT_EQ(m.message, static_cast<UINT>(WM_SYSKEYDOWN));
@@ -56,8 +57,9 @@ TEST_F(KeyMessages, KeysWithAndWithoutAltAreTheMessagesWindowsSends) {
     m = Next();
     EXPECT_EQ(m.message, static_cast<UINT>(WM_SYSKEYUP));
     EXPECT_NE(static_cast<DWORD>(m.lParam) & 1u << 31, 0u);
+    Next();
     m = Next();
-    EXPECT_EQ(m.message, static_cast<UINT>(WM_KEYUP)) << "Alt was used with a key: no menu";
+    EXPECT_EQ(m.message, static_cast<UINT>(WM_KEYUP)) << "Alt was used with a key, before it repeated: no menu";
 
     // A lone Alt opens the menu: its release is a system key.
     Key({VK_MENU, 0x38, false, true, false, true, false});
@@ -67,9 +69,21 @@ TEST_F(KeyMessages, KeysWithAndWithoutAltAreTheMessagesWindowsSends) {
 
     Key({VK_F10, 0x44, false, true, false, false, false});
     EXPECT_EQ(Next().message, static_cast<UINT>(WM_SYSKEYDOWN)) << "F10 is a system key";
-    // AltGr (Alt with Ctrl) types ordinary keys.
+    // AltGr (Alt with Ctrl) types ordinary keys, and opens no menu alone.
     Key({'Q', 0x10, false, true, false, true, true});
     EXPECT_EQ(Next().message, static_cast<UINT>(WM_KEYDOWN));
+    Key({VK_MENU, 0x38, false, true, false, true, true});
+    Key({VK_MENU, 0x38, false, false, false, false, true});
+    Next();
+    EXPECT_EQ(Next().message, static_cast<UINT>(WM_KEYUP));
+
+    // The last virtual key there is (VK_OEM_CLEAR) reaches the window; 0xFF,
+    // which no key has, does not.
+    Key({0xFE, 0, false, true, false, false, false});
+    EXPECT_EQ(Next().wParam, 0xFEu);
+    Key({0xFF, 0, false, true, false, false, false});
+    MSG none{};
+    EXPECT_FALSE(PeekMessageA(&none, hwnd, WM_KEYDOWN, WM_SYSKEYUP, PM_REMOVE | PM_NOYIELD));
 }
 
 // The test host's keyboard types into the window on the screen, as a real

@@ -158,6 +158,11 @@ TEST_F(UserWindows, IconsNameTheirResource) {
     EXPECT_EQ(platform::user::IconResourceId(LoadIconA(nullptr, IDI_APPLICATION)), -1);
 }
 
+LRESULT CALLBACK DestroyedBySizing(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_SIZE) DestroyWindow(hwnd);
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
 TEST_F(UserWindows, CreationAndRegistrationCanBeMadeToFail) {
     platform::ArmFault({"CreateWindowExA", 8});
     EXPECT_EQ(CreateWindowExA(0, "UserTest", "x", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr), nullptr);
@@ -170,6 +175,13 @@ TEST_F(UserWindows, CreationAndRegistrationCanBeMadeToFail) {
     EXPECT_EQ(RegisterClassExA(&wc), 0);
     EXPECT_NE(RegisterClassExA(&wc), 0) << "the fault was armed for one call";
     EXPECT_EQ(RegisterClassExA(&wc), 0) << "a class exists once";
+
+    // A window its procedure destroys as creation sizes it is no window to
+    // hand back: the stand-in answers NULL rather than a dead handle.
+    wc.lpfnWndProc = DestroyedBySizing;
+    wc.lpszClassName = "Sizing";
+    ASSERT_NE(RegisterClassExA(&wc), 0);
+    EXPECT_EQ(CreateWindowExA(0, "Sizing", "x", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr), nullptr);
 }
 
 TEST_F(UserWindows, MessageBoxesReachTheHostInUtf8) {

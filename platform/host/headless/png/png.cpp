@@ -39,9 +39,14 @@ bool ReadPng(const std::string& path, Picture& out) {
     // Whatever the file holds (a palette, grey, 16-bit channels, alpha over
     // black), it comes out as 8-bit red, green and blue.
     image.format = PNG_FORMAT_RGB;
+    // The header alone may claim up to a million pixels square, whose size
+    // overflows PNG_IMAGE_SIZE: it is checked before anything is allocated.
+    if (image.width > 16384 || image.height > 16384) {
+        png_image_free(&image);
+        return false;
+    }
     std::vector<std::uint8_t> rgb(PNG_IMAGE_SIZE(image));
-    if (image.width > 16384 || image.height > 16384 ||
-        !png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) {
+    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) {
         png_image_free(&image);
         return false;
     }
