@@ -461,11 +461,8 @@ void ShowScreen(const ScreenImage& image) {
     static constexpr platform::video::PixelLayout kCanvasLayout{0x000000FFu, 0x0000FF00u, 0x00FF0000u, 0xFF000000u};
     const platform::video::ChangedRows rows = shown.Draw(
         image, kCanvasLayout, -left, -top, 1, platform::video::PixelTarget{rgba.data(), width * 4, width, height});
-    int count = 1;
-    if (rows.whole)
-        changes[0] = platform::video::PixelRect{0, 0, width, height};
-    else
-        count = platform::video::ChangedRects(shown, rows, changes.data(), kMaxChanges);
+    // A whole draw comes out as one rectangle of the whole picture.
+    const int count = platform::video::ChangedRects(shown, rows, changes.data(), kMaxChanges);
     web_present(rgba.data(), width, height, changes.data(), count);
 }
 

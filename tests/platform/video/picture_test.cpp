@@ -199,7 +199,11 @@ TEST_F(ShownPictureTest, TheChangesGoToTheScreenAsAFewRectangles) {
     using platform::video::PixelRect;
     Picture p(640, 480);
     Window w(2560, 1920);
-    shown.Draw(p.Image(), PixelLayout{}, 0, 0, 4, w.Target());
+    PixelRect rects[8];
+    // A whole draw is one rectangle, the whole target (the page relies on it).
+    ASSERT_EQ(platform::video::ChangedRects(shown, shown.Draw(p.Image(), PixelLayout{}, 0, 0, 4, w.Target()), rects, 8),
+              1);
+    EXPECT_TRUE(rects[0].x == 0 && rects[0].y == 0 && rects[0].width == 2560 && rects[0].height == 1920);
     // Two 8x8 stars at opposite corners, and one pixel beside the first.
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x) {
@@ -208,7 +212,6 @@ TEST_F(ShownPictureTest, TheChangesGoToTheScreenAsAFewRectangles) {
         }
     p.At(20, 12) = 252;
     platform::video::ChangedRows rows = shown.Draw(p.Image(), PixelLayout{}, 0, 0, 4, w.Target());
-    PixelRect rects[8];
     int n = platform::video::ChangedRects(shown, rows, rects, 8);
     ASSERT_EQ(n, 2);
     long long area = 0;
