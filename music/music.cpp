@@ -46,8 +46,12 @@ static BOOL OpenStreamDevice(void) {
         createdEvent = TRUE;
     }
     musicPlayer.deviceId = MIDI_MAPPER;
-    if (midiStreamOpen(&stream, &musicPlayer.deviceId, 1, (DWORD_PTR)StreamCallback, 0, CALLBACK_FUNCTION) !=
-        MMSYSERR_NOERROR) {
+    /* With no MIDI output at all the mapper has nothing to map to, and the
+       open is not even tried: some winmm implementations keep the
+       record of a failed stream open in their list of streams after freeing
+       it, and the next open walks through the freed memory. */
+    if (midiOutGetNumDevs() == 0 || midiStreamOpen(&stream, &musicPlayer.deviceId, 1, (DWORD_PTR)StreamCallback, 0,
+                                                   CALLBACK_FUNCTION) != MMSYSERR_NOERROR) {
         if (createdEvent) {
             CloseHandle(musicPlayer.bufferReturned);
             musicPlayer.bufferReturned = NULL;

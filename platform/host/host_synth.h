@@ -28,4 +28,9 @@ public:
 // on a Windows machine without one.
 std::unique_ptr<Synth> CreateSynth(int sampleRate);
 
+// Whether CreateSynth could give a synthesiser now, without making one: the
+// count of MIDI output devices (none or the mapper's one) is asked before an
+// open, and must cost no soundfont load.
+bool SynthPresent();
+
 }  // namespace platform::midi

@@ -9,12 +9,14 @@
 #include <memory>
 #include <vector>
 
+#include "platform/host/host_synth.h"
 #include "platform/trace/boundary.h"
 #include "platform/trace/trace.h"
 #include "platform/winmm/midi_internal.h"
 
 // The calls of this file that tests can fail, by the names they are logged under.
 namespace {
+const platform::FaultPoint kMidiOutGetNumDevs("midiOutGetNumDevs");
 const platform::FaultPoint kMidiOutPrepareHeader("midiOutPrepareHeader");
 const platform::FaultPoint kMidiOutUnprepareHeader("midiOutUnprepareHeader");
 const platform::FaultPoint kMidiOutReset("midiOutReset");
@@ -77,6 +79,16 @@ void ResetForTests() {
 }  // namespace platform::midi
 
 using namespace platform::midi;
+
+// The mapper is not counted, as on Windows: the one device is the host's
+// synthesiser, and a machine without one has none. A failure armed here
+// stands for a machine without MIDI hardware.
+UINT WINAPI midiOutGetNumDevs(void) {
+    kMidiOutGetNumDevs.Trace();
+    UINT fault;
+    if (kMidiOutGetNumDevs.Fails(fault)) return 0;
+    return platform::midi::SynthPresent() ? 1 : 0;
+}
 
 MMRESULT WINAPI midiStreamOpen(LPHMIDISTRM phms, LPUINT puDeviceID, DWORD cMidi, DWORD_PTR dwCallback,
                                DWORD_PTR dwInstance, DWORD fdwOpen) {

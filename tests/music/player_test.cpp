@@ -234,12 +234,20 @@ TEST_F(PlayerTest, AMissingSongLeavesSilenceAndAQuickClose) {
 
 TEST_F(PlayerTest, WithoutAMidiDeviceTheCallsFailAndNothingIsHeld) {
     headless::SetMidiSynth(false);
+    platform::SetTracing(true);
+    platform::ClearTrace();
     EXPECT_FALSE(MusicOpen());
     EXPECT_FALSE(MusicLoad(ShortSong().c_str()));
     EXPECT_FALSE(MusicStart(1));
     EXPECT_FALSE(MusicClose());
     EXPECT_EQ(platform::midi::OpenStreamCount(), 0);
     EXPECT_FALSE(headless::AudioDeviceOpen());
+    // No device, no open: a winmm that keeps a failed open's freed record
+    // (Wine 8) is walked by the next open.
+    auto calls = platform::TracedCalls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "midiOutGetNumDevs"), 2);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "midiStreamOpen"), 0);
+    platform::SetTracing(false);
 
     headless::SetMidiSynth(true);
     headless::SetAudioDevice(false);

@@ -228,4 +228,10 @@ std::unique_ptr<Synth> CreateSynth(int sampleRate) {
     return std::make_unique<headless::HeadlessSynth>(sampleRate);
 }
 
+bool SynthPresent() {
+    auto& l = headless::Synths();
+    std::lock_guard guard(l.lock);
+    return l.present;
+}
+
 }  // namespace platform::midi

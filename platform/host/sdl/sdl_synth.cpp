@@ -145,17 +145,25 @@ const char* FindSoundfont() {
     return nullptr;
 }
 
-}  // namespace
-
-std::unique_ptr<Synth> CreateSynth(int sampleRate) {
-    // The search is made once; a machine without a soundfont stays without,
-    // and the game plays on in silence, as on Windows without a MIDI device.
+// The search is made once; a machine without a soundfont stays without,
+// and the game plays on in silence, as on Windows without a MIDI device.
+// Null again once the soundfont proved unusable.
+const char*& Soundfont() {
     static bool searched = false;
     static const char* soundfont = nullptr;
     if (!searched) {
         searched = true;
         soundfont = FindSoundfont();
     }
+    return soundfont;
+}
+
+}  // namespace
+
+bool SynthPresent() { return Soundfont() != nullptr; }
+
+std::unique_ptr<Synth> CreateSynth(int sampleRate) {
+    const char*& soundfont = Soundfont();
     if (!soundfont) return nullptr;
     if (TooBig(soundfont)) {
         std::fprintf(stderr,
@@ -191,6 +199,8 @@ std::unique_ptr<Synth> CreateSynth(int sampleRate) {
 #else
 
 std::unique_ptr<Synth> CreateSynth(int) { return nullptr; }
+
+bool SynthPresent() { return false; }
 
 #endif
 

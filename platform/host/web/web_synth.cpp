@@ -8,6 +8,7 @@
 
 // clang-format off
 EM_JS(int, web_synth_create, (int rate), { return Module.tumbla.synthCreate(rate); });
+EM_JS(int, web_synth_present, (), { return Module.tumbla.synthPresent(); });
 EM_JS(void, web_synth_delete, (int synth), { Module.tumbla.synthDelete(synth); });
 EM_JS(void, web_synth_message, (int synth, unsigned message), { Module.tumbla.synthMessage(synth, message); });
 EM_JS(void, web_synth_notes_off, (int synth), { Module.tumbla.synthNotesOff(synth); });
@@ -40,5 +41,7 @@ std::unique_ptr<Synth> CreateSynth(int sampleRate) {
     if (handle == 0) return nullptr;
     return std::make_unique<WebSynth>(handle);
 }
+
+bool SynthPresent() { return web_synth_present() != 0; }
 
 }  // namespace platform::midi

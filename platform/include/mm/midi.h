@@ -99,6 +99,7 @@ typedef struct midiproptempo_tag {
     DWORD dwTempo;
 } MIDIPROPTEMPO, *LPMIDIPROPTEMPO;
 
+UINT WINAPI midiOutGetNumDevs(void);
 MMRESULT WINAPI midiStreamOpen(LPHMIDISTRM phms, LPUINT puDeviceID, DWORD cMidi, DWORD_PTR dwCallback,
                                DWORD_PTR dwInstance, DWORD fdwOpen);
 MMRESULT WINAPI midiStreamClose(HMIDISTRM hms);

@@ -148,6 +148,9 @@
       });
     },
 
+    synthPresent() {
+      return fluid && files['tumbla.sf2'].bytes ? 1 : 0;
+    },
     synthCreate(rate) {
       if (!fluid) return 0;
       const soundfont = files['tumbla.sf2'].bytes;
