@@ -6,7 +6,8 @@
 #   format   clang-format and the layering of the includes
 #   linux    the Linux build: unit, whole-program, Xvfb and generator tests
 #   package  the .deb installed in a scratch root and played from elsewhere
-#   asan     the tests under AddressSanitizer and UndefinedBehaviorSanitizer
+#   asan     the tests under AddressSanitizer and UndefinedBehaviorSanitizer,
+#            and the real program started twenty times under them
 #   tsan     the suites that start threads, under ThreadSanitizer
 #   fuzz     the fuzz harnesses: seed corpora replayed, then a short run each
 #   windows  TUMBLA.exe with mingw-w64 against the real SDK headers
@@ -36,6 +37,7 @@ stage_asan() {
   cmake --preset asan >/dev/null
   cmake --build --preset asan -j"$jobs"
   ctest --preset asan -j"$jobs"
+  scripts/start-often.sh build/asan/tumbla 20
 }
 stage_tsan() { scripts/test-tsan.sh; }
 stage_fuzz() { scripts/test-fuzz.sh; }

@@ -10,7 +10,10 @@
 #   - the error report reads as Japanese under a code page that is not 932,
 #     and as English with the English table;
 #   - the silent uninstaller leaves nothing behind;
-#   - the zip, unpacked into a folder with a space and non-ASCII letters, plays.
+#   - the zip, unpacked into a folder with a space and non-ASCII letters, plays;
+#   - the installed game and the unpacked zip are started ten times each, the
+#     second half of each series with a busy loop on every core, and no start
+#     crashes (nor does any other play here).
 
 need_packages python3 python3-pefile nsis
 # Debian's Python, which has Debian's pefile; a Python of one's own on the
@@ -65,8 +68,12 @@ screen_colours() {
   convert "$out/$1.png" -format '%k' info:
 }
 
-# Escape in the game's window; the game must end with 0.
-end_with_escape() { escape_ends_game "$play_pid" "$play_win" "$relay_name: "; }
+# Escape in the game's window; the game must end with 0, and must not have
+# crashed on the way.
+end_with_escape() {
+  check_crash "$out/$relay_name.log" "$relay_name"
+  escape_ends_game "$play_pid" "$play_win" "$relay_name: "
+}
 
 # The play field on the screen and a pace of $2 frames a second within
 # [$3, $4], at the moment called $1.
@@ -143,7 +150,7 @@ check_report() {
     WINEDEBUG=+relay wine "$root/$build/TUMBLA.exe" 2>"$out/$name.log") &
   local pid=$!
   pids+=("$pid")
-  for _ in $(seq 150); do grep -aq 'Call user32.MessageBoxW' "$out/$name.log" && break; sleep 0.2; done
+  for _ in $(seq 150); do grep -aq 'Call user32.MessageBoxW' "$out/$name.log" 2>/dev/null && break; sleep 0.2; done
   box=$(grep -a 'Call user32.MessageBoxW' "$out/$name.log" | head -1 || true)
   if [ -z "$box" ]; then
     bad "$name: no report"
@@ -158,6 +165,7 @@ check_report() {
   for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.2; done
   kill "$pid" 2>/dev/null || true
   wineserver -w
+  check_crash "$out/$name.log" "$name"
 }
 
 run_download() {
@@ -217,6 +225,7 @@ run_download() {
   play_windowed installed "$install/TUMBLA.exe" "$install"
   play_refocused installed-fullscreen "$install/TUMBLA.exe" "$install"
   play_slow installed-slow "$install/TUMBLA.exe" "$install"
+  start_often "$install/TUMBLA.exe" "$install" 10 installed-starts
 
   # ---- the uninstaller, as Windows runs it
   local quiet
@@ -236,5 +245,6 @@ run_download() {
   mkdir -p "$unpacked"
   (cd "$unpacked" && cmake -E tar xf "$zipfile") || bad "the zip does not unpack"
   play_windowed unzipped "$unpacked/TUMBLA-$download_version/TUMBLA.exe" "$unpacked/TUMBLA-$download_version"
+  start_often "$unpacked/TUMBLA-$download_version/TUMBLA.exe" "$unpacked/TUMBLA-$download_version" 10 unzipped-starts
   rm -rf "$unpacked"
 }

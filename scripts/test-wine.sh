@@ -2,8 +2,10 @@
 # Runs the Windows build under Wine, an independent implementation of the
 # Windows API: TUMBLA.exe on its own 24-bit 640x480 X server (it starts, shows
 # the play field, keeps 55-65 frames a second measured from outside, ends
-# with 0 on Escape, and a second start brings the first forward), and the
-# platform conformance tests cross-compiled with mingw-w64.
+# with 0 on Escape, and a second start brings the first forward), twenty
+# more starts of the downloads, half of them on a busy machine, none of which
+# may crash (scripts/test-windows-download.sh), and the platform conformance
+# tests cross-compiled with mingw-w64.
 # Usage: scripts/test-wine.sh [--conformance-only] [build/windows]
 #   (TUMBLA.exe already built; --conformance-only runs the platform tests
 #    alone and needs no TUMBLA.exe)
@@ -62,10 +64,13 @@ wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ \
 # Xvfb has no GPU: Wine's OpenGL path for DirectDraw would render through
 # llvmpipe and cost a core; its GDI renderer draws 8-bit surfaces directly.
 wine reg add 'HKCU\Software\Wine\Direct3D' /v renderer /t REG_SZ /d gdi /f >/dev/null 2>&1
-# A crash inside Wine must end the process, not wait on a dialog or on a
-# debugger that never comes.
+# A crash must end the process, not wait on a dialog: winedbg, as the
+# system's debugger, prints the registers and the backtrace into the
+# crashing program's output and ends it.
 wine reg add 'HKCU\Software\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ /d none /f >/dev/null 2>&1
+wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ \
+  /d 'winedbg --auto %ld %ld' /f >/dev/null 2>&1
+wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Auto /t REG_SZ /d 1 /f >/dev/null 2>&1
 wineserver -w
 
 out=$work/out
@@ -114,29 +119,88 @@ escape_ends_game() {
 # The Windows process of TUMBLA.exe (wine's loader execs into it).
 game_pid() { pgrep -f 'TUMBLA.exe' | head -1; }
 
+# A program that crashes under Wine says "wine: Unhandled page fault ..." (or
+# exception) in its output, and winedbg adds the registers and the backtrace.
+# Any of that in log $1 fails the stage, with what Wine said; $2 names the run.
+crash_pattern='wine: Unhandled|^Unhandled exception'
+check_crash() {
+  grep -aqE "$crash_pattern" "$1" || return 0
+  bad "$2: crashed under Wine (see $1):"
+  grep -aE -A45 "$crash_pattern" "$1" | grep -avE '^[0-9]+\.[0-9]+:[0-9a-f]{4}:' | head -45
+}
+
+# Keeps Wine's own services (devices, the desktop) running in a process of
+# their own while a series of starts runs, so that each start's output is the
+# game's alone; what the services print goes to $1.
+keep_wine_up() {
+  rm -f "$out/keeper.in"
+  mkfifo "$out/keeper.in"
+  wine cmd <"$out/keeper.in" >/dev/null 2>"$1" &
+  keeper_pid=$!
+  pids+=("$keeper_pid")
+  exec 7>"$out/keeper.in"
+  wine cmd /c exit 0 >/dev/null 2>&1 || true
+}
+let_wine_go() {
+  exec 7>&-
+  wait "$keeper_pid" 2>/dev/null || true
+  rm -f "$out/keeper.in"
+}
+
+# Starts $1 (a Unix path) $3 times from the folder $2 and ends each with
+# Escape once its first frames ran (the song loaded, the sprites, the first
+# presents); the second half with a busy loop on every core, as on a machine
+# that is doing other work. $4 names the series. A crash the first starts
+# hide shows in a few in twenty under load.
+start_often() {
+  local exe=$1 dir=$2 count=$3 label=$4 i log pid win busy=() started=$SECONDS loaded=0
+  keep_wine_up "$out/$label-services.log"
+  for i in $(seq "$count"); do
+    if [ "$i" -gt $((count / 2)) ] && [ ${#busy[@]} -eq 0 ]; then
+      for _ in $(seq "$(nproc)"); do
+        (while :; do :; done) &
+        busy+=($!)
+        pids+=($!)
+      done
+      loaded=1
+    fi
+    log=$out/$label-$i.log
+    (cd "$dir" && exec wine "$exe" 2>"$log") &
+    pid=$!
+    pids+=("$pid")
+    win=$(find_window "TUMBLA" 60)
+    if [ -z "$win" ]; then
+      bad "$label start $i: no TUMBLA window within 60 s"
+    else
+      sleep 3
+    fi
+    check_crash "$log" "$label start $i$([ $loaded -eq 1 ] && echo ' (busy machine)')"
+    if [ -n "$win" ] && kill -0 "$pid" 2>/dev/null; then
+      escape_ends_game "$pid" "$win" "$label start $i: "
+    else
+      kill "$pid" 2>/dev/null || true
+    fi
+  done
+  for p in "${busy[@]}"; do kill "$p" 2>/dev/null || true; done
+  let_wine_go
+  # Wine's own services are not the game: what they say is shown, not judged.
+  if grep -aqE "$crash_pattern" "$out/$label-services.log"; then
+    note "$label: one of Wine's own services crashed meanwhile (not TUMBLA.exe):"
+    grep -aE "$crash_pattern" "$out/$label-services.log" | head -3
+  fi
+  note "$label: $count starts, the last $((count - count / 2)) on a busy machine, $((SECONDS - started)) s"
+}
+
 # ---- the game -------------------------------------------------------------
 run_game() {
   cd "$root"
-  # Wine's own midiStreamOpen may crash after a failed open when there is no
-  # MIDI device (a Wine fault): one more start is allowed for that alone.
-  win=""
-  for attempt in 1 2; do
-    WINEDEBUG=+timestamp,+relay wine "$exe" 2>"$out/relay.log" &
-    wine_pid=$!
-    pids+=("$wine_pid")
-    win=$(find_window "TUMBLA" 60)
-    [ -n "$win" ] && kill -0 "$wine_pid" 2>/dev/null && break
-    if [ "$attempt" -eq 1 ] && ! kill -0 "$wine_pid" 2>/dev/null; then
-      note "the game's Wine process died before its window; starting again"
-      grep -ai "exception\|midi" "$out/relay.log" | head -5 || true
-      kill "$wine_pid" 2>/dev/null || true
-      wineserver -k 2>/dev/null || true
-      continue
-    fi
-    break
-  done
+  WINEDEBUG=+timestamp,+relay wine "$exe" 2>"$out/relay.log" &
+  wine_pid=$!
+  pids+=("$wine_pid")
+  win=$(find_window "TUMBLA" 60)
   if [ -z "$win" ]; then
     bad "no TUMBLA window within 60 s"
+    check_crash "$out/relay.log" "the first start"
     grep -av GetAsyncKeyState "$out/relay.log" | tail -20 || true
     exit 1
   fi
@@ -199,6 +263,7 @@ run_game() {
   kill "$other" 2>/dev/null || true
 
   # Escape ends the game with 0.
+  check_crash "$out/relay.log" "the first start"
   escape_ends_game "$wine_pid" "$win" ""
 }
 
