@@ -405,8 +405,8 @@ try {
   await phone.screenshot({ path: path.join(out, 'web-phone-landscape.png') });
   const onSide = await tapRight();
   check(onSide > 4, `at 844x390 a tap on "right" moves the piece (${onSide.toFixed(1)} px)`);
-  check(!(await buttonsOverPicture()) && (await phone.evaluate(() => window.tumbla.view)) === 'whole',
-        'on its side, the picture whole and the buttons leave it free');
+  check(!(await buttonsOverPicture()) && (await phone.evaluate(() => window.tumbla.view)) === 'well',
+        'on its side, the well view, and the buttons leave it free');
   await phone.keyboard.press('Escape');
   await phone.close();
 
@@ -524,8 +524,9 @@ try {
   });
   await rules.goto(url, { waitUntil: 'load' });
   await waitReady(rules);
-  check(await rules.evaluate(() => !/full screen/.test(document.getElementById('keys').innerText)),
-        'without the Fullscreen API the page offers no full screen');
+  check(await rules.evaluate(() => !/full screen/.test(document.getElementById('keys').innerText) &&
+                                    /Add to Home Screen/.test(document.getElementById('home-screen').innerText)),
+        'without the Fullscreen API the page offers no full screen key, and says "Add to Home Screen"');
   await play(rules);
   check(await rules.evaluate(() => navigator.audioSession.type === 'playback'), "the audio session is set to 'playback'");
   const errorsBefore = errors.length;
