@@ -1,7 +1,8 @@
 // The page's half of the browser host (platform/host/web): loading the
 // bundle where the player can see it, the canvas, the sound card (an
 // AudioWorklet playing the blocks the game mixes), FluidSynth for the music,
-// the message box, full screen, touch controls, and the start on a click.
+// the message box, full screen, touch controls, the sound switch, and the
+// start on a click.
 'use strict';
 
 (() => {
@@ -92,7 +93,7 @@
           image = new ImageData(new Uint8ClampedArray(memory, at, width * height * 4), width, height);
         for (let i = 0; i < rects.length; i += 4)
           context.putImageData(image, 0, 0, rects[i], rects[i + 1], rects[i + 2], rects[i + 3]);
-        if (following) followPanel(new Uint32Array(memory, at, width * height), width, height);
+        if (following && touchScreen) followPanel(new Uint32Array(memory, at, width * height), width, height);
       }
       if (state.firstFrameMs === null) state.firstFrameMs = performance.now() - state.clickAt;
       state.frames++;
@@ -491,6 +492,9 @@
       onExit: (code) => {
         state.exitCode = code;
         state.running = false;
+        // Ended before the panel came (a report at the start): the picture as it is.
+        following = false;
+        placePicture();
         if (audioContext) audioContext.close();
         audioContext = null;
         fifo = null;
