@@ -42,7 +42,7 @@ node tests/web/browser_test.mjs build/web "$out"
 
 echo "== The page in every engine: Chromium, Firefox ESR with and without sound, WebKitGTK"
 . scripts/lib.sh
-start_xvfb 1024x768x24  # MiniBrowser has no headless mode
+start_xvfb 1280x1024x24  # MiniBrowser has no headless mode; room for a phone's 844 upright
 trap 'kill $xvfb_pid 2>/dev/null' EXIT
 node tests/web/engines_test.mjs build/web "$out" chromium firefox firefox-silent webkit
 echo "Web bundle: $(du -sh build/web | cut -f1) in build/web"

@@ -405,8 +405,8 @@ try {
   await phone.screenshot({ path: path.join(out, 'web-phone-landscape.png') });
   const onSide = await tapRight();
   check(onSide > 4, `at 844x390 a tap on "right" moves the piece (${onSide.toFixed(1)} px)`);
-  check(!(await buttonsOverPicture()) && (await phone.evaluate(() => window.tumbla.view)) === 'whole',
-        'on its side, the picture whole and the buttons leave it free');
+  check(!(await buttonsOverPicture()) && (await phone.evaluate(() => window.tumbla.view)) === 'well',
+        'on its side, the well view, and the buttons leave it free');
   await phone.keyboard.press('Escape');
   await phone.close();
 

@@ -27,6 +27,7 @@ async function puppeteerEngine(name, options) {
   const browser = await require('puppeteer-core').launch({ headless: true, ...options });
   const page = (await browser.pages())[0] || (await browser.newPage());
   await page.setViewport({ width: 800, height: 600 });
+  let preloaded = null;
   return {
     name,
     open: (url) => page.goto(url, { waitUntil: 'domcontentloaded' }),
@@ -42,7 +43,16 @@ async function puppeteerEngine(name, options) {
       await sleep(ms);
       await page.mouse.up();
     },
+    // A touch where the driver has one (puppeteer's touch events).
+    touch: (x, y) => page.touchscreen.tap(x, y),
     screenshot: (file) => page.screenshot({ path: file }),
+    shot: () => page.screenshot({ encoding: 'base64' }),
+    viewport: (width, height, ratio) => page.setViewport({ width, height, deviceScaleFactor: ratio }),
+    // A script run before the page's own on every load until `preload(null)`.
+    async preload(fn) {
+      if (preloaded) await page.removeScriptToEvaluateOnNewDocument(preloaded.identifier);
+      preloaded = fn ? await page.evaluateOnNewDocument(fn) : null;
+    },
     close: () => browser.close(),
   };
 }
@@ -87,6 +97,13 @@ async function firefox(name, sound) {
 // under the X display the caller gives.
 const ELEMENT = 'element-6066-11e4-a52e-4f735466cecf';
 const webdriverKeys = { ArrowLeft: '\uE012', ArrowRight: '\uE014', Escape: '\uE00C' };
+// WebKitWebDriver has no touch actions: a touch there is the pointer event
+// a finger gives, made in the page.
+function fakeTouch(x, y) {
+  const target = document.elementFromPoint(x, y) || document.body;
+  for (const type of ['pointerdown', 'pointerup'])
+    target.dispatchEvent(new PointerEvent(type, { pointerType: 'touch', isPrimary: true, clientX: x, clientY: y, bubbles: true }));
+}
 async function webkit(name) {
   const port = await new Promise((r) => { const s = net.createServer().listen(0, '127.0.0.1', () => { const p = s.address().port; s.close(() => r(p)); }); });
   // Without a GPU, WebKit's DMA-BUF renderer draws a few frames a second.
@@ -112,7 +129,7 @@ async function webkit(name) {
   await call('POST', session('/window/rect'), { width: 800, height: 600 });
   const element = async (selector) => ({ [ELEMENT]: (await call('POST', session('/element'), { using: 'css selector', value: selector }))[ELEMENT] });
   const actions = (list) => call('POST', session('/actions'), { actions: list });
-  const key = (type, k) => actions([{ type: 'key', id: 'keys', actions: [{ type, value: webdriverKeys[k] }] }]);
+  const key = (type, k) => actions([{ type: 'key', id: 'keys', actions: [{ type, value: webdriverKeys[k] || k }] }]);
   const pointer = (list) => actions([{ type: 'pointer', id: 'mouse', parameters: { pointerType: 'mouse' }, actions: list }]);
   return {
     name,
@@ -133,7 +150,14 @@ async function webkit(name) {
       await sleep(ms);
       await pointer([{ type: 'pointerUp', button: 0 }]);
     },
+    async touch(x, y) {
+      await this.eval(fakeTouch, x, y);
+    },
     screenshot: async (file) => fs.writeFileSync(file, Buffer.from(await call('GET', session('/screenshot')), 'base64')),
+    shot: () => call('GET', session('/screenshot')),
+    // The window's size; the pixel ratio stays the screen's.
+    viewport: (width, height) => call('POST', session('/window/rect'), { width, height }),
+    preload: null,
     async close() {
       await call('DELETE', session('')).catch(() => {});
       driver.kill();
@@ -142,15 +166,17 @@ async function webkit(name) {
 }
 
 // What each engine is, and what its driver cannot do (docs/TESTING.md).
-const firefoxCannot = 'touch emulation (?touch and the mouse instead), network emulation (the server slowed and stopped instead)';
+const firefoxCannot = 'touch emulation (?touch, the mouse and touch actions instead), network emulation (the server slowed ' +
+                      'and stopped instead)';
 const engines = {
   chromium: { start: () => puppeteerEngine('chromium', {
     executablePath: process.env.CHROMIUM || '/usr/bin/chromium', userDataDir: profile('chromium'),
     args: ['--no-sandbox', '--disable-gpu', '--no-first-run', '--autoplay-policy=no-user-gesture-required', '--window-size=800,600'] }) },
   firefox: { start: () => firefox('firefox', true), cannot: firefoxCannot },
   'firefox-silent': { start: () => firefox('firefox-silent', false), sound: false, cannot: firefoxCannot },
-  webkit: { start: () => webkit('webkit'), cannot: 'touch actions (?touch and the mouse instead), network emulation ' +
-            '(the server slowed and stopped instead), a sound card (GStreamer plays into a fake sink)' },
+  webkit: { start: () => webkit('webkit'), cannot: 'touch actions (?touch, the mouse and pointer events made in the ' +
+            'page instead), network emulation (the server slowed and stopped instead), a sound card (GStreamer plays ' +
+            'into a fake sink), a pixel ratio (1, the screen\'s), a script before the page\'s own' },
 };
 
 let failures = 0;

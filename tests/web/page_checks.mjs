@@ -76,6 +76,47 @@ export function lookAtPicture() {
            sideways: arrive > 20 && leave > 20 ? arriveX / arrive - leaveX / leave : 0 };
 }
 
+// Run in the page: a screenshot (PNG, base64) of it, where the well's dark
+// blue is and whether the picture shows anything. `lit`: pixels not black
+// inside the view; `share` and `tall`: the well's width and height against
+// the screen's; `cut`: the well reaches the edge of the view (a part of it
+// is off the view).
+export async function wellInShot(png) {
+  const img = new Image();
+  img.src = `data:image/png;base64,${png}`;
+  await img.decode();
+  const c = document.createElement('canvas');
+  c.width = img.width;
+  c.height = img.height;
+  const g = c.getContext('2d');
+  g.drawImage(img, 0, 0);
+  const d = g.getImageData(0, 0, c.width, c.height).data;
+  const k = img.width / innerWidth;
+  const v = document.getElementById('view').getBoundingClientRect();
+  const x0 = Math.max(0, Math.round(v.left * k)), x1 = Math.min(c.width, Math.round(v.right * k));
+  const y0 = Math.max(0, Math.round(v.top * k)), y1 = Math.min(c.height, Math.round(v.bottom * k));
+  let left = c.width, right = 0, top = c.height, bottom = 0, lit = 0;
+  for (let y = y0; y < y1; y++) {
+    for (let x = x0; x < x1; x++) {
+      const i = (y * c.width + x) * 4;
+      if (d[i] + d[i + 1] + d[i + 2] > 24) lit++;
+      if (d[i] > 8 || d[i + 1] > 8 || Math.abs(d[i + 2] - 85) > 8) continue;
+      left = Math.min(left, x); right = Math.max(right, x + 1); top = Math.min(top, y); bottom = Math.max(bottom, y + 1);
+    }
+  }
+  const found = right > left;
+  return { view: window.tumbla.view, lit: lit / Math.max(1, (x1 - x0) * (y1 - y0)), share: found ? (right - left) / c.width : 0,
+           tall: found ? (bottom - top) / c.height : 0,
+           cut: !found || left <= x0 + 1 || right >= x1 - 1 || top <= y0 + 1 || bottom >= y1 - 1 };
+}
+
+// Run in the page: a pad (standard mapping) whose buttons the test sets.
+export function plugPad() {
+  window.testPad = { id: 'Test pad', index: 0, connected: true, mapping: 'standard', timestamp: 0,
+                     axes: [0, 0, 0, 0], buttons: Array.from({ length: 17 }, () => ({ pressed: false, value: 0 })) };
+  navigator.getGamepads = () => [window.testPad];
+}
+
 // Run in the page: hide it or show it as a switch to another tab would.
 export function setHidden(hidden) {
   Object.defineProperty(document, 'hidden', { configurable: true, get: () => hidden });
@@ -149,21 +190,90 @@ export async function playChecks(engine, site, { check, out, sound = true }) {
   await ready(engine);
   site.rate = 0;
   say(await engine.eval(() => document.getElementById('status').textContent === 'Ready.'), 'Ready. once loaded');
+  say(await engine.eval(() => document.getElementById('home-screen').hidden &&
+                               /Alt\+Enter: full screen/.test(document.getElementById('keys').innerText)),
+      'with the Fullscreen API, the keys line offers it and no Home Screen note shows');
+  const canPersist = await engine.eval(() => {
+    window.testPersist = 0;
+    if (!navigator.storage || !navigator.storage.persist) return false;
+    const persist = navigator.storage.persist.bind(navigator.storage);
+    navigator.storage.persist = () => { window.testPersist++; return persist(); };
+    return true;
+  });
 
   await engine.click('#play');
   const started = await playing(engine);
   say(started, 'Play starts the game');
   if (!started) return;
+  const persisted = await engine.eval(() => ({ asked: window.testPersist, state: window.tumbla.persist }));
+  if (canPersist) say(persisted.asked === 1, `Play asks the browser to keep the site's storage (${persisted.asked} asked, ${persisted.state})`);
+  else console.log(`  ${name}: no navigator.storage.persist() to ask (the page asks nothing: ${persisted.state})`);
   const first = await engine.eval(lookAtPicture);
   say(first.colours > 8, `the play field is drawn (${first.colours} colours sampled)`);
   await engine.screenshot(path.join(out, `web-${name}.png`));
+  const tapped = await moved(engine, -1, () => engine.press('#pad [data-code="ArrowLeft"]', 250));
+  say(tapped < -4, `the touch button "left" moves the piece left (${tapped.toFixed(1)} px)`);
   const left = await key(engine, 'ArrowLeft', -1);
   say(left < -4, `the left arrow moves the piece left (${left.toFixed(1)} px)`);
   const right = await key(engine, 'ArrowRight', 1);
   say(right > 4, `the right arrow moves it right (${right.toFixed(1)} px)`);
-  say(await engine.eval(() => document.body.classList.contains('touch')), 'the touch buttons, asked for in the address, stay');
-  const tapped = await moved(engine, -1, () => engine.press('#pad [data-code="ArrowLeft"]', 250));
-  say(tapped < -4, `the touch button "left" moves the piece left (${tapped.toFixed(1)} px)`);
+  const shown = () => engine.eval(() => document.body.classList.contains('touch'));
+  say(!(await shown()), 'a key hides the touch buttons');
+
+  // A pad and the touch buttons give way to each other, each press of a
+  // pad's button (the first one also makes the pad known).
+  const touchPicture = async () => {
+    const at = await engine.eval(() => {
+      const r = document.getElementById('view').getBoundingClientRect();
+      return { x: r.left + r.width / 2, y: r.top + r.height / 3 };
+    });
+    await engine.touch(at.x, at.y);
+    await sleep(200);
+    return shown();
+  };
+  const padButton = async (b) => {
+    await engine.eval(plugPad);
+    await engine.eval((n) => { window.testPad.buttons[n] = { pressed: true, value: 1 }; }, b);
+    await until(engine, 'the pad', () => window.tumbla.pad, 3000);
+    await sleep(200);
+    await engine.eval((n) => { window.testPad.buttons[n] = { pressed: false, value: 0 }; }, b);
+    await sleep(100);
+    return shown();
+  };
+  const giveWay = [await touchPicture(), await padButton(0), await touchPicture(), await padButton(1), await touchPicture()];
+  say(giveWay.join() === 'true,false,true,false,true',
+      `a touch shows the touch buttons, a pad's button hides them, each time (shown: ${giveWay.join(', ')})`);
+  await engine.eval(() => { delete navigator.getGamepads; });
+
+  // The sound switch: by touch and by keys; the output (after the
+  // worklet's level) silent while the game mixes on.
+  const output = async () => {
+    await sleep(800);
+    return engine.eval(() => ({ ...window.tumbla }));
+  };
+  const pressKey = async (k) => {
+    await engine.keyDown(k);
+    await engine.keyUp(k);
+  };
+  await engine.press('#mute', 50);
+  const off = await output();
+  await pressKey('m');
+  const on = await output();
+  if (sound) {
+    say(off.muted && off.outputPeak === 0 && off.audioPeak > 0.01,
+        `the sound button silences the output (peak ${off.outputPeak}) while the game mixes on (${off.audioPeak.toFixed(3)})`);
+    say(!on.muted && on.outputPeak > 0.001, `M brings the sound back (peak ${on.outputPeak.toFixed(3)})`);
+  } else {
+    say(off.muted && off.volume === 0 && !on.muted && on.volume === 1, 'the sound button and M turn the sound off and on');
+  }
+  await pressKey('-');
+  await engine.press('#volume', 50);
+  const quieter = await engine.eval(() => ({ volume: window.tumbla.volume, bars: document.querySelectorAll('#volume .lit').length,
+                                             frames: window.tumbla.frames }));
+  await sleep(300);
+  say(quieter.volume === 0.25 && quieter.bars === 2 && (await engine.eval(() => window.tumbla.frames)) > quieter.frames + 5,
+      `minus and the volume button each take the volume a step down (${quieter.volume}, ${quieter.bars} bars) and the game plays on`);
+  await pressKey('m');
 
   const f0 = await engine.eval(() => window.tumbla.frames), t0 = Date.now();
   await engine.eval(lookAtPicture);
@@ -224,6 +334,12 @@ export async function playChecks(engine, site, { check, out, sound = true }) {
     const back = await engine.eval(() => ({ text: document.getElementById('status').textContent,
                                             controlled: navigator.serviceWorker.controller !== null }));
     say(worker && back.text === 'Ready.' && back.controlled, `with the server gone, the page loads from its service worker (${back.text})`);
+    const kept = await engine.eval(() => ({ ...window.tumbla }));
+    await engine.keyDown('m');
+    await engine.keyUp('m');
+    const unmuted = await engine.eval(() => ({ ...window.tumbla }));
+    say(kept.muted && kept.volume === 0 && !unmuted.muted && unmuted.volume === 0.25 && !unmuted.started,
+        `the sound switch is kept over a reload (off, then ${unmuted.volume}), and M does not start the game`);
     await engine.click('#play');
     say(await playing(engine), 'and the game plays');
     const offlineErrors = await engine.eval(() => window.testErrors);
@@ -233,4 +349,52 @@ export async function playChecks(engine, site, { check, out, sound = true }) {
   } finally {
     await site.start();
   }
+
+  // ---- A phone, as an iPhone: 390x844 at a pixel ratio of 3 (where the
+  // driver sets one), no Fullscreen API (where it runs a script first).
+  if (engine.preload) await engine.preload(() => {
+    delete Element.prototype.requestFullscreen;
+    delete Element.prototype.webkitRequestFullscreen;
+  });
+  await engine.viewport(390, 844, 3);
+  await engine.open(`${site.url}?touch`);
+  await engine.eval(watchPage);
+  await ready(engine);
+  if (engine.preload) {
+    const note = await engine.eval(() => ({ shown: !document.getElementById('home-screen').hidden,
+                                            text: document.getElementById('home-screen').textContent,
+                                            keys: document.getElementById('keys').innerText }));
+    say(note.shown && /Add to Home Screen/.test(note.text) && !/full screen/.test(note.keys),
+        `without the Fullscreen API the start screen says how to get it (${note.text})`);
+  }
+  await engine.click('#play');
+  // What the first screenshot to show anything of the picture shows.
+  let look = null;
+  for (const end = Date.now() + 10000; !look && Date.now() < end;) {
+    const seen = await engine.eval(wellInShot, await engine.shot());
+    if (seen.lit > 0.02) look = seen;
+  }
+  const ratio = await engine.eval(() => `${innerWidth}x${innerHeight} at ${devicePixelRatio}`);
+  say(look && look.view === 'well' && !look.cut && look.share > 0.4,
+      `the first screenshot after Play on a phone (${ratio}) shows the well whole ` +
+      `(${look ? `${(look.share * 100).toFixed(0)} % of the width${look.cut ? ', cut' : ''}` : 'nothing shown'})`);
+  await until(engine, 'the panel at rest', () => window.tumbla.frames > 300, 20000);
+  await engine.screenshot(path.join(out, `web-${name}-upright.png`));
+  await engine.viewport(844, 390, 3);
+  await sleep(500);
+  const side = await engine.eval(wellInShot, await engine.shot());
+  await engine.screenshot(path.join(out, `web-${name}-landscape.png`));
+  const free = await engine.eval(() => {
+    const c = document.getElementById('view').getBoundingClientRect();
+    return ![...document.querySelectorAll('#pad button')].some((b) => {
+      const r = b.getBoundingClientRect();
+      return r.left < c.right && r.right > c.left && r.top < c.bottom && r.bottom > c.top;
+    });
+  });
+  const sideRatio = await engine.eval(() => `${innerWidth}x${innerHeight}`);
+  say(side.view === 'well' && !side.cut && side.tall > 0.65 && free,
+      `on its side (${sideRatio}) the well view, the well ${(side.tall * 100).toFixed(0)} % of the height, the buttons beside it`);
+  await engine.keyDown('Escape');
+  await engine.keyUp('Escape');
+  if (engine.preload) await engine.preload(null);
 }

@@ -97,6 +97,7 @@ EM_JS(void, web_pads_rest, (), {
     removeEventListener('gamepadconnected', none);
 });
 EM_JS(void, web_pad_found, (int found), { Module.tumbla.padFound(found !== 0); });
+EM_JS(void, web_pad_pressed, (), { Module.tumbla.padPressed(); });
 // clang-format on
 
 namespace {
@@ -275,6 +276,9 @@ void SteerByUnmappedCross(const EmscriptenGamepadEvent& pad, host::JoystickState
 constexpr std::uint32_t kLookEvery = 1000;
 constexpr std::uint32_t kLookFor = 250;
 bool padSeen = false;
+// The buttons down at the last look: a new press tells the page, which
+// then gives the screen back to the picture.
+unsigned padButtons = 0;
 bool looking = false;
 std::uint32_t lookStarted = 0u - kLookEvery;
 
@@ -400,12 +404,15 @@ bool JoystickGetState(int index, JoystickState& state) {
             SteerByUnmappedCross(pad, state);
         }
         if (!padSeen) web_pad_found(1);
+        if (state.buttons & ~padButtons) web_pad_pressed();
+        padButtons = state.buttons;
         padSeen = true;
         return true;
     }
     // Gone: looked for a while longer, then let be.
     if (padSeen) {
         padSeen = false;
+        padButtons = 0;
         looking = true;
         lookStarted = Milliseconds();
         web_pad_found(0);

@@ -3,10 +3,16 @@
 // It says so only every `report` frames, with the context's time, and the
 // page counts on from there by that clock: each message wakes both threads.
 // Running dry, it says so at once, since the clock then runs ahead of it.
+// The page's sound switch sets `volume`: the blocks are played at that
+// level, reached over one quantum (no click), and the loudest output since
+// the last report goes with it.
 class TumblaFifo extends AudioWorkletProcessor {
   constructor(options) {
     super();
     this.report = options.processorOptions.report;
+    this.volume = options.processorOptions.volume;
+    this.level = this.volume;
+    this.peak = 0;
     this.blocks = [];
     this.offset = 0;
     this.played = 0;
@@ -18,6 +24,7 @@ class TumblaFifo extends AudioWorkletProcessor {
     this.visible = true;
     this.port.onmessage = (e) => {
       if (e.data instanceof Float32Array) this.blocks.push(e.data);
+      else if ('volume' in e.data) this.volume = e.data.volume;
       else this.visible = e.data.visible;
     };
   }
@@ -25,12 +32,17 @@ class TumblaFifo extends AudioWorkletProcessor {
   process(inputs, outputs) {
     const left = outputs[0][0];
     const right = outputs[0][1] || left;
+    const step = (this.volume - this.level) / left.length;
+    let level = this.level;
+    let peak = this.peak;
     let i = 0;
     while (i < left.length && this.blocks.length > 0) {
       const block = this.blocks[0];
       while (i < left.length && this.offset < block.length) {
-        left[i] = block[this.offset];
-        right[i] = block[this.offset + 1];
+        level += step;
+        left[i] = block[this.offset] * level;
+        right[i] = block[this.offset + 1] * level;
+        peak = Math.max(peak, Math.abs(left[i]), Math.abs(right[i]));
         this.offset += 2;
         i++;
       }
@@ -39,6 +51,8 @@ class TumblaFifo extends AudioWorkletProcessor {
         this.offset = 0;
       }
     }
+    this.level = this.volume;
+    this.peak = peak;
     this.played += i;
     const dry = i < left.length;
     if (dry) {
@@ -50,7 +64,9 @@ class TumblaFifo extends AudioWorkletProcessor {
     if (this.sinceReport >= this.report || (dry && !this.dry)) {
       this.sinceReport = 0;
       // `currentTime` is when this quantum starts: what it played counts from then.
-      this.port.postMessage({ played: this.played, at: currentTime + left.length / sampleRate, underruns: this.underruns });
+      this.port.postMessage({ played: this.played, at: currentTime + left.length / sampleRate, underruns: this.underruns,
+                              peak: this.peak });
+      this.peak = 0;
     }
     this.dry = dry;
     return true;

@@ -1,7 +1,8 @@
 // The page's half of the browser host (platform/host/web): loading the
 // bundle where the player can see it, the canvas, the sound card (an
 // AudioWorklet playing the blocks the game mixes), FluidSynth for the music,
-// the message box, full screen, touch controls, and the start on a click.
+// the message box, full screen, touch controls, the sound switch, and the
+// start on a click.
 'use strict';
 
 (() => {
@@ -20,6 +21,7 @@
     started: false, running: false, exitCode: null, frames: 0, audioPeak: 0, audioWritten: 0,
     underruns: 0, music: false, loaded: 0, total: 0, clickAt: 0, firstFrameMs: null, failed: [],
     touch: false, games: 0, audioPlayed: 0, sound: 'none', audioContexts: 0, pad: false,
+    muted: false, volume: 1, outputPeak: 0, persist: 'not asked',
   };
   window.tumbla = state;
 
@@ -91,6 +93,7 @@
           image = new ImageData(new Uint8ClampedArray(memory, at, width * height * 4), width, height);
         for (let i = 0; i < rects.length; i += 4)
           context.putImageData(image, 0, 0, rects[i], rects[i + 1], rects[i + 2], rects[i + 3]);
+        if (following && touchScreen) followPanel(new Uint32Array(memory, at, width * height), width, height);
       }
       if (state.firstFrameMs === null) state.firstFrameMs = performance.now() - state.clickAt;
       state.frames++;
@@ -131,6 +134,9 @@
       state.pad = found;
       if (found) showTouch(false);
     },
+    // A pad's button pressed: the player plays with the pad, and the touch
+    // buttons give way until the next touch.
+    padPressed() { showTouch(false); },
 
     fullScreen(on) {
       gameFullScreen = on;
@@ -433,12 +439,13 @@
       // the game's estimate stays as fine, and the page's thread is not
       // woken for it 43 times a second.
       const node = new AudioWorkletNode(context, 'tumbla-fifo',
-                                        { outputChannelCount: [2], processorOptions: { report: 8192 } });
+                                        { outputChannelCount: [2], processorOptions: { report: 8192, volume: outputVolume() } });
       node.port.onmessage = (e) => {
         played = e.data.played;
         playedAt = e.data.at;
         state.underruns = e.data.underruns;
         state.audioPlayed = played;
+        state.outputPeak = e.data.peak;
       };
       node.port.postMessage({ visible: !document.hidden });
       node.connect(context.destination);
@@ -463,6 +470,11 @@
     state.exitCode = null;
     state.games++;
     start.hidden = true;
+    following = true;
+    followFrames = 0;
+    panelSeen = false;
+    layout();
+    keepOffline();
     silentUntil = 0;
     state.audioWritten = 0;
     unsentLength = 0;
@@ -483,6 +495,9 @@
       onExit: (code) => {
         state.exitCode = code;
         state.running = false;
+        // Ended before the panel came (a report at the start): the picture as it is.
+        following = false;
+        placePicture();
         if (audioContext) audioContext.close();
         audioContext = null;
         fifo = null;
@@ -517,6 +532,7 @@
       return;
     }
     if (!e.isTrusted) return;
+    if (soundKey(e)) return;
     wakeSound();
     showTouch(false);
     if (!state.running) {
@@ -532,7 +548,14 @@
       askFullScreen(!pageLeavesFullScreen);
     }
   }, true);
-  if (!screenApi) document.getElementById('full-screen-key').hidden = true;
+  // Without the API (Safari on an iPhone) a page has full screen only when
+  // started from the Home Screen: the start screen says so, once a visit.
+  const standalone = navigator.standalone === true ||
+    ['fullscreen', 'standalone'].some((mode) => matchMedia(`(display-mode: ${mode})`).matches);
+  if (!screenApi) {
+    document.getElementById('full-screen-key').hidden = true;
+    document.getElementById('home-screen').hidden = standalone;
+  }
 
   // The browser leaves full screen by itself (its own Escape, another
   // window): the game is told with the Alt+Enter it knows, so that its mode
@@ -555,46 +578,174 @@
     if (!document.hidden) wakeSound();
   });
 
+  // ---- The sound switch -----------------------------------------------------------
+  // On and off, and a level in four steps of 6 dB, applied where the sound
+  // leaves the page: the game mixes on, so the music keeps its place. Kept
+  // in the page's storage. M and the minus and plus keys, which the game
+  // does not read, never reach it.
+  const kLevels = [0.125, 0.25, 0.5, 1];
+  const sound = { muted: false, step: kLevels.length - 1 };
+  try {
+    const kept = JSON.parse(localStorage.getItem('tumbla.sound'));
+    if (kept && typeof kept.muted === 'boolean' && kLevels[kept.step] !== undefined) Object.assign(sound, kept);
+  } catch (e) { /* no storage, or nothing kept */ }
+  const muteButton = document.getElementById('mute');
+  const volumeButton = document.getElementById('volume');
+  const level = document.getElementById('level');
+  let levelTimer = 0;
+  function outputVolume() { return sound.muted ? 0 : kLevels[sound.step]; }
+  function showSound() {
+    state.muted = sound.muted;
+    state.volume = outputVolume();
+    muteButton.classList.toggle('muted', sound.muted);
+    muteButton.setAttribute('aria-label', sound.muted ? 'Sound on' : 'Sound off');
+    volumeButton.setAttribute('aria-label', `Volume ${sound.step + 1} of ${kLevels.length}`);
+    volumeButton.classList.toggle('muted', sound.muted);
+    volumeButton.querySelectorAll('span').forEach((bar, i) => bar.classList.toggle('lit', i <= sound.step));
+  }
+  function setSound(change, say) {
+    Object.assign(sound, change);
+    showSound();
+    try { localStorage.setItem('tumbla.sound', JSON.stringify(sound)); } catch (e) { /* not kept */ }
+    if (fifo) fifo.port.postMessage({ volume: outputVolume() });
+    if (say) {
+      level.textContent = sound.muted ? 'Sound off' : `Volume ${sound.step + 1} of ${kLevels.length}`;
+      level.hidden = false;
+      clearTimeout(levelTimer);
+      levelTimer = setTimeout(() => { level.hidden = true; }, 1500);
+    }
+  }
+  showSound();
+  // The switch's keys, down and up, by what they type (M on any layout).
+  const soundKeys = { m: 'mute', M: 'mute', '-': 'down', _: 'down', '+': 'up', '=': 'up' };
+  const soundCodes = new Set();
+  function soundKey(e) {
+    const what = e.altKey || e.ctrlKey || e.metaKey ? undefined : soundKeys[e.key];
+    if (!what && !soundCodes.has(e.code)) return false;
+    e.stopImmediatePropagation();
+    e.preventDefault();
+    if (e.type === 'keyup') {
+      soundCodes.delete(e.code);
+      return true;
+    }
+    soundCodes.add(e.code);
+    if (!what || e.repeat) return true;
+    wakeSound();
+    if (what === 'mute') setSound({ muted: !sound.muted }, true);
+    else setSound({ muted: false, step: Math.max(0, Math.min(kLevels.length - 1, sound.step + (what === 'up' ? 1 : -1))) }, true);
+    return true;
+  }
+  window.addEventListener('keyup', (e) => { if (e.isTrusted) soundKey(e); }, true);
+  // By touch: on and off, and the level going down a step a tap, from the
+  // quietest back to the loudest.
+  const onTap = (button, act) => button.addEventListener('pointerdown', (e) => {
+    e.preventDefault();
+    act();
+  });
+  onTap(muteButton, () => setSound({ muted: !sound.muted }, false));
+  onTap(volumeButton, () => setSound({ muted: false, step: (sound.step + kLevels.length - 1) % kLevels.length }, false));
+
+  // What a visit keeps (the view, the sound, the offline copy) lasts only as
+  // long as the browser keeps the site's storage: Safari clears it after a
+  // week without a visit unless asked, or the page is on the Home Screen.
+  function keepOffline() {
+    if (state.persist !== 'not asked' || !window.isSecureContext) return;
+    try {
+      if (!navigator.storage || !navigator.storage.persist) return;
+      state.persist = 'asked';
+      Promise.resolve(navigator.storage.persist()).then((kept) => { state.persist = kept ? 'granted' : 'refused'; },
+                                                         () => { state.persist = 'failed'; });
+    } catch (e) {
+      state.persist = 'failed';
+    }
+  }
+
   // ---- Touch -------------------------------------------------------------------
   // The buttons press the keys the keyboard has, so the game sees one key
   // state; a tap holds its key for a few frames, as the game reads keys
-  // once a frame.
-  // `?touch` in the address keeps them, for a browser that cannot say it
-  // has a touch screen (a test driver without touch emulation).
-  const alwaysTouch = new URLSearchParams(location.search).has('touch');
+  // once a frame. A key or a pad's button hides them, a touch shows them.
+  // `?touch` in the address has the page take the screen for a touch
+  // screen, for a browser that cannot say it has one (a test driver
+  // without touch emulation).
+  const touchScreen = matchMedia('(pointer: coarse)').matches || navigator.maxTouchPoints > 0 ||
+                      new URLSearchParams(location.search).has('touch');
   function showTouch(on) {
-    on = on || alwaysTouch;
     if (state.touch === on) return;
     state.touch = on;
     document.body.classList.toggle('touch', on);
     layout();
   }
 
-  // ---- Upright on a phone: the well large ----------------------------------------
-  // The whole picture scaled to an upright phone's width leaves the well a
-  // sliver; there the page shows the part the game draws the panel in (the
-  // well, its meter and the score fields, with room for the panel's jolts),
-  // as large as fits above the buttons, its pixels square. A tap on the
-  // picture switches to the whole and back; the choice is kept.
+  // ---- On a phone: the well large ------------------------------------------------
+  // The whole picture scaled to a phone's screen leaves the well a sliver
+  // upright, and a seventh of the width on its side; there the page shows
+  // the part the game draws the panel in (the well, its meter and the score
+  // fields, with room for the panel's jolts), as large as fits beside or
+  // above the buttons, its pixels square. A tap on the picture switches to
+  // the whole and back; the choice is kept.
   const kWell = { x: 223, y: 70, width: 192, height: 336 };
+  // Where the well's dark blue begins with the panel at rest.
+  const kWellRest = { x: 255, y: 80 };
   const view = document.getElementById('view');
-  const touchScreen = matchMedia('(pointer: coarse)').matches || navigator.maxTouchPoints > 0;
   let wholeChosen = false;
   try { wholeChosen = localStorage.getItem('tumbla.view') === 'whole'; } catch (e) { /* no storage */ }
-  const upright = () => touchScreen && innerHeight > innerWidth && innerWidth < 640;
+  const phone = () => touchScreen && (innerWidth < 640 || innerHeight < 480);
+  // A game starts with the panel gliding in from the top left corner to
+  // rest: until it has, the view goes with it, so that the first look is
+  // the well and the stars pass behind it; before the panel is drawn at all
+  // (a few frames), the view shows nothing rather than stars.
+  let following = false;
+  let panelSeen = false;
+  let followFrames = 0;
+  const panelShift = { x: 0, y: 0 };
+  let scale = 1;
+  function followPanel(pixels, width, height) {
+    if (++followFrames > 600) {
+      following = false;
+      placePicture();
+    }
+    const blue = (p) => (p & 0xffffff) === 0x550000;
+    let left = width, top = height;
+    // Clear of the palette strip at the top and the corner below.
+    for (let y = 24; y < height - 24; y += 4)
+      for (let x = 24, row = y * width; x < left; x++) if (blue(pixels[row + x])) left = x;
+    for (let x = 24; x < width; x += 4)
+      for (let y = 24; y < top; y++) if (blue(pixels[y * width + x])) top = y;
+    if (left === width || top === height) return;
+    if (!panelSeen || left - kWellRest.x !== panelShift.x || top - kWellRest.y !== panelShift.y) {
+      panelSeen = true;
+      panelShift.x = left - kWellRest.x;
+      panelShift.y = top - kWellRest.y;
+      placePicture();
+    }
+    if (panelShift.x === 0 && panelShift.y === 0) following = false;
+  }
+  function placePicture() {
+    canvas.style.visibility = state.view === 'well' && following && !panelSeen ? 'hidden' : '';
+    if (state.view !== 'well') return;
+    canvas.style.left = `${-(kWell.x + panelShift.x) * scale}px`;
+    canvas.style.top = `${-(kWell.y + panelShift.y) * scale}px`;
+  }
   function layout() {
-    const crop = upright() && !wholeChosen;
+    const crop = phone() && !wholeChosen;
     state.view = crop ? 'well' : 'whole';
     document.body.classList.toggle('crop', crop);
     if (!crop) {
       view.style.width = view.style.height = '';
       canvas.style.width = canvas.style.height = canvas.style.left = canvas.style.top = '';
+      placePicture();
       return;
     }
-    let room = innerHeight - 8;
-    if (state.touch)
-      for (const group of document.querySelectorAll('#pad .group')) room = Math.min(room, group.getBoundingClientRect().top - 8);
-    let scale = Math.min(innerWidth / kWell.width, room / kWell.height);
+    // The room the buttons leave: above them upright, between them on its side.
+    let width = innerWidth, height = innerHeight - 8;
+    if (state.touch) {
+      for (const group of document.querySelectorAll('#pad .group')) {
+        const r = group.getBoundingClientRect();
+        if (innerHeight > innerWidth) height = Math.min(height, r.top - 8);
+        else width = Math.min(width, 2 * (r.left > innerWidth / 2 ? r.left - innerWidth / 2 : innerWidth / 2 - r.right) - 16);
+      }
+    }
+    scale = Math.min(width / kWell.width, height / kWell.height);
     // Whole device pixels per picture pixel where that costs little.
     const dpr = devicePixelRatio || 1;
     if (scale * dpr >= 3) scale = Math.floor(scale * dpr) / dpr;
@@ -602,18 +753,17 @@
     view.style.height = `${kWell.height * scale}px`;
     canvas.style.width = `${canvas.width * scale}px`;
     canvas.style.height = `${canvas.height * scale}px`;
-    canvas.style.left = `${-kWell.x * scale}px`;
-    canvas.style.top = `${-kWell.y * scale}px`;
+    placePicture();
   }
   canvas.addEventListener('click', () => {
-    if (!upright()) return;
+    if (!phone()) return;
     wholeChosen = !wholeChosen;
     try { localStorage.setItem('tumbla.view', wholeChosen ? 'whole' : 'well'); } catch (e) { /* not kept */ }
     layout();
   });
   window.addEventListener('resize', layout);
   const kTapFrames = 80;
-  for (const button of document.querySelectorAll('#pad button')) {
+  for (const button of document.querySelectorAll('#pad button[data-code]')) {
     let downAt = 0;
     let timer = 0;
     const release = () => {
@@ -640,7 +790,7 @@
     wakeSound();
     if (e.pointerType === 'touch') showTouch(true);
   }, true);
-  if (alwaysTouch || touchScreen) showTouch(true);
+  if (touchScreen) showTouch(true);
   layout();
   document.addEventListener('touchmove', (e) => e.preventDefault(), { passive: false });
   // iOS zooms on a quick double tap whatever touch-action and the viewport
