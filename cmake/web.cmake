@@ -98,13 +98,17 @@ endif()
 add_custom_target(tumbla_web_page ALL DEPENDS ${_web_outputs})
 add_dependencies(tumbla_web tumbla_web_page)
 
-# Once the game is linked: its WebAssembly packed (the page unpacks it), and
-# the service worker that keeps the bundle for playing offline, named after
-# what it keeps.
+# Once the game is linked: its WebAssembly packed (the page unpacks it).
+add_custom_command(TARGET tumbla_web POST_BUILD
+  COMMAND ${TUMBLA_NODE} ${CMAKE_CURRENT_SOURCE_DIR}/cmake/web_pack.mjs gzip ${TUMBLA_WEB_DIR}/tumbla.wasm)
+# The service worker that keeps the bundle for playing offline, named after
+# what it keeps: written again whenever the game or any file of the page
+# changes, so that a page changed alone gets a new cache too.
 set(_web_kept index.html tumbla_page.js audio_worklet.js manifest.webmanifest tumbla.png icon-192.png icon-512.png
     tumbla.js tumbla.wasm.gz tumbla.data libfluidsynth.js libfluidsynth.wasm tumbla.sf2 LICENSE.fluidsynth.txt LICENSE.soundfont.txt)
 string(REPLACE ";" "\\;" _web_kept_arg "${_web_kept}")
-add_custom_command(TARGET tumbla_web POST_BUILD
-  COMMAND ${TUMBLA_NODE} ${CMAKE_CURRENT_SOURCE_DIR}/cmake/web_pack.mjs gzip ${TUMBLA_WEB_DIR}/tumbla.wasm
+add_custom_command(OUTPUT ${TUMBLA_WEB_DIR}/service_worker.js
   COMMAND ${CMAKE_COMMAND} -DDIR=${TUMBLA_WEB_DIR} -DTEMPLATE=${_page}/service_worker.js "-DFILES=${_web_kept_arg}"
-          -P ${CMAKE_CURRENT_SOURCE_DIR}/cmake/web_service_worker.cmake)
+          -P ${CMAKE_CURRENT_SOURCE_DIR}/cmake/web_service_worker.cmake
+  DEPENDS tumbla_web ${_web_outputs} ${_page}/service_worker.js ${CMAKE_CURRENT_SOURCE_DIR}/cmake/web_service_worker.cmake)
+add_custom_target(tumbla_web_worker ALL DEPENDS ${TUMBLA_WEB_DIR}/service_worker.js)
