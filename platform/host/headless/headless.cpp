@@ -280,14 +280,19 @@ void ShowScreen(const ScreenImage& image) {
     ++Machine().screensShown;
 }
 
+// Refresh k happens at k * 1000 / 60 ms of the hand-turned clock.
+double Refreshes() { return static_cast<double>(headless::virtualClock) * 60.0 / 1000.0; }
+
 void WaitForRefresh() {
-    // The next 60 Hz refresh after now: refresh k happens at k * 1000 / 60 ms.
+    if (!Machine().refreshWaitsOn) {
+        ++Machine().refreshWaits;
+        return;
+    }
+    // The first millisecond at which the next refresh has begun.
     std::uint64_t now = headless::virtualClock;
-    std::uint64_t k = now * 60 / 1000 + 1;
-    std::uint32_t next = static_cast<std::uint32_t>(k * 1000 / 60);
-    if (next == now) next = static_cast<std::uint32_t>((k + 1) * 1000 / 60);
+    std::uint64_t next = ((now * 60 / 1000 + 1) * 1000 + 59) / 60;
     ++Machine().refreshWaits;
-    Idle(next - headless::virtualClock);
+    Idle(static_cast<std::uint32_t>(next - now));
 }
 
 int ShowMessageBox(const char* utf8Text, const char* utf8Caption, unsigned type) {

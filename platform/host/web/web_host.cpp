@@ -466,11 +466,21 @@ void ShowScreen(const ScreenImage& image) {
     web_present(rgba.data(), width, height, changes.data(), count);
 }
 
+// The emulated display's refreshes follow the animation frames that the
+// waits land on: refresh number `refreshCount` was at `lastRefresh`.
+namespace {
+constexpr double kRefreshPeriod = 1000.0 / 60.0;
+double lastRefresh = 0;
+double refreshCount = 0;
+}  // namespace
+
+double Refreshes() { return refreshCount + std::max(0.0, emscripten_get_now() - lastRefresh) / kRefreshPeriod; }
+
 void WaitForRefresh() {
     // Refresh k of the emulated display is at k / 60 s, as on the other hosts.
     // After an idle wait the frame is drawn in the animation frame that wait
     // ended on: that frame is its refresh, and the clock is read as of then.
-    constexpr double kPeriod = 1000.0 / 60.0;
+    constexpr double kPeriod = kRefreshPeriod;
     bool inFrame = idleFrame >= 0;
     double now = inFrame ? idleFrame : emscripten_get_now();
     if (nextRefresh < now - kPeriod) nextRefresh = inFrame ? now - kPeriod : now;
@@ -483,6 +493,8 @@ void WaitForRefresh() {
     // the animation frames' slowly, so that their jitter never lets one slip
     // past a deadline, while their average stays 60 a second.
     if (std::abs(shown - nextRefresh) < kPeriod / 2) nextRefresh += (shown - nextRefresh) / 8;
+    refreshCount = std::round(refreshCount + (nextRefresh - lastRefresh) / kPeriod);
+    lastRefresh = nextRefresh;
     Background();
 }
 
