@@ -211,14 +211,21 @@ LONG PresentFrame(void) {
         // The canvas is stretched over the window's client area, whatever its size.
         SetRect(&target, shell.windowX, shell.windowY, shell.windowX + shell.clientWidth,
                 shell.windowY + shell.clientHeight);
-        // A blit never waits for the display by itself; without this wait
-        // the picture tears and nothing holds the pace.
-        display.directDraw->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, NULL);
+        // Shown the moment it is drawn: the frame loop holds the pace before
+        // the next frame reads its keys, never here.
         do {
             hr = display.primary->Blt(&target, display.canvas, &source, DDBLT_WAIT, NULL);
         } while (CallResult(hr) == CALL_RETRY);
     }
     return 1;
+}
+
+// The frame loop's wait for the display's next refresh, before a frame
+// reads its keys. A full-screen flip queued by the last frame is done by
+// then, so the next present does not wait for it.
+void WaitForDisplayRefresh(void) {
+    if (!launchOptions.displayReady || display.directDraw == NULL) return;
+    display.directDraw->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, NULL);
 }
 
 // Windows sets an exclusive program's mode again when it comes back to the

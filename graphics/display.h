@@ -35,6 +35,7 @@ extern LONG displaySetupCode;
 void ClearDisplayState(void);
 LONG CreateDisplay(void);
 LONG PresentFrame(void);
+void WaitForDisplayRefresh(void);
 LONG RestoreSurfaces(void);
 LONG ReleaseDisplay(LONG releaseDirectDraw);
 LONG CheckEmulationCaps(void);

@@ -14,7 +14,7 @@ play=(
 test=(
   libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
   g++-mingw-w64-i686 nsis
-  xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick
+  xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick libxtst-dev
   weston libdecor-0-plugin-1-cairo
 )
 

@@ -84,15 +84,17 @@ int RunFrameLoop(void) {
     return code;
 }
 
-// The present waits for the vertical blank, but a windowed blit on some
-// displays, and every wait under some drivers, returns at once: then the
-// frame sleeps until its slot on a 60 Hz grid of the millisecond clock, so the
-// game runs at one speed on every machine.
+// Called after a frame is shown, so the wait falls before the next frame
+// reads its keys and never between drawing a frame and showing it. The frame
+// waits for the display's vertical blank; under some drivers that wait returns
+// at once, and then the frame sleeps until its slot on a 60 Hz grid of the
+// millisecond clock, so the game runs at one speed on every machine.
 void HoldFrameToRefresh(void) {
     DWORD now;
     DWORD due;
     LONG ahead;
 
+    WaitForDisplayRefresh();
     now = timeGetTime();
     due = shell.paceOrigin + shell.paceFrames * 1000 / PACE_REFRESH_RATE;
     ahead = (LONG)(due - now);

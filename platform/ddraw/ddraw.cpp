@@ -2,6 +2,7 @@
 // software DirectDraw over the emulated 256-colour display. Surfaces are in
 // surface.cpp.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -9,6 +10,7 @@
 
 #include "platform/ddraw/objects.h"
 #include "platform/video/screen.h"
+#include "platform/host/host.h"
 #include "platform/host/host_video.h"
 #include "platform/trace/trace.h"
 #include "platform/user/user_internal.h"
@@ -468,17 +470,45 @@ HRESULT DirectDraw::GetMonitorFrequency(LPDWORD frequency) {
     return DD_OK;
 }
 
+namespace {
+// A refresh begins with its vertical blank, which lasts as long as 45 lines
+// of a 525-line frame (the VGA timing of 640x480); the mode's visible lines
+// follow, evenly over the rest of the refresh.
+constexpr double kBlankPart = 45.0 / 525.0;
+
+double RefreshPhase() {
+    double refreshes = host::Refreshes();
+    return refreshes - std::floor(refreshes);
+}
+}  // namespace
+
 HRESULT DirectDraw::GetVerticalBlankStatus(BOOL* inBlank) {
     if (!inBlank) return DDERR_INVALIDPARAMS;
-    *inBlank = FALSE;
+    *inBlank = RefreshPhase() < kBlankPart ? TRUE : FALSE;
+    return DD_OK;
+}
+
+HRESULT DirectDraw::GetScanLine(LPDWORD line) {
+    if (!line) return DDERR_INVALIDPARAMS;
+    double phase = RefreshPhase();
+    if (phase < kBlankPart) return DDERR_VERTICALBLANKINPROGRESS;
+    int lines = std::max(video::CurrentMode().height, 1);
+    *line = static_cast<DWORD>(std::min<double>((phase - kBlankPart) / (1.0 - kBlankPart) * lines, lines - 1));
     return DD_OK;
 }
 
 HRESULT DirectDraw::WaitForVerticalBlank(DWORD flags, HANDLE) {
-    if (flags & DDWAITVB_BLOCKBEGINEVENT)
-        return com::Stub("IDirectDraw::WaitForVerticalBlank:DDWAITVB_BLOCKBEGINEVENT", DDERR_UNSUPPORTED);
-    host::WaitForRefresh();
-    return DD_OK;
+    switch (flags) {
+        case DDWAITVB_BLOCKBEGIN: host::WaitForRefresh(); return DD_OK;
+        case DDWAITVB_BLOCKEND:
+            if (RefreshPhase() >= kBlankPart) host::WaitForRefresh();
+            // The blank lasts a millisecond and a half.
+            for (int tries = 0; tries < 4 && RefreshPhase() < kBlankPart; ++tries) host::Sleep(1);
+            return DD_OK;
+        case DDWAITVB_BLOCKBEGINEVENT:
+            return com::Stub("IDirectDraw::WaitForVerticalBlank:DDWAITVB_BLOCKBEGINEVENT", DDERR_UNSUPPORTED);
+        default: return DDERR_INVALIDPARAMS;
+    }
 }
 
 HRESULT DirectDraw::SetCooperativeLevel(HWND window, DWORD flags) {

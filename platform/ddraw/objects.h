@@ -147,6 +147,7 @@ private:
         if (code == DDERR_SURFACELOST) lost_ = true;
     }
     HRESULT CheckUsable(Surface* other);
+    HRESULT AwaitFlip(bool wait, bool flipping);
     void ShowIfVisible();
     void (*ScreenRecord() const)(int y, int from, int to);
     void FillDesc(DDSURFACEDESC& desc);
@@ -171,6 +172,7 @@ private:
     DDCOLORKEY sourceKey_{}, destKey_{};
     Palette* palette_ = nullptr;
     Clipper* clipper_ = nullptr;
+    double flipDue_ = 0;  // front of a chain: the refresh its last flip is done at, 0 for none
 };
 
 class DirectDraw final : public com::Object<IDirectDraw, IID_IDirectDraw> {
@@ -195,7 +197,7 @@ public:
         return com::Stub("IDirectDraw::GetGDISurface", DDERR_NOTFOUND);
     }
     HRESULT GetMonitorFrequency(LPDWORD frequency) override;
-    HRESULT GetScanLine(LPDWORD) override { return com::Stub("IDirectDraw::GetScanLine", DDERR_UNSUPPORTED); }
+    HRESULT GetScanLine(LPDWORD line) override;
     HRESULT GetVerticalBlankStatus(BOOL* inBlank) override;
     HRESULT Initialize(GUID*) override { return DDERR_ALREADYINITIALIZED; }
     HRESULT RestoreDisplayMode() override;

@@ -2,6 +2,7 @@
 // emulated screen itself), blits (their checks and clipping; the pixel work
 // is blit.cpp's), locks, device contexts, flips and lost surfaces.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <new>
 
@@ -131,6 +132,7 @@ HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceR
     else if (!src)
         return DDERR_INVALIDPARAMS;
     if (HRESULT hr = CheckUsable(src); hr != DD_OK) return hr;
+    if (HRESULT hr = AwaitFlip((flags & DDBLT_WAIT) != 0, false); hr != DD_OK) return hr;
     // The source's key is what DDBLT_KEYSRC asks for: a source without one
     // makes the request itself wrong (Windows and Wine refuse it alike).
     if (src && (flags & DDBLT_KEYSRC) && !(flags & DDBLT_KEYSRCOVERRIDE) && !src->hasSourceKey_)
@@ -217,6 +219,7 @@ HRESULT Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT so
     // documented answer says so.
     if (clipper_) return DDERR_BLTFASTCANTCLIP;
     if (HRESULT hr = CheckUsable(src); hr != DD_OK) return hr;
+    if (HRESULT hr = AwaitFlip((trans & DDBLTFAST_WAIT) != 0, false); hr != DD_OK) return hr;
     if (src->bytes_ != bytes_) return DDERR_UNSUPPORTED;
     RECT from = sourceRect ? *sourceRect : RECT{0, 0, src->width_, src->height_};
     if (!ValidRect(from) || !Inside(from, src->width_, src->height_)) return DDERR_INVALIDRECT;
@@ -255,7 +258,11 @@ HRESULT Surface::Flip(LPDIRECTDRAWSURFACE target, DWORD flags) {
     if (Busy()) return DDERR_SURFACEBUSY;
     for (Surface* b : backBuffers)
         if (b->Busy()) return DDERR_SURFACEBUSY;
-    if (flags & DDFLIP_WAIT) host::WaitForRefresh();
+    // A flip is queued for the next refresh and the call returns, as a card
+    // does; only a flip still pending makes this one wait. The host shows
+    // the new front at once: the emulated refresh is not the monitor's, so
+    // holding the picture back would only delay it.
+    if (HRESULT hr = AwaitFlip((flags & DDFLIP_WAIT) != 0, true); hr != DD_OK) return hr;
     // The buffers change places; the interfaces stay with their roles.
     std::vector<std::uint8_t>* previous = &Storage();
     for (Surface* b : backBuffers) {
@@ -264,6 +271,22 @@ HRESULT Surface::Flip(LPDIRECTDRAWSURFACE target, DWORD flags) {
     }
     if (usesScreen_) video::ScreenWritten();
     ShowIfVisible();
+    flipDue_ = std::floor(host::Refreshes()) + 1;
+    return DD_OK;
+}
+
+// Until the refresh a flip waits for, the old front is still being shown
+// from what is now a back buffer: a program that draws on a back buffer or
+// flips again waits for that refresh, or without the wait flag hears that the
+// card is still drawing. The new front is free to use at once.
+HRESULT Surface::AwaitFlip(bool wait, bool flipping) {
+    Surface* chain = front ? front : (flipping ? this : nullptr);
+    if (!chain || chain->flipDue_ == 0) return DD_OK;
+    if (host::Refreshes() < chain->flipDue_) {
+        if (!wait) return DDERR_WASSTILLDRAWING;
+        host::WaitForRefresh();
+    }
+    chain->flipDue_ = 0;
     return DD_OK;
 }
 
@@ -391,6 +414,7 @@ HRESULT Surface::Lock(LPRECT rect, LPDDSURFACEDESC desc, DWORD flags, HANDLE) {
     if (HRESULT hr = Enter(kIDirectDrawSurfaceLock); hr != DD_OK) return hr;
     if (LostNow()) return DDERR_SURFACELOST;
     if (Busy()) return DDERR_SURFACEBUSY;
+    if (HRESULT hr = AwaitFlip((flags & DDLOCK_WAIT) != 0, false); hr != DD_OK) return hr;
     RECT r = rect ? *rect : RECT{0, 0, width_, height_};
     if (!ValidRect(r) || !Inside(r, width_, height_)) return DDERR_INVALIDPARAMS;
     FillDesc(*desc);

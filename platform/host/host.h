@@ -35,10 +35,6 @@ bool WaitFor(std::unique_lock<std::mutex>& guard, std::condition_variable& chang
 // windows of platform/user). Called by the message functions.
 void PumpEvents();
 
-// Is the key with this Windows virtual-key code down now? VK_SHIFT, VK_CONTROL
-// and VK_MENU stand for either key of the pair.
-bool KeyDown(int virtualKey);
-
 // The host's first game controller or joystick, in the units of the
 // multimedia joystick services (0..65535 per axis unless a test says otherwise).
 struct JoystickCaps {

@@ -35,23 +35,48 @@ HWND ScreenWindow();
 // inside it where the window reaches over the desktop's left or top edge.
 RECT ShownClientPart(HWND hwnd);
 
-// A key as a host saw it move: its virtual key (VK_*), its PC scan code (set
-// 1) and whether it is an extended key, with Alt and Ctrl as they were held
-// when it moved. A key held down repeats as more downs with `repeat` set.
+// A key as a host saw it move: its virtual key (VK_*) as the layout gives it
+// now, its PC scan code (set 1) and whether it is an extended key, with Alt
+// and Ctrl as they were held when it moved. A key held down repeats as more
+// downs.
 struct HostKey {
     int virtualKey = 0;
     int scanCode = 0;
     bool extended = false;
     bool down = false;
-    bool repeat = false;
     bool alt = false;
     bool ctrl = false;
 };
-// Posts the message Windows sends for it to the window: WM_KEYDOWN/UP, or
-// WM_SYSKEYDOWN/UP with Alt (not AltGr) and for F10, with lParam's repeat
-// count, scan code, extended bit, context code, previous state and
-// transition.
-void PostKeyMessage(HWND hwnd, const HostKey& key);
+// Each press and release, reported once: USER keeps which keys are down (a
+// key goes up as the virtual key it went down as) for GetAsyncKeyState and
+// GetKeyState, and posts the message Windows sends for it to the window, if
+// any: WM_KEYDOWN/UP, or WM_SYSKEYDOWN/UP with Alt (not AltGr) and for F10,
+// with lParam's repeat count, scan code, extended bit, context code, previous
+// state and transition.
+void ReportKey(HWND hwnd, const HostKey& key);
+bool KeyIsDown(int virtualKey);
+
+// The one table of the keyboard's places: a host finds a key by its USB usage
+// (SDL's scan codes), by its KeyboardEvent.code name (a browser), or by the
+// virtual key a US layout gives it (a test's keyboard).
+struct KeyPlace {
+    int usbUsage;
+    const char* code;
+    int virtualKey;
+    int scanCode;
+    bool extended;
+};
+const KeyPlace* PlaceOfUsage(int usbUsage);
+const KeyPlace* PlaceOfCode(const char* code);
+const KeyPlace* PlaceOfVirtualKey(int virtualKey);
+// As Windows does, the keys that type letters and digits get their virtual
+// key from what the layout types on them (on a German keyboard 'Z' is the key
+// labelled Z, where a US one has Y), and every other key from its place:
+// arrows, keypad, Enter, Escape, Shift mean the same place on every layout. A
+// letter or digit key on which the layout types no Latin letter or digit
+// (Russian, Greek) keeps the virtual key of its place, as Windows's layouts
+// for those scripts give it. `typed` is the character, 0 for none.
+int LayoutVirtualKey(const KeyPlace& place, char32_t typed);
 
 // Host events: the application gained or lost the focus (WM_ACTIVATEAPP),
 // sent to every top-level window of this process.

@@ -46,8 +46,13 @@ struct ScreenImage {
 };
 void ShowScreen(const ScreenImage& image);
 
-// Blocks until the emulated display's next 60 Hz refresh, as a flip waits for
-// the vertical blank.
+// The emulated display refreshes at 60 Hz on the host's clock, whatever the
+// host's monitor does. Refreshes() is how many refreshes have begun since the
+// host started, with the fraction of the current one that has passed; a
+// refresh begins with its vertical blank. WaitForRefresh blocks until the next
+// one begins (a host standing for a driver whose wait returns at once may
+// return at once).
+double Refreshes();
 void WaitForRefresh();
 
 // A message box with UTF-8 texts; blocks until dismissed and returns the

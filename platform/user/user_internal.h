@@ -61,6 +61,7 @@ std::string Utf16ToUtf8(std::u16string_view text);
 // program more than once in one process.
 void ResetForTests();
 void ResetKeyboardForTests();
+void ReleaseAllKeys();
 void ResetCursorsForTests();
 
 }  // namespace platform::user

@@ -205,6 +205,8 @@ RECT ClientRectOnScreen(HWND hwnd) {
 void SetApplicationActive(bool active) {
     if (WindowTable().active == active) return;
     WindowTable().active = active;
+    // Every key lets go: its release goes to whichever program is in front.
+    if (!active) ReleaseAllKeys();
     for (HWND hwnd : TopLevelWindows()) SendMessageA(hwnd, WM_ACTIVATEAPP, active ? TRUE : FALSE, 0);
 }
 
@@ -590,10 +592,4 @@ BOOL WINAPI InvalidateRect(HWND hWnd, const RECT*, BOOL bErase) {
     // The background is erased only when some invalidation asked for it.
     RequestPaint(hWnd, bErase != FALSE);
     return TRUE;
-}
-
-SHORT WINAPI GetAsyncKeyState(int vKey) {
-    TraceCall("GetAsyncKeyState");
-    if (vKey <= 0 || vKey > 255) return 0;
-    return host::KeyDown(vKey) ? static_cast<SHORT>(0x8000) : 0;
 }

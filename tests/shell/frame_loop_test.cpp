@@ -175,9 +175,8 @@ TEST_F(FrameLoop, AfterAStallTheGridStartsAgainWithoutABurst) {
     EXPECT_LE(ends[0], 1001u);
 }
 
-// Under drivers whose vertical-blank wait returns at once the present holds
-// nothing: the loop's own hold keeps the game at 60 frames a second, in a
-// window and full screen.
+// Under drivers whose vertical-blank wait returns at once the loop's own
+// hold keeps the game at 60 frames a second, in a window and full screen.
 TEST_F(FrameLoop, WithADisplayThatNeverWaitsFramesStillComeSixtyASecond) {
     for (const char* line : {"", "/F"}) {
         harness::ResetAll();
@@ -191,7 +190,7 @@ TEST_F(FrameLoop, WithADisplayThatNeverWaitsFramesStillComeSixtyASecond) {
             std::uint32_t gap = at[i] - at[i - 1];
             ASSERT_TRUE(gap == 16 || gap == 17) << line << " tick " << i << ": " << gap << " ms";
         }
-        EXPECT_GT(headless::RefreshWaits(), 150) << "the present did ask the display to wait";
+        EXPECT_GT(headless::RefreshWaits(), 150) << "the frame loop did ask the display to wait";
     }
 }
 

@@ -50,41 +50,18 @@ HostState& Machine() {
     return h;
 }
 
-// The PC scan code (set 1) of a virtual key on a US keyboard, and whether it
-// is an extended key: what lParam carries.
-struct ScanCode {
-    int code;
-    bool extended;
-};
-ScanCode ScanCodeOf(int vk) {
-    static constexpr const char* kRows[] = {"1234567890", "QWERTYUIOP", "ASDFGHJKL", "ZXCVBNM"};
-    static constexpr int kFirst[] = {0x02, 0x10, 0x1E, 0x2C};
-    for (int row = 0; row < 4; ++row)
-        for (int i = 0; kRows[row][i]; ++i)
-            if (kRows[row][i] == vk) return {kFirst[row] + i, false};
-    if (vk >= VK_F1 && vk <= VK_F10) return {0x3B + vk - VK_F1, false};
+// The place of the key a test presses: its own, or for the left and right
+// keys of a pair the place of that side (reported, as Windows does, under
+// the pair's code).
+const platform::user::KeyPlace* PlaceOf(int vk) {
     switch (vk) {
-        case VK_ESCAPE: return {0x01, false};
-        case VK_BACK: return {0x0E, false};
-        case VK_TAB: return {0x0F, false};
-        case VK_RETURN: return {0x1C, false};
-        case VK_CONTROL: return {0x1D, false};
-        case VK_SHIFT: return {0x2A, false};
-        case VK_MENU: return {0x38, false};
-        case VK_SPACE: return {0x39, false};
-        case VK_F11: return {0x57, false};
-        case VK_F12: return {0x58, false};
-        case VK_HOME: return {0x47, true};
-        case VK_UP: return {0x48, true};
-        case VK_PRIOR: return {0x49, true};
-        case VK_LEFT: return {0x4B, true};
-        case VK_RIGHT: return {0x4D, true};
-        case VK_END: return {0x4F, true};
-        case VK_DOWN: return {0x50, true};
-        case VK_NEXT: return {0x51, true};
-        case VK_INSERT: return {0x52, true};
-        case VK_DELETE: return {0x53, true};
-        default: return {0, false};
+        case VK_LSHIFT: return platform::user::PlaceOfCode("ShiftLeft");
+        case VK_RSHIFT: return platform::user::PlaceOfCode("ShiftRight");
+        case VK_LCONTROL: return platform::user::PlaceOfCode("ControlLeft");
+        case VK_RCONTROL: return platform::user::PlaceOfCode("ControlRight");
+        case VK_LMENU: return platform::user::PlaceOfCode("AltLeft");
+        case VK_RMENU: return platform::user::PlaceOfCode("AltRight");
+        default: return platform::user::PlaceOfVirtualKey(vk);
     }
 }
 
@@ -124,14 +101,14 @@ void SetKey(int vk, bool down) {
     if (!was && !down) return;
     // The key reaches the window on the screen as the keyboard's would.
     platform::user::HostKey moved;
-    moved.virtualKey = vk;
-    moved.scanCode = ScanCodeOf(vk).code;
-    moved.extended = ScanCodeOf(vk).extended;
+    const platform::user::KeyPlace* place = PlaceOf(vk);
+    moved.virtualKey = place ? place->virtualKey : vk;
+    moved.scanCode = place ? place->scanCode : 0;
+    moved.extended = place && place->extended;
     moved.down = down;
-    moved.repeat = was && down;
-    moved.alt = host::KeyDown(VK_MENU);
-    moved.ctrl = host::KeyDown(VK_CONTROL);
-    platform::user::PostKeyMessage(platform::user::ScreenWindow(), moved);
+    moved.alt = platform::user::KeyIsDown(VK_MENU);
+    moved.ctrl = platform::user::KeyIsDown(VK_CONTROL);
+    platform::user::ReportKey(platform::user::ScreenWindow(), moved);
 }
 void ReleaseAllKeys() {
     for (int vk = 1; vk < 256; ++vk)
@@ -198,17 +175,6 @@ bool WaitFor(std::unique_lock<std::mutex>& guard, std::condition_variable&, cons
 // Where the build has no threads, the MIDI notifications wait for the
 // message loop; elsewhere their own thread has delivered them.
 void PumpEvents() { platform::DeliverNotifications(); }
-
-bool KeyDown(int vk) {
-    auto& k = Machine().keys;
-    auto at = [&](int v) { return v >= 0 && v < 256 && k[static_cast<std::size_t>(v)]; };
-    switch (vk) {
-        case 0x10: return at(0x10) || at(0xA0) || at(0xA1);
-        case 0x11: return at(0x11) || at(0xA2) || at(0xA3);
-        case 0x12: return at(0x12) || at(0xA4) || at(0xA5);
-        default: return at(vk);
-    }
-}
 
 int JoystickCount() { return Machine().joystickPresent ? 1 : 0; }
 bool JoystickGetCaps(int index, JoystickCaps& caps) {
@@ -280,14 +246,19 @@ void ShowScreen(const ScreenImage& image) {
     ++Machine().screensShown;
 }
 
+// Refresh k happens at k * 1000 / 60 ms of the hand-turned clock.
+double Refreshes() { return static_cast<double>(headless::virtualClock) * 60.0 / 1000.0; }
+
 void WaitForRefresh() {
-    // The next 60 Hz refresh after now: refresh k happens at k * 1000 / 60 ms.
+    if (!Machine().refreshWaitsOn) {
+        ++Machine().refreshWaits;
+        return;
+    }
+    // The first millisecond at which the next refresh has begun.
     std::uint64_t now = headless::virtualClock;
-    std::uint64_t k = now * 60 / 1000 + 1;
-    std::uint32_t next = static_cast<std::uint32_t>(k * 1000 / 60);
-    if (next == now) next = static_cast<std::uint32_t>((k + 1) * 1000 / 60);
+    std::uint64_t next = ((now * 60 / 1000 + 1) * 1000 + 59) / 60;
     ++Machine().refreshWaits;
-    Idle(next - headless::virtualClock);
+    Idle(static_cast<std::uint32_t>(next - now));
 }
 
 int ShowMessageBox(const char* utf8Text, const char* utf8Caption, unsigned type) {

@@ -34,9 +34,10 @@ void SetIdleHook(IdleHook hook);
 void SetSleepHook(IdleHook hook);
 int Sleeps();  // Sleep calls since the last reset
 
-// Presses or releases a key: GetAsyncKeyState sees it, and the window on the
-// screen gets the message a keyboard's key brings (through USER's
-// PostKeyMessage, as on every host); pressing a held key repeats it.
+// Presses or releases a key, as a keyboard's key at the place of the US
+// layout's key, reported to USER as on every host: GetAsyncKeyState sees it,
+// and the window on the screen gets the message; pressing a held key repeats
+// it.
 void SetKey(int virtualKey, bool down);
 void ReleaseAllKeys();
 

@@ -35,10 +35,9 @@ void HandleKey(const SDL_KeyboardEvent& event) {
     moved.scanCode = key.scanCode;
     moved.extended = key.extended;
     moved.down = event.type == SDL_KEYDOWN;
-    moved.repeat = event.repeat != 0;
     moved.alt = (mods & KMOD_ALT) != 0;
     moved.ctrl = (mods & KMOD_CTRL) != 0;
-    platform::user::PostKeyMessage(hwnd, moved);
+    platform::user::ReportKey(hwnd, moved);
 }
 
 WPARAM MouseKeys() {
@@ -244,11 +243,6 @@ void PumpEvents() {
         }
     }
     AskCursorIfStale();
-}
-
-bool KeyDown(int virtualKey) {
-    if (video != Subsystem::Up) return false;
-    return VirtualKeyDown(virtualKey);
 }
 
 }  // namespace host

@@ -58,17 +58,14 @@ void ForgetDesktop();
 // Brings the SDL window of the screen forward with the keyboard focus.
 void RaiseScreenWindow();
 
-// Keys: the Windows virtual key and PC scan code of an SDL scan code, and
-// whether any SDL key behind a virtual key is down.
+// Keys: the Windows virtual key and PC scan code of an SDL scan code that
+// types `layoutKey` on the current layout.
 struct KeyCode {
     int virtualKey;  // 0: a key Windows programs never see
     int scanCode;
     bool extended;
 };
-KeyCode TranslateKey(SDL_Scancode scancode);
-// The same for a key that types `layoutKey` on the current layout.
 KeyCode TranslateKey(SDL_Scancode scancode, SDL_Keycode layoutKey);
-bool VirtualKeyDown(int virtualKey);
 
 // The picture by Xlib on an 8-bit X screen, where SDL has no renderer:
 // started for a window whose visual allows it, shown at `place` in the

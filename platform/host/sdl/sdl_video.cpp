@@ -561,15 +561,22 @@ void ShowScreen(const ScreenImage& image) {
     Present(*w, image, area);
 }
 
+namespace {
+// Refresh k is at k / 60 s after the host's start.
+using RefreshClock = std::chrono::steady_clock;
+const RefreshClock::time_point kRefreshStart = RefreshClock::now();
+constexpr long long kSixtyRefreshes = 1'000'000'000LL;  // nanoseconds
+
+long long RefreshNanoseconds() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(RefreshClock::now() - kRefreshStart).count();
+}
+}  // namespace
+
+double Refreshes() { return static_cast<double>(RefreshNanoseconds()) * 60.0 / static_cast<double>(kSixtyRefreshes); }
+
 void WaitForRefresh() {
-    // The emulated display refreshes at 60 Hz on the host's clock, whatever
-    // the host's monitor does: refresh k is at k / 60 s after the start.
-    using namespace std::chrono;
-    static const steady_clock::time_point start = steady_clock::now();
-    constexpr long long period = 1'000'000'000LL;  // nanoseconds per 60 refreshes
-    long long now = duration_cast<nanoseconds>(steady_clock::now() - start).count();
-    long long next = (now * 60 / period + 1) * period / 60;
-    std::this_thread::sleep_until(start + nanoseconds(next));
+    long long next = (RefreshNanoseconds() * 60 / kSixtyRefreshes + 1) * kSixtyRefreshes / 60;
+    std::this_thread::sleep_until(kRefreshStart + std::chrono::nanoseconds(next));
 }
 
 }  // namespace host

@@ -106,50 +106,18 @@ namespace {
 
 std::array<platform::user::HostKey, 256> keyQueue;
 std::size_t keyCount = 0;
-// Physical keys down, by DOM code, with the virtual key each went down as.
-struct HeldKey {
-    std::string code;
-    int virtualKey;
-};
-std::array<HeldKey, 32> held;
-std::size_t heldCount = 0;
-
 enum class Activation { None, Gained, Lost };
 Activation pendingActivation = Activation::None;
 bool active = true;
 bool quitRequested = false;
 
-void Hold(const char* code, int virtualKey) {
-    for (std::size_t i = 0; i < heldCount; ++i)
-        if (held[i].code == code) return;
-    if (heldCount < held.size()) held[heldCount++] = HeldKey{code, virtualKey};
-}
-
-int Release(const char* code) {
-    for (std::size_t i = 0; i < heldCount; ++i)
-        if (held[i].code == code) {
-            int vk = held[i].virtualKey;
-            held[i] = held[--heldCount];
-            return vk;
-        }
-    return 0;
-}
-
 EM_BOOL OnKey(int type, const EmscriptenKeyboardEvent* e, void*) {
     bool down = type == EMSCRIPTEN_EVENT_KEYDOWN;
     webhost::WebKey key = webhost::TranslateKey(e->code, e->key);
-    // A key goes up as the virtual key it went down as, whatever the layout
-    // says now.
-    if (!down) {
-        int was = Release(e->code);
-        if (was != 0) key.virtualKey = was;
-    } else if (key.virtualKey != 0) {
-        Hold(e->code, key.virtualKey);
-    }
     if (key.virtualKey == 0) return EM_FALSE;
     if (keyCount < keyQueue.size())
-        keyQueue[keyCount++] = platform::user::HostKey{key.virtualKey, key.scanCode,   key.extended,   down,
-                                                       e->repeat != 0, e->altKey != 0, e->ctrlKey != 0};
+        keyQueue[keyCount++] =
+            platform::user::HostKey{key.virtualKey, key.scanCode, key.extended, down, e->altKey != 0, e->ctrlKey != 0};
     // The page must not scroll, search or open its menu on the game's keys;
     // Ctrl with a key stays the browser's.
     return e->ctrlKey ? EM_FALSE : EM_TRUE;
@@ -159,7 +127,6 @@ EM_BOOL OnKey(int type, const EmscriptenKeyboardEvent* e, void*) {
 // ends its sleep at once, as activation ends a wait for messages on Windows.
 void Activate(bool gained) {
     pendingActivation = gained ? Activation::Gained : Activation::Lost;
-    if (!gained) heldCount = 0;
     web_wake();
 }
 
@@ -347,6 +314,11 @@ void PumpEvents() {
         quitRequested = false;
         for (HWND hwnd : platform::user::TopLevelWindows()) PostMessageA(hwnd, WM_CLOSE, 0, 0);
     }
+    // The keys first: those that moved before the page lost the focus are
+    // let go with every other key when it is deactivated.
+    HWND hwnd = ScreenWindow();
+    for (std::size_t i = 0; i < keyCount; ++i) platform::user::ReportKey(hwnd, keyQueue[i]);
+    keyCount = 0;
     if (pendingActivation != Activation::None) {
         bool gained = pendingActivation == Activation::Gained;
         pendingActivation = Activation::None;
@@ -355,18 +327,9 @@ void PumpEvents() {
             platform::user::SetApplicationActive(gained);
             // The page shown again must be drawn again: a window uncovered
             // on Windows gets its WM_PAINT, which also ends a WaitMessage.
-            if (HWND hwnd = ScreenWindow(); hwnd && gained) InvalidateRect(hwnd, nullptr, FALSE);
+            if (hwnd && gained) InvalidateRect(hwnd, nullptr, FALSE);
         }
     }
-    HWND hwnd = ScreenWindow();
-    for (std::size_t i = 0; i < keyCount; ++i) platform::user::PostKeyMessage(hwnd, keyQueue[i]);
-    keyCount = 0;
-}
-
-bool KeyDown(int virtualKey) {
-    for (std::size_t i = 0; i < heldCount; ++i)
-        if (held[i].virtualKey == virtualKey) return true;
-    return false;
 }
 
 int JoystickCount() { return 1; }
@@ -473,11 +436,21 @@ void ShowScreen(const ScreenImage& image) {
     web_present(rgba.data(), width, height, changes.data(), count);
 }
 
+// The emulated display's refreshes follow the animation frames that the
+// waits land on: refresh number `refreshCount` was at `lastRefresh`.
+namespace {
+constexpr double kRefreshPeriod = 1000.0 / 60.0;
+double lastRefresh = 0;
+double refreshCount = 0;
+}  // namespace
+
+double Refreshes() { return refreshCount + std::max(0.0, emscripten_get_now() - lastRefresh) / kRefreshPeriod; }
+
 void WaitForRefresh() {
     // Refresh k of the emulated display is at k / 60 s, as on the other hosts.
     // After an idle wait the frame is drawn in the animation frame that wait
     // ended on: that frame is its refresh, and the clock is read as of then.
-    constexpr double kPeriod = 1000.0 / 60.0;
+    constexpr double kPeriod = kRefreshPeriod;
     bool inFrame = idleFrame >= 0;
     double now = inFrame ? idleFrame : emscripten_get_now();
     if (nextRefresh < now - kPeriod) nextRefresh = inFrame ? now - kPeriod : now;
@@ -490,6 +463,8 @@ void WaitForRefresh() {
     // the animation frames' slowly, so that their jitter never lets one slip
     // past a deadline, while their average stays 60 a second.
     if (std::abs(shown - nextRefresh) < kPeriod / 2) nextRefresh += (shown - nextRefresh) / 8;
+    refreshCount = std::round(refreshCount + (nextRefresh - lastRefresh) / kPeriod);
+    lastRefresh = nextRefresh;
     Background();
 }
 

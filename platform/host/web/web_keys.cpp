@@ -2,44 +2,13 @@
 
 #include <cstring>
 
+#include "platform/host/host_events.h"
+
 namespace webhost {
 namespace {
 
-struct Position {
-    const char* code;
-    int virtualKey;
-    int scanCode;
-    bool extended;
-};
-
-// clang-format off
-constexpr Position kPositions[] = {
-    {"Escape", VK_ESCAPE, 0x01, false},   {"Enter", VK_RETURN, 0x1C, false},
-    {"NumpadEnter", VK_RETURN, 0x1C, true}, {"Space", VK_SPACE, 0x39, false},
-    {"Tab", VK_TAB, 0x0F, false},         {"Backspace", VK_BACK, 0x0E, false},
-    {"ShiftLeft", VK_SHIFT, 0x2A, false}, {"ShiftRight", VK_SHIFT, 0x36, false},
-    {"ControlLeft", VK_CONTROL, 0x1D, false}, {"ControlRight", VK_CONTROL, 0x1D, true},
-    {"AltLeft", VK_MENU, 0x38, false},    {"AltRight", VK_MENU, 0x38, true},
-    {"ArrowLeft", VK_LEFT, 0x4B, true},   {"ArrowUp", VK_UP, 0x48, true},
-    {"ArrowRight", VK_RIGHT, 0x4D, true}, {"ArrowDown", VK_DOWN, 0x50, true},
-    {"Insert", VK_INSERT, 0x52, true},    {"Delete", VK_DELETE, 0x53, true},
-    {"Home", VK_HOME, 0x47, true},        {"End", VK_END, 0x4F, true},
-    {"PageUp", VK_PRIOR, 0x49, true},     {"PageDown", VK_NEXT, 0x51, true},
-    {"Pause", VK_PAUSE, 0x45, false},
-    {"F1", VK_F1, 0x3B, false},  {"F2", VK_F2, 0x3C, false},  {"F3", VK_F3, 0x3D, false},
-    {"F4", VK_F4, 0x3E, false},  {"F5", VK_F5, 0x3F, false},  {"F6", VK_F6, 0x40, false},
-    {"F7", VK_F7, 0x41, false},  {"F8", VK_F8, 0x42, false},  {"F9", VK_F9, 0x43, false},
-    {"F10", VK_F10, 0x44, false}, {"F11", VK_F11, 0x57, false}, {"F12", VK_F12, 0x58, false},
-    // The keypad with Num Lock on; off, its keys read as the arrows and
-    // the editing keys they carry (below).
-    {"Numpad0", VK_NUMPAD0, 0x52, false}, {"Numpad1", VK_NUMPAD1, 0x4F, false},
-    {"Numpad2", VK_NUMPAD2, 0x50, false}, {"Numpad3", VK_NUMPAD3, 0x51, false},
-    {"Numpad4", VK_NUMPAD4, 0x4B, false}, {"Numpad5", VK_NUMPAD5, 0x4C, false},
-    {"Numpad6", VK_NUMPAD6, 0x4D, false}, {"Numpad7", VK_NUMPAD7, 0x47, false},
-    {"Numpad8", VK_NUMPAD8, 0x48, false}, {"Numpad9", VK_NUMPAD9, 0x49, false},
-};
-
 // What a keypad key without Num Lock types, as the non-extended key Windows reports.
+// clang-format off
 constexpr struct { const char* key; int virtualKey; } kKeypadOff[] = {
     {"Insert", VK_INSERT}, {"End", VK_END},  {"ArrowDown", VK_DOWN}, {"PageDown", VK_NEXT},
     {"ArrowLeft", VK_LEFT}, {"Clear", VK_CLEAR}, {"ArrowRight", VK_RIGHT}, {"Home", VK_HOME},
@@ -47,42 +16,32 @@ constexpr struct { const char* key; int virtualKey; } kKeypadOff[] = {
 };
 // clang-format on
 
-// PC scan codes of the letter and digit positions (set 1), for lParam.
-int ScanCodeOf(const char* code) {
-    static constexpr const char* kRows[] = {"1234567890", "QWERTYUIOP", "ASDFGHJKL", "ZXCVBNM"};
-    static constexpr int kFirst[] = {0x02, 0x10, 0x1E, 0x2C};
-    char c = 0;
-    if (std::strncmp(code, "Key", 3) == 0 || std::strncmp(code, "Digit", 5) == 0) c = code[std::strlen(code) - 1];
-    for (int row = 0; row < 4 && c; ++row)
-        if (const char* at = std::strchr(kRows[row], c)) return kFirst[row] + static_cast<int>(at - kRows[row]);
-    return 0;
+// The one character `key` names, 0 for a key's name ("Enter") or nothing.
+char32_t OneCharacter(const char* key) {
+    const auto* b = reinterpret_cast<const unsigned char*>(key);
+    int length = b[0] < 0x80 ? 1 : (b[0] >> 5) == 6 ? 2 : (b[0] >> 4) == 14 ? 3 : (b[0] >> 3) == 30 ? 4 : 0;
+    if (length == 0 || b[0] == 0) return 0;
+    char32_t c = length == 1 ? b[0] : b[0] & (0x7F >> length);
+    for (int i = 1; i < length; ++i) {
+        if ((b[i] & 0xC0) != 0x80) return 0;
+        c = (c << 6) | (b[i] & 0x3F);
+    }
+    return b[length] == 0 ? c : 0;
 }
 
 }  // namespace
 
 WebKey TranslateKey(const char* code, const char* key) {
-    if (!code) code = "";
     if (!key) key = "";
-    for (const Position& p : kPositions) {
-        if (std::strcmp(p.code, code) != 0) continue;
-        WebKey k{p.virtualKey, p.scanCode, p.extended};
-        if (p.virtualKey >= VK_NUMPAD0 && p.virtualKey <= VK_NUMPAD9 && !(key[0] >= '0' && key[0] <= '9'))
-            for (const auto& off : kKeypadOff)
-                if (std::strcmp(off.key, key) == 0) k.virtualKey = off.virtualKey;
-        return k;
-    }
-    int scan = ScanCodeOf(code);
-    // One character typed: a letter or a digit is its own virtual key.
-    if (key[0] != 0 && key[1] == 0) {
-        char c = key[0];
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return WebKey{c, scan, false};
-    }
-    // Anything else on a letter or digit position (an accented letter, a
-    // dead key, a shifted digit of AZERTY) keeps the key of the position.
-    if (std::strncmp(code, "Key", 3) == 0 && code[3] && !code[4]) return WebKey{code[3], scan, false};
-    if (std::strncmp(code, "Digit", 5) == 0 && code[5] && !code[6]) return WebKey{code[5], scan, false};
-    return WebKey{0, 0, false};
+    const platform::user::KeyPlace* place = platform::user::PlaceOfCode(code);
+    if (!place) return WebKey{0, 0, false};
+    WebKey k{platform::user::LayoutVirtualKey(*place, OneCharacter(key)), place->scanCode, place->extended};
+    // The keypad's digits are digits only with Num Lock; without it the
+    // browser names the arrow or editing key the key carries.
+    if (k.virtualKey >= VK_NUMPAD0 && k.virtualKey <= VK_NUMPAD9 && !(key[0] >= '0' && key[0] <= '9'))
+        for (const auto& off : kKeypadOff)
+            if (std::strcmp(off.key, key) == 0) k.virtualKey = off.virtualKey;
+    return k;
 }
 
 }  // namespace webhost

@@ -364,6 +364,7 @@ LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 void WINAPI PostQuitMessage(int nExitCode);
 
 SHORT WINAPI GetAsyncKeyState(int vKey);
+SHORT WINAPI GetKeyState(int nVirtKey);
 
 BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow);
 BOOL WINAPI UpdateWindow(HWND hWnd);

@@ -366,7 +366,7 @@ TEST_F(DirectDrawConformance, FlipSwapsTheBuffersInTheExclusiveMode) {
     EXPECT_EQ(At(back, 5, 5), 44);
     DDSURFACEDESC d{};
     d.dwSize = sizeof(d);
-    back->Lock(nullptr, &d, 0, nullptr);
+    ASSERT_EQ(back->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
     EXPECT_EQ(front->Flip(nullptr, DDFLIP_WAIT), DDERR_SURFACEBUSY);
     back->Unlock(nullptr);
 
