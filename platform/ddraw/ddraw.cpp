@@ -10,6 +10,7 @@
 #include "platform/ddraw/objects.h"
 #include "platform/video/screen.h"
 #include "platform/host/host_video.h"
+#include "platform/trace/boundary.h"
 #include "platform/trace/trace.h"
 #include "platform/user/user_internal.h"
 
@@ -67,12 +68,6 @@ bool ModeOffered(DWORD width, DWORD height, DWORD bpp) {
     for (const auto& m : kModeSizes)
         if (m[0] == width && m[1] == height) return true;
     return false;
-}
-
-// A primary whose chain could not be made whole, before anyone saw it.
-void FreeChain(Surface* front) {
-    for (Surface* b : front->backBuffers) delete b;
-    delete front;
 }
 
 void AnnounceModeChange() {
@@ -195,6 +190,10 @@ HRESULT Clipper::IsClipListChanged(BOOL* changed) {
 
 HRESULT Clipper::SetClipList(LPRGNDATA list, DWORD flags) {
     if (HRESULT hr = Enter(kIDirectDrawClipperSetClipList); hr != DD_OK) return hr;
+    return FailWithoutMemory(DDERR_OUTOFMEMORY, 0, [&] { return TakeClipList(list, flags); });
+}
+
+HRESULT Clipper::TakeClipList(LPRGNDATA list, DWORD flags) {
     if (flags != 0) return DDERR_INVALIDPARAMS;
     if (window_) return DDERR_CLIPPERISUSINGHWND;
     if (!list) {
@@ -255,12 +254,14 @@ HRESULT DirectDraw::CreateClipper(DWORD flags, LPDIRECTDRAWCLIPPER* out, IUnknow
     if (outer) return CLASS_E_NOAGGREGATION;
     if (HRESULT hr = Enter(kIDirectDrawCreateClipper); hr != DD_OK) return hr;
     if (flags != 0) return DDERR_INVALIDPARAMS;
-    auto* c = new (std::nothrow) Clipper(this);
-    if (!c) return DDERR_OUTOFMEMORY;
-    children.push_back(c);
-    Register(c);
-    *out = c;
-    return DD_OK;
+    return FailWithoutMemory(DDERR_OUTOFMEMORY, 0, [&] {
+        // Until it is handed out, the clipper's own destructor undoes each step.
+        auto c = std::make_unique<Clipper>(this);
+        children.push_back(c.get());
+        Register(c.get());
+        *out = c.release();
+        return DD_OK;
+    });
 }
 
 HRESULT DirectDraw::CreatePalette(DWORD flags, LPPALETTEENTRY table, LPDIRECTDRAWPALETTE* out, IUnknown* outer) {
@@ -272,15 +273,21 @@ HRESULT DirectDraw::CreatePalette(DWORD flags, LPPALETTEENTRY table, LPDIRECTDRA
     if (level_ == 0) return DDERR_NOCOOPERATIVELEVELSET;
     // The table is 2, 4, 16 or 256 entries long, as one size flag says.
     if (PaletteSize(flags) == 0) return DDERR_INVALIDPARAMS;
-    auto* p = new (std::nothrow) Palette(this, flags, table);
-    if (!p) return DDERR_OUTOFMEMORY;
-    children.push_back(p);
-    Register(p);
-    *out = p;
-    return DD_OK;
+    return FailWithoutMemory(DDERR_OUTOFMEMORY, 0, [&] {
+        auto p = std::make_unique<Palette>(this, flags, table);
+        children.push_back(p.get());
+        Register(p.get());
+        *out = p.release();
+        return DD_OK;
+    });
 }
 
-HRESULT DirectDraw::CreatePrimary(const DDSURFACEDESC& desc, Surface** out) {
+void FreeChain::operator()(Surface* front) const {
+    for (Surface* b : front->backBuffers) delete b;
+    delete front;
+}
+
+HRESULT DirectDraw::CreatePrimary(const DDSURFACEDESC& desc, Chain& out) {
     DWORD caps = desc.ddsCaps.dwCaps;
     if (primary) return DDERR_PRIMARYSURFACEALREADYEXISTS;
     if (desc.dwFlags & (DDSD_WIDTH | DDSD_HEIGHT)) return DDERR_INVALIDPARAMS;
@@ -298,34 +305,23 @@ HRESULT DirectDraw::CreatePrimary(const DDSURFACEDESC& desc, Surface** out) {
     // asked for; emulation only changes where the back buffers go.
     DWORD frontCaps = (caps & ~DDSCAPS_SYSTEMMEMORY) | DDSCAPS_VIDEOMEMORY | DDSCAPS_VISIBLE;
     if (flip) frontCaps |= DDSCAPS_FRONTBUFFER;
-    auto* front = new (std::nothrow) Surface(this, frontCaps, screen.width, screen.height, true, screen.bytesPerPixel);
-    if (!front || !front->Allocate(0)) {
-        delete front;
-        return DDERR_OUTOFMEMORY;
-    }
+    Chain front(new Surface(this, frontCaps, screen.width, screen.height, true, screen.bytesPerPixel));
+    if (!front->Allocate(0)) return DDERR_OUTOFMEMORY;
     std::size_t bytes = static_cast<std::size_t>(screen.pitch) * static_cast<std::size_t>(screen.height);
     for (DWORD i = 0; i < backCount; ++i) {
         bool video = !emulationOnly_ && !(caps & DDSCAPS_SYSTEMMEMORY) &&
                      VideoMemoryUsed() + bytes <= CurrentConfig().videoMemory;
-        if (caps & DDSCAPS_VIDEOMEMORY && !video) {
-            FreeChain(front);
-            return emulationOnly_ ? DDERR_NODIRECTDRAWHW : DDERR_OUTOFVIDEOMEMORY;
-        }
+        if (caps & DDSCAPS_VIDEOMEMORY && !video) return emulationOnly_ ? DDERR_NODIRECTDRAWHW : DDERR_OUTOFVIDEOMEMORY;
         DWORD backCaps = (caps & ~(DDSCAPS_PRIMARYSURFACE | DDSCAPS_VIDEOMEMORY | DDSCAPS_SYSTEMMEMORY)) |
                          (i == 0 ? DDSCAPS_BACKBUFFER : 0) | (video ? DDSCAPS_VIDEOMEMORY : DDSCAPS_SYSTEMMEMORY);
-        auto* back =
-            new (std::nothrow) Surface(this, backCaps, screen.width, screen.height, false, screen.bytesPerPixel);
-        if (!back || !back->Allocate(video ? bytes : 0)) {
-            delete back;
-            FreeChain(front);
-            return DDERR_OUTOFMEMORY;
-        }
-        back->front = front;
-        front->backBuffers.push_back(back);
-        Register(back);
+        auto back = std::make_unique<Surface>(this, backCaps, screen.width, screen.height, false, screen.bytesPerPixel);
+        if (!back->Allocate(video ? bytes : 0)) return DDERR_OUTOFMEMORY;
+        back->front = front.get();
+        front->backBuffers.push_back(back.get());
+        Register(back.release());
     }
-    *out = front;
-    primary = front;
+    out = std::move(front);
+    primary = out.get();
     return DD_OK;
 }
 
@@ -335,6 +331,10 @@ HRESULT DirectDraw::CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* out
     if (outer) return CLASS_E_NOAGGREGATION;
     if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
     if (HRESULT hr = Enter(kIDirectDrawCreateSurface); hr != DD_OK) return hr;
+    return FailWithoutMemory(DDERR_OUTOFMEMORY, 0, [&] { return MakeSurface(desc, out); });
+}
+
+HRESULT DirectDraw::MakeSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* out) {
     if (level_ == 0) return DDERR_NOCOOPERATIVELEVELSET;
     DWORD caps = (desc->dwFlags & DDSD_CAPS) ? desc->ddsCaps.dwCaps : DDSCAPS_OFFSCREENPLAIN;
     if ((caps & DDSCAPS_SYSTEMMEMORY) && (caps & DDSCAPS_VIDEOMEMORY)) return DDERR_INVALIDCAPS;
@@ -345,9 +345,10 @@ HRESULT DirectDraw::CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* out
         (desc->dwFlags & DDSD_PIXELFORMAT) ? BytesPerPixelOf(desc->ddpfPixelFormat) : video::TheScreen().bytesPerPixel;
     if (bytesPerPixel == 0) return DDERR_INVALIDPIXELFORMAT;
 
-    Surface* surface = nullptr;
+    // Until the surface is handed out, the destructors undo each step.
+    Chain surface;
     if (caps & DDSCAPS_PRIMARYSURFACE) {
-        if (HRESULT hr = CreatePrimary(*desc, &surface); hr != DD_OK) return hr;
+        if (HRESULT hr = CreatePrimary(*desc, surface); hr != DD_OK) return hr;
     } else {
         if (caps & (DDSCAPS_FLIP | DDSCAPS_BACKBUFFER)) return DDERR_INVALIDCAPS;
         if ((desc->dwFlags & (DDSD_WIDTH | DDSD_HEIGHT)) != (DDSD_WIDTH | DDSD_HEIGHT)) return DDERR_INVALIDPARAMS;
@@ -369,18 +370,15 @@ HRESULT DirectDraw::CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* out
         }
         caps = (caps & ~(DDSCAPS_VIDEOMEMORY | DDSCAPS_SYSTEMMEMORY)) | DDSCAPS_OFFSCREENPLAIN |
                (video ? DDSCAPS_VIDEOMEMORY : DDSCAPS_SYSTEMMEMORY);
-        surface = new (std::nothrow) Surface(this, caps, width, height, false, bytesPerPixel);
-        if (!surface || !surface->Allocate(video ? bytes : 0)) {
-            delete surface;
-            return DDERR_OUTOFMEMORY;
-        }
+        surface.reset(new Surface(this, caps, width, height, false, bytesPerPixel));
+        if (!surface->Allocate(video ? bytes : 0)) return DDERR_OUTOFMEMORY;
     }
-    children.push_back(surface);
+    children.push_back(surface.get());
     for (Surface* b : surface->backBuffers) children.push_back(b);
-    Register(surface);
+    Register(surface.get());
     if (desc->dwFlags & DDSD_CKSRCBLT) surface->SetColorKey(DDCKEY_SRCBLT | DDCKEY_COLORSPACE, &desc->ddckCKSrcBlt);
     if (desc->dwFlags & DDSD_CKDESTBLT) surface->SetColorKey(DDCKEY_DESTBLT | DDCKEY_COLORSPACE, &desc->ddckCKDestBlt);
-    *out = surface;
+    *out = surface.release();
     return DD_OK;
 }
 
@@ -560,9 +558,10 @@ HRESULT WINAPI DirectDrawCreate(GUID* lpGUID, LPDIRECTDRAW* lplpDD, IUnknown* pU
     // The driver identifiers are small numbers in the pointer's place; a real
     // GUID would name a display device, and this machine has only the one.
     if (id != 0 && id != DDCREATE_HARDWAREONLY && id != DDCREATE_EMULATIONONLY) return DDERR_INVALIDDIRECTDRAWGUID;
-    auto* dd = new (std::nothrow) DirectDraw(id == DDCREATE_EMULATIONONLY);
-    if (!dd) return DDERR_OUTOFMEMORY;
-    PretendCard().objects.insert(dd);
-    *lplpDD = dd;
-    return DD_OK;
+    return platform::FailWithoutMemory(DDERR_OUTOFMEMORY, 0, [&] {
+        auto dd = std::make_unique<DirectDraw>(id == DDCREATE_EMULATIONONLY);
+        PretendCard().objects.insert(dd.get());
+        *lplpDD = dd.release();
+        return DD_OK;
+    });
 }

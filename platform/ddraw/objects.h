@@ -54,6 +54,7 @@ public:
     HWND Window() const { return window_; }
 
 private:
+    HRESULT TakeClipList(LPRGNDATA list, DWORD flags);
     DirectDraw* owner_;
     std::vector<RECT> rects_;
     bool hasList_ = false;
@@ -147,6 +148,8 @@ private:
         if (code == DDERR_SURFACELOST) lost_ = true;
     }
     HRESULT CheckUsable(Surface* other);
+    HRESULT BltNow(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD flags, LPDDBLTFX fx);
+    HRESULT BltFastNow(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD trans);
     void ShowIfVisible();
     void (*ScreenRecord() const)(int y, int from, int to);
     void FillDesc(DDSURFACEDESC& desc);
@@ -172,6 +175,13 @@ private:
     Palette* palette_ = nullptr;
     Clipper* clipper_ = nullptr;
 };
+
+// A surface with the back buffers of its chain, freed together until the
+// chain is handed out.
+struct FreeChain {
+    void operator()(Surface* front) const;
+};
+using Chain = std::unique_ptr<Surface, FreeChain>;
 
 class DirectDraw final : public com::Object<IDirectDraw, IID_IDirectDraw> {
 public:
@@ -215,7 +225,8 @@ public:
 
 private:
     void LastRelease() override { Destroy(); }
-    HRESULT CreatePrimary(const DDSURFACEDESC& desc, Surface** out);
+    HRESULT CreatePrimary(const DDSURFACEDESC& desc, Chain& out);
+    HRESULT MakeSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* out);
     bool emulationOnly_;
     DWORD level_ = 0;
     HWND window_ = nullptr;

@@ -10,6 +10,7 @@
 #include "platform/gdi/gdi_internal.h"
 #include "platform/video/screen.h"
 #include "platform/host/host_video.h"
+#include "platform/trace/boundary.h"
 #include "platform/trace/trace.h"
 
 // The calls of this file that tests can fail, by the names they are logged under.
@@ -117,6 +118,11 @@ void Surface::FillDesc(DDSURFACEDESC& desc) {
 
 HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD flags, LPDDBLTFX fx) {
     if (HRESULT hr = Enter(kIDirectDrawSurfaceBlt); hr != DD_OK) return hr;
+    // The clip list's pieces and a copy's snapshot take memory.
+    return FailWithoutMemory(DDERR_OUTOFMEMORY, 0, [&] { return BltNow(destRect, source, sourceRect, flags, fx); });
+}
+
+HRESULT Surface::BltNow(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD flags, LPDDBLTFX fx) {
     Surface* src = nullptr;
     if (source) {
         if (!IsLiveSurface(source)) return DDERR_INVALIDPARAMS;
@@ -211,6 +217,10 @@ const std::uint8_t* Surface::SourcePixels(Surface* src, std::vector<std::uint8_t
 
 HRESULT Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD trans) {
     if (HRESULT hr = Enter(kIDirectDrawSurfaceBltFast); hr != DD_OK) return hr;
+    return FailWithoutMemory(DDERR_OUTOFMEMORY, 0, [&] { return BltFastNow(x, y, source, sourceRect, trans); });
+}
+
+HRESULT Surface::BltFastNow(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD trans) {
     if (!source || !IsLiveSurface(source)) return DDERR_INVALIDPARAMS;
     auto* src = static_cast<Surface*>(source);
     // BltFast never clips: a surface with a clipper must use Blt, and the
@@ -348,9 +358,11 @@ HRESULT Surface::GetDC(HDC* out) {
     // GDI here draws on 8-bit pixels only.
     if (bytes_ != 1) return DDERR_UNSUPPORTED;
     gdi::PixelView view{Pixels(), Pitch(), width_, height_};
-    dc_ = gdi::CreateSurfaceDc(view, palette_ ? palette_->Entries() : nullptr, usesScreen_);
-    *out = dc_;
-    return DD_OK;
+    return FailWithoutMemory(DDERR_OUTOFMEMORY, 0, [&] {
+        dc_ = gdi::CreateSurfaceDc(view, palette_ ? palette_->Entries() : nullptr, usesScreen_);
+        *out = dc_;
+        return DD_OK;
+    });
 }
 
 HRESULT Surface::ReleaseDC(HDC dc) {

@@ -555,7 +555,10 @@ HRESULT WINAPI DirectSoundCreate(LPCGUID lpGuid, LPDIRECTSOUND* ppDS, LPUNKNOWN 
         audio::Release();
         return DSERR_OUTOFMEMORY;
     }
-    audio::AddSource(device);
+    if (!audio::AddSource(device)) {
+        device->Destroy();
+        return DSERR_OUTOFMEMORY;
+    }
     *ppDS = device;
     return DS_OK;
 }

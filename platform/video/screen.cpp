@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "platform/host/host_video.h"
 #include "platform/user/user_internal.h"
@@ -156,6 +157,8 @@ const host::RowSpan* WrittenIn(const RECT& area) {
     return d.imageWritten.data();
 }
 
+void PresentNow(HWND window);
+
 // The host has been given everything written: a new record starts.
 void StartRecord() {
     State& d = DisplayState();
@@ -168,6 +171,18 @@ void StartRecord() {
 }  // namespace
 
 void Present(HWND window) {
+    // A picture the host could not take for want of memory is not the
+    // drawing call's failure: the next present shows everything.
+    try {
+        PresentNow(window);
+    } catch (const std::bad_alloc&) {
+        DisplayState().writtenAll = true;
+    }
+}
+
+namespace {
+
+void PresentNow(HWND window) {
     Screen& s = TheScreen();
     host::ScreenImage image{s.pixels.data(), s.pitch, s.width, s.height, s.palette.data()};
     RECT area{0, 0, s.width, s.height};
@@ -199,6 +214,8 @@ void Present(HWND window) {
     host::ShowScreen(image);
     StartRecord();
 }
+
+}  // namespace
 
 std::uint8_t NearestIndex(const PALETTEENTRY* palette, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
     int best = 0;

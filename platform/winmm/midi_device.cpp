@@ -418,14 +418,31 @@ MMRESULT Device::Open(Stream* stream) {
         audio::Release();
         return MIDIERR_NODEVICE;
     }
+    bool added;
     {
         std::lock_guard guard(lock_);
-        synth_ = std::move(synth);
-        immediateFirst_ = immediateCount_ = 0;
-        scheduled_.clear();
-        streams_.push_back(stream);
+        try {
+            streams_.push_back(stream);
+            added = true;
+        } catch (const std::bad_alloc&) {
+            added = false;
+        }
+        if (added) {
+            synth_ = std::move(synth);
+            immediateFirst_ = immediateCount_ = 0;
+            scheduled_.clear();
+        }
     }
-    audio::AddSource(this);
+    if (added && !audio::AddSource(this)) {
+        std::lock_guard guard(lock_);
+        streams_.clear();
+        synth = std::move(synth_);
+        added = false;
+    }
+    if (!added) {
+        audio::Release();
+        return MMSYSERR_NOMEM;
+    }
     return MMSYSERR_NOERROR;
 }
 
