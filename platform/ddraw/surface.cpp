@@ -67,7 +67,7 @@ bool Surface::Allocate(std::size_t videoBytes) {
     return true;
 }
 
-int Surface::Pitch() const { return usesScreen_ ? video::TheScreen().pitch : pitch_; }
+int Surface::Pitch() const { return pitch_; }
 
 std::uint8_t* Surface::Pixels() { return usesScreen_ ? video::TheScreen().pixels.data() : own_.data(); }
 
@@ -408,6 +408,8 @@ HRESULT Surface::Lock(LPRECT rect, LPDDSURFACEDESC desc, DWORD flags, HANDLE) {
     FillDesc(*desc);
     desc->dwFlags |= DDSD_LPSURFACE;
     desc->lpSurface = Pixels() + static_cast<std::ptrdiff_t>(r.top) * Pitch() + r.left * bytes_;
+    // The pointer stays good until Unlock, whatever the display does.
+    if (usesScreen_) video::HoldScreenMemory();
     locked_ = true;
     lockWrites_ = !(flags & DDLOCK_READONLY);
     return DD_OK;
@@ -417,6 +419,7 @@ HRESULT Surface::Unlock(LPVOID) {
     TraceCall("IDirectDrawSurface::Unlock");
     if (!locked_) return DDERR_NOTLOCKED;
     locked_ = false;
+    if (usesScreen_) video::LetGoOfScreenMemory();
     if (lockWrites_ && usesScreen_) video::ScreenWritten();
     if (lockWrites_) ShowIfVisible();
     return DD_OK;
@@ -499,6 +502,7 @@ void Surface::OwnerGone() {
 
 Surface::~Surface() {
     if (dc_) gdi::DestroySurfaceDc(dc_);
+    if (usesScreen_ && locked_) video::LetGoOfScreenMemory();
     VideoMemoryUsed() -= videoBytes_;
     if (owner_) {
         if (owner_->primary == this) owner_->primary = nullptr;

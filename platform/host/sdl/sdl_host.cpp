@@ -233,6 +233,7 @@ void PumpEvents() {
         }
     }
     ForgetDesktop();
+    platform::DesktopChanged();
     EndIfTheDisplayWent();
     if (moved) {
         HWND hwnd = WindowFromId(lastMotion.windowID);

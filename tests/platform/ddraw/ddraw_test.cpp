@@ -139,6 +139,28 @@ TEST_F(DirectDrawTest, AModeChangeLosesTheScreenAndVideoMemoryButNotSystemMemory
     EXPECT_EQ(primary->IsLost(), DD_OK);
 }
 
+// The memory a lock handed out stays the program's until it unlocks, even
+// when the desktop changes under it; the surface is lost meanwhile.
+TEST_F(DirectDrawTest, TheDesktopChangingUnderALockLeavesItsMemoryAndLosesTheSurface) {
+    headless::SetDesktop(host::DesktopMode{800, 600, 8});
+    ASSERT_EQ(dd->SetCooperativeLevel(window, DDSCL_NORMAL), DD_OK);
+    LPDIRECTDRAWSURFACE primary = Primary();
+    DDSURFACEDESC locked{};
+    locked.dwSize = sizeof(locked);
+    ASSERT_EQ(primary->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr), DD_OK);
+    headless::SetDesktop(host::DesktopMode{1280, 1024, 16});
+    DDSURFACEDESC now{};
+    now.dwSize = sizeof(now);
+    EXPECT_EQ(primary->GetSurfaceDesc(&now), DD_OK);
+    EXPECT_EQ(now.lPitch, locked.lPitch);
+    for (DWORD y = 0; y < locked.dwHeight; ++y)
+        std::fill_n(static_cast<BYTE*>(locked.lpSurface) + y * locked.lPitch, locked.dwWidth, BYTE{7});
+    EXPECT_EQ(primary->IsLost(), DDERR_SURFACELOST);
+    EXPECT_EQ(primary->Unlock(nullptr), DD_OK);
+    EXPECT_EQ(primary->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr), DDERR_SURFACELOST);
+    EXPECT_EQ(Fill(primary, nullptr, 1), DDERR_SURFACELOST);
+}
+
 // Whichever call a loss is injected into (Restore's own included), the
 // surface is lost until restored.
 TEST_F(DirectDrawTest, AnInjectedLossStaysUntilRestored) {
