@@ -5,7 +5,6 @@
 #include <cstring>
 #include <memory>
 #include <new>
-#include <unordered_set>
 
 #include "platform/ddraw/objects.h"
 #include "platform/video/screen.h"
@@ -46,8 +45,6 @@ constexpr DWORD kHelFxCaps = DDFXCAPS_BLTMIRRORLEFTRIGHT | DDFXCAPS_BLTMIRRORUPD
 
 struct State {
     Config config = DefaultConfig();
-    std::unordered_set<const void*> surfaces, palettes, clippers;
-    std::unordered_set<DirectDraw*> objects;
     std::size_t videoUsed = 0;
     DirectDraw* exclusiveOwner = nullptr;
 };
@@ -81,23 +78,12 @@ void AnnounceModeChange() {
 Config DefaultConfig() { return Config{kHelCaps, kHelFxCaps, std::size_t{4} << 20}; }
 Config& CurrentConfig() { return PretendCard().config; }
 
-bool IsLiveSurface(const void* p) { return PretendCard().surfaces.count(p) != 0; }
-bool IsLivePalette(const void* p) { return PretendCard().palettes.count(p) != 0; }
-bool IsLiveClipper(const void* p) { return PretendCard().clippers.count(p) != 0; }
-void Register(Surface* s) { PretendCard().surfaces.insert(static_cast<IDirectDrawSurface*>(s)); }
-void Register(Palette* p) { PretendCard().palettes.insert(static_cast<IDirectDrawPalette*>(p)); }
-void Register(Clipper* c) { PretendCard().clippers.insert(static_cast<IDirectDrawClipper*>(c)); }
-void Unregister(const void* p) {
-    PretendCard().surfaces.erase(p);
-    PretendCard().palettes.erase(p);
-    PretendCard().clippers.erase(p);
-}
 std::size_t& VideoMemoryUsed() { return PretendCard().videoUsed; }
 DirectDraw*& ExclusiveOwner() { return PretendCard().exclusiveOwner; }
 
 void ResetForTests() {
-    std::vector<DirectDraw*> live(PretendCard().objects.begin(), PretendCard().objects.end());
-    for (DirectDraw* dd : live) dd->Destroy();
+    std::vector<const IDirectDraw*> live(com::Live<IDirectDraw>().begin(), com::Live<IDirectDraw>().end());
+    for (const IDirectDraw* dd : live) static_cast<DirectDraw*>(const_cast<IDirectDraw*>(dd))->Destroy();
     PretendCard() = State{};
 }
 
@@ -137,7 +123,7 @@ int PaletteSize(DWORD caps) {
 }
 
 Palette::Palette(DirectDraw* owner, DWORD caps, const PALETTEENTRY* entries)
-    : owner_(owner), caps_(caps), size_(static_cast<DWORD>(PaletteSize(caps))) {
+    : Object("IDirectDrawPalette::Release"), Child(owner), caps_(caps), size_(static_cast<DWORD>(PaletteSize(caps))) {
     std::copy_n(entries, size_, entries_.begin());
 }
 
@@ -159,15 +145,12 @@ HRESULT Palette::SetEntries(DWORD, DWORD start, DWORD count, LPPALETTEENTRY entr
     std::copy_n(entries, count, entries_.begin() + start);
     if (primaryAttachments > 0) {
         video::SetHardwarePalette(entries_.data(), !video::ExclusiveModeSet());
-        video::Present(owner_ ? owner_->CooperativeWindow() : nullptr);
+        video::Present(Owner() ? Owner()->CooperativeWindow() : nullptr);
     }
     return DD_OK;
 }
 
-Palette::~Palette() {
-    if (owner_) owner_->Forget(this);
-    Unregister(static_cast<IDirectDrawPalette*>(this));
-}
+Palette::~Palette() = default;
 
 // ---------------------------------------------------------------------------
 // Clippers.
@@ -236,17 +219,10 @@ bool Clipper::ClipRects(std::vector<RECT>& out) const {
     return true;
 }
 
-Clipper::~Clipper() {
-    if (owner_) owner_->Forget(this);
-    Unregister(static_cast<IDirectDrawClipper*>(this));
-}
+Clipper::~Clipper() = default;
 
 // ---------------------------------------------------------------------------
 // The DirectDraw object.
-
-void DirectDraw::Forget(Child* child) {
-    children.erase(std::remove(children.begin(), children.end(), child), children.end());
-}
 
 HRESULT DirectDraw::CreateClipper(DWORD flags, LPDIRECTDRAWCLIPPER* out, IUnknown* outer) {
     if (!out) return DDERR_INVALIDPARAMS;
@@ -257,8 +233,7 @@ HRESULT DirectDraw::CreateClipper(DWORD flags, LPDIRECTDRAWCLIPPER* out, IUnknow
     return FailWithoutMemory(DDERR_OUTOFMEMORY, 0, [&] {
         // Until it is handed out, the clipper's own destructor undoes each step.
         auto c = std::make_unique<Clipper>(this);
-        children.push_back(c.get());
-        Register(c.get());
+        children.Adopt(c.get());
         *out = c.release();
         return DD_OK;
     });
@@ -275,8 +250,7 @@ HRESULT DirectDraw::CreatePalette(DWORD flags, LPPALETTEENTRY table, LPDIRECTDRA
     if (PaletteSize(flags) == 0) return DDERR_INVALIDPARAMS;
     return FailWithoutMemory(DDERR_OUTOFMEMORY, 0, [&] {
         auto p = std::make_unique<Palette>(this, flags, table);
-        children.push_back(p.get());
-        Register(p.get());
+        children.Adopt(p.get());
         *out = p.release();
         return DD_OK;
     });
@@ -318,7 +292,7 @@ HRESULT DirectDraw::CreatePrimary(const DDSURFACEDESC& desc, Chain& out) {
         if (!back->Allocate(video ? bytes : 0)) return DDERR_OUTOFMEMORY;
         back->front = front.get();
         front->backBuffers.push_back(back.get());
-        Register(back.release());
+        back.release();
     }
     out = std::move(front);
     primary = out.get();
@@ -373,9 +347,8 @@ HRESULT DirectDraw::MakeSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* out) 
         surface.reset(new Surface(this, caps, width, height, false, bytesPerPixel));
         if (!surface->Allocate(video ? bytes : 0)) return DDERR_OUTOFMEMORY;
     }
-    children.push_back(surface.get());
-    for (Surface* b : surface->backBuffers) children.push_back(b);
-    Register(surface.get());
+    children.Adopt(surface.get());
+    for (Surface* b : surface->backBuffers) children.Adopt(b);
     if (desc->dwFlags & DDSD_CKSRCBLT) surface->SetColorKey(DDCKEY_SRCBLT | DDCKEY_COLORSPACE, &desc->ddckCKSrcBlt);
     if (desc->dwFlags & DDSD_CKDESTBLT) surface->SetColorKey(DDCKEY_DESTBLT | DDCKEY_COLORSPACE, &desc->ddckCKDestBlt);
     *out = surface.release();
@@ -528,10 +501,8 @@ void DirectDraw::Destroy() {
     // Everything made from this object goes with it, the program's
     // references or not. Each child first lets go of the others, which are
     // freed in the same sweep.
-    std::vector<Child*> all;
-    all.swap(children);
-    for (Child* c : all) c->OwnerGone();
-    for (Child* c : all) delete c;
+    auto all = children.TakeAll();
+    com::Family<DirectDraw>::FreeAll(all);
     primary = nullptr;
     if (ExclusiveOwner() == this) ExclusiveOwner() = nullptr;
     if (modeSet_) {
@@ -539,7 +510,6 @@ void DirectDraw::Destroy() {
         video::RestoreDesktopMode();
         AnnounceModeChange();
     }
-    PretendCard().objects.erase(this);
     delete this;
 }
 
@@ -559,9 +529,7 @@ HRESULT WINAPI DirectDrawCreate(GUID* lpGUID, LPDIRECTDRAW* lplpDD, IUnknown* pU
     // GUID would name a display device, and this machine has only the one.
     if (id != 0 && id != DDCREATE_HARDWAREONLY && id != DDCREATE_EMULATIONONLY) return DDERR_INVALIDDIRECTDRAWGUID;
     return platform::FailWithoutMemory(DDERR_OUTOFMEMORY, 0, [&] {
-        auto dd = std::make_unique<DirectDraw>(id == DDCREATE_EMULATIONONLY);
-        PretendCard().objects.insert(dd.get());
-        *lplpDD = dd.release();
+        *lplpDD = new DirectDraw(id == DDCREATE_EMULATIONONLY);
         return DD_OK;
     });
 }

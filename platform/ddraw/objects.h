@@ -14,7 +14,7 @@
 
 namespace platform::ddraw {
 
-class Palette final : public com::Object<IDirectDrawPalette, IID_IDirectDrawPalette>, public Child {
+class Palette final : public com::Object<IDirectDrawPalette, IID_IDirectDrawPalette>, public com::Child<DirectDraw> {
 public:
     Palette(DirectDraw* owner, DWORD caps, const PALETTEENTRY* entries);
     HRESULT GetCaps(LPDWORD caps) override;
@@ -22,7 +22,6 @@ public:
     HRESULT Initialize(LPDIRECTDRAW, DWORD, LPPALETTEENTRY) override { return DDERR_ALREADYINITIALIZED; }
     HRESULT SetEntries(DWORD flags, DWORD start, DWORD count, LPPALETTEENTRY entries) override;
     ~Palette() override;
-    void OwnerGone() override { owner_ = nullptr; }
 
     const PALETTEENTRY* Entries() const { return entries_.data(); }
     // Only a 256-entry palette goes with the 8-bit surfaces made here.
@@ -30,15 +29,14 @@ public:
     int primaryAttachments = 0;
 
 private:
-    DirectDraw* owner_;
     DWORD caps_;
     DWORD size_;
     std::array<PALETTEENTRY, 256> entries_{};
 };
 
-class Clipper final : public com::Object<IDirectDrawClipper, IID_IDirectDrawClipper>, public Child {
+class Clipper final : public com::Object<IDirectDrawClipper, IID_IDirectDrawClipper>, public com::Child<DirectDraw> {
 public:
-    explicit Clipper(DirectDraw* owner) : owner_(owner) {}
+    explicit Clipper(DirectDraw* owner) : Object("IDirectDrawClipper::Release"), Child(owner) {}
     HRESULT GetClipList(LPRECT rect, LPRGNDATA list, LPDWORD size) override;
     HRESULT GetHWnd(HWND* window) override;
     HRESULT Initialize(LPDIRECTDRAW, DWORD) override { return DDERR_ALREADYINITIALIZED; }
@@ -46,7 +44,6 @@ public:
     HRESULT SetClipList(LPRGNDATA list, DWORD flags) override;
     HRESULT SetHWnd(DWORD flags, HWND window) override;
     ~Clipper() override;
-    void OwnerGone() override { owner_ = nullptr; }
 
     // The rectangles a blit may touch, in the coordinates of the surface the
     // clipper is attached to; false when the clipper has no list and no window.
@@ -55,13 +52,12 @@ public:
 
 private:
     HRESULT TakeClipList(LPRGNDATA list, DWORD flags);
-    DirectDraw* owner_;
     std::vector<RECT> rects_;
     bool hasList_ = false;
     HWND window_ = nullptr;
 };
 
-class Surface final : public com::Object<IDirectDrawSurface, IID_IDirectDrawSurface>, public Child {
+class Surface final : public com::Object<IDirectDrawSurface, IID_IDirectDrawSurface>, public com::Child<DirectDraw> {
 public:
     Surface(DirectDraw* owner, DWORD caps, int width, int height, bool usesScreen, int bytesPerPixel);
 
@@ -121,7 +117,7 @@ public:
         return com::Stub("IDirectDrawSurface::UpdateOverlayZOrder", DDERR_NOTAOVERLAYSURFACE);
     }
     ~Surface() override;
-    void OwnerGone() override;
+    void MakerGone() override;
 
     // Set up by CreateSurface.
     bool Allocate(std::size_t videoBytes);
@@ -155,7 +151,6 @@ private:
     void FillDesc(DDSURFACEDESC& desc);
     HWND PresentWindow() const;
 
-    DirectDraw* owner_;
     DWORD caps_;
     int width_;
     int height_;
@@ -185,7 +180,7 @@ using Chain = std::unique_ptr<Surface, FreeChain>;
 
 class DirectDraw final : public com::Object<IDirectDraw, IID_IDirectDraw> {
 public:
-    explicit DirectDraw(bool emulationOnly) : emulationOnly_(emulationOnly) {}
+    explicit DirectDraw(bool emulationOnly) : Object("IDirectDraw::Release"), emulationOnly_(emulationOnly) {}
     HRESULT Compact() override { return DD_OK; }
     HRESULT CreateClipper(DWORD flags, LPDIRECTDRAWCLIPPER* out, IUnknown* outer) override;
     HRESULT CreatePalette(DWORD flags, LPPALETTEENTRY table, LPDIRECTDRAWPALETTE* out, IUnknown* outer) override;
@@ -219,9 +214,9 @@ public:
     bool EmulationOnly() const { return emulationOnly_; }
     HWND CooperativeWindow() const { return window_; }
     bool Exclusive() const { return (level_ & DDSCL_EXCLUSIVE) != 0; }
-    std::vector<Child*> children;
+    com::Family<DirectDraw> children;
     Surface* primary = nullptr;
-    void Forget(Child* child);
+    void Forget(com::Child<DirectDraw>* child) { children.Forget(child); }
 
 private:
     void LastRelease() override { Destroy(); }
@@ -234,9 +229,6 @@ private:
 };
 
 // Bookkeeping shared by the objects.
-bool IsLiveSurface(const void* p);
-bool IsLivePalette(const void* p);
-bool IsLiveClipper(const void* p);
 // The pixel format of a surface or display mode of 8 bits (palette indices)
 // or 16 (5-6-5 RGB), the two this DirectDraw offers.
 void DescribePixels(int bitsPerPixel, DDPIXELFORMAT& format);
@@ -246,10 +238,6 @@ int BytesPerPixelOf(const DDPIXELFORMAT& format);
 
 // Entries in a palette of these DDPCAPS_ flags; 0 when no one size is named.
 int PaletteSize(DWORD caps);
-void Register(Surface* s);
-void Register(Palette* p);
-void Register(Clipper* c);
-void Unregister(const void* p);
 std::size_t& VideoMemoryUsed();
 DirectDraw*& ExclusiveOwner();
 

@@ -44,7 +44,13 @@ bool Empty(const RECT& r) { return r.left >= r.right || r.top >= r.bottom; }
 }  // namespace
 
 Surface::Surface(DirectDraw* owner, DWORD caps, int width, int height, bool usesScreen, int bytesPerPixel)
-    : owner_(owner), caps_(caps), width_(width), height_(height), usesScreen_(usesScreen), bytes_(bytesPerPixel) {
+    : Object("IDirectDrawSurface::Release"),
+      Child(owner),
+      caps_(caps),
+      width_(width),
+      height_(height),
+      usesScreen_(usesScreen),
+      bytes_(bytesPerPixel) {
     generation_ = video::ModeGeneration();
     video::Mode m = video::CurrentMode();
     modeWidth_ = m.width;
@@ -82,7 +88,7 @@ bool Surface::LostNow() {
 
 HWND Surface::PresentWindow() const {
     if (clipper_ && clipper_->Window()) return clipper_->Window();
-    return owner_ ? owner_->CooperativeWindow() : nullptr;
+    return Owner() ? Owner()->CooperativeWindow() : nullptr;
 }
 
 // The screen keeps a record of what was written on it for the present.
@@ -123,11 +129,8 @@ HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceR
 }
 
 HRESULT Surface::BltNow(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD flags, LPDDBLTFX fx) {
-    Surface* src = nullptr;
-    if (source) {
-        if (!IsLiveSurface(source)) return DDERR_INVALIDPARAMS;
-        src = static_cast<Surface*>(source);
-    }
+    Surface* src = com::Checked<Surface>(source);
+    if (source && !src) return DDERR_INVALIDPARAMS;
     const bool fill = (flags & DDBLT_COLORFILL) != 0;
     if (fill || (flags & (DDBLT_DDFX | DDBLT_KEYSRCOVERRIDE | DDBLT_KEYDESTOVERRIDE))) {
         if (!fx || fx->dwSize != sizeof(DDBLTFX)) return DDERR_INVALIDPARAMS;
@@ -221,8 +224,8 @@ HRESULT Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT so
 }
 
 HRESULT Surface::BltFastNow(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD trans) {
-    if (!source || !IsLiveSurface(source)) return DDERR_INVALIDPARAMS;
-    auto* src = static_cast<Surface*>(source);
+    auto* src = com::Checked<Surface>(source);
+    if (!src) return DDERR_INVALIDPARAMS;
     // BltFast never clips: a surface with a clipper must use Blt, and the
     // documented answer says so.
     if (clipper_) return DDERR_BLTFASTCANTCLIP;
@@ -447,8 +450,8 @@ HRESULT Surface::Restore() {
 
 HRESULT Surface::SetClipper(LPDIRECTDRAWCLIPPER clipper) {
     if (HRESULT hr = Enter(kIDirectDrawSurfaceSetClipper); hr != DD_OK) return hr;
-    if (clipper && !IsLiveClipper(clipper)) return DDERR_INVALIDPARAMS;
-    auto* c = static_cast<Clipper*>(clipper);
+    auto* c = com::Checked<Clipper>(clipper);
+    if (clipper && !c) return DDERR_INVALIDPARAMS;
     if (c) c->AddRef();
     if (clipper_) clipper_->Release();
     clipper_ = c;
@@ -457,8 +460,8 @@ HRESULT Surface::SetClipper(LPDIRECTDRAWCLIPPER clipper) {
 
 HRESULT Surface::SetPalette(LPDIRECTDRAWPALETTE palette) {
     if (HRESULT hr = Enter(kIDirectDrawSurfaceSetPalette); hr != DD_OK) return hr;
-    if (palette && !IsLivePalette(palette)) return DDERR_INVALIDPARAMS;
-    auto* p = static_cast<Palette*>(palette);
+    auto* p = com::Checked<Palette>(palette);
+    if (palette && !p) return DDERR_INVALIDPARAMS;
     if (p && (!p->Indexes8Bits() || bytes_ != 1)) return DDERR_INVALIDPIXELFORMAT;
     if (p) {
         p->AddRef();
@@ -492,8 +495,8 @@ void Surface::LastRelease() {
     delete this;
 }
 
-void Surface::OwnerGone() {
-    owner_ = nullptr;
+void Surface::MakerGone() {
+    Child::MakerGone();
     palette_ = nullptr;
     clipper_ = nullptr;
     backBuffers.clear();
@@ -504,11 +507,7 @@ Surface::~Surface() {
     if (dc_) gdi::DestroySurfaceDc(dc_);
     if (usesScreen_ && locked_) video::LetGoOfScreenMemory();
     VideoMemoryUsed() -= videoBytes_;
-    if (owner_) {
-        if (owner_->primary == this) owner_->primary = nullptr;
-        owner_->Forget(this);
-    }
-    Unregister(static_cast<IDirectDrawSurface*>(this));
+    if (Owner() && Owner()->primary == this) Owner()->primary = nullptr;
 }
 
 }  // namespace platform::ddraw

@@ -17,6 +17,7 @@
 #include "platform/com/com.h"
 #include "platform/dsound/dsound_internal.h"
 #include "platform/dsound/mixer.h"
+#include "platform/trace/boundary.h"
 #include "platform/trace/trace.h"
 
 // The calls of this file that tests can fail, by the names they are logged under.
@@ -56,15 +57,10 @@ constexpr DWORD kPrimaryBytes = audio::kSampleRate / 10 * audio::kChannels * 2;
 
 class Device;
 
-class Buffer final : public com::Object<IDirectSoundBuffer, IID_IDirectSoundBuffer> {
+class Buffer final : public com::Object<IDirectSoundBuffer, IID_IDirectSoundBuffer>, public com::Child<Device> {
 public:
-    Buffer(Device* owner, bool isPrimary, DWORD createFlags) : device(owner), primary(isPrimary), flags(createFlags) {}
-    ~Buffer() override;
-
-    ULONG Release() override {
-        TraceCall("IDirectSoundBuffer::Release");
-        return Object::Release();
-    }
+    Buffer(Device* owner, bool isPrimary, DWORD createFlags)
+        : Object("IDirectSoundBuffer::Release"), Child(owner), primary(isPrimary), flags(createFlags) {}
     HRESULT GetCaps(LPDSBCAPS caps) override;
     HRESULT GetCurrentPosition(LPDWORD play, LPDWORD write) override;
     HRESULT GetFormat(LPWAVEFORMATEX wfx, DWORD allocated, LPDWORD written) override;
@@ -85,7 +81,6 @@ public:
     HRESULT Unlock(LPVOID ptr1, DWORD bytes1, LPVOID ptr2, DWORD bytes2) override;
     HRESULT Restore() override;
 
-    Device* device;  // null while the device frees all its buffers
     const bool primary;
     const DWORD flags;
     WAVEFORMATEX format{};
@@ -101,16 +96,14 @@ private:
 
 class Device final : public com::Object<IDirectSound, IID_IDirectSound>, public audio::Source {
 public:
-    ULONG Release() override {
-        TraceCall("IDirectSound::Release");
-        return Object::Release();
-    }
+    Device() : Object("IDirectSound::Release") {}
     // Leaves the stream and frees every buffer, then the device: its last
     // Release, or the stand-in's reset.
     void Destroy();
     HRESULT CreateSoundBuffer(LPCDSBUFFERDESC desc, LPLPDIRECTSOUNDBUFFER out, IUnknown* outer) override;
     HRESULT GetCaps(LPDSCAPS caps) override;
     HRESULT DuplicateSoundBuffer(LPDIRECTSOUNDBUFFER original, LPLPDIRECTSOUNDBUFFER out) override;
+    HRESULT Duplicate(const Buffer& source, LPLPDIRECTSOUNDBUFFER out);
     HRESULT SetCooperativeLevel(HWND hwnd, DWORD level) override;
     HRESULT Compact() override;
     HRESULT GetSpeakerConfig(LPDWORD config) override;
@@ -120,28 +113,19 @@ public:
     // Audio thread.
     void Mix(float* out, int frames) override;
 
-    // Adds a new buffer to the device; false when memory runs out.
-    bool Adopt(Buffer* buffer);
-    void Forget(Buffer* buffer);
+    // Adds a new buffer to the device; throws std::bad_alloc when memory
+    // runs out, the buffer not taken.
+    void Adopt(Buffer* buffer);
+    void Forget(com::Child<Device>* buffer);
 
     std::mutex lock;
-    std::vector<Buffer*> buffers;
+    com::Family<Device> buffers;  // the mixer's list too
     Buffer* primary = nullptr;
     DWORD cooperativeLevel = 0;  // 0 until SetCooperativeLevel
 
 private:
     void LastRelease() override { Destroy(); }
 };
-
-// The devices not yet freed (main thread only), for the reset.
-std::vector<Device*>& LiveDevices() {
-    static auto* devices = new std::vector<Device*>;  // outlives every static destructor
-    return *devices;
-}
-
-Buffer::~Buffer() {
-    if (device) device->Forget(this);
-}
 
 HRESULT Buffer::GetCaps(LPDSBCAPS caps) {
     if (HRESULT hr = Enter(kIDirectSoundBufferGetCaps); hr != DS_OK) return hr;
@@ -157,7 +141,7 @@ HRESULT Buffer::GetCurrentPosition(LPDWORD play, LPDWORD write) {
     if (HRESULT hr = Enter(kIDirectSoundBufferGetCurrentPosition); hr != DS_OK) return hr;
     DWORD at;
     {
-        std::lock_guard guard(device->lock);
+        std::lock_guard guard(Owner()->lock);
         at = static_cast<DWORD>(voice.position >> 32) * format.nBlockAlign;
     }
     // The mixer reads the samples as it goes, so everything behind the play
@@ -208,7 +192,7 @@ HRESULT Buffer::GetFrequency(LPDWORD out) {
 HRESULT Buffer::GetStatus(LPDWORD status) {
     if (HRESULT hr = Enter(kIDirectSoundBufferGetStatus); hr != DS_OK) return hr;
     if (!status) return DSERR_INVALIDPARAM;
-    std::lock_guard guard(device->lock);
+    std::lock_guard guard(Owner()->lock);
     *status = 0;
     if (voice.playing) *status = DSBSTATUS_PLAYING | (voice.looping ? DSBSTATUS_LOOPING : 0);
     return DS_OK;
@@ -228,8 +212,8 @@ HRESULT Buffer::Lock(DWORD offset, DWORD count, LPVOID* ptr1, LPDWORD bytes1, LP
     if (ptr2) *ptr2 = nullptr;
     if (bytes2) *bytes2 = 0;
     // Writing the primary buffer directly is not offered at any level.
-    if (primary) return device->cooperativeLevel < DSSCL_WRITEPRIMARY ? DSERR_PRIOLEVELNEEDED : DSERR_UNSUPPORTED;
-    std::lock_guard guard(device->lock);
+    if (primary) return Owner()->cooperativeLevel < DSSCL_WRITEPRIMARY ? DSERR_PRIOLEVELNEEDED : DSERR_UNSUPPORTED;
+    std::lock_guard guard(Owner()->lock);
     if (lockFlags & DSBLOCK_FROMWRITECURSOR) offset = static_cast<DWORD>(voice.position >> 32) * format.nBlockAlign;
     if (lockFlags & DSBLOCK_ENTIREBUFFER) count = bytes;
     if (offset >= bytes || count == 0 || count > bytes) return DSERR_INVALIDPARAM;
@@ -261,9 +245,9 @@ HRESULT Buffer::Unlock(LPVOID ptr1, DWORD bytes1, LPVOID ptr2, DWORD bytes2) {
 
 HRESULT Buffer::Play(DWORD, DWORD, DWORD playFlags) {
     if (HRESULT hr = Enter(kIDirectSoundBufferPlay); hr != DS_OK) return hr;
-    if (device->cooperativeLevel == 0) return DSERR_PRIOLEVELNEEDED;
+    if (Owner()->cooperativeLevel == 0) return DSERR_PRIOLEVELNEEDED;
     if (primary && !(playFlags & DSBPLAY_LOOPING)) return DSERR_INVALIDPARAM;
-    std::lock_guard guard(device->lock);
+    std::lock_guard guard(Owner()->lock);
     // Playing a buffer that already plays only changes its looping.
     voice.playing = true;
     voice.looping = (playFlags & DSBPLAY_LOOPING) != 0;
@@ -274,7 +258,7 @@ HRESULT Buffer::SetCurrentPosition(DWORD position) {
     if (HRESULT hr = Enter(kIDirectSoundBufferSetCurrentPosition); hr != DS_OK) return hr;
     if (primary) return DSERR_INVALIDCALL;
     if (position >= bytes) return DSERR_INVALIDPARAM;
-    std::lock_guard guard(device->lock);
+    std::lock_guard guard(Owner()->lock);
     voice.position = static_cast<std::uint64_t>(position / format.nBlockAlign) << 32;
     return DS_OK;
 }
@@ -283,7 +267,7 @@ HRESULT Buffer::SetFormat(LPCWAVEFORMATEX wfx) {
     if (HRESULT hr = Enter(kIDirectSoundBufferSetFormat); hr != DS_OK) return hr;
     if (!primary) return DSERR_INVALIDCALL;
     if (!wfx) return DSERR_INVALIDPARAM;
-    if (device->cooperativeLevel < DSSCL_PRIORITY) return DSERR_PRIOLEVELNEEDED;
+    if (Owner()->cooperativeLevel < DSSCL_PRIORITY) return DSERR_PRIOLEVELNEEDED;
     // The stream keeps its own format; the mixer converts every buffer to it.
     return DS_OK;
 }
@@ -292,7 +276,7 @@ HRESULT Buffer::SetVolume(LONG value) {
     if (HRESULT hr = Enter(kIDirectSoundBufferSetVolume); hr != DS_OK) return hr;
     if (!(flags & DSBCAPS_CTRLVOLUME)) return DSERR_CONTROLUNAVAIL;
     if (value < DSBVOLUME_MIN || value > DSBVOLUME_MAX) return DSERR_INVALIDPARAM;
-    std::lock_guard guard(device->lock);
+    std::lock_guard guard(Owner()->lock);
     volume = value;
     UpdateGains();
     return DS_OK;
@@ -302,7 +286,7 @@ HRESULT Buffer::SetPan(LONG value) {
     if (HRESULT hr = Enter(kIDirectSoundBufferSetPan); hr != DS_OK) return hr;
     if (!(flags & DSBCAPS_CTRLPAN)) return DSERR_CONTROLUNAVAIL;
     if (value < DSBPAN_LEFT || value > DSBPAN_RIGHT) return DSERR_INVALIDPARAM;
-    std::lock_guard guard(device->lock);
+    std::lock_guard guard(Owner()->lock);
     pan = value;
     UpdateGains();
     return DS_OK;
@@ -313,7 +297,7 @@ HRESULT Buffer::SetFrequency(DWORD value) {
     if (primary || !(flags & DSBCAPS_CTRLFREQUENCY)) return DSERR_CONTROLUNAVAIL;
     if (value != DSBFREQUENCY_ORIGINAL && (value < DSBFREQUENCY_MIN || value > DSBFREQUENCY_MAX))
         return DSERR_INVALIDPARAM;
-    std::lock_guard guard(device->lock);
+    std::lock_guard guard(Owner()->lock);
     frequency = value;
     voice.rate = value ? value : format.nSamplesPerSec;
     return DS_OK;
@@ -321,7 +305,7 @@ HRESULT Buffer::SetFrequency(DWORD value) {
 
 HRESULT Buffer::Stop() {
     if (HRESULT hr = Enter(kIDirectSoundBufferStop); hr != DS_OK) return hr;
-    std::lock_guard guard(device->lock);
+    std::lock_guard guard(Owner()->lock);
     voice.playing = false;  // the play cursor stays where it is
     return DS_OK;
 }
@@ -336,35 +320,26 @@ void Device::Destroy() {
     // longer mixes this device. Then every buffer goes with the device, the
     // program's references or not (the primary buffer has none).
     audio::RemoveSource(this);
-    std::vector<Buffer*> all;
+    std::vector<com::Child<Device>*> all;
     {
         std::lock_guard guard(lock);
-        all.swap(buffers);
+        all = buffers.TakeAll();
         primary = nullptr;
     }
-    for (Buffer* b : all) {
-        b->device = nullptr;
-        delete b;
-    }
+    com::Family<Device>::FreeAll(all);
     audio::Release();
-    std::erase(LiveDevices(), this);
     delete this;
 }
 
-bool Device::Adopt(Buffer* buffer) {
+void Device::Adopt(Buffer* buffer) {
     std::lock_guard guard(lock);
-    try {
-        buffers.push_back(buffer);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
+    buffers.Adopt(buffer);
     if (buffer->primary) primary = buffer;
-    return true;
 }
 
-void Device::Forget(Buffer* buffer) {
+void Device::Forget(com::Child<Device>* buffer) {
     std::lock_guard guard(lock);
-    std::erase(buffers, buffer);
+    buffers.Forget(buffer);
     if (primary == buffer) primary = nullptr;
 }
 
@@ -399,22 +374,20 @@ HRESULT Device::CreateSoundBuffer(LPCDSBUFFERDESC desc, LPLPDIRECTSOUNDBUFFER ou
             *out = primary;
             return DS_OK;
         }
-        auto* b = new (std::nothrow) Buffer(this, true, desc->dwFlags);
-        if (!b) return DSERR_OUTOFMEMORY;
-        b->bytes = kPrimaryBytes;
-        b->format = WAVEFORMATEX{WAVE_FORMAT_PCM,
-                                 audio::kChannels,
-                                 audio::kSampleRate,
-                                 audio::kSampleRate * audio::kChannels * 2,
-                                 audio::kChannels * 2,
-                                 16,
-                                 0};
-        if (!Adopt(b)) {
-            delete b;
-            return DSERR_OUTOFMEMORY;
-        }
-        *out = b;
-        return DS_OK;
+        return FailWithoutMemory(DSERR_OUTOFMEMORY, 0, [&] {
+            auto b = std::make_unique<Buffer>(this, true, desc->dwFlags);
+            b->bytes = kPrimaryBytes;
+            b->format = WAVEFORMATEX{WAVE_FORMAT_PCM,
+                                     audio::kChannels,
+                                     audio::kSampleRate,
+                                     audio::kSampleRate * audio::kChannels * 2,
+                                     audio::kChannels * 2,
+                                     16,
+                                     0};
+            Adopt(b.get());
+            *out = b.release();
+            return DS_OK;
+        });
     }
 
     if (!desc->lpwfxFormat) return DSERR_INVALIDPARAM;
@@ -422,25 +395,23 @@ HRESULT Device::CreateSoundBuffer(LPCDSBUFFERDESC desc, LPLPDIRECTSOUNDBUFFER ou
     WAVEFORMATEX format;
     if (HRESULT hr = CheckFormat(desc->lpwfxFormat, format); hr != DS_OK) return hr;
 
-    std::unique_ptr<Buffer> b(new (std::nothrow) Buffer(this, false, desc->dwFlags));
-    if (!b) return DSERR_OUTOFMEMORY;
-    b->format = format;
-    b->bytes = desc->dwBufferBytes;
-    try {
+    return FailWithoutMemory(DSERR_OUTOFMEMORY, 0, [&] {
+        // Until it is handed out, the buffer's own destructor undoes each step.
+        auto b = std::make_unique<Buffer>(this, false, desc->dwFlags);
+        b->format = format;
+        b->bytes = desc->dwBufferBytes;
         auto block = std::make_shared<SampleBlock>();
         // A new buffer holds silence.
         block->bytes.assign(desc->dwBufferBytes, format.wBitsPerSample == 8 ? 0x80 : 0x00);
         b->voice.samples = std::move(block);
-    } catch (const std::bad_alloc&) {
-        return DSERR_OUTOFMEMORY;
-    }
-    b->voice.channels = format.nChannels;
-    b->voice.bits = format.wBitsPerSample;
-    b->voice.frames = desc->dwBufferBytes / format.nBlockAlign;
-    b->voice.rate = format.nSamplesPerSec;
-    if (!Adopt(b.get())) return DSERR_OUTOFMEMORY;
-    *out = b.release();
-    return DS_OK;
+        b->voice.channels = format.nChannels;
+        b->voice.bits = format.wBitsPerSample;
+        b->voice.frames = desc->dwBufferBytes / format.nBlockAlign;
+        b->voice.rate = format.nSamplesPerSec;
+        Adopt(b.get());
+        *out = b.release();
+        return DS_OK;
+    });
 }
 
 HRESULT Device::DuplicateSoundBuffer(LPDIRECTSOUNDBUFFER original, LPLPDIRECTSOUNDBUFFER out) {
@@ -448,31 +419,30 @@ HRESULT Device::DuplicateSoundBuffer(LPDIRECTSOUNDBUFFER original, LPLPDIRECTSOU
     *out = nullptr;
     if (!original) return DSERR_INVALIDPARAM;
     if (HRESULT hr = Enter(kIDirectSoundDuplicateSoundBuffer); hr != DS_OK) return hr;
-    auto* source = static_cast<Buffer*>(original);
-    if (source->device != this) return DSERR_INVALIDPARAM;
+    auto* source = com::Checked<Buffer>(original);
+    if (!source || source->Owner() != this) return DSERR_INVALIDPARAM;
     if (source->primary) return DSERR_INVALIDCALL;
+    return FailWithoutMemory(DSERR_OUTOFMEMORY, 0, [&] { return Duplicate(*source, out); });
+}
 
-    auto* b = new (std::nothrow) Buffer(this, false, source->flags);
-    if (!b) return DSERR_OUTOFMEMORY;
+HRESULT Device::Duplicate(const Buffer& source, LPLPDIRECTSOUNDBUFFER out) {
+    auto b = std::make_unique<Buffer>(this, false, source.flags);
     // The duplicate shares the samples and starts stopped at 0 with the
     // original's volume, pan and frequency (as Wine copies them).
-    b->format = source->format;
-    b->bytes = source->bytes;
-    b->volume = source->volume;
-    b->pan = source->pan;
-    b->frequency = source->frequency;
+    b->format = source.format;
+    b->bytes = source.bytes;
+    b->volume = source.volume;
+    b->pan = source.pan;
+    b->frequency = source.frequency;
     {
         std::lock_guard guard(lock);
-        b->voice = source->voice;
+        b->voice = source.voice;
     }
     b->voice.position = 0;
     b->voice.playing = false;
     b->voice.looping = false;
-    if (!Adopt(b)) {
-        delete b;
-        return DSERR_OUTOFMEMORY;
-    }
-    *out = b;
+    Adopt(b.get());
+    *out = b.release();
     return DS_OK;
 }
 
@@ -513,24 +483,17 @@ void Device::Mix(float* out, int frames) {
     std::lock_guard guard(lock);
     float masterLeft = 1.0f, masterRight = 1.0f;
     if (primary) StereoGains(primary->volume, primary->pan, masterLeft, masterRight);
-    for (Buffer* b : buffers)
+    for (com::Child<Device>* child : buffers.Members()) {
+        auto* b = static_cast<Buffer*>(child);
         if (!b->primary) MixVoice(b->voice, out, frames, audio::kSampleRate, masterLeft, masterRight);
-}
-
-bool Register(Device* device) {
-    try {
-        LiveDevices().push_back(device);
-    } catch (const std::bad_alloc&) {
-        return false;
     }
-    return true;
 }
 
 }  // namespace
 
 void ResetForTests() {
-    std::vector<Device*> live = LiveDevices();
-    for (Device* d : live) d->Destroy();
+    std::vector<const IDirectSound*> live(com::Live<IDirectSound>().begin(), com::Live<IDirectSound>().end());
+    for (const IDirectSound* d : live) static_cast<Device*>(const_cast<IDirectSound*>(d))->Destroy();
 }
 
 }  // namespace platform::dsound
@@ -549,9 +512,8 @@ HRESULT WINAPI DirectSoundCreate(LPCGUID lpGuid, LPDIRECTSOUND* ppDS, LPUNKNOWN 
     if (lpGuid && !com::SameGuid(*lpGuid, kNull)) return DSERR_NODRIVER;
     // No audio device at all: fail as Windows does without a sound card.
     if (!audio::Acquire()) return DSERR_NODRIVER;
-    auto* device = new (std::nothrow) dsound::Device;
-    if (!device || !dsound::Register(device)) {
-        delete device;
+    auto* device = FailWithoutMemory<dsound::Device*>(nullptr, 0, [] { return new dsound::Device; });
+    if (!device) {
         audio::Release();
         return DSERR_OUTOFMEMORY;
     }

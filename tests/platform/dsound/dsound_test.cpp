@@ -366,6 +366,7 @@ TEST_F(DirectSoundTest, DuplicatesShareSamplesButNotTheirState) {
     LPDIRECTSOUNDBUFFER none = reinterpret_cast<LPDIRECTSOUNDBUFFER>(1);
     EXPECT_EQ(ds->DuplicateSoundBuffer(nullptr, &none), DSERR_INVALIDPARAM);
     EXPECT_EQ(none, nullptr);
+    EXPECT_EQ(ds->DuplicateSoundBuffer(original, &none), DSERR_INVALIDPARAM) << "a buffer already freed";
     platform::ArmFault({"IDirectSound::DuplicateSoundBuffer", DSERR_OUTOFMEMORY});
     EXPECT_EQ(ds->DuplicateSoundBuffer(dup, &none), DSERR_OUTOFMEMORY);
     dup->Release();
