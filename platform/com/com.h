@@ -79,13 +79,12 @@ public:
         *out = static_cast<Interface*>(this);
         return S_OK;
     }
-    // The entry of a method that can fail: logs the call and answers a
-    // fault a test armed, which the object may take note of (a surface
-    // given DDERR_SURFACELOST is lost until restored). Every method with a
-    // FaultPoint enters here, where it could first fail.
-    HRESULT Enter(const FaultPoint& call) {
+    // The fault a test armed for a method, S_OK when none, which the
+    // object may take note of (a surface given DDERR_SURFACELOST is lost
+    // until restored). The method's fault check, in FaultPoint's order.
+    HRESULT Fails(const FaultPoint& call) {
         HRESULT code = S_OK;
-        if (call.Enter(code)) Faulted(code);
+        if (call.Fails(code)) Faulted(code);
         return code;
     }
 

@@ -140,8 +140,9 @@ HRESULT Palette::GetEntries(DWORD, DWORD base, DWORD count, LPPALETTEENTRY entri
 }
 
 HRESULT Palette::SetEntries(DWORD, DWORD start, DWORD count, LPPALETTEENTRY entries) {
-    if (HRESULT hr = Enter(kIDirectDrawPaletteSetEntries); hr != DD_OK) return hr;
+    kIDirectDrawPaletteSetEntries.Trace();
     if (!entries || start > size_ || count > size_ - start) return DDERR_INVALIDPARAMS;
+    if (HRESULT hr = Fails(kIDirectDrawPaletteSetEntries); hr != DD_OK) return hr;
     std::copy_n(entries, count, entries_.begin() + start);
     if (primaryAttachments > 0) {
         video::SetHardwarePalette(entries_.data(), !video::ExclusiveModeSet());
@@ -172,12 +173,13 @@ HRESULT Clipper::IsClipListChanged(BOOL* changed) {
 }
 
 HRESULT Clipper::SetClipList(LPRGNDATA list, DWORD flags) {
-    if (HRESULT hr = Enter(kIDirectDrawClipperSetClipList); hr != DD_OK) return hr;
-    return FailWithoutMemory(DDERR_OUTOFMEMORY, 0, [&] { return TakeClipList(list, flags); });
+    kIDirectDrawClipperSetClipList.Trace();
+    if (flags != 0) return DDERR_INVALIDPARAMS;
+    if (HRESULT hr = Fails(kIDirectDrawClipperSetClipList); hr != DD_OK) return hr;
+    return FailWithoutMemory(DDERR_OUTOFMEMORY, 0, [&] { return TakeClipList(list); });
 }
 
-HRESULT Clipper::TakeClipList(LPRGNDATA list, DWORD flags) {
-    if (flags != 0) return DDERR_INVALIDPARAMS;
+HRESULT Clipper::TakeClipList(LPRGNDATA list) {
     if (window_) return DDERR_CLIPPERISUSINGHWND;
     if (!list) {
         rects_.clear();
@@ -199,9 +201,10 @@ HRESULT Clipper::TakeClipList(LPRGNDATA list, DWORD flags) {
 }
 
 HRESULT Clipper::SetHWnd(DWORD flags, HWND window) {
-    if (HRESULT hr = Enter(kIDirectDrawClipperSetHWnd); hr != DD_OK) return hr;
+    kIDirectDrawClipperSetHWnd.Trace();
     if (flags != 0) return DDERR_INVALIDPARAMS;
     if (window && !user::FromHandle(window)) return DDERR_INVALIDPARAMS;
+    if (HRESULT hr = Fails(kIDirectDrawClipperSetHWnd); hr != DD_OK) return hr;
     window_ = window;
     return DD_OK;
 }
@@ -225,11 +228,12 @@ Clipper::~Clipper() = default;
 // The DirectDraw object.
 
 HRESULT DirectDraw::CreateClipper(DWORD flags, LPDIRECTDRAWCLIPPER* out, IUnknown* outer) {
+    kIDirectDrawCreateClipper.Trace();
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
-    if (HRESULT hr = Enter(kIDirectDrawCreateClipper); hr != DD_OK) return hr;
     if (flags != 0) return DDERR_INVALIDPARAMS;
+    if (HRESULT hr = Fails(kIDirectDrawCreateClipper); hr != DD_OK) return hr;
     return FailWithoutMemory(DDERR_OUTOFMEMORY, 0, [&] {
         // Until it is handed out, the clipper's own destructor undoes each step.
         auto c = std::make_unique<Clipper>(this);
@@ -240,11 +244,12 @@ HRESULT DirectDraw::CreateClipper(DWORD flags, LPDIRECTDRAWCLIPPER* out, IUnknow
 }
 
 HRESULT DirectDraw::CreatePalette(DWORD flags, LPPALETTEENTRY table, LPDIRECTDRAWPALETTE* out, IUnknown* outer) {
+    kIDirectDrawCreatePalette.Trace();
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
-    if (HRESULT hr = Enter(kIDirectDrawCreatePalette); hr != DD_OK) return hr;
     if (!table) return DDERR_INVALIDPARAMS;
+    if (HRESULT hr = Fails(kIDirectDrawCreatePalette); hr != DD_OK) return hr;
     if (level_ == 0) return DDERR_NOCOOPERATIVELEVELSET;
     // The table is 2, 4, 16 or 256 entries long, as one size flag says.
     if (PaletteSize(flags) == 0) return DDERR_INVALIDPARAMS;
@@ -300,11 +305,12 @@ HRESULT DirectDraw::CreatePrimary(const DDSURFACEDESC& desc, Chain& out) {
 }
 
 HRESULT DirectDraw::CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* out, IUnknown* outer) {
+    kIDirectDrawCreateSurface.Trace();
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
     if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
-    if (HRESULT hr = Enter(kIDirectDrawCreateSurface); hr != DD_OK) return hr;
+    if (HRESULT hr = Fails(kIDirectDrawCreateSurface); hr != DD_OK) return hr;
     return FailWithoutMemory(DDERR_OUTOFMEMORY, 0, [&] { return MakeSurface(desc, out); });
 }
 
@@ -355,8 +361,10 @@ HRESULT DirectDraw::MakeSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* out) 
     return DD_OK;
 }
 
-HRESULT DirectDraw::EnumDisplayModes(DWORD, LPDDSURFACEDESC, LPVOID context, LPDDENUMMODESCALLBACK callback) {
+HRESULT DirectDraw::EnumDisplayModes(DWORD, LPDDSURFACEDESC filter, LPVOID context, LPDDENUMMODESCALLBACK callback) {
     if (!callback) return DDERR_INVALIDPARAMS;
+    // Every mode is offered, whatever the filter asks for.
+    if (filter) Unimplemented("IDirectDraw::EnumDisplayModes:filter");
     for (DWORD bits : kModeDepths)
         for (const auto& m : kModeSizes) {
             DDSURFACEDESC d{};
@@ -373,11 +381,12 @@ HRESULT DirectDraw::EnumDisplayModes(DWORD, LPDDSURFACEDESC, LPVOID context, LPD
 }
 
 HRESULT DirectDraw::GetCaps(LPDDCAPS driver, LPDDCAPS hel) {
+    kIDirectDrawGetCaps.Trace();
     if (!driver && !hel) return DDERR_INVALIDPARAMS;
     // The DirectX 3 record, or a later and larger one whose first part it is.
     auto sizeOk = [](LPDDCAPS c) { return !c || (c->dwSize >= sizeof(DDCAPS_DX3) && c->dwSize <= 1024); };
     if (!sizeOk(driver) || !sizeOk(hel)) return DDERR_INVALIDPARAMS;
-    if (HRESULT hr = Enter(kIDirectDrawGetCaps); hr != DD_OK) return hr;
+    if (HRESULT hr = Fails(kIDirectDrawGetCaps); hr != DD_OK) return hr;
     const Config& config = CurrentConfig();
     if (driver) {
         DWORD size = driver->dwSize;
@@ -453,15 +462,16 @@ HRESULT DirectDraw::WaitForVerticalBlank(DWORD flags, HANDLE) {
 }
 
 HRESULT DirectDraw::SetCooperativeLevel(HWND window, DWORD flags) {
-    if (HRESULT hr = Enter(kIDirectDrawSetCooperativeLevel); hr != DD_OK) return hr;
+    kIDirectDrawSetCooperativeLevel.Trace();
     bool exclusive = (flags & DDSCL_EXCLUSIVE) != 0, fullScreen = (flags & DDSCL_FULLSCREEN) != 0;
     bool normal = (flags & DDSCL_NORMAL) != 0;
     // DDSCL_NORMAL beside the exclusive full-screen pair is taken as that
     // pair (Wine's tests, run on Windows too, expect DD_OK for a window).
     if ((!normal && !exclusive) || exclusive != fullScreen) return DDERR_INVALIDPARAMS;
     if (window && !user::FromHandle(window)) return DDERR_INVALIDPARAMS;
+    if (exclusive && !window) return DDERR_INVALIDPARAMS;
+    if (HRESULT hr = Fails(kIDirectDrawSetCooperativeLevel); hr != DD_OK) return hr;
     if (exclusive) {
-        if (!window) return DDERR_INVALIDPARAMS;
         if (ExclusiveOwner() && ExclusiveOwner() != this) return DDERR_EXCLUSIVEMODEALREADYSET;
         ExclusiveOwner() = this;
     } else if (ExclusiveOwner() == this) {
@@ -473,7 +483,8 @@ HRESULT DirectDraw::SetCooperativeLevel(HWND window, DWORD flags) {
 }
 
 HRESULT DirectDraw::SetDisplayMode(DWORD width, DWORD height, DWORD bpp) {
-    if (HRESULT hr = Enter(kIDirectDrawSetDisplayMode); hr != DD_OK) return hr;
+    kIDirectDrawSetDisplayMode.Trace();
+    if (HRESULT hr = Fails(kIDirectDrawSetDisplayMode); hr != DD_OK) return hr;
     if (level_ == 0) return DDERR_NOCOOPERATIVELEVELSET;
     if (ExclusiveOwner() && ExclusiveOwner() != this) return DDERR_NOEXCLUSIVEMODE;
     if (!ModeOffered(width, height, bpp)) return DDERR_INVALIDMODE;
@@ -489,7 +500,8 @@ HRESULT DirectDraw::SetDisplayMode(DWORD width, DWORD height, DWORD bpp) {
 }
 
 HRESULT DirectDraw::RestoreDisplayMode() {
-    if (HRESULT hr = Enter(kIDirectDrawRestoreDisplayMode); hr != DD_OK) return hr;
+    kIDirectDrawRestoreDisplayMode.Trace();
+    if (HRESULT hr = Fails(kIDirectDrawRestoreDisplayMode); hr != DD_OK) return hr;
     if (!modeSet_) return DD_OK;
     modeSet_ = false;
     video::RestoreDesktopMode();

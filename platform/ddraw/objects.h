@@ -51,7 +51,7 @@ public:
     HWND Window() const { return window_; }
 
 private:
-    HRESULT TakeClipList(LPRGNDATA list, DWORD flags);
+    HRESULT TakeClipList(LPRGNDATA list);
     std::vector<RECT> rects_;
     bool hasList_ = false;
     HWND window_ = nullptr;
@@ -144,8 +144,9 @@ private:
         if (code == DDERR_SURFACELOST) lost_ = true;
     }
     HRESULT CheckUsable(Surface* other);
-    HRESULT BltNow(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD flags, LPDDBLTFX fx);
-    HRESULT BltFastNow(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD trans);
+    // The calls past their checks of what they are given; a fill has no source.
+    HRESULT BltNow(LPRECT destRect, Surface* src, LPRECT sourceRect, DWORD flags, LPDDBLTFX fx);
+    HRESULT BltFastNow(DWORD x, DWORD y, Surface& source, LPRECT sourceRect, DWORD trans);
     void ShowIfVisible();
     void (*ScreenRecord() const)(int y, int from, int to);
     void FillDesc(DDSURFACEDESC& desc);

@@ -123,12 +123,7 @@ void Surface::FillDesc(DDSURFACEDESC& desc) {
 }
 
 HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD flags, LPDDBLTFX fx) {
-    if (HRESULT hr = Enter(kIDirectDrawSurfaceBlt); hr != DD_OK) return hr;
-    // The clip list's pieces and a copy's snapshot take memory.
-    return FailWithoutMemory(DDERR_OUTOFMEMORY, 0, [&] { return BltNow(destRect, source, sourceRect, flags, fx); });
-}
-
-HRESULT Surface::BltNow(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD flags, LPDDBLTFX fx) {
+    kIDirectDrawSurfaceBlt.Trace();
     Surface* src = com::Checked<Surface>(source);
     if (source && !src) return DDERR_INVALIDPARAMS;
     const bool fill = (flags & DDBLT_COLORFILL) != 0;
@@ -139,6 +134,13 @@ HRESULT Surface::BltNow(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sour
         src = nullptr;
     else if (!src)
         return DDERR_INVALIDPARAMS;
+    if (HRESULT hr = Fails(kIDirectDrawSurfaceBlt); hr != DD_OK) return hr;
+    // The clip list's pieces and a copy's snapshot take memory.
+    return FailWithoutMemory(DDERR_OUTOFMEMORY, 0, [&] { return BltNow(destRect, src, sourceRect, flags, fx); });
+}
+
+HRESULT Surface::BltNow(LPRECT destRect, Surface* src, LPRECT sourceRect, DWORD flags, LPDDBLTFX fx) {
+    const bool fill = src == nullptr;
     if (HRESULT hr = CheckUsable(src); hr != DD_OK) return hr;
     // The source's key is what DDBLT_KEYSRC asks for: a source without one
     // makes the request itself wrong (Windows and Wine refuse it alike).
@@ -146,7 +148,7 @@ HRESULT Surface::BltNow(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sour
         return DDERR_INVALIDPARAMS;
     // Pixels are copied, never converted from one format into another
     // (Windows documents no conversion; Wine makes one).
-    if (src && src->bytes_ != bytes_) return DDERR_UNSUPPORTED;
+    if (src && src->bytes_ != bytes_) return com::Stub("IDirectDrawSurface::Blt:format conversion", DDERR_UNSUPPORTED);
 
     RECT dest = destRect ? *destRect : RECT{0, 0, width_, height_};
     if (!ValidRect(dest)) return DDERR_INVALIDRECT;
@@ -219,18 +221,20 @@ const std::uint8_t* Surface::SourcePixels(Surface* src, std::vector<std::uint8_t
 }
 
 HRESULT Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD trans) {
-    if (HRESULT hr = Enter(kIDirectDrawSurfaceBltFast); hr != DD_OK) return hr;
-    return FailWithoutMemory(DDERR_OUTOFMEMORY, 0, [&] { return BltFastNow(x, y, source, sourceRect, trans); });
-}
-
-HRESULT Surface::BltFastNow(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD trans) {
+    kIDirectDrawSurfaceBltFast.Trace();
     auto* src = com::Checked<Surface>(source);
     if (!src) return DDERR_INVALIDPARAMS;
+    if (HRESULT hr = Fails(kIDirectDrawSurfaceBltFast); hr != DD_OK) return hr;
+    return FailWithoutMemory(DDERR_OUTOFMEMORY, 0, [&] { return BltFastNow(x, y, *src, sourceRect, trans); });
+}
+
+HRESULT Surface::BltFastNow(DWORD x, DWORD y, Surface& source, LPRECT sourceRect, DWORD trans) {
+    Surface* src = &source;
     // BltFast never clips: a surface with a clipper must use Blt, and the
     // documented answer says so.
     if (clipper_) return DDERR_BLTFASTCANTCLIP;
     if (HRESULT hr = CheckUsable(src); hr != DD_OK) return hr;
-    if (src->bytes_ != bytes_) return DDERR_UNSUPPORTED;
+    if (src->bytes_ != bytes_) return com::Stub("IDirectDrawSurface::BltFast:format conversion", DDERR_UNSUPPORTED);
     RECT from = sourceRect ? *sourceRect : RECT{0, 0, src->width_, src->height_};
     if (!ValidRect(from) || !Inside(from, src->width_, src->height_)) return DDERR_INVALIDRECT;
     const long long right = static_cast<long long>(x) + (from.right - from.left);
@@ -258,7 +262,8 @@ HRESULT Surface::BltFastNow(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT
 }
 
 HRESULT Surface::Flip(LPDIRECTDRAWSURFACE target, DWORD flags) {
-    if (HRESULT hr = Enter(kIDirectDrawSurfaceFlip); hr != DD_OK) return hr;
+    kIDirectDrawSurfaceFlip.Trace();
+    if (HRESULT hr = Fails(kIDirectDrawSurfaceFlip); hr != DD_OK) return hr;
     if (backBuffers.empty()) return DDERR_NOTFLIPPABLE;
     if (target && std::find(backBuffers.begin(), backBuffers.end(), target) == backBuffers.end())
         return DDERR_INVALIDPARAMS;
@@ -281,9 +286,10 @@ HRESULT Surface::Flip(LPDIRECTDRAWSURFACE target, DWORD flags) {
 }
 
 HRESULT Surface::GetAttachedSurface(LPDDSCAPS caps, LPDIRECTDRAWSURFACE* out) {
+    kIDirectDrawSurfaceGetAttachedSurface.Trace();
     if (!caps || !out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
-    if (HRESULT hr = Enter(kIDirectDrawSurfaceGetAttachedSurface); hr != DD_OK) return hr;
+    if (HRESULT hr = Fails(kIDirectDrawSurfaceGetAttachedSurface); hr != DD_OK) return hr;
     Surface* found = nullptr;
     if (caps->dwCaps & (DDSCAPS_BACKBUFFER | DDSCAPS_FLIP)) {
         if (!backBuffers.empty()) {
@@ -319,10 +325,11 @@ HRESULT Surface::GetClipper(LPDIRECTDRAWCLIPPER* out) {
 }
 
 HRESULT Surface::SetColorKey(DWORD flags, LPDDCOLORKEY key) {
-    if (HRESULT hr = Enter(kIDirectDrawSurfaceSetColorKey); hr != DD_OK) return hr;
-    if (flags & (DDCKEY_SRCOVERLAY | DDCKEY_DESTOVERLAY)) return DDERR_NOTAOVERLAYSURFACE;
+    kIDirectDrawSurfaceSetColorKey.Trace();
     bool source = (flags & DDCKEY_SRCBLT) != 0, dest = (flags & DDCKEY_DESTBLT) != 0;
-    if (source == dest) return DDERR_INVALIDPARAMS;
+    if (!(flags & (DDCKEY_SRCOVERLAY | DDCKEY_DESTOVERLAY)) && source == dest) return DDERR_INVALIDPARAMS;
+    if (HRESULT hr = Fails(kIDirectDrawSurfaceSetColorKey); hr != DD_OK) return hr;
+    if (flags & (DDCKEY_SRCOVERLAY | DDCKEY_DESTOVERLAY)) return DDERR_NOTAOVERLAYSURFACE;
     DDCOLORKEY k{};
     if (key) {
         k = *key;
@@ -352,14 +359,15 @@ HRESULT Surface::GetColorKey(DWORD flags, LPDDCOLORKEY key) {
 }
 
 HRESULT Surface::GetDC(HDC* out) {
+    kIDirectDrawSurfaceGetDC.Trace();
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
-    if (HRESULT hr = Enter(kIDirectDrawSurfaceGetDC); hr != DD_OK) return hr;
+    if (HRESULT hr = Fails(kIDirectDrawSurfaceGetDC); hr != DD_OK) return hr;
     if (dc_) return DDERR_DCALREADYCREATED;
     if (LostNow()) return DDERR_SURFACELOST;
     if (locked_) return DDERR_SURFACEBUSY;
     // GDI here draws on 8-bit pixels only.
-    if (bytes_ != 1) return DDERR_UNSUPPORTED;
+    if (bytes_ != 1) return com::Stub("IDirectDrawSurface::GetDC:16-bit surfaces", DDERR_UNSUPPORTED);
     gdi::PixelView view{Pixels(), Pitch(), width_, height_};
     return FailWithoutMemory(DDERR_OUTOFMEMORY, 0, [&] {
         dc_ = gdi::CreateSurfaceDc(view, palette_ ? palette_->Entries() : nullptr, usesScreen_);
@@ -393,8 +401,9 @@ HRESULT Surface::GetPixelFormat(LPDDPIXELFORMAT format) {
 }
 
 HRESULT Surface::GetSurfaceDesc(LPDDSURFACEDESC desc) {
+    kIDirectDrawSurfaceGetSurfaceDesc.Trace();
     if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
-    if (HRESULT hr = Enter(kIDirectDrawSurfaceGetSurfaceDesc); hr != DD_OK) return hr;
+    if (HRESULT hr = Fails(kIDirectDrawSurfaceGetSurfaceDesc); hr != DD_OK) return hr;
     FillDesc(*desc);
     return DD_OK;
 }
@@ -402,8 +411,9 @@ HRESULT Surface::GetSurfaceDesc(LPDDSURFACEDESC desc) {
 HRESULT Surface::IsLost() { return LostNow() ? DDERR_SURFACELOST : DD_OK; }
 
 HRESULT Surface::Lock(LPRECT rect, LPDDSURFACEDESC desc, DWORD flags, HANDLE) {
+    kIDirectDrawSurfaceLock.Trace();
     if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
-    if (HRESULT hr = Enter(kIDirectDrawSurfaceLock); hr != DD_OK) return hr;
+    if (HRESULT hr = Fails(kIDirectDrawSurfaceLock); hr != DD_OK) return hr;
     if (LostNow()) return DDERR_SURFACELOST;
     if (Busy()) return DDERR_SURFACEBUSY;
     RECT r = rect ? *rect : RECT{0, 0, width_, height_};
@@ -429,7 +439,8 @@ HRESULT Surface::Unlock(LPVOID) {
 }
 
 HRESULT Surface::Restore() {
-    if (HRESULT hr = Enter(kIDirectDrawSurfaceRestore); hr != DD_OK) return hr;
+    kIDirectDrawSurfaceRestore.Trace();
+    if (HRESULT hr = Fails(kIDirectDrawSurfaceRestore); hr != DD_OK) return hr;
     if (front) return front->Restore();  // a back buffer comes back with its chain
     if (!LostNow()) {
         for (Surface* b : backBuffers) b->lost_ = false;
@@ -449,9 +460,10 @@ HRESULT Surface::Restore() {
 }
 
 HRESULT Surface::SetClipper(LPDIRECTDRAWCLIPPER clipper) {
-    if (HRESULT hr = Enter(kIDirectDrawSurfaceSetClipper); hr != DD_OK) return hr;
+    kIDirectDrawSurfaceSetClipper.Trace();
     auto* c = com::Checked<Clipper>(clipper);
     if (clipper && !c) return DDERR_INVALIDPARAMS;
+    if (HRESULT hr = Fails(kIDirectDrawSurfaceSetClipper); hr != DD_OK) return hr;
     if (c) c->AddRef();
     if (clipper_) clipper_->Release();
     clipper_ = c;
@@ -459,9 +471,10 @@ HRESULT Surface::SetClipper(LPDIRECTDRAWCLIPPER clipper) {
 }
 
 HRESULT Surface::SetPalette(LPDIRECTDRAWPALETTE palette) {
-    if (HRESULT hr = Enter(kIDirectDrawSurfaceSetPalette); hr != DD_OK) return hr;
+    kIDirectDrawSurfaceSetPalette.Trace();
     auto* p = com::Checked<Palette>(palette);
     if (palette && !p) return DDERR_INVALIDPARAMS;
+    if (HRESULT hr = Fails(kIDirectDrawSurfaceSetPalette); hr != DD_OK) return hr;
     if (p && (!p->Indexes8Bits() || bytes_ != 1)) return DDERR_INVALIDPIXELFORMAT;
     if (p) {
         p->AddRef();

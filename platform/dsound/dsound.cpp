@@ -128,8 +128,9 @@ private:
 };
 
 HRESULT Buffer::GetCaps(LPDSBCAPS caps) {
-    if (HRESULT hr = Enter(kIDirectSoundBufferGetCaps); hr != DS_OK) return hr;
+    kIDirectSoundBufferGetCaps.Trace();
     if (!caps || caps->dwSize != sizeof(DSBCAPS)) return DSERR_INVALIDPARAM;
+    if (HRESULT hr = Fails(kIDirectSoundBufferGetCaps); hr != DS_OK) return hr;
     caps->dwFlags = flags | DSBCAPS_LOCSOFTWARE;
     caps->dwBufferBytes = bytes;
     caps->dwUnlockTransferRate = 0;
@@ -138,7 +139,8 @@ HRESULT Buffer::GetCaps(LPDSBCAPS caps) {
 }
 
 HRESULT Buffer::GetCurrentPosition(LPDWORD play, LPDWORD write) {
-    if (HRESULT hr = Enter(kIDirectSoundBufferGetCurrentPosition); hr != DS_OK) return hr;
+    kIDirectSoundBufferGetCurrentPosition.Trace();
+    if (HRESULT hr = Fails(kIDirectSoundBufferGetCurrentPosition); hr != DS_OK) return hr;
     DWORD at;
     {
         std::lock_guard guard(Owner()->lock);
@@ -152,7 +154,8 @@ HRESULT Buffer::GetCurrentPosition(LPDWORD play, LPDWORD write) {
 }
 
 HRESULT Buffer::GetFormat(LPWAVEFORMATEX wfx, DWORD allocated, LPDWORD written) {
-    if (HRESULT hr = Enter(kIDirectSoundBufferGetFormat); hr != DS_OK) return hr;
+    kIDirectSoundBufferGetFormat.Trace();
+    if (HRESULT hr = Fails(kIDirectSoundBufferGetFormat); hr != DS_OK) return hr;
     if (!wfx) {
         // Asking for the size needed (as Wine answers it).
         if (!written) return DSERR_INVALIDPARAM;
@@ -166,32 +169,36 @@ HRESULT Buffer::GetFormat(LPWAVEFORMATEX wfx, DWORD allocated, LPDWORD written) 
 }
 
 HRESULT Buffer::GetVolume(LPLONG out) {
-    if (HRESULT hr = Enter(kIDirectSoundBufferGetVolume); hr != DS_OK) return hr;
+    kIDirectSoundBufferGetVolume.Trace();
     if (!out) return DSERR_INVALIDPARAM;
+    if (HRESULT hr = Fails(kIDirectSoundBufferGetVolume); hr != DS_OK) return hr;
     if (!(flags & DSBCAPS_CTRLVOLUME)) return DSERR_CONTROLUNAVAIL;
     *out = volume;
     return DS_OK;
 }
 
 HRESULT Buffer::GetPan(LPLONG out) {
-    if (HRESULT hr = Enter(kIDirectSoundBufferGetPan); hr != DS_OK) return hr;
+    kIDirectSoundBufferGetPan.Trace();
     if (!out) return DSERR_INVALIDPARAM;
+    if (HRESULT hr = Fails(kIDirectSoundBufferGetPan); hr != DS_OK) return hr;
     if (!(flags & DSBCAPS_CTRLPAN)) return DSERR_CONTROLUNAVAIL;
     *out = pan;
     return DS_OK;
 }
 
 HRESULT Buffer::GetFrequency(LPDWORD out) {
-    if (HRESULT hr = Enter(kIDirectSoundBufferGetFrequency); hr != DS_OK) return hr;
+    kIDirectSoundBufferGetFrequency.Trace();
     if (!out) return DSERR_INVALIDPARAM;
+    if (HRESULT hr = Fails(kIDirectSoundBufferGetFrequency); hr != DS_OK) return hr;
     if (primary || !(flags & DSBCAPS_CTRLFREQUENCY)) return DSERR_CONTROLUNAVAIL;
     *out = frequency ? frequency : format.nSamplesPerSec;
     return DS_OK;
 }
 
 HRESULT Buffer::GetStatus(LPDWORD status) {
-    if (HRESULT hr = Enter(kIDirectSoundBufferGetStatus); hr != DS_OK) return hr;
+    kIDirectSoundBufferGetStatus.Trace();
     if (!status) return DSERR_INVALIDPARAM;
+    if (HRESULT hr = Fails(kIDirectSoundBufferGetStatus); hr != DS_OK) return hr;
     std::lock_guard guard(Owner()->lock);
     *status = 0;
     if (voice.playing) *status = DSBSTATUS_PLAYING | (voice.looping ? DSBSTATUS_LOOPING : 0);
@@ -199,18 +206,20 @@ HRESULT Buffer::GetStatus(LPDWORD status) {
 }
 
 HRESULT Buffer::Initialize(LPDIRECTSOUND, LPCDSBUFFERDESC) {
-    if (HRESULT hr = Enter(kIDirectSoundBufferInitialize); hr != DS_OK) return hr;
+    kIDirectSoundBufferInitialize.Trace();
+    if (HRESULT hr = Fails(kIDirectSoundBufferInitialize); hr != DS_OK) return hr;
     return DSERR_ALREADYINITIALIZED;
 }
 
 HRESULT Buffer::Lock(DWORD offset, DWORD count, LPVOID* ptr1, LPDWORD bytes1, LPVOID* ptr2, LPDWORD bytes2,
                      DWORD lockFlags) {
-    if (HRESULT hr = Enter(kIDirectSoundBufferLock); hr != DS_OK) return hr;
+    kIDirectSoundBufferLock.Trace();
     if (!ptr1 || !bytes1) return DSERR_INVALIDPARAM;
     *ptr1 = nullptr;
     *bytes1 = 0;
     if (ptr2) *ptr2 = nullptr;
     if (bytes2) *bytes2 = 0;
+    if (HRESULT hr = Fails(kIDirectSoundBufferLock); hr != DS_OK) return hr;
     // Writing the primary buffer directly is not offered at any level.
     if (primary) return Owner()->cooperativeLevel < DSSCL_WRITEPRIMARY ? DSERR_PRIOLEVELNEEDED : DSERR_UNSUPPORTED;
     std::lock_guard guard(Owner()->lock);
@@ -231,7 +240,8 @@ HRESULT Buffer::Lock(DWORD offset, DWORD count, LPVOID* ptr1, LPDWORD bytes1, LP
 }
 
 HRESULT Buffer::Unlock(LPVOID ptr1, DWORD bytes1, LPVOID ptr2, DWORD bytes2) {
-    if (HRESULT hr = Enter(kIDirectSoundBufferUnlock); hr != DS_OK) return hr;
+    kIDirectSoundBufferUnlock.Trace();
+    if (HRESULT hr = Fails(kIDirectSoundBufferUnlock); hr != DS_OK) return hr;
     if (primary) return DSERR_INVALIDCALL;
     const std::uint8_t* begin = voice.samples->bytes.data();
     const std::uint8_t* end = begin + bytes;
@@ -244,7 +254,8 @@ HRESULT Buffer::Unlock(LPVOID ptr1, DWORD bytes1, LPVOID ptr2, DWORD bytes2) {
 }
 
 HRESULT Buffer::Play(DWORD, DWORD, DWORD playFlags) {
-    if (HRESULT hr = Enter(kIDirectSoundBufferPlay); hr != DS_OK) return hr;
+    kIDirectSoundBufferPlay.Trace();
+    if (HRESULT hr = Fails(kIDirectSoundBufferPlay); hr != DS_OK) return hr;
     if (Owner()->cooperativeLevel == 0) return DSERR_PRIOLEVELNEEDED;
     if (primary && !(playFlags & DSBPLAY_LOOPING)) return DSERR_INVALIDPARAM;
     std::lock_guard guard(Owner()->lock);
@@ -255,7 +266,8 @@ HRESULT Buffer::Play(DWORD, DWORD, DWORD playFlags) {
 }
 
 HRESULT Buffer::SetCurrentPosition(DWORD position) {
-    if (HRESULT hr = Enter(kIDirectSoundBufferSetCurrentPosition); hr != DS_OK) return hr;
+    kIDirectSoundBufferSetCurrentPosition.Trace();
+    if (HRESULT hr = Fails(kIDirectSoundBufferSetCurrentPosition); hr != DS_OK) return hr;
     if (primary) return DSERR_INVALIDCALL;
     if (position >= bytes) return DSERR_INVALIDPARAM;
     std::lock_guard guard(Owner()->lock);
@@ -264,7 +276,8 @@ HRESULT Buffer::SetCurrentPosition(DWORD position) {
 }
 
 HRESULT Buffer::SetFormat(LPCWAVEFORMATEX wfx) {
-    if (HRESULT hr = Enter(kIDirectSoundBufferSetFormat); hr != DS_OK) return hr;
+    kIDirectSoundBufferSetFormat.Trace();
+    if (HRESULT hr = Fails(kIDirectSoundBufferSetFormat); hr != DS_OK) return hr;
     if (!primary) return DSERR_INVALIDCALL;
     if (!wfx) return DSERR_INVALIDPARAM;
     if (Owner()->cooperativeLevel < DSSCL_PRIORITY) return DSERR_PRIOLEVELNEEDED;
@@ -273,7 +286,8 @@ HRESULT Buffer::SetFormat(LPCWAVEFORMATEX wfx) {
 }
 
 HRESULT Buffer::SetVolume(LONG value) {
-    if (HRESULT hr = Enter(kIDirectSoundBufferSetVolume); hr != DS_OK) return hr;
+    kIDirectSoundBufferSetVolume.Trace();
+    if (HRESULT hr = Fails(kIDirectSoundBufferSetVolume); hr != DS_OK) return hr;
     if (!(flags & DSBCAPS_CTRLVOLUME)) return DSERR_CONTROLUNAVAIL;
     if (value < DSBVOLUME_MIN || value > DSBVOLUME_MAX) return DSERR_INVALIDPARAM;
     std::lock_guard guard(Owner()->lock);
@@ -283,7 +297,8 @@ HRESULT Buffer::SetVolume(LONG value) {
 }
 
 HRESULT Buffer::SetPan(LONG value) {
-    if (HRESULT hr = Enter(kIDirectSoundBufferSetPan); hr != DS_OK) return hr;
+    kIDirectSoundBufferSetPan.Trace();
+    if (HRESULT hr = Fails(kIDirectSoundBufferSetPan); hr != DS_OK) return hr;
     if (!(flags & DSBCAPS_CTRLPAN)) return DSERR_CONTROLUNAVAIL;
     if (value < DSBPAN_LEFT || value > DSBPAN_RIGHT) return DSERR_INVALIDPARAM;
     std::lock_guard guard(Owner()->lock);
@@ -293,7 +308,8 @@ HRESULT Buffer::SetPan(LONG value) {
 }
 
 HRESULT Buffer::SetFrequency(DWORD value) {
-    if (HRESULT hr = Enter(kIDirectSoundBufferSetFrequency); hr != DS_OK) return hr;
+    kIDirectSoundBufferSetFrequency.Trace();
+    if (HRESULT hr = Fails(kIDirectSoundBufferSetFrequency); hr != DS_OK) return hr;
     if (primary || !(flags & DSBCAPS_CTRLFREQUENCY)) return DSERR_CONTROLUNAVAIL;
     if (value != DSBFREQUENCY_ORIGINAL && (value < DSBFREQUENCY_MIN || value > DSBFREQUENCY_MAX))
         return DSERR_INVALIDPARAM;
@@ -304,14 +320,16 @@ HRESULT Buffer::SetFrequency(DWORD value) {
 }
 
 HRESULT Buffer::Stop() {
-    if (HRESULT hr = Enter(kIDirectSoundBufferStop); hr != DS_OK) return hr;
+    kIDirectSoundBufferStop.Trace();
+    if (HRESULT hr = Fails(kIDirectSoundBufferStop); hr != DS_OK) return hr;
     std::lock_guard guard(Owner()->lock);
     voice.playing = false;  // the play cursor stays where it is
     return DS_OK;
 }
 
 HRESULT Buffer::Restore() {
-    if (HRESULT hr = Enter(kIDirectSoundBufferRestore); hr != DS_OK) return hr;
+    kIDirectSoundBufferRestore.Trace();
+    if (HRESULT hr = Fails(kIDirectSoundBufferRestore); hr != DS_OK) return hr;
     return DS_OK;  // software buffers are never lost
 }
 
@@ -360,11 +378,12 @@ HRESULT CheckFormat(LPCWAVEFORMATEX wfx, WAVEFORMATEX& out) {
 }
 
 HRESULT Device::CreateSoundBuffer(LPCDSBUFFERDESC desc, LPLPDIRECTSOUNDBUFFER out, IUnknown* outer) {
+    kIDirectSoundCreateSoundBuffer.Trace();
     if (!out) return DSERR_INVALIDPARAM;
     *out = nullptr;
     if (outer) return DSERR_NOAGGREGATION;
     if (!desc || desc->dwSize != sizeof(DSBUFFERDESC)) return DSERR_INVALIDPARAM;
-    if (HRESULT hr = Enter(kIDirectSoundCreateSoundBuffer); hr != DS_OK) return hr;
+    if (HRESULT hr = Fails(kIDirectSoundCreateSoundBuffer); hr != DS_OK) return hr;
 
     if (desc->dwFlags & DSBCAPS_PRIMARYBUFFER) {
         if (desc->dwBufferBytes != 0 || desc->lpwfxFormat) return DSERR_INVALIDPARAM;
@@ -415,12 +434,12 @@ HRESULT Device::CreateSoundBuffer(LPCDSBUFFERDESC desc, LPLPDIRECTSOUNDBUFFER ou
 }
 
 HRESULT Device::DuplicateSoundBuffer(LPDIRECTSOUNDBUFFER original, LPLPDIRECTSOUNDBUFFER out) {
+    kIDirectSoundDuplicateSoundBuffer.Trace();
     if (!out) return DSERR_INVALIDPARAM;
     *out = nullptr;
-    if (!original) return DSERR_INVALIDPARAM;
-    if (HRESULT hr = Enter(kIDirectSoundDuplicateSoundBuffer); hr != DS_OK) return hr;
     auto* source = com::Checked<Buffer>(original);
     if (!source || source->Owner() != this) return DSERR_INVALIDPARAM;
+    if (HRESULT hr = Fails(kIDirectSoundDuplicateSoundBuffer); hr != DS_OK) return hr;
     if (source->primary) return DSERR_INVALIDCALL;
     return FailWithoutMemory(DSERR_OUTOFMEMORY, 0, [&] { return Duplicate(*source, out); });
 }
@@ -460,8 +479,9 @@ HRESULT Device::GetCaps(LPDSCAPS caps) {
 }
 
 HRESULT Device::SetCooperativeLevel(HWND hwnd, DWORD level) {
-    if (HRESULT hr = Enter(kIDirectSoundSetCooperativeLevel); hr != DS_OK) return hr;
+    kIDirectSoundSetCooperativeLevel.Trace();
     if (level < DSSCL_NORMAL || level > DSSCL_WRITEPRIMARY || !IsWindow(hwnd)) return DSERR_INVALIDPARAM;
+    if (HRESULT hr = Fails(kIDirectSoundSetCooperativeLevel); hr != DS_OK) return hr;
     cooperativeLevel = level;
     return DS_OK;
 }

@@ -257,13 +257,14 @@ using namespace platform::user;
 using platform::TraceCall;
 
 ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpwcx) {
-    DWORD error;
-    if (kRegisterClassExA.Enter(error)) {
-        SetLastError(error);
-        return 0;
-    }
+    kRegisterClassExA.Trace();
     if (!lpwcx || lpwcx->cbSize != sizeof(WNDCLASSEXA) || !lpwcx->lpszClassName || !lpwcx->lpfnWndProc) {
         SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    DWORD error;
+    if (kRegisterClassExA.Fails(error)) {
+        SetLastError(error);
         return 0;
     }
     std::string key = Lower(lpwcx->lpszClassName);
@@ -288,12 +289,13 @@ BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE) {
 HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
                             int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance,
                             LPVOID lpParam) {
+    kCreateWindowExA.Trace();
+    if (!lpClassName) return nullptr;
     DWORD error;
-    if (kCreateWindowExA.Enter(error)) {
+    if (kCreateWindowExA.Fails(error)) {
         SetLastError(error);
         return nullptr;
     }
-    if (!lpClassName) return nullptr;
     auto it = WindowTable().classes.find(Lower(lpClassName));
     if (it == WindowTable().classes.end()) {
         SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
