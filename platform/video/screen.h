@@ -69,10 +69,6 @@ void ScreenWritten();
 void ScreenWritten(const RECT& rect);
 void ScreenRowWritten(int y, int from, int to);
 
-// Where two rows of indices differ: [first, end) from the first to the last
-// difference; false when they are the same.
-bool FindChange(const std::uint8_t* a, const std::uint8_t* b, int count, int& first, int& end);
-
 // Shows the visible picture on the host: the client area of `window` in
 // window mode (the last window shown when it is null), the whole screen in an
 // exclusive mode. The hosts show 256 colours: a 16-bit screen reaches them
