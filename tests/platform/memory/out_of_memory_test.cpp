@@ -126,6 +126,32 @@ TEST_F(OutOfMemory, KernelCallsAnswerNotEnoughMemory) {
         [&] { CloseHandle(h); });
 }
 
+TEST_F(OutOfMemory, WindowCallsAnswerNotEnoughMemory) {
+    auto noMemory = [] { return GetLastError() == ERROR_NOT_ENOUGH_MEMORY; };
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpszClassName = "OomWindow";
+    FailEachAllocation(
+        [&] {
+            SetLastError(0);
+            ATOM atom = RegisterClassExA(&wc);
+            EXPECT_TRUE(atom || noMemory());
+            return atom != 0;
+        },
+        [] {});
+    HWND window = nullptr;
+    FailEachAllocation(
+        [&] {
+            SetLastError(0);
+            window = CreateWindowExA(0, "OomWindow", "a title long enough not to fit in a string's own room",
+                                     WS_POPUP | WS_VISIBLE, 0, 0, 64, 64, nullptr, nullptr, nullptr, nullptr);
+            EXPECT_TRUE(window || noMemory());
+            return window != nullptr;
+        },
+        [&] { EXPECT_TRUE(DestroyWindow(window)); });
+}
+
 TEST_F(OutOfMemory, GdiCallsFailWithoutLeavingHalfAnObject) {
     HDC dc = nullptr;
     FailEachAllocation(
