@@ -67,10 +67,14 @@ bool ModeOffered(DWORD width, DWORD height, DWORD bpp) {
     return false;
 }
 
-void AnnounceModeChange() {
+// Tells every window, as far as memory lets it: the mode is changed either way.
+void AnnounceModeChange() noexcept {
     video::Mode m = video::CurrentMode();
-    for (HWND w : user::TopLevelWindows())
-        SendMessageA(w, WM_DISPLAYCHANGE, static_cast<WPARAM>(m.bitsPerPixel), MAKELPARAM(m.width, m.height));
+    try {
+        for (HWND w : user::TopLevelWindows())
+            SendMessageA(w, WM_DISPLAYCHANGE, static_cast<WPARAM>(m.bitsPerPixel), MAKELPARAM(m.width, m.height));
+    } catch (const std::bad_alloc&) {
+    }
 }
 
 }  // namespace
@@ -490,7 +494,10 @@ HRESULT DirectDraw::SetDisplayMode(DWORD width, DWORD height, DWORD bpp) {
     if (!ModeOffered(width, height, bpp)) return DDERR_INVALIDMODE;
     video::Mode mode{static_cast<int>(width), static_cast<int>(height), static_cast<int>(bpp)};
     bool changed = video::CurrentMode() != mode || !video::ExclusiveModeSet();
-    if (!video::SetExclusiveMode(mode)) return DDERR_INVALIDMODE;
+    // The new mode's frame buffer may not fit in memory.
+    HRESULT set = FailWithoutMemory(DDERR_OUTOFMEMORY, 0,
+                                    [&] { return video::SetExclusiveMode(mode) ? DD_OK : DDERR_INVALIDMODE; });
+    if (set != DD_OK) return set;
     modeSet_ = true;
     // In an exclusive mode the window covers the new screen.
     if (Exclusive() && !(level_ & DDSCL_NOWINDOWCHANGES) && user::FromHandle(window_))

@@ -558,11 +558,13 @@ HWND WINAPI SetFocus(HWND hWnd) {
 BOOL WINAPI SetWindowPos(HWND hWnd, HWND, int X, int Y, int cx, int cy, UINT uFlags) {
     TraceCall("SetWindowPos");
     if (!FromHandle(hWnd)) return FALSE;
-    PlaceWindow(hWnd, X, Y, cx, cy, uFlags);
-    if (uFlags & SWP_SHOWWINDOW) ShowWindow(hWnd, SW_SHOW);
-    if (uFlags & SWP_HIDEWINDOW) ShowWindow(hWnd, SW_HIDE);
-    NotifyChanged(hWnd);
-    return TRUE;
+    return platform::FailWithoutMemory<BOOL>(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&] {
+        PlaceWindow(hWnd, X, Y, cx, cy, uFlags);
+        if (uFlags & SWP_SHOWWINDOW) ShowWindow(hWnd, SW_SHOW);
+        if (uFlags & SWP_HIDEWINDOW) ShowWindow(hWnd, SW_HIDE);
+        NotifyChanged(hWnd);
+        return TRUE;
+    });
 }
 
 LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex) {

@@ -24,7 +24,7 @@ struct State {
     Mode desktop;  // as the host last reported it
     unsigned generation = 1;
     Screen screen;
-    int holds = 0;                                   // locks and device contexts on the screen
+    int holds = 0;                                   // locks on the screen
     std::vector<std::vector<std::uint8_t>> retired;  // buffers of earlier modes, still held
     bool paletteSet = false;
     HWND lastWindow = nullptr;

@@ -195,7 +195,10 @@ TEST_F(OutOfMemory, DirectDrawCallsAnswerOutOfMemoryAndMakeNothing) {
     HWND window =
         CreateWindowExA(0, "Oom", "", WS_POPUP | WS_VISIBLE, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
     ASSERT_EQ(dd->SetCooperativeLevel(window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), DD_OK);
-    ASSERT_EQ(dd->SetDisplayMode(640, 480, 8), DD_OK);
+    EXPECT_GE(FailEachAllocation(
+                  DDERR_OUTOFMEMORY, [&] { return dd->SetDisplayMode(640, 480, 8); }, [] {}),
+              1)
+        << "the mode's frame buffer";
 
     LPDIRECTDRAWCLIPPER clipper = nullptr;
     EXPECT_GE(FailEachAllocation(
