@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/com/com.h"
+#include "platform/ddraw/blit.h"
 #include "platform/ddraw/ddraw_internal.h"
 #include "platform/trace/trace.h"
 
@@ -129,7 +130,6 @@ public:
     int Height() const { return height_; }
     int Pitch() const;
     std::uint8_t* Pixels();
-    const std::uint8_t* SourcePixels(Surface* src, std::vector<std::uint8_t>& snapshot);
     bool Visible() const { return usesScreen_; }
     bool LostNow();
     bool Busy() const { return locked_ || dc_ != nullptr; }
@@ -144,6 +144,9 @@ private:
         if (code == DDERR_SURFACELOST) lost_ = true;
     }
     HRESULT CheckUsable(Surface* other);
+    // A copy from `src` onto this surface, its keys and mirroring not yet
+    // set: the one description Blt and BltFast both hand the pixel engine.
+    blit::Copy CopyFrom(Surface& src, const RECT& dest, const RECT& from, std::vector<std::uint8_t>& snapshot);
     // The calls past their checks of what they are given; a fill has no source.
     HRESULT BltNow(LPRECT destRect, Surface* src, LPRECT sourceRect, DWORD flags, LPDDBLTFX fx);
     HRESULT BltFastNow(DWORD x, DWORD y, Surface& source, LPRECT sourceRect, DWORD trans);

@@ -183,13 +183,8 @@ HRESULT Surface::BltNow(LPRECT destRect, Surface* src, LPRECT sourceRect, DWORD 
             if (usesScreen_) video::ScreenWritten(p);
         }
     } else {
-        blit::Copy c{};
-        c.rowWritten = ScreenRecord();
-        c.dstPixels = Pixels();
-        c.dstPitch = Pitch();
-        c.bytesPerPixel = bytes_;
-        c.dest = dest;
-        c.src = from;
+        std::vector<std::uint8_t> snapshot;
+        blit::Copy c = CopyFrom(*src, dest, from, snapshot);
         if (flags & DDBLT_DDFX) {
             c.mirrorX = (fx->dwDDFX & DDBLTFX_MIRRORLEFTRIGHT) != 0;
             c.mirrorY = (fx->dwDDFX & DDBLTFX_MIRRORUPDOWN) != 0;
@@ -202,22 +197,30 @@ HRESULT Surface::BltNow(LPRECT destRect, Surface* src, LPRECT sourceRect, DWORD 
             c.destKey = blit::KeyOf(fx->ddckDestColorkey);
         else if ((flags & DDBLT_KEYDEST) && hasDestKey_)
             c.destKey = blit::KeyOf(destKey_);
-
-        std::vector<std::uint8_t> snapshot;
-        c.srcPixels = SourcePixels(src, snapshot);
-        c.srcPitch = src->Pitch();
         for (const RECT& p : pieces) blit::CopyPiece(c, p);
     }
     if (!pieces.empty()) ShowIfVisible();
     return DD_OK;
 }
 
-// A copy within one surface reads from a snapshot of the source, so
-// overlapping rectangles come out as if copied at once.
-const std::uint8_t* Surface::SourcePixels(Surface* src, std::vector<std::uint8_t>& snapshot) {
-    if (src != this) return src->Pixels();
-    snapshot.assign(Pixels(), Pixels() + Storage().size());
-    return snapshot.data();
+blit::Copy Surface::CopyFrom(Surface& src, const RECT& dest, const RECT& from, std::vector<std::uint8_t>& snapshot) {
+    blit::Copy c{};
+    c.rowWritten = ScreenRecord();
+    c.dstPixels = Pixels();
+    c.dstPitch = Pitch();
+    c.bytesPerPixel = bytes_;
+    c.dest = dest;
+    c.src = from;
+    // A copy within one surface reads from a snapshot of the source, so
+    // overlapping rectangles come out as if copied at once.
+    if (&src == this) {
+        snapshot.assign(Pixels(), Pixels() + Storage().size());
+        c.srcPixels = snapshot.data();
+    } else {
+        c.srcPixels = src.Pixels();
+    }
+    c.srcPitch = src.Pitch();
+    return c;
 }
 
 HRESULT Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD trans) {
@@ -244,18 +247,10 @@ HRESULT Surface::BltFastNow(DWORD x, DWORD y, Surface& source, LPRECT sourceRect
     if (Empty(from)) return DD_OK;
     RECT dest{static_cast<LONG>(x), static_cast<LONG>(y), static_cast<LONG>(right), static_cast<LONG>(bottom)};
 
-    blit::Copy c{};
-    c.dstPixels = Pixels();
-    c.dstPitch = Pitch();
-    c.bytesPerPixel = bytes_;
-    c.dest = dest;
-    c.src = from;
+    std::vector<std::uint8_t> snapshot;
+    blit::Copy c = CopyFrom(*src, dest, from, snapshot);
     if ((trans & DDBLTFAST_SRCCOLORKEY) && src->hasSourceKey_) c.sourceKey = blit::KeyOf(src->sourceKey_);
     if ((trans & DDBLTFAST_DESTCOLORKEY) && hasDestKey_) c.destKey = blit::KeyOf(destKey_);
-    std::vector<std::uint8_t> snapshot;
-    c.srcPixels = SourcePixels(src, snapshot);
-    c.srcPitch = src->Pitch();
-    c.rowWritten = ScreenRecord();
     blit::CopyPiece(c, dest);
     ShowIfVisible();
     return DD_OK;
