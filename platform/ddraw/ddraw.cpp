@@ -43,14 +43,16 @@ constexpr DWORD kHelFxCaps = DDFXCAPS_BLTMIRRORLEFTRIGHT | DDFXCAPS_BLTMIRRORUPD
                              DDFXCAPS_BLTSHRINKXN | DDFXCAPS_BLTSHRINKY | DDFXCAPS_BLTSHRINKYN | DDFXCAPS_BLTSTRETCHX |
                              DDFXCAPS_BLTSTRETCHXN | DDFXCAPS_BLTSTRETCHY | DDFXCAPS_BLTSTRETCHYN;
 
-struct State {
+// What the pretend card holds for every DirectDraw object: its settings,
+// the video memory in use, and which object has the screen to itself.
+struct CardState {
     Config config = DefaultConfig();
     std::size_t videoUsed = 0;
     DirectDraw* exclusiveOwner = nullptr;
 };
 
-State& PretendCard() {
-    static State s;
+CardState& Card() {
+    static CardState s;
     return s;
 }
 
@@ -80,15 +82,15 @@ void AnnounceModeChange() noexcept {
 }  // namespace
 
 Config DefaultConfig() { return Config{kHelCaps, kHelFxCaps, std::size_t{4} << 20}; }
-Config& CurrentConfig() { return PretendCard().config; }
+Config& CurrentConfig() { return Card().config; }
 
-std::size_t& VideoMemoryUsed() { return PretendCard().videoUsed; }
-DirectDraw*& ExclusiveOwner() { return PretendCard().exclusiveOwner; }
+std::size_t& VideoMemoryUsed() { return Card().videoUsed; }
+DirectDraw*& ExclusiveOwner() { return Card().exclusiveOwner; }
 
 void ResetForTests() {
     std::vector<const IDirectDraw*> live(com::Live<IDirectDraw>().begin(), com::Live<IDirectDraw>().end());
     for (const IDirectDraw* dd : live) static_cast<DirectDraw*>(const_cast<IDirectDraw*>(dd))->Destroy();
-    PretendCard() = State{};
+    Card() = CardState{};
 }
 
 // ---------------------------------------------------------------------------
