@@ -1,6 +1,6 @@
-// The DirectDraw object, palettes and clippers, and DirectDrawCreate: a
-// software DirectDraw over the emulated 256-colour display. Surfaces are in
-// surface.cpp.
+// The DirectDraw object and DirectDrawCreate: a software DirectDraw over the
+// emulated 256-colour display, and the pixel formats it offers. Surfaces are
+// in surface.cpp, palettes in palette.cpp, clippers in clipper.cpp.
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -16,13 +16,10 @@
 // The calls of this file that tests can fail, by the names they are logged under.
 namespace {
 const platform::FaultPoint kDirectDrawCreate("DirectDrawCreate");
-const platform::FaultPoint kIDirectDrawClipperSetClipList("IDirectDrawClipper::SetClipList");
-const platform::FaultPoint kIDirectDrawClipperSetHWnd("IDirectDrawClipper::SetHWnd");
 const platform::FaultPoint kIDirectDrawCreateClipper("IDirectDraw::CreateClipper");
 const platform::FaultPoint kIDirectDrawCreatePalette("IDirectDraw::CreatePalette");
 const platform::FaultPoint kIDirectDrawCreateSurface("IDirectDraw::CreateSurface");
 const platform::FaultPoint kIDirectDrawGetCaps("IDirectDraw::GetCaps");
-const platform::FaultPoint kIDirectDrawPaletteSetEntries("IDirectDrawPalette::SetEntries");
 const platform::FaultPoint kIDirectDrawRestoreDisplayMode("IDirectDraw::RestoreDisplayMode");
 const platform::FaultPoint kIDirectDrawSetCooperativeLevel("IDirectDraw::SetCooperativeLevel");
 const platform::FaultPoint kIDirectDrawSetDisplayMode("IDirectDraw::SetDisplayMode");
@@ -94,7 +91,7 @@ void ResetForTests() {
 }
 
 // ---------------------------------------------------------------------------
-// Palettes.
+// Pixel formats.
 
 void DescribePixels(int bitsPerPixel, DDPIXELFORMAT& format) {
     std::memset(&format, 0, sizeof(format));
@@ -117,118 +114,6 @@ int BytesPerPixelOf(const DDPIXELFORMAT& format) {
         return 2;
     return 0;
 }
-
-int PaletteSize(DWORD caps) {
-    switch (caps & (DDPCAPS_1BIT | DDPCAPS_2BIT | DDPCAPS_4BIT | DDPCAPS_8BIT)) {
-        case DDPCAPS_1BIT: return 2;
-        case DDPCAPS_2BIT: return 4;
-        case DDPCAPS_4BIT: return 16;
-        case DDPCAPS_8BIT: return 256;
-        default: return 0;
-    }
-}
-
-Palette::Palette(DirectDraw* owner, DWORD caps, const PALETTEENTRY* entries)
-    : Object("IDirectDrawPalette::Release"), Child(owner), caps_(caps), size_(static_cast<DWORD>(PaletteSize(caps))) {
-    std::copy_n(entries, size_, entries_.begin());
-}
-
-HRESULT Palette::GetCaps(LPDWORD caps) {
-    if (!caps) return DDERR_INVALIDPARAMS;
-    *caps = caps_;
-    return DD_OK;
-}
-
-HRESULT Palette::GetEntries(DWORD, DWORD base, DWORD count, LPPALETTEENTRY entries) {
-    if (!entries || base > size_ || count > size_ - base) return DDERR_INVALIDPARAMS;
-    std::copy_n(entries_.begin() + base, count, entries);
-    return DD_OK;
-}
-
-HRESULT Palette::SetEntries(DWORD, DWORD start, DWORD count, LPPALETTEENTRY entries) {
-    kIDirectDrawPaletteSetEntries.Trace();
-    if (!entries || start > size_ || count > size_ - start) return DDERR_INVALIDPARAMS;
-    if (HRESULT hr = Fails(kIDirectDrawPaletteSetEntries); hr != DD_OK) return hr;
-    std::copy_n(entries, count, entries_.begin() + start);
-    if (primaryAttachments > 0) {
-        video::SetHardwarePalette(entries_.data(), !video::ExclusiveModeSet());
-        video::Present(Owner() ? Owner()->CooperativeWindow() : nullptr);
-    }
-    return DD_OK;
-}
-
-Palette::~Palette() = default;
-
-// ---------------------------------------------------------------------------
-// Clippers.
-
-HRESULT Clipper::GetClipList(LPRECT, LPRGNDATA, LPDWORD) {
-    return com::Stub("IDirectDrawClipper::GetClipList", DDERR_UNSUPPORTED);
-}
-
-HRESULT Clipper::GetHWnd(HWND* window) {
-    if (!window) return DDERR_INVALIDPARAMS;
-    *window = window_;
-    return DD_OK;
-}
-
-HRESULT Clipper::IsClipListChanged(BOOL* changed) {
-    if (!changed) return DDERR_INVALIDPARAMS;
-    *changed = FALSE;
-    return DD_OK;
-}
-
-HRESULT Clipper::SetClipList(LPRGNDATA list, DWORD flags) {
-    kIDirectDrawClipperSetClipList.Trace();
-    if (flags != 0) return DDERR_INVALIDPARAMS;
-    if (HRESULT hr = Fails(kIDirectDrawClipperSetClipList); hr != DD_OK) return hr;
-    return FailWithoutMemory(DDERR_OUTOFMEMORY, 0, [&] { return TakeClipList(list); });
-}
-
-HRESULT Clipper::TakeClipList(LPRGNDATA list) {
-    if (window_) return DDERR_CLIPPERISUSINGHWND;
-    if (!list) {
-        rects_.clear();
-        hasList_ = false;
-        return DD_OK;
-    }
-    // The rectangles follow the header as in a GDI region; the header's size
-    // field may count them too, so it only has to cover the header itself.
-    const RGNDATAHEADER& h = list->rdh;
-    if (h.dwSize < sizeof(RGNDATAHEADER) || h.iType != RDH_RECTANGLES || h.nCount > 4096) return DDERR_INVALIDCLIPLIST;
-    if (h.nRgnSize != 0 && h.nRgnSize < h.nCount * sizeof(RECT)) return DDERR_INVALIDCLIPLIST;
-    std::vector<RECT> rects(h.nCount);
-    std::memcpy(rects.data(), list->Buffer, h.nCount * sizeof(RECT));
-    for (const RECT& r : rects)
-        if (r.left > r.right || r.top > r.bottom) return DDERR_INVALIDCLIPLIST;
-    rects_ = std::move(rects);
-    hasList_ = true;
-    return DD_OK;
-}
-
-HRESULT Clipper::SetHWnd(DWORD flags, HWND window) {
-    kIDirectDrawClipperSetHWnd.Trace();
-    if (flags != 0) return DDERR_INVALIDPARAMS;
-    if (window && !user::FromHandle(window)) return DDERR_INVALIDPARAMS;
-    if (HRESULT hr = Fails(kIDirectDrawClipperSetHWnd); hr != DD_OK) return hr;
-    window_ = window;
-    return DD_OK;
-}
-
-bool Clipper::ClipRects(std::vector<RECT>& out) const {
-    out.clear();
-    if (window_) {
-        // The window's client area on the screen; a window that has gone
-        // leaves nothing visible.
-        if (user::FromHandle(window_)) out.push_back(user::ClientRectOnScreen(window_));
-        return true;
-    }
-    if (!hasList_) return false;
-    out = rects_;
-    return true;
-}
-
-Clipper::~Clipper() = default;
 
 // ---------------------------------------------------------------------------
 // The DirectDraw object.
