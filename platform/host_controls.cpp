@@ -31,6 +31,8 @@ void ResetForTests() {
     ClearTrace();
 }
 
+void DesktopChanged() { video::DesktopChanged(); }
+
 void FinishPendingWork() { midi::FlushNotifications(); }
 void DeliverNotifications() { midi::DeliverNotifications(); }
 

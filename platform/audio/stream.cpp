@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <mutex>
+#include <new>
 #include <vector>
 
 #include "platform/host/host_audio.h"
@@ -53,11 +54,17 @@ void Release() {
     if (--s.users == 0) host::AudioClose();
 }
 
-void AddSource(Source* source) {
-    if (!source) return;
+bool AddSource(Source* source) {
+    if (!source) return false;
     auto& s = AudioStream();
     std::lock_guard guard(s.sourcesLock);
-    if (std::find(s.sources.begin(), s.sources.end(), source) == s.sources.end()) s.sources.push_back(source);
+    if (std::find(s.sources.begin(), s.sources.end(), source) != s.sources.end()) return true;
+    try {
+        s.sources.push_back(source);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
 }
 
 void RemoveSource(Source* source) {

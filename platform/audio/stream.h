@@ -30,8 +30,9 @@ bool Acquire();
 void Release();
 
 // Sources are added and removed from the main thread; the call returns only
-// when the audio thread no longer uses a removed source.
-void AddSource(Source* source);
+// when the audio thread no longer uses a removed source. Adding fails only
+// when memory runs out.
+bool AddSource(Source* source);
 void RemoveSource(Source* source);
 
 // Closes the host device and forgets every source, as the end of a process

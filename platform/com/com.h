@@ -8,13 +8,17 @@
 // last Release frees every child the program has not released, as Windows
 // does ("released when the DirectDraw object from which they were created is
 // released"). A pointer to a child is not to be used after its maker went;
-// nothing is kept allocated for it.
+// nothing is kept allocated for it, and a method given it refuses it.
 #pragma once
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <unordered_set>
+#include <utility>
+#include <vector>
 
 #include "platform/trace/trace.h"
 
@@ -34,15 +38,38 @@ inline HRESULT Stub(const char* name, HRESULT answer) {
 // Objects made and not yet freed, for tests that look for leaks.
 inline std::atomic<int> liveObjects{0};
 
+// The objects behind one interface that are alive (main thread only).
+// Never destroyed, so that an object freed at exit still finds it.
+template <typename Interface>
+std::unordered_set<const Interface*>& Live() {
+    static auto* live = new std::unordered_set<const Interface*>;
+    return *live;
+}
+
+// An interface pointer a method is given, as the object behind it: null
+// for one the program made up or whose object is gone.
+template <typename Class, typename Interface>
+Class* Checked(Interface* pointer) {
+    return pointer && Live<Interface>().count(pointer) ? static_cast<Class*>(pointer) : nullptr;
+}
+
 // The count and QueryInterface of an object behind `Interface`, whose
-// interface identifier is `iid`.
+// interface identifier is `iid`; `release` is the name its Release is
+// logged under. Making one may throw std::bad_alloc, which the making call
+// turns into its out-of-memory answer.
 template <typename Interface, const GUID& iid>
 class Object : public Interface {
 public:
-    Object() { ++liveObjects; }
+    explicit Object(const char* release) : releaseName_(release) {
+        Live<Interface>().insert(this);
+        ++liveObjects;
+    }
     Object(const Object&) = delete;
     Object& operator=(const Object&) = delete;
-    virtual ~Object() { --liveObjects; }
+    virtual ~Object() {
+        Live<Interface>().erase(this);
+        --liveObjects;
+    }
 
     HRESULT QueryInterface(REFIID riid, LPVOID* out) override {
         if (!out) return E_POINTER;
@@ -52,18 +79,18 @@ public:
         *out = static_cast<Interface*>(this);
         return S_OK;
     }
-    // The entry of a method that can fail: logs the call and answers a
-    // fault a test armed, which the object may take note of (a surface
-    // given DDERR_SURFACELOST is lost until restored). Every method with a
-    // FaultPoint enters here, where it could first fail.
-    HRESULT Enter(const FaultPoint& call) {
+    // The fault a test armed for a method, S_OK when none, which the
+    // object may take note of (a surface given DDERR_SURFACELOST is lost
+    // until restored). The method's fault check, in FaultPoint's order.
+    HRESULT Fails(const FaultPoint& call) {
         HRESULT code = S_OK;
-        if (call.Enter(code)) Faulted(code);
+        if (call.Fails(code)) Faulted(code);
         return code;
     }
 
     ULONG AddRef() override { return ++refs_; }
     ULONG Release() override {
+        TraceCall(releaseName_);
         // A release too many finds nought and leaves it there.
         ULONG now = refs_.load();
         do {
@@ -79,6 +106,52 @@ protected:
     // beyond it (a back buffer, which goes with its chain) overrides this.
     virtual void LastRelease() { delete this; }
     std::atomic<ULONG> refs_{1};
+
+private:
+    const char* releaseName_;
+};
+
+// An object made by another, which frees it when it goes (the rule above).
+// `Maker` has Forget(Child<Maker>*), which drops a child the program freed.
+template <typename Maker>
+class Child {
+public:
+    explicit Child(Maker* maker) : maker_(maker) {}
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+    virtual ~Child() {
+        if (maker_) maker_->Forget(this);
+    }
+    // The maker is freeing all its children at once: forget it and every
+    // sibling, which go in the same sweep, without releasing them.
+    virtual void MakerGone() { maker_ = nullptr; }
+    Maker* Owner() const { return maker_; }
+
+private:
+    Maker* maker_;
+};
+
+// A maker's side of the rule: its children, all freed with it.
+template <typename Maker>
+class Family {
+public:
+    // Throws std::bad_alloc when memory runs out, the child not taken.
+    void Adopt(Child<Maker>* child) { members_.push_back(child); }
+    void Forget(Child<Maker>* child) noexcept {
+        members_.erase(std::remove(members_.begin(), members_.end(), child), members_.end());
+    }
+    const std::vector<Child<Maker>*>& Members() const { return members_; }
+    // Takes the children out (under whatever lock guards the family); then
+    // FreeAll frees them.
+    std::vector<Child<Maker>*> TakeAll() noexcept { return std::exchange(members_, {}); }
+    static void FreeAll(std::vector<Child<Maker>*>& children) {
+        for (Child<Maker>* c : children) c->MakerGone();
+        for (Child<Maker>* c : children) delete c;
+        children.clear();
+    }
+
+private:
+    std::vector<Child<Maker>*> members_;
 };
 
 }  // namespace platform::com

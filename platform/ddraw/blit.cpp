@@ -11,7 +11,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "platform/video/screen.h"
+#include "platform/video/find_change.h"
 
 namespace platform::ddraw::blit {
 namespace {

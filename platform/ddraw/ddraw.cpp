@@ -1,30 +1,27 @@
-// The DirectDraw object, palettes and clippers, and DirectDrawCreate: a
-// software DirectDraw over the emulated 256-colour display. Surfaces are in
-// surface.cpp.
+// The DirectDraw object and DirectDrawCreate: a software DirectDraw over the
+// emulated 256-colour display, and the pixel formats it offers. Surfaces are
+// in surface.cpp, palettes in palette.cpp, clippers in clipper.cpp.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
 #include <new>
-#include <unordered_set>
 
 #include "platform/ddraw/objects.h"
 #include "platform/video/screen.h"
 #include "platform/host/host.h"
 #include "platform/host/host_video.h"
+#include "platform/trace/boundary.h"
 #include "platform/trace/trace.h"
 #include "platform/user/user_internal.h"
 
 // The calls of this file that tests can fail, by the names they are logged under.
 namespace {
 const platform::FaultPoint kDirectDrawCreate("DirectDrawCreate");
-const platform::FaultPoint kIDirectDrawClipperSetClipList("IDirectDrawClipper::SetClipList");
-const platform::FaultPoint kIDirectDrawClipperSetHWnd("IDirectDrawClipper::SetHWnd");
 const platform::FaultPoint kIDirectDrawCreateClipper("IDirectDraw::CreateClipper");
 const platform::FaultPoint kIDirectDrawCreatePalette("IDirectDraw::CreatePalette");
 const platform::FaultPoint kIDirectDrawCreateSurface("IDirectDraw::CreateSurface");
 const platform::FaultPoint kIDirectDrawGetCaps("IDirectDraw::GetCaps");
-const platform::FaultPoint kIDirectDrawPaletteSetEntries("IDirectDrawPalette::SetEntries");
 const platform::FaultPoint kIDirectDrawRestoreDisplayMode("IDirectDraw::RestoreDisplayMode");
 const platform::FaultPoint kIDirectDrawSetCooperativeLevel("IDirectDraw::SetCooperativeLevel");
 const platform::FaultPoint kIDirectDrawSetDisplayMode("IDirectDraw::SetDisplayMode");
@@ -45,16 +42,16 @@ constexpr DWORD kHelFxCaps = DDFXCAPS_BLTMIRRORLEFTRIGHT | DDFXCAPS_BLTMIRRORUPD
                              DDFXCAPS_BLTSHRINKXN | DDFXCAPS_BLTSHRINKY | DDFXCAPS_BLTSHRINKYN | DDFXCAPS_BLTSTRETCHX |
                              DDFXCAPS_BLTSTRETCHXN | DDFXCAPS_BLTSTRETCHY | DDFXCAPS_BLTSTRETCHYN;
 
-struct State {
+// What the pretend card holds for every DirectDraw object: its settings,
+// the video memory in use, and which object has the screen to itself.
+struct CardState {
     Config config = DefaultConfig();
-    std::unordered_set<const void*> surfaces, palettes, clippers;
-    std::unordered_set<DirectDraw*> objects;
     std::size_t videoUsed = 0;
     DirectDraw* exclusiveOwner = nullptr;
 };
 
-State& PretendCard() {
-    static State s;
+CardState& Card() {
+    static CardState s;
     return s;
 }
 
@@ -71,45 +68,32 @@ bool ModeOffered(DWORD width, DWORD height, DWORD bpp) {
     return false;
 }
 
-// A primary whose chain could not be made whole, before anyone saw it.
-void FreeChain(Surface* front) {
-    for (Surface* b : front->backBuffers) delete b;
-    delete front;
-}
-
-void AnnounceModeChange() {
+// Tells every window, as far as memory lets it: the mode is changed either way.
+void AnnounceModeChange() noexcept {
     video::Mode m = video::CurrentMode();
-    for (HWND w : user::TopLevelWindows())
-        SendMessageA(w, WM_DISPLAYCHANGE, static_cast<WPARAM>(m.bitsPerPixel), MAKELPARAM(m.width, m.height));
+    try {
+        for (HWND w : user::TopLevelWindows())
+            SendMessageA(w, WM_DISPLAYCHANGE, static_cast<WPARAM>(m.bitsPerPixel), MAKELPARAM(m.width, m.height));
+    } catch (const std::bad_alloc&) {
+    }
 }
 
 }  // namespace
 
 Config DefaultConfig() { return Config{kHelCaps, kHelFxCaps, std::size_t{4} << 20}; }
-Config& CurrentConfig() { return PretendCard().config; }
+Config& CurrentConfig() { return Card().config; }
 
-bool IsLiveSurface(const void* p) { return PretendCard().surfaces.count(p) != 0; }
-bool IsLivePalette(const void* p) { return PretendCard().palettes.count(p) != 0; }
-bool IsLiveClipper(const void* p) { return PretendCard().clippers.count(p) != 0; }
-void Register(Surface* s) { PretendCard().surfaces.insert(static_cast<IDirectDrawSurface*>(s)); }
-void Register(Palette* p) { PretendCard().palettes.insert(static_cast<IDirectDrawPalette*>(p)); }
-void Register(Clipper* c) { PretendCard().clippers.insert(static_cast<IDirectDrawClipper*>(c)); }
-void Unregister(const void* p) {
-    PretendCard().surfaces.erase(p);
-    PretendCard().palettes.erase(p);
-    PretendCard().clippers.erase(p);
-}
-std::size_t& VideoMemoryUsed() { return PretendCard().videoUsed; }
-DirectDraw*& ExclusiveOwner() { return PretendCard().exclusiveOwner; }
+std::size_t& VideoMemoryUsed() { return Card().videoUsed; }
+DirectDraw*& ExclusiveOwner() { return Card().exclusiveOwner; }
 
 void ResetForTests() {
-    std::vector<DirectDraw*> live(PretendCard().objects.begin(), PretendCard().objects.end());
-    for (DirectDraw* dd : live) dd->Destroy();
-    PretendCard() = State{};
+    std::vector<const IDirectDraw*> live(com::Live<IDirectDraw>().begin(), com::Live<IDirectDraw>().end());
+    for (const IDirectDraw* dd : live) static_cast<DirectDraw*>(const_cast<IDirectDraw*>(dd))->Destroy();
+    Card() = CardState{};
 }
 
 // ---------------------------------------------------------------------------
-// Palettes.
+// Pixel formats.
 
 void DescribePixels(int bitsPerPixel, DDPIXELFORMAT& format) {
     std::memset(&format, 0, sizeof(format));
@@ -133,156 +117,49 @@ int BytesPerPixelOf(const DDPIXELFORMAT& format) {
     return 0;
 }
 
-int PaletteSize(DWORD caps) {
-    switch (caps & (DDPCAPS_1BIT | DDPCAPS_2BIT | DDPCAPS_4BIT | DDPCAPS_8BIT)) {
-        case DDPCAPS_1BIT: return 2;
-        case DDPCAPS_2BIT: return 4;
-        case DDPCAPS_4BIT: return 16;
-        case DDPCAPS_8BIT: return 256;
-        default: return 0;
-    }
-}
-
-Palette::Palette(DirectDraw* owner, DWORD caps, const PALETTEENTRY* entries)
-    : owner_(owner), caps_(caps), size_(static_cast<DWORD>(PaletteSize(caps))) {
-    std::copy_n(entries, size_, entries_.begin());
-}
-
-HRESULT Palette::GetCaps(LPDWORD caps) {
-    if (!caps) return DDERR_INVALIDPARAMS;
-    *caps = caps_;
-    return DD_OK;
-}
-
-HRESULT Palette::GetEntries(DWORD, DWORD base, DWORD count, LPPALETTEENTRY entries) {
-    if (!entries || base > size_ || count > size_ - base) return DDERR_INVALIDPARAMS;
-    std::copy_n(entries_.begin() + base, count, entries);
-    return DD_OK;
-}
-
-HRESULT Palette::SetEntries(DWORD, DWORD start, DWORD count, LPPALETTEENTRY entries) {
-    if (HRESULT hr = Enter(kIDirectDrawPaletteSetEntries); hr != DD_OK) return hr;
-    if (!entries || start > size_ || count > size_ - start) return DDERR_INVALIDPARAMS;
-    std::copy_n(entries, count, entries_.begin() + start);
-    if (primaryAttachments > 0) {
-        video::SetHardwarePalette(entries_.data(), !video::ExclusiveModeSet());
-        video::Present(owner_ ? owner_->CooperativeWindow() : nullptr);
-    }
-    return DD_OK;
-}
-
-Palette::~Palette() {
-    if (owner_) owner_->Forget(this);
-    Unregister(static_cast<IDirectDrawPalette*>(this));
-}
-
-// ---------------------------------------------------------------------------
-// Clippers.
-
-HRESULT Clipper::GetClipList(LPRECT, LPRGNDATA, LPDWORD) {
-    return com::Stub("IDirectDrawClipper::GetClipList", DDERR_UNSUPPORTED);
-}
-
-HRESULT Clipper::GetHWnd(HWND* window) {
-    if (!window) return DDERR_INVALIDPARAMS;
-    *window = window_;
-    return DD_OK;
-}
-
-HRESULT Clipper::IsClipListChanged(BOOL* changed) {
-    if (!changed) return DDERR_INVALIDPARAMS;
-    *changed = FALSE;
-    return DD_OK;
-}
-
-HRESULT Clipper::SetClipList(LPRGNDATA list, DWORD flags) {
-    if (HRESULT hr = Enter(kIDirectDrawClipperSetClipList); hr != DD_OK) return hr;
-    if (flags != 0) return DDERR_INVALIDPARAMS;
-    if (window_) return DDERR_CLIPPERISUSINGHWND;
-    if (!list) {
-        rects_.clear();
-        hasList_ = false;
-        return DD_OK;
-    }
-    // The rectangles follow the header as in a GDI region; the header's size
-    // field may count them too, so it only has to cover the header itself.
-    const RGNDATAHEADER& h = list->rdh;
-    if (h.dwSize < sizeof(RGNDATAHEADER) || h.iType != RDH_RECTANGLES || h.nCount > 4096) return DDERR_INVALIDCLIPLIST;
-    if (h.nRgnSize != 0 && h.nRgnSize < h.nCount * sizeof(RECT)) return DDERR_INVALIDCLIPLIST;
-    std::vector<RECT> rects(h.nCount);
-    std::memcpy(rects.data(), list->Buffer, h.nCount * sizeof(RECT));
-    for (const RECT& r : rects)
-        if (r.left > r.right || r.top > r.bottom) return DDERR_INVALIDCLIPLIST;
-    rects_ = std::move(rects);
-    hasList_ = true;
-    return DD_OK;
-}
-
-HRESULT Clipper::SetHWnd(DWORD flags, HWND window) {
-    if (HRESULT hr = Enter(kIDirectDrawClipperSetHWnd); hr != DD_OK) return hr;
-    if (flags != 0) return DDERR_INVALIDPARAMS;
-    if (window && !user::FromHandle(window)) return DDERR_INVALIDPARAMS;
-    window_ = window;
-    return DD_OK;
-}
-
-bool Clipper::ClipRects(std::vector<RECT>& out) const {
-    out.clear();
-    if (window_) {
-        // The window's client area on the screen; a window that has gone
-        // leaves nothing visible.
-        if (user::FromHandle(window_)) out.push_back(user::ClientRectOnScreen(window_));
-        return true;
-    }
-    if (!hasList_) return false;
-    out = rects_;
-    return true;
-}
-
-Clipper::~Clipper() {
-    if (owner_) owner_->Forget(this);
-    Unregister(static_cast<IDirectDrawClipper*>(this));
-}
-
 // ---------------------------------------------------------------------------
 // The DirectDraw object.
 
-void DirectDraw::Forget(Child* child) {
-    children.erase(std::remove(children.begin(), children.end(), child), children.end());
-}
-
 HRESULT DirectDraw::CreateClipper(DWORD flags, LPDIRECTDRAWCLIPPER* out, IUnknown* outer) {
+    kIDirectDrawCreateClipper.Trace();
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
-    if (HRESULT hr = Enter(kIDirectDrawCreateClipper); hr != DD_OK) return hr;
     if (flags != 0) return DDERR_INVALIDPARAMS;
-    auto* c = new (std::nothrow) Clipper(this);
-    if (!c) return DDERR_OUTOFMEMORY;
-    children.push_back(c);
-    Register(c);
-    *out = c;
-    return DD_OK;
+    if (HRESULT hr = Fails(kIDirectDrawCreateClipper); hr != DD_OK) return hr;
+    return FailWithoutMemory(DDERR_OUTOFMEMORY, 0, [&] {
+        // Until it is handed out, the clipper's own destructor undoes each step.
+        auto c = std::make_unique<Clipper>(this);
+        children.Adopt(c.get());
+        *out = c.release();
+        return DD_OK;
+    });
 }
 
 HRESULT DirectDraw::CreatePalette(DWORD flags, LPPALETTEENTRY table, LPDIRECTDRAWPALETTE* out, IUnknown* outer) {
+    kIDirectDrawCreatePalette.Trace();
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
-    if (HRESULT hr = Enter(kIDirectDrawCreatePalette); hr != DD_OK) return hr;
     if (!table) return DDERR_INVALIDPARAMS;
+    if (HRESULT hr = Fails(kIDirectDrawCreatePalette); hr != DD_OK) return hr;
     if (level_ == 0) return DDERR_NOCOOPERATIVELEVELSET;
     // The table is 2, 4, 16 or 256 entries long, as one size flag says.
     if (PaletteSize(flags) == 0) return DDERR_INVALIDPARAMS;
-    auto* p = new (std::nothrow) Palette(this, flags, table);
-    if (!p) return DDERR_OUTOFMEMORY;
-    children.push_back(p);
-    Register(p);
-    *out = p;
-    return DD_OK;
+    return FailWithoutMemory(DDERR_OUTOFMEMORY, 0, [&] {
+        auto p = std::make_unique<Palette>(this, flags, table);
+        children.Adopt(p.get());
+        *out = p.release();
+        return DD_OK;
+    });
 }
 
-HRESULT DirectDraw::CreatePrimary(const DDSURFACEDESC& desc, Surface** out) {
+void FreeChain::operator()(Surface* front) const {
+    for (Surface* b : front->backBuffers) delete b;
+    delete front;
+}
+
+HRESULT DirectDraw::CreatePrimary(const DDSURFACEDESC& desc, Chain& out) {
     DWORD caps = desc.ddsCaps.dwCaps;
     if (primary) return DDERR_PRIMARYSURFACEALREADYEXISTS;
     if (desc.dwFlags & (DDSD_WIDTH | DDSD_HEIGHT)) return DDERR_INVALIDPARAMS;
@@ -300,43 +177,37 @@ HRESULT DirectDraw::CreatePrimary(const DDSURFACEDESC& desc, Surface** out) {
     // asked for; emulation only changes where the back buffers go.
     DWORD frontCaps = (caps & ~DDSCAPS_SYSTEMMEMORY) | DDSCAPS_VIDEOMEMORY | DDSCAPS_VISIBLE;
     if (flip) frontCaps |= DDSCAPS_FRONTBUFFER;
-    auto* front = new (std::nothrow) Surface(this, frontCaps, screen.width, screen.height, true, screen.bytesPerPixel);
-    if (!front || !front->Allocate(0)) {
-        delete front;
-        return DDERR_OUTOFMEMORY;
-    }
+    Chain front(new Surface(this, frontCaps, screen.width, screen.height, true, screen.bytesPerPixel));
+    if (!front->Allocate(0)) return DDERR_OUTOFMEMORY;
     std::size_t bytes = static_cast<std::size_t>(screen.pitch) * static_cast<std::size_t>(screen.height);
     for (DWORD i = 0; i < backCount; ++i) {
         bool video = !emulationOnly_ && !(caps & DDSCAPS_SYSTEMMEMORY) &&
                      VideoMemoryUsed() + bytes <= CurrentConfig().videoMemory;
-        if (caps & DDSCAPS_VIDEOMEMORY && !video) {
-            FreeChain(front);
-            return emulationOnly_ ? DDERR_NODIRECTDRAWHW : DDERR_OUTOFVIDEOMEMORY;
-        }
+        if (caps & DDSCAPS_VIDEOMEMORY && !video) return emulationOnly_ ? DDERR_NODIRECTDRAWHW : DDERR_OUTOFVIDEOMEMORY;
         DWORD backCaps = (caps & ~(DDSCAPS_PRIMARYSURFACE | DDSCAPS_VIDEOMEMORY | DDSCAPS_SYSTEMMEMORY)) |
                          (i == 0 ? DDSCAPS_BACKBUFFER : 0) | (video ? DDSCAPS_VIDEOMEMORY : DDSCAPS_SYSTEMMEMORY);
-        auto* back =
-            new (std::nothrow) Surface(this, backCaps, screen.width, screen.height, false, screen.bytesPerPixel);
-        if (!back || !back->Allocate(video ? bytes : 0)) {
-            delete back;
-            FreeChain(front);
-            return DDERR_OUTOFMEMORY;
-        }
-        back->front = front;
-        front->backBuffers.push_back(back);
-        Register(back);
+        auto back = std::make_unique<Surface>(this, backCaps, screen.width, screen.height, false, screen.bytesPerPixel);
+        if (!back->Allocate(video ? bytes : 0)) return DDERR_OUTOFMEMORY;
+        back->front = front.get();
+        front->backBuffers.push_back(back.get());
+        back.release();
     }
-    *out = front;
-    primary = front;
+    out = std::move(front);
+    primary = out.get();
     return DD_OK;
 }
 
 HRESULT DirectDraw::CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* out, IUnknown* outer) {
+    kIDirectDrawCreateSurface.Trace();
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
     if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
-    if (HRESULT hr = Enter(kIDirectDrawCreateSurface); hr != DD_OK) return hr;
+    if (HRESULT hr = Fails(kIDirectDrawCreateSurface); hr != DD_OK) return hr;
+    return FailWithoutMemory(DDERR_OUTOFMEMORY, 0, [&] { return MakeSurface(desc, out); });
+}
+
+HRESULT DirectDraw::MakeSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* out) {
     if (level_ == 0) return DDERR_NOCOOPERATIVELEVELSET;
     DWORD caps = (desc->dwFlags & DDSD_CAPS) ? desc->ddsCaps.dwCaps : DDSCAPS_OFFSCREENPLAIN;
     if ((caps & DDSCAPS_SYSTEMMEMORY) && (caps & DDSCAPS_VIDEOMEMORY)) return DDERR_INVALIDCAPS;
@@ -347,9 +218,10 @@ HRESULT DirectDraw::CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* out
         (desc->dwFlags & DDSD_PIXELFORMAT) ? BytesPerPixelOf(desc->ddpfPixelFormat) : video::TheScreen().bytesPerPixel;
     if (bytesPerPixel == 0) return DDERR_INVALIDPIXELFORMAT;
 
-    Surface* surface = nullptr;
+    // Until the surface is handed out, the destructors undo each step.
+    Chain surface;
     if (caps & DDSCAPS_PRIMARYSURFACE) {
-        if (HRESULT hr = CreatePrimary(*desc, &surface); hr != DD_OK) return hr;
+        if (HRESULT hr = CreatePrimary(*desc, surface); hr != DD_OK) return hr;
     } else {
         if (caps & (DDSCAPS_FLIP | DDSCAPS_BACKBUFFER)) return DDERR_INVALIDCAPS;
         if ((desc->dwFlags & (DDSD_WIDTH | DDSD_HEIGHT)) != (DDSD_WIDTH | DDSD_HEIGHT)) return DDERR_INVALIDPARAMS;
@@ -371,23 +243,21 @@ HRESULT DirectDraw::CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* out
         }
         caps = (caps & ~(DDSCAPS_VIDEOMEMORY | DDSCAPS_SYSTEMMEMORY)) | DDSCAPS_OFFSCREENPLAIN |
                (video ? DDSCAPS_VIDEOMEMORY : DDSCAPS_SYSTEMMEMORY);
-        surface = new (std::nothrow) Surface(this, caps, width, height, false, bytesPerPixel);
-        if (!surface || !surface->Allocate(video ? bytes : 0)) {
-            delete surface;
-            return DDERR_OUTOFMEMORY;
-        }
+        surface.reset(new Surface(this, caps, width, height, false, bytesPerPixel));
+        if (!surface->Allocate(video ? bytes : 0)) return DDERR_OUTOFMEMORY;
     }
-    children.push_back(surface);
-    for (Surface* b : surface->backBuffers) children.push_back(b);
-    Register(surface);
+    children.Adopt(surface.get());
+    for (Surface* b : surface->backBuffers) children.Adopt(b);
     if (desc->dwFlags & DDSD_CKSRCBLT) surface->SetColorKey(DDCKEY_SRCBLT | DDCKEY_COLORSPACE, &desc->ddckCKSrcBlt);
     if (desc->dwFlags & DDSD_CKDESTBLT) surface->SetColorKey(DDCKEY_DESTBLT | DDCKEY_COLORSPACE, &desc->ddckCKDestBlt);
-    *out = surface;
+    *out = surface.release();
     return DD_OK;
 }
 
-HRESULT DirectDraw::EnumDisplayModes(DWORD, LPDDSURFACEDESC, LPVOID context, LPDDENUMMODESCALLBACK callback) {
+HRESULT DirectDraw::EnumDisplayModes(DWORD, LPDDSURFACEDESC filter, LPVOID context, LPDDENUMMODESCALLBACK callback) {
     if (!callback) return DDERR_INVALIDPARAMS;
+    // Every mode is offered, whatever the filter asks for.
+    if (filter) Unimplemented("IDirectDraw::EnumDisplayModes:filter");
     for (DWORD bits : kModeDepths)
         for (const auto& m : kModeSizes) {
             DDSURFACEDESC d{};
@@ -404,11 +274,12 @@ HRESULT DirectDraw::EnumDisplayModes(DWORD, LPDDSURFACEDESC, LPVOID context, LPD
 }
 
 HRESULT DirectDraw::GetCaps(LPDDCAPS driver, LPDDCAPS hel) {
+    kIDirectDrawGetCaps.Trace();
     if (!driver && !hel) return DDERR_INVALIDPARAMS;
     // The DirectX 3 record, or a later and larger one whose first part it is.
     auto sizeOk = [](LPDDCAPS c) { return !c || (c->dwSize >= sizeof(DDCAPS_DX3) && c->dwSize <= 1024); };
     if (!sizeOk(driver) || !sizeOk(hel)) return DDERR_INVALIDPARAMS;
-    if (HRESULT hr = Enter(kIDirectDrawGetCaps); hr != DD_OK) return hr;
+    if (HRESULT hr = Fails(kIDirectDrawGetCaps); hr != DD_OK) return hr;
     const Config& config = CurrentConfig();
     if (driver) {
         DWORD size = driver->dwSize;
@@ -512,15 +383,16 @@ HRESULT DirectDraw::WaitForVerticalBlank(DWORD flags, HANDLE) {
 }
 
 HRESULT DirectDraw::SetCooperativeLevel(HWND window, DWORD flags) {
-    if (HRESULT hr = Enter(kIDirectDrawSetCooperativeLevel); hr != DD_OK) return hr;
+    kIDirectDrawSetCooperativeLevel.Trace();
     bool exclusive = (flags & DDSCL_EXCLUSIVE) != 0, fullScreen = (flags & DDSCL_FULLSCREEN) != 0;
     bool normal = (flags & DDSCL_NORMAL) != 0;
     // DDSCL_NORMAL beside the exclusive full-screen pair is taken as that
     // pair (Wine's tests, run on Windows too, expect DD_OK for a window).
     if ((!normal && !exclusive) || exclusive != fullScreen) return DDERR_INVALIDPARAMS;
     if (window && !user::FromHandle(window)) return DDERR_INVALIDPARAMS;
+    if (exclusive && !window) return DDERR_INVALIDPARAMS;
+    if (HRESULT hr = Fails(kIDirectDrawSetCooperativeLevel); hr != DD_OK) return hr;
     if (exclusive) {
-        if (!window) return DDERR_INVALIDPARAMS;
         if (ExclusiveOwner() && ExclusiveOwner() != this) return DDERR_EXCLUSIVEMODEALREADYSET;
         ExclusiveOwner() = this;
     } else if (ExclusiveOwner() == this) {
@@ -532,13 +404,17 @@ HRESULT DirectDraw::SetCooperativeLevel(HWND window, DWORD flags) {
 }
 
 HRESULT DirectDraw::SetDisplayMode(DWORD width, DWORD height, DWORD bpp) {
-    if (HRESULT hr = Enter(kIDirectDrawSetDisplayMode); hr != DD_OK) return hr;
+    kIDirectDrawSetDisplayMode.Trace();
+    if (HRESULT hr = Fails(kIDirectDrawSetDisplayMode); hr != DD_OK) return hr;
     if (level_ == 0) return DDERR_NOCOOPERATIVELEVELSET;
     if (ExclusiveOwner() && ExclusiveOwner() != this) return DDERR_NOEXCLUSIVEMODE;
     if (!ModeOffered(width, height, bpp)) return DDERR_INVALIDMODE;
     video::Mode mode{static_cast<int>(width), static_cast<int>(height), static_cast<int>(bpp)};
     bool changed = video::CurrentMode() != mode || !video::ExclusiveModeSet();
-    if (!video::SetExclusiveMode(mode)) return DDERR_INVALIDMODE;
+    // The new mode's frame buffer may not fit in memory.
+    HRESULT set = FailWithoutMemory(DDERR_OUTOFMEMORY, 0,
+                                    [&] { return video::SetExclusiveMode(mode) ? DD_OK : DDERR_INVALIDMODE; });
+    if (set != DD_OK) return set;
     modeSet_ = true;
     // In an exclusive mode the window covers the new screen.
     if (Exclusive() && !(level_ & DDSCL_NOWINDOWCHANGES) && user::FromHandle(window_))
@@ -548,7 +424,8 @@ HRESULT DirectDraw::SetDisplayMode(DWORD width, DWORD height, DWORD bpp) {
 }
 
 HRESULT DirectDraw::RestoreDisplayMode() {
-    if (HRESULT hr = Enter(kIDirectDrawRestoreDisplayMode); hr != DD_OK) return hr;
+    kIDirectDrawRestoreDisplayMode.Trace();
+    if (HRESULT hr = Fails(kIDirectDrawRestoreDisplayMode); hr != DD_OK) return hr;
     if (!modeSet_) return DD_OK;
     modeSet_ = false;
     video::RestoreDesktopMode();
@@ -560,10 +437,8 @@ void DirectDraw::Destroy() {
     // Everything made from this object goes with it, the program's
     // references or not. Each child first lets go of the others, which are
     // freed in the same sweep.
-    std::vector<Child*> all;
-    all.swap(children);
-    for (Child* c : all) c->OwnerGone();
-    for (Child* c : all) delete c;
+    auto all = children.TakeAll();
+    com::Family<DirectDraw>::FreeAll(all);
     primary = nullptr;
     if (ExclusiveOwner() == this) ExclusiveOwner() = nullptr;
     if (modeSet_) {
@@ -571,7 +446,6 @@ void DirectDraw::Destroy() {
         video::RestoreDesktopMode();
         AnnounceModeChange();
     }
-    PretendCard().objects.erase(this);
     delete this;
 }
 
@@ -590,9 +464,8 @@ HRESULT WINAPI DirectDrawCreate(GUID* lpGUID, LPDIRECTDRAW* lplpDD, IUnknown* pU
     // The driver identifiers are small numbers in the pointer's place; a real
     // GUID would name a display device, and this machine has only the one.
     if (id != 0 && id != DDCREATE_HARDWAREONLY && id != DDCREATE_EMULATIONONLY) return DDERR_INVALIDDIRECTDRAWGUID;
-    auto* dd = new (std::nothrow) DirectDraw(id == DDCREATE_EMULATIONONLY);
-    if (!dd) return DDERR_OUTOFMEMORY;
-    PretendCard().objects.insert(dd);
-    *lplpDD = dd;
-    return DD_OK;
+    return platform::FailWithoutMemory(DDERR_OUTOFMEMORY, 0, [&] {
+        *lplpDD = new DirectDraw(id == DDCREATE_EMULATIONONLY);
+        return DD_OK;
+    });
 }

@@ -15,14 +15,6 @@ class Surface;
 class Palette;
 class Clipper;
 
-// Everything a DirectDraw object made, so that it can take it all with it.
-struct Child {
-    virtual ~Child() = default;
-    // The owner is freeing all its children at once: forget the owner and
-    // every sibling, which go in the same sweep, without releasing them.
-    virtual void OwnerGone() = 0;
-};
-
 // What the emulated hardware and emulation layer report, and how much video
 // memory the pretend card has. Tests may change them.
 struct Config {

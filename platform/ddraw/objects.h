@@ -9,12 +9,13 @@
 #include <vector>
 
 #include "platform/com/com.h"
+#include "platform/ddraw/blit.h"
 #include "platform/ddraw/ddraw_internal.h"
 #include "platform/trace/trace.h"
 
 namespace platform::ddraw {
 
-class Palette final : public com::Object<IDirectDrawPalette, IID_IDirectDrawPalette>, public Child {
+class Palette final : public com::Object<IDirectDrawPalette, IID_IDirectDrawPalette>, public com::Child<DirectDraw> {
 public:
     Palette(DirectDraw* owner, DWORD caps, const PALETTEENTRY* entries);
     HRESULT GetCaps(LPDWORD caps) override;
@@ -22,7 +23,6 @@ public:
     HRESULT Initialize(LPDIRECTDRAW, DWORD, LPPALETTEENTRY) override { return DDERR_ALREADYINITIALIZED; }
     HRESULT SetEntries(DWORD flags, DWORD start, DWORD count, LPPALETTEENTRY entries) override;
     ~Palette() override;
-    void OwnerGone() override { owner_ = nullptr; }
 
     const PALETTEENTRY* Entries() const { return entries_.data(); }
     // Only a 256-entry palette goes with the 8-bit surfaces made here.
@@ -30,15 +30,14 @@ public:
     int primaryAttachments = 0;
 
 private:
-    DirectDraw* owner_;
     DWORD caps_;
     DWORD size_;
     std::array<PALETTEENTRY, 256> entries_{};
 };
 
-class Clipper final : public com::Object<IDirectDrawClipper, IID_IDirectDrawClipper>, public Child {
+class Clipper final : public com::Object<IDirectDrawClipper, IID_IDirectDrawClipper>, public com::Child<DirectDraw> {
 public:
-    explicit Clipper(DirectDraw* owner) : owner_(owner) {}
+    explicit Clipper(DirectDraw* owner) : Object("IDirectDrawClipper::Release"), Child(owner) {}
     HRESULT GetClipList(LPRECT rect, LPRGNDATA list, LPDWORD size) override;
     HRESULT GetHWnd(HWND* window) override;
     HRESULT Initialize(LPDIRECTDRAW, DWORD) override { return DDERR_ALREADYINITIALIZED; }
@@ -46,7 +45,6 @@ public:
     HRESULT SetClipList(LPRGNDATA list, DWORD flags) override;
     HRESULT SetHWnd(DWORD flags, HWND window) override;
     ~Clipper() override;
-    void OwnerGone() override { owner_ = nullptr; }
 
     // The rectangles a blit may touch, in the coordinates of the surface the
     // clipper is attached to; false when the clipper has no list and no window.
@@ -54,13 +52,13 @@ public:
     HWND Window() const { return window_; }
 
 private:
-    DirectDraw* owner_;
+    HRESULT TakeClipList(LPRGNDATA list);
     std::vector<RECT> rects_;
     bool hasList_ = false;
     HWND window_ = nullptr;
 };
 
-class Surface final : public com::Object<IDirectDrawSurface, IID_IDirectDrawSurface>, public Child {
+class Surface final : public com::Object<IDirectDrawSurface, IID_IDirectDrawSurface>, public com::Child<DirectDraw> {
 public:
     Surface(DirectDraw* owner, DWORD caps, int width, int height, bool usesScreen, int bytesPerPixel);
 
@@ -120,7 +118,7 @@ public:
         return com::Stub("IDirectDrawSurface::UpdateOverlayZOrder", DDERR_NOTAOVERLAYSURFACE);
     }
     ~Surface() override;
-    void OwnerGone() override;
+    void MakerGone() override;
 
     // Set up by CreateSurface.
     bool Allocate(std::size_t videoBytes);
@@ -132,7 +130,6 @@ public:
     int Height() const { return height_; }
     int Pitch() const;
     std::uint8_t* Pixels();
-    const std::uint8_t* SourcePixels(Surface* src, std::vector<std::uint8_t>& snapshot);
     bool Visible() const { return usesScreen_; }
     bool LostNow();
     bool Busy() const { return locked_ || dc_ != nullptr; }
@@ -148,12 +145,17 @@ private:
     }
     HRESULT CheckUsable(Surface* other);
     HRESULT AwaitFlip(bool wait, bool flipping);
+    // A copy from `src` onto this surface, its keys and mirroring not yet
+    // set: the one description Blt and BltFast both hand the pixel engine.
+    blit::Copy CopyFrom(Surface& src, const RECT& dest, const RECT& from, std::vector<std::uint8_t>& snapshot);
+    // The calls past their checks of what they are given; a fill has no source.
+    HRESULT BltNow(LPRECT destRect, Surface* src, LPRECT sourceRect, DWORD flags, LPDDBLTFX fx);
+    HRESULT BltFastNow(DWORD x, DWORD y, Surface& source, LPRECT sourceRect, DWORD trans);
     void ShowIfVisible();
     void (*ScreenRecord() const)(int y, int from, int to);
     void FillDesc(DDSURFACEDESC& desc);
     HWND PresentWindow() const;
 
-    DirectDraw* owner_;
     DWORD caps_;
     int width_;
     int height_;
@@ -175,9 +177,16 @@ private:
     double flipDue_ = 0;  // front of a chain: the refresh its last flip is done at, 0 for none
 };
 
+// A surface with the back buffers of its chain, freed together until the
+// chain is handed out.
+struct FreeChain {
+    void operator()(Surface* front) const;
+};
+using Chain = std::unique_ptr<Surface, FreeChain>;
+
 class DirectDraw final : public com::Object<IDirectDraw, IID_IDirectDraw> {
 public:
-    explicit DirectDraw(bool emulationOnly) : emulationOnly_(emulationOnly) {}
+    explicit DirectDraw(bool emulationOnly) : Object("IDirectDraw::Release"), emulationOnly_(emulationOnly) {}
     HRESULT Compact() override { return DD_OK; }
     HRESULT CreateClipper(DWORD flags, LPDIRECTDRAWCLIPPER* out, IUnknown* outer) override;
     HRESULT CreatePalette(DWORD flags, LPPALETTEENTRY table, LPDIRECTDRAWPALETTE* out, IUnknown* outer) override;
@@ -211,13 +220,14 @@ public:
     bool EmulationOnly() const { return emulationOnly_; }
     HWND CooperativeWindow() const { return window_; }
     bool Exclusive() const { return (level_ & DDSCL_EXCLUSIVE) != 0; }
-    std::vector<Child*> children;
+    com::Family<DirectDraw> children;
     Surface* primary = nullptr;
-    void Forget(Child* child);
+    void Forget(com::Child<DirectDraw>* child) { children.Forget(child); }
 
 private:
     void LastRelease() override { Destroy(); }
-    HRESULT CreatePrimary(const DDSURFACEDESC& desc, Surface** out);
+    HRESULT CreatePrimary(const DDSURFACEDESC& desc, Chain& out);
+    HRESULT MakeSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* out);
     bool emulationOnly_;
     DWORD level_ = 0;
     HWND window_ = nullptr;
@@ -225,9 +235,6 @@ private:
 };
 
 // Bookkeeping shared by the objects.
-bool IsLiveSurface(const void* p);
-bool IsLivePalette(const void* p);
-bool IsLiveClipper(const void* p);
 // The pixel format of a surface or display mode of 8 bits (palette indices)
 // or 16 (5-6-5 RGB), the two this DirectDraw offers.
 void DescribePixels(int bitsPerPixel, DDPIXELFORMAT& format);
@@ -237,10 +244,6 @@ int BytesPerPixelOf(const DDPIXELFORMAT& format);
 
 // Entries in a palette of these DDPCAPS_ flags; 0 when no one size is named.
 int PaletteSize(DWORD caps);
-void Register(Surface* s);
-void Register(Palette* p);
-void Register(Clipper* c);
-void Unregister(const void* p);
 std::size_t& VideoMemoryUsed();
 DirectDraw*& ExclusiveOwner();
 

@@ -11,6 +11,7 @@
 #include "platform/gdi/gdi_internal.h"
 #include "platform/video/screen.h"
 #include "platform/host/host_video.h"
+#include "platform/trace/boundary.h"
 #include "platform/trace/trace.h"
 
 // The calls of this file that tests can fail, by the names they are logged under.
@@ -44,7 +45,13 @@ bool Empty(const RECT& r) { return r.left >= r.right || r.top >= r.bottom; }
 }  // namespace
 
 Surface::Surface(DirectDraw* owner, DWORD caps, int width, int height, bool usesScreen, int bytesPerPixel)
-    : owner_(owner), caps_(caps), width_(width), height_(height), usesScreen_(usesScreen), bytes_(bytesPerPixel) {
+    : Object("IDirectDrawSurface::Release"),
+      Child(owner),
+      caps_(caps),
+      width_(width),
+      height_(height),
+      usesScreen_(usesScreen),
+      bytes_(bytesPerPixel) {
     generation_ = video::ModeGeneration();
     video::Mode m = video::CurrentMode();
     modeWidth_ = m.width;
@@ -67,7 +74,7 @@ bool Surface::Allocate(std::size_t videoBytes) {
     return true;
 }
 
-int Surface::Pitch() const { return usesScreen_ ? video::TheScreen().pitch : pitch_; }
+int Surface::Pitch() const { return pitch_; }
 
 std::uint8_t* Surface::Pixels() { return usesScreen_ ? video::TheScreen().pixels.data() : own_.data(); }
 
@@ -82,7 +89,7 @@ bool Surface::LostNow() {
 
 HWND Surface::PresentWindow() const {
     if (clipper_ && clipper_->Window()) return clipper_->Window();
-    return owner_ ? owner_->CooperativeWindow() : nullptr;
+    return Owner() ? Owner()->CooperativeWindow() : nullptr;
 }
 
 // The screen keeps a record of what was written on it for the present.
@@ -117,12 +124,9 @@ void Surface::FillDesc(DDSURFACEDESC& desc) {
 }
 
 HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD flags, LPDDBLTFX fx) {
-    if (HRESULT hr = Enter(kIDirectDrawSurfaceBlt); hr != DD_OK) return hr;
-    Surface* src = nullptr;
-    if (source) {
-        if (!IsLiveSurface(source)) return DDERR_INVALIDPARAMS;
-        src = static_cast<Surface*>(source);
-    }
+    kIDirectDrawSurfaceBlt.Trace();
+    Surface* src = com::Checked<Surface>(source);
+    if (source && !src) return DDERR_INVALIDPARAMS;
     const bool fill = (flags & DDBLT_COLORFILL) != 0;
     if (fill || (flags & (DDBLT_DDFX | DDBLT_KEYSRCOVERRIDE | DDBLT_KEYDESTOVERRIDE))) {
         if (!fx || fx->dwSize != sizeof(DDBLTFX)) return DDERR_INVALIDPARAMS;
@@ -131,6 +135,13 @@ HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceR
         src = nullptr;
     else if (!src)
         return DDERR_INVALIDPARAMS;
+    if (HRESULT hr = Fails(kIDirectDrawSurfaceBlt); hr != DD_OK) return hr;
+    // The clip list's pieces and a copy's snapshot take memory.
+    return FailWithoutMemory(DDERR_OUTOFMEMORY, 0, [&] { return BltNow(destRect, src, sourceRect, flags, fx); });
+}
+
+HRESULT Surface::BltNow(LPRECT destRect, Surface* src, LPRECT sourceRect, DWORD flags, LPDDBLTFX fx) {
+    const bool fill = src == nullptr;
     if (HRESULT hr = CheckUsable(src); hr != DD_OK) return hr;
     if (HRESULT hr = AwaitFlip((flags & DDBLT_WAIT) != 0, false); hr != DD_OK) return hr;
     // The source's key is what DDBLT_KEYSRC asks for: a source without one
@@ -139,7 +150,7 @@ HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceR
         return DDERR_INVALIDPARAMS;
     // Pixels are copied, never converted from one format into another
     // (Windows documents no conversion; Wine makes one).
-    if (src && src->bytes_ != bytes_) return DDERR_UNSUPPORTED;
+    if (src && src->bytes_ != bytes_) return com::Stub("IDirectDrawSurface::Blt:format conversion", DDERR_UNSUPPORTED);
 
     RECT dest = destRect ? *destRect : RECT{0, 0, width_, height_};
     if (!ValidRect(dest)) return DDERR_INVALIDRECT;
@@ -174,13 +185,8 @@ HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceR
             if (usesScreen_) video::ScreenWritten(p);
         }
     } else {
-        blit::Copy c{};
-        c.rowWritten = ScreenRecord();
-        c.dstPixels = Pixels();
-        c.dstPitch = Pitch();
-        c.bytesPerPixel = bytes_;
-        c.dest = dest;
-        c.src = from;
+        std::vector<std::uint8_t> snapshot;
+        blit::Copy c = CopyFrom(*src, dest, from, snapshot);
         if (flags & DDBLT_DDFX) {
             c.mirrorX = (fx->dwDDFX & DDBLTFX_MIRRORLEFTRIGHT) != 0;
             c.mirrorY = (fx->dwDDFX & DDBLTFX_MIRRORUPDOWN) != 0;
@@ -193,34 +199,48 @@ HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceR
             c.destKey = blit::KeyOf(fx->ddckDestColorkey);
         else if ((flags & DDBLT_KEYDEST) && hasDestKey_)
             c.destKey = blit::KeyOf(destKey_);
-
-        std::vector<std::uint8_t> snapshot;
-        c.srcPixels = SourcePixels(src, snapshot);
-        c.srcPitch = src->Pitch();
         for (const RECT& p : pieces) blit::CopyPiece(c, p);
     }
     if (!pieces.empty()) ShowIfVisible();
     return DD_OK;
 }
 
-// A copy within one surface reads from a snapshot of the source, so
-// overlapping rectangles come out as if copied at once.
-const std::uint8_t* Surface::SourcePixels(Surface* src, std::vector<std::uint8_t>& snapshot) {
-    if (src != this) return src->Pixels();
-    snapshot.assign(Pixels(), Pixels() + Storage().size());
-    return snapshot.data();
+blit::Copy Surface::CopyFrom(Surface& src, const RECT& dest, const RECT& from, std::vector<std::uint8_t>& snapshot) {
+    blit::Copy c{};
+    c.rowWritten = ScreenRecord();
+    c.dstPixels = Pixels();
+    c.dstPitch = Pitch();
+    c.bytesPerPixel = bytes_;
+    c.dest = dest;
+    c.src = from;
+    // A copy within one surface reads from a snapshot of the source, so
+    // overlapping rectangles come out as if copied at once.
+    if (&src == this) {
+        snapshot.assign(Pixels(), Pixels() + Storage().size());
+        c.srcPixels = snapshot.data();
+    } else {
+        c.srcPixels = src.Pixels();
+    }
+    c.srcPitch = src.Pitch();
+    return c;
 }
 
 HRESULT Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD trans) {
-    if (HRESULT hr = Enter(kIDirectDrawSurfaceBltFast); hr != DD_OK) return hr;
-    if (!source || !IsLiveSurface(source)) return DDERR_INVALIDPARAMS;
-    auto* src = static_cast<Surface*>(source);
+    kIDirectDrawSurfaceBltFast.Trace();
+    auto* src = com::Checked<Surface>(source);
+    if (!src) return DDERR_INVALIDPARAMS;
+    if (HRESULT hr = Fails(kIDirectDrawSurfaceBltFast); hr != DD_OK) return hr;
+    return FailWithoutMemory(DDERR_OUTOFMEMORY, 0, [&] { return BltFastNow(x, y, *src, sourceRect, trans); });
+}
+
+HRESULT Surface::BltFastNow(DWORD x, DWORD y, Surface& source, LPRECT sourceRect, DWORD trans) {
+    Surface* src = &source;
     // BltFast never clips: a surface with a clipper must use Blt, and the
     // documented answer says so.
     if (clipper_) return DDERR_BLTFASTCANTCLIP;
     if (HRESULT hr = CheckUsable(src); hr != DD_OK) return hr;
     if (HRESULT hr = AwaitFlip((trans & DDBLTFAST_WAIT) != 0, false); hr != DD_OK) return hr;
-    if (src->bytes_ != bytes_) return DDERR_UNSUPPORTED;
+    if (src->bytes_ != bytes_) return com::Stub("IDirectDrawSurface::BltFast:format conversion", DDERR_UNSUPPORTED);
     RECT from = sourceRect ? *sourceRect : RECT{0, 0, src->width_, src->height_};
     if (!ValidRect(from) || !Inside(from, src->width_, src->height_)) return DDERR_INVALIDRECT;
     const long long right = static_cast<long long>(x) + (from.right - from.left);
@@ -230,25 +250,18 @@ HRESULT Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT so
     if (Empty(from)) return DD_OK;
     RECT dest{static_cast<LONG>(x), static_cast<LONG>(y), static_cast<LONG>(right), static_cast<LONG>(bottom)};
 
-    blit::Copy c{};
-    c.dstPixels = Pixels();
-    c.dstPitch = Pitch();
-    c.bytesPerPixel = bytes_;
-    c.dest = dest;
-    c.src = from;
+    std::vector<std::uint8_t> snapshot;
+    blit::Copy c = CopyFrom(*src, dest, from, snapshot);
     if ((trans & DDBLTFAST_SRCCOLORKEY) && src->hasSourceKey_) c.sourceKey = blit::KeyOf(src->sourceKey_);
     if ((trans & DDBLTFAST_DESTCOLORKEY) && hasDestKey_) c.destKey = blit::KeyOf(destKey_);
-    std::vector<std::uint8_t> snapshot;
-    c.srcPixels = SourcePixels(src, snapshot);
-    c.srcPitch = src->Pitch();
-    c.rowWritten = ScreenRecord();
     blit::CopyPiece(c, dest);
     ShowIfVisible();
     return DD_OK;
 }
 
 HRESULT Surface::Flip(LPDIRECTDRAWSURFACE target, DWORD flags) {
-    if (HRESULT hr = Enter(kIDirectDrawSurfaceFlip); hr != DD_OK) return hr;
+    kIDirectDrawSurfaceFlip.Trace();
+    if (HRESULT hr = Fails(kIDirectDrawSurfaceFlip); hr != DD_OK) return hr;
     if (backBuffers.empty()) return DDERR_NOTFLIPPABLE;
     if (target && std::find(backBuffers.begin(), backBuffers.end(), target) == backBuffers.end())
         return DDERR_INVALIDPARAMS;
@@ -291,9 +304,10 @@ HRESULT Surface::AwaitFlip(bool wait, bool flipping) {
 }
 
 HRESULT Surface::GetAttachedSurface(LPDDSCAPS caps, LPDIRECTDRAWSURFACE* out) {
+    kIDirectDrawSurfaceGetAttachedSurface.Trace();
     if (!caps || !out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
-    if (HRESULT hr = Enter(kIDirectDrawSurfaceGetAttachedSurface); hr != DD_OK) return hr;
+    if (HRESULT hr = Fails(kIDirectDrawSurfaceGetAttachedSurface); hr != DD_OK) return hr;
     Surface* found = nullptr;
     if (caps->dwCaps & (DDSCAPS_BACKBUFFER | DDSCAPS_FLIP)) {
         if (!backBuffers.empty()) {
@@ -329,10 +343,11 @@ HRESULT Surface::GetClipper(LPDIRECTDRAWCLIPPER* out) {
 }
 
 HRESULT Surface::SetColorKey(DWORD flags, LPDDCOLORKEY key) {
-    if (HRESULT hr = Enter(kIDirectDrawSurfaceSetColorKey); hr != DD_OK) return hr;
-    if (flags & (DDCKEY_SRCOVERLAY | DDCKEY_DESTOVERLAY)) return DDERR_NOTAOVERLAYSURFACE;
+    kIDirectDrawSurfaceSetColorKey.Trace();
     bool source = (flags & DDCKEY_SRCBLT) != 0, dest = (flags & DDCKEY_DESTBLT) != 0;
-    if (source == dest) return DDERR_INVALIDPARAMS;
+    if (!(flags & (DDCKEY_SRCOVERLAY | DDCKEY_DESTOVERLAY)) && source == dest) return DDERR_INVALIDPARAMS;
+    if (HRESULT hr = Fails(kIDirectDrawSurfaceSetColorKey); hr != DD_OK) return hr;
+    if (flags & (DDCKEY_SRCOVERLAY | DDCKEY_DESTOVERLAY)) return DDERR_NOTAOVERLAYSURFACE;
     DDCOLORKEY k{};
     if (key) {
         k = *key;
@@ -362,18 +377,21 @@ HRESULT Surface::GetColorKey(DWORD flags, LPDDCOLORKEY key) {
 }
 
 HRESULT Surface::GetDC(HDC* out) {
+    kIDirectDrawSurfaceGetDC.Trace();
     if (!out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
-    if (HRESULT hr = Enter(kIDirectDrawSurfaceGetDC); hr != DD_OK) return hr;
+    if (HRESULT hr = Fails(kIDirectDrawSurfaceGetDC); hr != DD_OK) return hr;
     if (dc_) return DDERR_DCALREADYCREATED;
     if (LostNow()) return DDERR_SURFACELOST;
     if (locked_) return DDERR_SURFACEBUSY;
     // GDI here draws on 8-bit pixels only.
-    if (bytes_ != 1) return DDERR_UNSUPPORTED;
+    if (bytes_ != 1) return com::Stub("IDirectDrawSurface::GetDC:16-bit surfaces", DDERR_UNSUPPORTED);
     gdi::PixelView view{Pixels(), Pitch(), width_, height_};
-    dc_ = gdi::CreateSurfaceDc(view, palette_ ? palette_->Entries() : nullptr, usesScreen_);
-    *out = dc_;
-    return DD_OK;
+    return FailWithoutMemory(DDERR_OUTOFMEMORY, 0, [&] {
+        dc_ = gdi::CreateSurfaceDc(view, palette_ ? palette_->Entries() : nullptr, usesScreen_);
+        *out = dc_;
+        return DD_OK;
+    });
 }
 
 HRESULT Surface::ReleaseDC(HDC dc) {
@@ -401,8 +419,9 @@ HRESULT Surface::GetPixelFormat(LPDDPIXELFORMAT format) {
 }
 
 HRESULT Surface::GetSurfaceDesc(LPDDSURFACEDESC desc) {
+    kIDirectDrawSurfaceGetSurfaceDesc.Trace();
     if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
-    if (HRESULT hr = Enter(kIDirectDrawSurfaceGetSurfaceDesc); hr != DD_OK) return hr;
+    if (HRESULT hr = Fails(kIDirectDrawSurfaceGetSurfaceDesc); hr != DD_OK) return hr;
     FillDesc(*desc);
     return DD_OK;
 }
@@ -410,8 +429,9 @@ HRESULT Surface::GetSurfaceDesc(LPDDSURFACEDESC desc) {
 HRESULT Surface::IsLost() { return LostNow() ? DDERR_SURFACELOST : DD_OK; }
 
 HRESULT Surface::Lock(LPRECT rect, LPDDSURFACEDESC desc, DWORD flags, HANDLE) {
+    kIDirectDrawSurfaceLock.Trace();
     if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
-    if (HRESULT hr = Enter(kIDirectDrawSurfaceLock); hr != DD_OK) return hr;
+    if (HRESULT hr = Fails(kIDirectDrawSurfaceLock); hr != DD_OK) return hr;
     if (LostNow()) return DDERR_SURFACELOST;
     if (Busy()) return DDERR_SURFACEBUSY;
     if (HRESULT hr = AwaitFlip((flags & DDLOCK_WAIT) != 0, false); hr != DD_OK) return hr;
@@ -420,6 +440,8 @@ HRESULT Surface::Lock(LPRECT rect, LPDDSURFACEDESC desc, DWORD flags, HANDLE) {
     FillDesc(*desc);
     desc->dwFlags |= DDSD_LPSURFACE;
     desc->lpSurface = Pixels() + static_cast<std::ptrdiff_t>(r.top) * Pitch() + r.left * bytes_;
+    // The pointer stays good until Unlock, whatever the display does.
+    if (usesScreen_) video::HoldScreenMemory();
     locked_ = true;
     lockWrites_ = !(flags & DDLOCK_READONLY);
     return DD_OK;
@@ -429,13 +451,15 @@ HRESULT Surface::Unlock(LPVOID) {
     TraceCall("IDirectDrawSurface::Unlock");
     if (!locked_) return DDERR_NOTLOCKED;
     locked_ = false;
+    if (usesScreen_) video::LetGoOfScreenMemory();
     if (lockWrites_ && usesScreen_) video::ScreenWritten();
     if (lockWrites_) ShowIfVisible();
     return DD_OK;
 }
 
 HRESULT Surface::Restore() {
-    if (HRESULT hr = Enter(kIDirectDrawSurfaceRestore); hr != DD_OK) return hr;
+    kIDirectDrawSurfaceRestore.Trace();
+    if (HRESULT hr = Fails(kIDirectDrawSurfaceRestore); hr != DD_OK) return hr;
     if (front) return front->Restore();  // a back buffer comes back with its chain
     if (!LostNow()) {
         for (Surface* b : backBuffers) b->lost_ = false;
@@ -455,9 +479,10 @@ HRESULT Surface::Restore() {
 }
 
 HRESULT Surface::SetClipper(LPDIRECTDRAWCLIPPER clipper) {
-    if (HRESULT hr = Enter(kIDirectDrawSurfaceSetClipper); hr != DD_OK) return hr;
-    if (clipper && !IsLiveClipper(clipper)) return DDERR_INVALIDPARAMS;
-    auto* c = static_cast<Clipper*>(clipper);
+    kIDirectDrawSurfaceSetClipper.Trace();
+    auto* c = com::Checked<Clipper>(clipper);
+    if (clipper && !c) return DDERR_INVALIDPARAMS;
+    if (HRESULT hr = Fails(kIDirectDrawSurfaceSetClipper); hr != DD_OK) return hr;
     if (c) c->AddRef();
     if (clipper_) clipper_->Release();
     clipper_ = c;
@@ -465,9 +490,10 @@ HRESULT Surface::SetClipper(LPDIRECTDRAWCLIPPER clipper) {
 }
 
 HRESULT Surface::SetPalette(LPDIRECTDRAWPALETTE palette) {
-    if (HRESULT hr = Enter(kIDirectDrawSurfaceSetPalette); hr != DD_OK) return hr;
-    if (palette && !IsLivePalette(palette)) return DDERR_INVALIDPARAMS;
-    auto* p = static_cast<Palette*>(palette);
+    kIDirectDrawSurfaceSetPalette.Trace();
+    auto* p = com::Checked<Palette>(palette);
+    if (palette && !p) return DDERR_INVALIDPARAMS;
+    if (HRESULT hr = Fails(kIDirectDrawSurfaceSetPalette); hr != DD_OK) return hr;
     if (p && (!p->Indexes8Bits() || bytes_ != 1)) return DDERR_INVALIDPIXELFORMAT;
     if (p) {
         p->AddRef();
@@ -501,8 +527,8 @@ void Surface::LastRelease() {
     delete this;
 }
 
-void Surface::OwnerGone() {
-    owner_ = nullptr;
+void Surface::MakerGone() {
+    Child::MakerGone();
     palette_ = nullptr;
     clipper_ = nullptr;
     backBuffers.clear();
@@ -511,12 +537,9 @@ void Surface::OwnerGone() {
 
 Surface::~Surface() {
     if (dc_) gdi::DestroySurfaceDc(dc_);
+    if (usesScreen_ && locked_) video::LetGoOfScreenMemory();
     VideoMemoryUsed() -= videoBytes_;
-    if (owner_) {
-        if (owner_->primary == this) owner_->primary = nullptr;
-        owner_->Forget(this);
-    }
-    Unregister(static_cast<IDirectDrawSurface*>(this));
+    if (Owner() && Owner()->primary == this) Owner()->primary = nullptr;
 }
 
 }  // namespace platform::ddraw

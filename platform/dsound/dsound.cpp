@@ -1,5 +1,5 @@
-// DSOUND: the device and its sound buffers, mixed in software into the
-// host's one audio stream. Return codes and edge cases follow DirectSound 3
+// DSOUND: the device, which makes the sound buffers (buffer.cpp) and mixes
+// them in software into the host's one audio stream. Return codes and edge cases follow DirectSound 3
 // where it documents them; where it does not, Wine's behaviour is the guide
 // and the comment says so.
 #include <windows.h>
@@ -16,30 +16,14 @@
 #include "platform/audio/stream.h"
 #include "platform/com/com.h"
 #include "platform/dsound/dsound_internal.h"
+#include "platform/dsound/objects.h"
 #include "platform/dsound/mixer.h"
+#include "platform/trace/boundary.h"
 #include "platform/trace/trace.h"
 
 // The calls of this file that tests can fail, by the names they are logged under.
 namespace {
 const platform::FaultPoint kDirectSoundCreate("DirectSoundCreate");
-const platform::FaultPoint kIDirectSoundBufferGetCaps("IDirectSoundBuffer::GetCaps");
-const platform::FaultPoint kIDirectSoundBufferGetCurrentPosition("IDirectSoundBuffer::GetCurrentPosition");
-const platform::FaultPoint kIDirectSoundBufferGetFormat("IDirectSoundBuffer::GetFormat");
-const platform::FaultPoint kIDirectSoundBufferGetFrequency("IDirectSoundBuffer::GetFrequency");
-const platform::FaultPoint kIDirectSoundBufferGetPan("IDirectSoundBuffer::GetPan");
-const platform::FaultPoint kIDirectSoundBufferGetStatus("IDirectSoundBuffer::GetStatus");
-const platform::FaultPoint kIDirectSoundBufferGetVolume("IDirectSoundBuffer::GetVolume");
-const platform::FaultPoint kIDirectSoundBufferInitialize("IDirectSoundBuffer::Initialize");
-const platform::FaultPoint kIDirectSoundBufferLock("IDirectSoundBuffer::Lock");
-const platform::FaultPoint kIDirectSoundBufferPlay("IDirectSoundBuffer::Play");
-const platform::FaultPoint kIDirectSoundBufferRestore("IDirectSoundBuffer::Restore");
-const platform::FaultPoint kIDirectSoundBufferSetCurrentPosition("IDirectSoundBuffer::SetCurrentPosition");
-const platform::FaultPoint kIDirectSoundBufferSetFormat("IDirectSoundBuffer::SetFormat");
-const platform::FaultPoint kIDirectSoundBufferSetFrequency("IDirectSoundBuffer::SetFrequency");
-const platform::FaultPoint kIDirectSoundBufferSetPan("IDirectSoundBuffer::SetPan");
-const platform::FaultPoint kIDirectSoundBufferSetVolume("IDirectSoundBuffer::SetVolume");
-const platform::FaultPoint kIDirectSoundBufferStop("IDirectSoundBuffer::Stop");
-const platform::FaultPoint kIDirectSoundBufferUnlock("IDirectSoundBuffer::Unlock");
 const platform::FaultPoint kIDirectSoundCreateSoundBuffer("IDirectSound::CreateSoundBuffer");
 const platform::FaultPoint kIDirectSoundDuplicateSoundBuffer("IDirectSound::DuplicateSoundBuffer");
 const platform::FaultPoint kIDirectSoundSetCooperativeLevel("IDirectSound::SetCooperativeLevel");
@@ -54,319 +38,37 @@ namespace {
 // What the primary buffer reports as its format and size: the stream's.
 constexpr DWORD kPrimaryBytes = audio::kSampleRate / 10 * audio::kChannels * 2;
 
-class Device;
-
-class Buffer final : public com::Object<IDirectSoundBuffer, IID_IDirectSoundBuffer> {
-public:
-    Buffer(Device* owner, bool isPrimary, DWORD createFlags) : device(owner), primary(isPrimary), flags(createFlags) {}
-    ~Buffer() override;
-
-    ULONG Release() override {
-        TraceCall("IDirectSoundBuffer::Release");
-        return Object::Release();
-    }
-    HRESULT GetCaps(LPDSBCAPS caps) override;
-    HRESULT GetCurrentPosition(LPDWORD play, LPDWORD write) override;
-    HRESULT GetFormat(LPWAVEFORMATEX wfx, DWORD allocated, LPDWORD written) override;
-    HRESULT GetVolume(LPLONG volume) override;
-    HRESULT GetPan(LPLONG pan) override;
-    HRESULT GetFrequency(LPDWORD frequency) override;
-    HRESULT GetStatus(LPDWORD status) override;
-    HRESULT Initialize(LPDIRECTSOUND, LPCDSBUFFERDESC) override;
-    HRESULT Lock(DWORD offset, DWORD count, LPVOID* ptr1, LPDWORD bytes1, LPVOID* ptr2, LPDWORD bytes2,
-                 DWORD lockFlags) override;
-    HRESULT Play(DWORD reserved, DWORD priority, DWORD playFlags) override;
-    HRESULT SetCurrentPosition(DWORD position) override;
-    HRESULT SetFormat(LPCWAVEFORMATEX wfx) override;
-    HRESULT SetVolume(LONG volume) override;
-    HRESULT SetPan(LONG pan) override;
-    HRESULT SetFrequency(DWORD frequency) override;
-    HRESULT Stop() override;
-    HRESULT Unlock(LPVOID ptr1, DWORD bytes1, LPVOID ptr2, DWORD bytes2) override;
-    HRESULT Restore() override;
-
-    Device* device;  // null while the device frees all its buffers
-    const bool primary;
-    const DWORD flags;
-    WAVEFORMATEX format{};
-    DWORD bytes = 0;
-    LONG volume = DSBVOLUME_MAX;
-    LONG pan = DSBPAN_CENTER;
-    DWORD frequency = 0;  // as set; 0 = the format's own rate
-    Voice voice;          // guarded by the device's lock
-
-private:
-    void UpdateGains() { StereoGains(volume, pan, voice.gainLeft, voice.gainRight); }
-};
-
-class Device final : public com::Object<IDirectSound, IID_IDirectSound>, public audio::Source {
-public:
-    ULONG Release() override {
-        TraceCall("IDirectSound::Release");
-        return Object::Release();
-    }
-    // Leaves the stream and frees every buffer, then the device: its last
-    // Release, or the stand-in's reset.
-    void Destroy();
-    HRESULT CreateSoundBuffer(LPCDSBUFFERDESC desc, LPLPDIRECTSOUNDBUFFER out, IUnknown* outer) override;
-    HRESULT GetCaps(LPDSCAPS caps) override;
-    HRESULT DuplicateSoundBuffer(LPDIRECTSOUNDBUFFER original, LPLPDIRECTSOUNDBUFFER out) override;
-    HRESULT SetCooperativeLevel(HWND hwnd, DWORD level) override;
-    HRESULT Compact() override;
-    HRESULT GetSpeakerConfig(LPDWORD config) override;
-    HRESULT SetSpeakerConfig(DWORD config) override;
-    HRESULT Initialize(LPCGUID guid) override;
-
-    // Audio thread.
-    void Mix(float* out, int frames) override;
-
-    // Adds a new buffer to the device; false when memory runs out.
-    bool Adopt(Buffer* buffer);
-    void Forget(Buffer* buffer);
-
-    std::mutex lock;
-    std::vector<Buffer*> buffers;
-    Buffer* primary = nullptr;
-    DWORD cooperativeLevel = 0;  // 0 until SetCooperativeLevel
-
-private:
-    void LastRelease() override { Destroy(); }
-};
-
-// The devices not yet freed (main thread only), for the reset.
-std::vector<Device*>& LiveDevices() {
-    static auto* devices = new std::vector<Device*>;  // outlives every static destructor
-    return *devices;
-}
-
-Buffer::~Buffer() {
-    if (device) device->Forget(this);
-}
-
-HRESULT Buffer::GetCaps(LPDSBCAPS caps) {
-    if (HRESULT hr = Enter(kIDirectSoundBufferGetCaps); hr != DS_OK) return hr;
-    if (!caps || caps->dwSize != sizeof(DSBCAPS)) return DSERR_INVALIDPARAM;
-    caps->dwFlags = flags | DSBCAPS_LOCSOFTWARE;
-    caps->dwBufferBytes = bytes;
-    caps->dwUnlockTransferRate = 0;
-    caps->dwPlayCpuOverhead = 0;
-    return DS_OK;
-}
-
-HRESULT Buffer::GetCurrentPosition(LPDWORD play, LPDWORD write) {
-    if (HRESULT hr = Enter(kIDirectSoundBufferGetCurrentPosition); hr != DS_OK) return hr;
-    DWORD at;
-    {
-        std::lock_guard guard(device->lock);
-        at = static_cast<DWORD>(voice.position >> 32) * format.nBlockAlign;
-    }
-    // The mixer reads the samples as it goes, so everything behind the play
-    // cursor may be written: the write cursor is the play cursor.
-    if (play) *play = at;
-    if (write) *write = at;
-    return DS_OK;
-}
-
-HRESULT Buffer::GetFormat(LPWAVEFORMATEX wfx, DWORD allocated, LPDWORD written) {
-    if (HRESULT hr = Enter(kIDirectSoundBufferGetFormat); hr != DS_OK) return hr;
-    if (!wfx) {
-        // Asking for the size needed (as Wine answers it).
-        if (!written) return DSERR_INVALIDPARAM;
-        *written = sizeof(WAVEFORMATEX);
-        return DS_OK;
-    }
-    DWORD size = std::min<DWORD>(allocated, sizeof(WAVEFORMATEX));
-    std::memcpy(wfx, &format, size);
-    if (written) *written = size;
-    return DS_OK;
-}
-
-HRESULT Buffer::GetVolume(LPLONG out) {
-    if (HRESULT hr = Enter(kIDirectSoundBufferGetVolume); hr != DS_OK) return hr;
-    if (!out) return DSERR_INVALIDPARAM;
-    if (!(flags & DSBCAPS_CTRLVOLUME)) return DSERR_CONTROLUNAVAIL;
-    *out = volume;
-    return DS_OK;
-}
-
-HRESULT Buffer::GetPan(LPLONG out) {
-    if (HRESULT hr = Enter(kIDirectSoundBufferGetPan); hr != DS_OK) return hr;
-    if (!out) return DSERR_INVALIDPARAM;
-    if (!(flags & DSBCAPS_CTRLPAN)) return DSERR_CONTROLUNAVAIL;
-    *out = pan;
-    return DS_OK;
-}
-
-HRESULT Buffer::GetFrequency(LPDWORD out) {
-    if (HRESULT hr = Enter(kIDirectSoundBufferGetFrequency); hr != DS_OK) return hr;
-    if (!out) return DSERR_INVALIDPARAM;
-    if (primary || !(flags & DSBCAPS_CTRLFREQUENCY)) return DSERR_CONTROLUNAVAIL;
-    *out = frequency ? frequency : format.nSamplesPerSec;
-    return DS_OK;
-}
-
-HRESULT Buffer::GetStatus(LPDWORD status) {
-    if (HRESULT hr = Enter(kIDirectSoundBufferGetStatus); hr != DS_OK) return hr;
-    if (!status) return DSERR_INVALIDPARAM;
-    std::lock_guard guard(device->lock);
-    *status = 0;
-    if (voice.playing) *status = DSBSTATUS_PLAYING | (voice.looping ? DSBSTATUS_LOOPING : 0);
-    return DS_OK;
-}
-
-HRESULT Buffer::Initialize(LPDIRECTSOUND, LPCDSBUFFERDESC) {
-    if (HRESULT hr = Enter(kIDirectSoundBufferInitialize); hr != DS_OK) return hr;
-    return DSERR_ALREADYINITIALIZED;
-}
-
-HRESULT Buffer::Lock(DWORD offset, DWORD count, LPVOID* ptr1, LPDWORD bytes1, LPVOID* ptr2, LPDWORD bytes2,
-                     DWORD lockFlags) {
-    if (HRESULT hr = Enter(kIDirectSoundBufferLock); hr != DS_OK) return hr;
-    if (!ptr1 || !bytes1) return DSERR_INVALIDPARAM;
-    *ptr1 = nullptr;
-    *bytes1 = 0;
-    if (ptr2) *ptr2 = nullptr;
-    if (bytes2) *bytes2 = 0;
-    // Writing the primary buffer directly is not offered at any level.
-    if (primary) return device->cooperativeLevel < DSSCL_WRITEPRIMARY ? DSERR_PRIOLEVELNEEDED : DSERR_UNSUPPORTED;
-    std::lock_guard guard(device->lock);
-    if (lockFlags & DSBLOCK_FROMWRITECURSOR) offset = static_cast<DWORD>(voice.position >> 32) * format.nBlockAlign;
-    if (lockFlags & DSBLOCK_ENTIREBUFFER) count = bytes;
-    if (offset >= bytes || count == 0 || count > bytes) return DSERR_INVALIDPARAM;
-    // The region runs from the offset to the end, and what is left over
-    // wraps round to the start as a second region.
-    std::uint8_t* data = voice.samples->bytes.data();
-    DWORD first = std::min(count, bytes - offset);
-    *ptr1 = data + offset;
-    *bytes1 = first;
-    if (count > first && ptr2 && bytes2) {
-        *ptr2 = data;
-        *bytes2 = count - first;
-    }
-    return DS_OK;
-}
-
-HRESULT Buffer::Unlock(LPVOID ptr1, DWORD bytes1, LPVOID ptr2, DWORD bytes2) {
-    if (HRESULT hr = Enter(kIDirectSoundBufferUnlock); hr != DS_OK) return hr;
-    if (primary) return DSERR_INVALIDCALL;
-    const std::uint8_t* begin = voice.samples->bytes.data();
-    const std::uint8_t* end = begin + bytes;
-    auto inside = [&](LPVOID p, DWORD n) {
-        auto* at = static_cast<const std::uint8_t*>(p);
-        return !p || (at >= begin && at <= end && n <= static_cast<DWORD>(end - at));
-    };
-    if (!inside(ptr1, bytes1) || !inside(ptr2, bytes2)) return DSERR_INVALIDPARAM;
-    return DS_OK;
-}
-
-HRESULT Buffer::Play(DWORD, DWORD, DWORD playFlags) {
-    if (HRESULT hr = Enter(kIDirectSoundBufferPlay); hr != DS_OK) return hr;
-    if (device->cooperativeLevel == 0) return DSERR_PRIOLEVELNEEDED;
-    if (primary && !(playFlags & DSBPLAY_LOOPING)) return DSERR_INVALIDPARAM;
-    std::lock_guard guard(device->lock);
-    // Playing a buffer that already plays only changes its looping.
-    voice.playing = true;
-    voice.looping = (playFlags & DSBPLAY_LOOPING) != 0;
-    return DS_OK;
-}
-
-HRESULT Buffer::SetCurrentPosition(DWORD position) {
-    if (HRESULT hr = Enter(kIDirectSoundBufferSetCurrentPosition); hr != DS_OK) return hr;
-    if (primary) return DSERR_INVALIDCALL;
-    if (position >= bytes) return DSERR_INVALIDPARAM;
-    std::lock_guard guard(device->lock);
-    voice.position = static_cast<std::uint64_t>(position / format.nBlockAlign) << 32;
-    return DS_OK;
-}
-
-HRESULT Buffer::SetFormat(LPCWAVEFORMATEX wfx) {
-    if (HRESULT hr = Enter(kIDirectSoundBufferSetFormat); hr != DS_OK) return hr;
-    if (!primary) return DSERR_INVALIDCALL;
-    if (!wfx) return DSERR_INVALIDPARAM;
-    if (device->cooperativeLevel < DSSCL_PRIORITY) return DSERR_PRIOLEVELNEEDED;
-    // The stream keeps its own format; the mixer converts every buffer to it.
-    return DS_OK;
-}
-
-HRESULT Buffer::SetVolume(LONG value) {
-    if (HRESULT hr = Enter(kIDirectSoundBufferSetVolume); hr != DS_OK) return hr;
-    if (!(flags & DSBCAPS_CTRLVOLUME)) return DSERR_CONTROLUNAVAIL;
-    if (value < DSBVOLUME_MIN || value > DSBVOLUME_MAX) return DSERR_INVALIDPARAM;
-    std::lock_guard guard(device->lock);
-    volume = value;
-    UpdateGains();
-    return DS_OK;
-}
-
-HRESULT Buffer::SetPan(LONG value) {
-    if (HRESULT hr = Enter(kIDirectSoundBufferSetPan); hr != DS_OK) return hr;
-    if (!(flags & DSBCAPS_CTRLPAN)) return DSERR_CONTROLUNAVAIL;
-    if (value < DSBPAN_LEFT || value > DSBPAN_RIGHT) return DSERR_INVALIDPARAM;
-    std::lock_guard guard(device->lock);
-    pan = value;
-    UpdateGains();
-    return DS_OK;
-}
-
-HRESULT Buffer::SetFrequency(DWORD value) {
-    if (HRESULT hr = Enter(kIDirectSoundBufferSetFrequency); hr != DS_OK) return hr;
-    if (primary || !(flags & DSBCAPS_CTRLFREQUENCY)) return DSERR_CONTROLUNAVAIL;
-    if (value != DSBFREQUENCY_ORIGINAL && (value < DSBFREQUENCY_MIN || value > DSBFREQUENCY_MAX))
-        return DSERR_INVALIDPARAM;
-    std::lock_guard guard(device->lock);
-    frequency = value;
-    voice.rate = value ? value : format.nSamplesPerSec;
-    return DS_OK;
-}
-
-HRESULT Buffer::Stop() {
-    if (HRESULT hr = Enter(kIDirectSoundBufferStop); hr != DS_OK) return hr;
-    std::lock_guard guard(device->lock);
-    voice.playing = false;  // the play cursor stays where it is
-    return DS_OK;
-}
-
-HRESULT Buffer::Restore() {
-    if (HRESULT hr = Enter(kIDirectSoundBufferRestore); hr != DS_OK) return hr;
-    return DS_OK;  // software buffers are never lost
-}
+}  // namespace
 
 void Device::Destroy() {
     // Out of the stream first: once RemoveSource returns the audio thread no
     // longer mixes this device. Then every buffer goes with the device, the
     // program's references or not (the primary buffer has none).
     audio::RemoveSource(this);
-    std::vector<Buffer*> all;
+    std::vector<com::Child<Device>*> all;
     {
         std::lock_guard guard(lock);
-        all.swap(buffers);
+        all = buffers.TakeAll();
         primary = nullptr;
     }
-    for (Buffer* b : all) {
-        b->device = nullptr;
-        delete b;
-    }
+    com::Family<Device>::FreeAll(all);
     audio::Release();
-    std::erase(LiveDevices(), this);
     delete this;
 }
 
-bool Device::Adopt(Buffer* buffer) {
+void Device::Adopt(Buffer* buffer) {
     std::lock_guard guard(lock);
-    try {
-        buffers.push_back(buffer);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
+    buffers.Adopt(buffer);
     if (buffer->primary) primary = buffer;
-    return true;
 }
 
-void Device::Forget(Buffer* buffer) {
+void Device::Forget(com::Child<Device>* buffer) {
     std::lock_guard guard(lock);
-    std::erase(buffers, buffer);
+    buffers.Forget(buffer);
     if (primary == buffer) primary = nullptr;
 }
+
+namespace {
 
 // Only PCM, 8 or 16 bits, mono or stereo, at a rate the frequency control
 // accepts. Reads no more than a PCMWAVEFORMAT: the extra size of a
@@ -384,12 +86,15 @@ HRESULT CheckFormat(LPCWAVEFORMATEX wfx, WAVEFORMATEX& out) {
     return DS_OK;
 }
 
+}  // namespace
+
 HRESULT Device::CreateSoundBuffer(LPCDSBUFFERDESC desc, LPLPDIRECTSOUNDBUFFER out, IUnknown* outer) {
+    kIDirectSoundCreateSoundBuffer.Trace();
     if (!out) return DSERR_INVALIDPARAM;
     *out = nullptr;
     if (outer) return DSERR_NOAGGREGATION;
     if (!desc || desc->dwSize != sizeof(DSBUFFERDESC)) return DSERR_INVALIDPARAM;
-    if (HRESULT hr = Enter(kIDirectSoundCreateSoundBuffer); hr != DS_OK) return hr;
+    if (HRESULT hr = Fails(kIDirectSoundCreateSoundBuffer); hr != DS_OK) return hr;
 
     if (desc->dwFlags & DSBCAPS_PRIMARYBUFFER) {
         if (desc->dwBufferBytes != 0 || desc->lpwfxFormat) return DSERR_INVALIDPARAM;
@@ -399,22 +104,20 @@ HRESULT Device::CreateSoundBuffer(LPCDSBUFFERDESC desc, LPLPDIRECTSOUNDBUFFER ou
             *out = primary;
             return DS_OK;
         }
-        auto* b = new (std::nothrow) Buffer(this, true, desc->dwFlags);
-        if (!b) return DSERR_OUTOFMEMORY;
-        b->bytes = kPrimaryBytes;
-        b->format = WAVEFORMATEX{WAVE_FORMAT_PCM,
-                                 audio::kChannels,
-                                 audio::kSampleRate,
-                                 audio::kSampleRate * audio::kChannels * 2,
-                                 audio::kChannels * 2,
-                                 16,
-                                 0};
-        if (!Adopt(b)) {
-            delete b;
-            return DSERR_OUTOFMEMORY;
-        }
-        *out = b;
-        return DS_OK;
+        return FailWithoutMemory(DSERR_OUTOFMEMORY, 0, [&] {
+            auto b = std::make_unique<Buffer>(this, true, desc->dwFlags);
+            b->bytes = kPrimaryBytes;
+            b->format = WAVEFORMATEX{WAVE_FORMAT_PCM,
+                                     audio::kChannels,
+                                     audio::kSampleRate,
+                                     audio::kSampleRate * audio::kChannels * 2,
+                                     audio::kChannels * 2,
+                                     16,
+                                     0};
+            Adopt(b.get());
+            *out = b.release();
+            return DS_OK;
+        });
     }
 
     if (!desc->lpwfxFormat) return DSERR_INVALIDPARAM;
@@ -422,57 +125,54 @@ HRESULT Device::CreateSoundBuffer(LPCDSBUFFERDESC desc, LPLPDIRECTSOUNDBUFFER ou
     WAVEFORMATEX format;
     if (HRESULT hr = CheckFormat(desc->lpwfxFormat, format); hr != DS_OK) return hr;
 
-    std::unique_ptr<Buffer> b(new (std::nothrow) Buffer(this, false, desc->dwFlags));
-    if (!b) return DSERR_OUTOFMEMORY;
-    b->format = format;
-    b->bytes = desc->dwBufferBytes;
-    try {
+    return FailWithoutMemory(DSERR_OUTOFMEMORY, 0, [&] {
+        // Until it is handed out, the buffer's own destructor undoes each step.
+        auto b = std::make_unique<Buffer>(this, false, desc->dwFlags);
+        b->format = format;
+        b->bytes = desc->dwBufferBytes;
         auto block = std::make_shared<SampleBlock>();
         // A new buffer holds silence.
         block->bytes.assign(desc->dwBufferBytes, format.wBitsPerSample == 8 ? 0x80 : 0x00);
         b->voice.samples = std::move(block);
-    } catch (const std::bad_alloc&) {
-        return DSERR_OUTOFMEMORY;
-    }
-    b->voice.channels = format.nChannels;
-    b->voice.bits = format.wBitsPerSample;
-    b->voice.frames = desc->dwBufferBytes / format.nBlockAlign;
-    b->voice.rate = format.nSamplesPerSec;
-    if (!Adopt(b.get())) return DSERR_OUTOFMEMORY;
-    *out = b.release();
-    return DS_OK;
+        b->voice.channels = format.nChannels;
+        b->voice.bits = format.wBitsPerSample;
+        b->voice.frames = desc->dwBufferBytes / format.nBlockAlign;
+        b->voice.rate = format.nSamplesPerSec;
+        Adopt(b.get());
+        *out = b.release();
+        return DS_OK;
+    });
 }
 
 HRESULT Device::DuplicateSoundBuffer(LPDIRECTSOUNDBUFFER original, LPLPDIRECTSOUNDBUFFER out) {
+    kIDirectSoundDuplicateSoundBuffer.Trace();
     if (!out) return DSERR_INVALIDPARAM;
     *out = nullptr;
-    if (!original) return DSERR_INVALIDPARAM;
-    if (HRESULT hr = Enter(kIDirectSoundDuplicateSoundBuffer); hr != DS_OK) return hr;
-    auto* source = static_cast<Buffer*>(original);
-    if (source->device != this) return DSERR_INVALIDPARAM;
+    auto* source = com::Checked<Buffer>(original);
+    if (!source || source->Owner() != this) return DSERR_INVALIDPARAM;
+    if (HRESULT hr = Fails(kIDirectSoundDuplicateSoundBuffer); hr != DS_OK) return hr;
     if (source->primary) return DSERR_INVALIDCALL;
+    return FailWithoutMemory(DSERR_OUTOFMEMORY, 0, [&] { return Duplicate(*source, out); });
+}
 
-    auto* b = new (std::nothrow) Buffer(this, false, source->flags);
-    if (!b) return DSERR_OUTOFMEMORY;
+HRESULT Device::Duplicate(const Buffer& source, LPLPDIRECTSOUNDBUFFER out) {
+    auto b = std::make_unique<Buffer>(this, false, source.flags);
     // The duplicate shares the samples and starts stopped at 0 with the
     // original's volume, pan and frequency (as Wine copies them).
-    b->format = source->format;
-    b->bytes = source->bytes;
-    b->volume = source->volume;
-    b->pan = source->pan;
-    b->frequency = source->frequency;
+    b->format = source.format;
+    b->bytes = source.bytes;
+    b->volume = source.volume;
+    b->pan = source.pan;
+    b->frequency = source.frequency;
     {
         std::lock_guard guard(lock);
-        b->voice = source->voice;
+        b->voice = source.voice;
     }
     b->voice.position = 0;
     b->voice.playing = false;
     b->voice.looping = false;
-    if (!Adopt(b)) {
-        delete b;
-        return DSERR_OUTOFMEMORY;
-    }
-    *out = b;
+    Adopt(b.get());
+    *out = b.release();
     return DS_OK;
 }
 
@@ -490,8 +190,9 @@ HRESULT Device::GetCaps(LPDSCAPS caps) {
 }
 
 HRESULT Device::SetCooperativeLevel(HWND hwnd, DWORD level) {
-    if (HRESULT hr = Enter(kIDirectSoundSetCooperativeLevel); hr != DS_OK) return hr;
+    kIDirectSoundSetCooperativeLevel.Trace();
     if (level < DSSCL_NORMAL || level > DSSCL_WRITEPRIMARY || !IsWindow(hwnd)) return DSERR_INVALIDPARAM;
+    if (HRESULT hr = Fails(kIDirectSoundSetCooperativeLevel); hr != DS_OK) return hr;
     cooperativeLevel = level;
     return DS_OK;
 }
@@ -513,24 +214,15 @@ void Device::Mix(float* out, int frames) {
     std::lock_guard guard(lock);
     float masterLeft = 1.0f, masterRight = 1.0f;
     if (primary) StereoGains(primary->volume, primary->pan, masterLeft, masterRight);
-    for (Buffer* b : buffers)
+    for (com::Child<Device>* child : buffers.Members()) {
+        auto* b = static_cast<Buffer*>(child);
         if (!b->primary) MixVoice(b->voice, out, frames, audio::kSampleRate, masterLeft, masterRight);
-}
-
-bool Register(Device* device) {
-    try {
-        LiveDevices().push_back(device);
-    } catch (const std::bad_alloc&) {
-        return false;
     }
-    return true;
 }
-
-}  // namespace
 
 void ResetForTests() {
-    std::vector<Device*> live = LiveDevices();
-    for (Device* d : live) d->Destroy();
+    std::vector<const IDirectSound*> live(com::Live<IDirectSound>().begin(), com::Live<IDirectSound>().end());
+    for (const IDirectSound* d : live) static_cast<Device*>(const_cast<IDirectSound*>(d))->Destroy();
 }
 
 }  // namespace platform::dsound
@@ -549,13 +241,15 @@ HRESULT WINAPI DirectSoundCreate(LPCGUID lpGuid, LPDIRECTSOUND* ppDS, LPUNKNOWN 
     if (lpGuid && !com::SameGuid(*lpGuid, kNull)) return DSERR_NODRIVER;
     // No audio device at all: fail as Windows does without a sound card.
     if (!audio::Acquire()) return DSERR_NODRIVER;
-    auto* device = new (std::nothrow) dsound::Device;
-    if (!device || !dsound::Register(device)) {
-        delete device;
+    auto* device = FailWithoutMemory<dsound::Device*>(nullptr, 0, [] { return new dsound::Device; });
+    if (!device) {
         audio::Release();
         return DSERR_OUTOFMEMORY;
     }
-    audio::AddSource(device);
+    if (!audio::AddSource(device)) {
+        device->Destroy();
+        return DSERR_OUTOFMEMORY;
+    }
     *ppDS = device;
     return DS_OK;
 }

@@ -125,6 +125,11 @@ namespace platform {
 // the armed faults. Hosts keep their own state and reset it themselves.
 void ResetForTests();
 
+// The host's desktop changed size or depth (the user chose another
+// resolution): a host reports it from its event pump, and the emulated
+// desktop follows. What was drawn on the old one is lost.
+void DesktopChanged();
+
 // Returns once the stand-in's own threads (the MIDI notification thread)
 // have finished everything handed to them so far; at once on such a thread.
 // A host whose clock is virtual calls it before it lets a wait time out, so

@@ -39,6 +39,15 @@ namespace platform {
 namespace {
 
 thread_local DWORD lastError = 0;
+
+// A failure a test armed for the call: the call fails, and its code is the
+// thread's last error.
+bool FailsWithLastError(const FaultPoint& point) {
+    std::int32_t fault;
+    if (!point.Fails(fault)) return false;
+    lastError = static_cast<DWORD>(fault);
+    return true;
+}
 std::span<const EmbeddedResource> resources;
 
 // Every kernel object handle points at one of these; the tag tells a live
@@ -172,11 +181,7 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
 HRSRC WINAPI FindResourceExA(HMODULE, LPCSTR lpType, LPCSTR lpName, WORD wLanguage) {
     kFindResourceA.Trace();
     if (!lpType || !lpName) return nullptr;
-    std::int32_t fault;
-    if (kFindResourceA.Fails(fault)) {
-        lastError = static_cast<DWORD>(fault);
-        return nullptr;
-    }
+    if (FailsWithLastError(kFindResourceA)) return nullptr;
     // Of the languages a resource comes in, the one asked for; with none
     // asked for (FindResourceA), as Windows chooses: the user's UI language,
     // then its primary language, then language-neutral, then U.S. English,
@@ -225,15 +230,11 @@ BOOL WINAPI FreeResource(HGLOBAL) { return FALSE; }
 
 static HANDLE OpenFileHandle(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwCreationDisposition) {
     kCreateFileA.Trace();
-    std::int32_t fault;
-    if (kCreateFileA.Fails(fault)) {
-        lastError = static_cast<DWORD>(fault);
-        return INVALID_HANDLE_VALUE;
-    }
     if (!lpFileName || !*lpFileName) {
         lastError = ERROR_FILE_NOT_FOUND;
         return INVALID_HANDLE_VALUE;
     }
+    if (FailsWithLastError(kCreateFileA)) return INVALID_HANDLE_VALUE;
     std::string path = HostPath(lpFileName);
     bool write = (dwDesiredAccess & GENERIC_WRITE) != 0;
     // Only a file opened to be read is looked for beyond the working folder;
@@ -275,11 +276,7 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
         lastError = ERROR_INVALID_HANDLE;
         return FALSE;
     }
-    std::int32_t fault;
-    if (kReadFile.Fails(fault)) {
-        lastError = static_cast<DWORD>(fault);
-        return FALSE;
-    }
+    if (FailsWithLastError(kReadFile)) return FALSE;
     if (f->device) {
         // What the pipe or device holds now; an empty pipe that would make
         // the reader wait answers as a pipe in no-wait mode does.
@@ -316,11 +313,7 @@ DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
         lastError = ERROR_INVALID_HANDLE;
         return INVALID_FILE_SIZE;
     }
-    std::int32_t fault;
-    if (kGetFileSize.Fails(fault)) {
-        lastError = static_cast<DWORD>(fault);
-        return INVALID_FILE_SIZE;
-    }
+    if (FailsWithLastError(kGetFileSize)) return INVALID_FILE_SIZE;
     if (lpFileSizeHigh) *lpFileSizeHigh = 0;
     if (f->device) return 0;
     long here = std::ftell(f->stream);
@@ -337,11 +330,7 @@ DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, LPLONG lpDistanc
         lastError = ERROR_INVALID_HANDLE;
         return INVALID_SET_FILE_POINTER;
     }
-    std::int32_t fault;
-    if (kSetFilePointer.Fails(fault)) {
-        lastError = static_cast<DWORD>(fault);
-        return INVALID_SET_FILE_POINTER;
-    }
+    if (FailsWithLastError(kSetFilePointer)) return INVALID_SET_FILE_POINTER;
     if (lpDistanceToMoveHigh) *lpDistanceToMoveHigh = 0;
     int whence = dwMoveMethod == FILE_CURRENT ? SEEK_CUR : dwMoveMethod == FILE_END ? SEEK_END : SEEK_SET;
     if (std::fseek(f->stream, lDistanceToMove, whence) != 0) {
@@ -373,8 +362,7 @@ BOOL WINAPI CloseHandle(HANDLE hObject) {
 
 HGLOBAL WINAPI GlobalAlloc(UINT uFlags, SIZE_T dwBytes) {
     kGlobalAlloc.Trace();
-    std::int32_t fault;
-    if (kGlobalAlloc.Fails(fault)) return nullptr;
+    if (FailsWithLastError(kGlobalAlloc)) return nullptr;
     return AllocBlock(uFlags, dwBytes);
 }
 HGLOBAL WINAPI GlobalFree(HGLOBAL hMem) {
@@ -387,8 +375,7 @@ SIZE_T WINAPI GlobalSize(HGLOBAL hMem) { return hMem ? (static_cast<BlockHeader*
 
 HLOCAL WINAPI LocalAlloc(UINT uFlags, SIZE_T uBytes) {
     kLocalAlloc.Trace();
-    std::int32_t fault;
-    if (kLocalAlloc.Fails(fault)) return nullptr;
+    if (FailsWithLastError(kLocalAlloc)) return nullptr;
     return AllocBlock(uFlags, uBytes);
 }
 HLOCAL WINAPI LocalFree(HLOCAL hMem) {
@@ -399,11 +386,8 @@ LPVOID WINAPI LocalLock(HLOCAL hMem) { return hMem; }
 BOOL WINAPI LocalUnlock(HLOCAL) { return FALSE; }
 
 HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES, BOOL bManualReset, BOOL bInitialState, LPCSTR) {
-    std::int32_t fault;
-    if (kCreateEventA.Enter(fault)) {
-        lastError = static_cast<DWORD>(fault);
-        return nullptr;
-    }
+    kCreateEventA.Trace();
+    if (FailsWithLastError(kCreateEventA)) return nullptr;
     return platform::FailWithoutMemory<HANDLE>(nullptr, ERROR_NOT_ENOUGH_MEMORY, [&] {
         return Track(new (std::nothrow) Event(bManualReset != 0, bInitialState != 0));
     });
@@ -435,11 +419,7 @@ DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
         lastError = ERROR_INVALID_HANDLE;
         return WAIT_FAILED;
     }
-    std::int32_t fault;
-    if (kWaitForSingleObject.Fails(fault)) {
-        lastError = static_cast<DWORD>(fault);
-        return WAIT_FAILED;
-    }
+    if (FailsWithLastError(kWaitForSingleObject)) return WAIT_FAILED;
     std::unique_lock guard(e->lock);
     auto ready = [&] { return e->signalled; };
     bool got;

@@ -44,6 +44,12 @@ std::vector<std::string> TakeUnfiredFaults();
 // A call that can be failed on purpose, defined once at namespace scope
 // beside its implementation. Every point linked into a program is listed by
 // FaultPoints(), so a sweep can fail each in turn without a hand-kept list.
+//
+// Every call checks in one order: it logs itself first (Trace), refuses
+// what it is given (null pointers, wrong sizes, unknown flags), and only
+// then fails where a test armed a failure (Fails), before it does anything.
+// So a refused call is in the log, and an armed failure is never spent on
+// a call that was refused anyway.
 class FaultPoint {
 public:
     explicit FaultPoint(const char* name);
@@ -59,13 +65,6 @@ public:
         if (!InjectedFault(name_, armed)) return false;
         code = static_cast<Result>(armed);
         return true;
-    }
-    // Both, where a call can fail: the one fault check of every call. A call
-    // that first refuses what it is given does so before it enters.
-    template <typename Result>
-    bool Enter(Result& code) const {
-        Trace();
-        return Fails(code);
     }
 
 private:

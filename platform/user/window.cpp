@@ -4,9 +4,11 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <new>
 
 #include "platform/host/host.h"
 #include "platform/host/host_video.h"
+#include "platform/trace/boundary.h"
 #include "platform/trace/trace.h"
 #include "platform/user/queue.h"
 #include "platform/user/user_internal.h"
@@ -259,27 +261,30 @@ using namespace platform::user;
 using platform::TraceCall;
 
 ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* lpwcx) {
-    DWORD error;
-    if (kRegisterClassExA.Enter(error)) {
-        SetLastError(error);
-        return 0;
-    }
+    kRegisterClassExA.Trace();
     if (!lpwcx || lpwcx->cbSize != sizeof(WNDCLASSEXA) || !lpwcx->lpszClassName || !lpwcx->lpfnWndProc) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    std::string key = Lower(lpwcx->lpszClassName);
-    if (WindowTable().classes.count(key)) {
-        SetLastError(ERROR_CLASS_ALREADY_EXISTS);
+    DWORD error;
+    if (kRegisterClassExA.Fails(error)) {
+        SetLastError(error);
         return 0;
     }
-    WindowClass cls;
-    cls.desc = *lpwcx;
-    cls.name = lpwcx->lpszClassName;
-    cls.desc.lpszClassName = nullptr;
-    cls.desc.lpszMenuName = nullptr;
-    WindowTable().classes.emplace(key, cls);
-    return static_cast<ATOM>(0xC000 + WindowTable().classes.size());
+    return platform::FailWithoutMemory<ATOM>(0, ERROR_NOT_ENOUGH_MEMORY, [&]() -> ATOM {
+        std::string key = Lower(lpwcx->lpszClassName);
+        if (WindowTable().classes.count(key)) {
+            SetLastError(ERROR_CLASS_ALREADY_EXISTS);
+            return 0;
+        }
+        WindowClass cls;
+        cls.desc = *lpwcx;
+        cls.name = lpwcx->lpszClassName;
+        cls.desc.lpszClassName = nullptr;
+        cls.desc.lpszMenuName = nullptr;
+        WindowTable().classes.emplace(key, cls);
+        return static_cast<ATOM>(0xC000 + WindowTable().classes.size());
+    });
 }
 
 BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE) {
@@ -287,15 +292,47 @@ BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE) {
     return WindowTable().classes.erase(Lower(lpClassName)) ? TRUE : FALSE;
 }
 
+namespace {
+HWND MakeWindow(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int& X, int& Y, int& nWidth,
+                int& nHeight, HINSTANCE hInstance);
+HWND Announce(HWND hwnd, DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
+              int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance, LPVOID lpParam);
+}  // namespace
+
 HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
                             int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance,
                             LPVOID lpParam) {
+    kCreateWindowExA.Trace();
+    if (!lpClassName) return nullptr;
     DWORD error;
-    if (kCreateWindowExA.Enter(error)) {
+    if (kCreateWindowExA.Fails(error)) {
         SetLastError(error);
         return nullptr;
     }
-    if (!lpClassName) return nullptr;
+    HWND hwnd = platform::FailWithoutMemory<HWND>(nullptr, ERROR_NOT_ENOUGH_MEMORY, [&]() -> HWND {
+        return MakeWindow(dwExStyle, lpClassName, lpWindowName, dwStyle, X, Y, nWidth, nHeight, hInstance);
+    });
+    if (!hwnd) return nullptr;
+    try {
+        return Announce(hwnd, dwExStyle, lpClassName, lpWindowName, dwStyle, X, Y, nWidth, nHeight, hWndParent, hMenu,
+                        hInstance, lpParam);
+    } catch (const std::bad_alloc&) {
+        // Gone as if its WM_NCCREATE had refused it.
+        if (Window* w = FromHandle(hwnd)) {
+            if (windowHost) windowHost->WindowDestroyed(hwnd);
+            w->destroyed = true;
+        }
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+}
+
+namespace {
+
+// The window's record, in the table; throws std::bad_alloc with nothing
+// kept when memory runs out.
+HWND MakeWindow(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int& X, int& Y, int& nWidth,
+                int& nHeight, HINSTANCE hInstance) {
     auto it = WindowTable().classes.find(Lower(lpClassName));
     if (it == WindowTable().classes.end()) {
         SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
@@ -317,8 +354,13 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
     if (nWidth == CW_USEDEFAULT) nWidth = 640, nHeight = 480;
     window->rect = RECT{X, Y, X + nWidth, Y + nHeight};
     WindowTable().windows.push_back(std::move(window));
-    HWND hwnd = ToHandle(WindowTable().windows.size() - 1);
+    return ToHandle(WindowTable().windows.size() - 1);
+}
 
+// The host and the window procedure learn of the new window, as Windows
+// tells them.
+HWND Announce(HWND hwnd, DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
+              int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance, LPVOID lpParam) {
     if (windowHost && !windowHost->WindowCreated(hwnd)) {
         FromHandle(hwnd)->destroyed = true;
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -358,6 +400,8 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
         NotifyChanged(hwnd);
     return FromHandle(hwnd) ? hwnd : nullptr;
 }
+
+}  // namespace
 
 BOOL WINAPI DestroyWindow(HWND hWnd) {
     TraceCall("DestroyWindow");
@@ -516,11 +560,13 @@ HWND WINAPI SetFocus(HWND hWnd) {
 BOOL WINAPI SetWindowPos(HWND hWnd, HWND, int X, int Y, int cx, int cy, UINT uFlags) {
     TraceCall("SetWindowPos");
     if (!FromHandle(hWnd)) return FALSE;
-    PlaceWindow(hWnd, X, Y, cx, cy, uFlags);
-    if (uFlags & SWP_SHOWWINDOW) ShowWindow(hWnd, SW_SHOW);
-    if (uFlags & SWP_HIDEWINDOW) ShowWindow(hWnd, SW_HIDE);
-    NotifyChanged(hWnd);
-    return TRUE;
+    return platform::FailWithoutMemory<BOOL>(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&] {
+        PlaceWindow(hWnd, X, Y, cx, cy, uFlags);
+        if (uFlags & SWP_SHOWWINDOW) ShowWindow(hWnd, SW_SHOW);
+        if (uFlags & SWP_HIDEWINDOW) ShowWindow(hWnd, SW_HIDE);
+        NotifyChanged(hWnd);
+        return TRUE;
+    });
 }
 
 LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "platform/host/host_video.h"
 #include "platform/user/user_internal.h"
@@ -19,8 +20,12 @@ constexpr PALETTEENTRY kStatic[20] = {
 struct State {
     bool exclusive = false;
     Mode exclusiveMode;
+    bool desktopKnown = false;
+    Mode desktop;  // as the host last reported it
     unsigned generation = 1;
     Screen screen;
+    int holds = 0;                                   // locks on the screen
+    std::vector<std::vector<std::uint8_t>> retired;  // buffers of earlier modes, still held
     bool paletteSet = false;
     HWND lastWindow = nullptr;
     std::vector<std::uint8_t> shown;  // a 16-bit screen as the hosts take it
@@ -52,56 +57,137 @@ const std::array<PALETTEENTRY, 256>& DefaultSystemPalette() {
     return table;
 }
 
-Mode CurrentMode() {
-    if (DisplayState().exclusive) return DisplayState().exclusiveMode;
-    host::DesktopMode d = host::Desktop();
-    return Mode{d.width, d.height, d.bitsPerPixel};
+namespace {
+
+Mode KnownDesktop() {
+    State& d = DisplayState();
+    if (!d.desktopKnown) {
+        host::DesktopMode h = host::Desktop();
+        d.desktop = Mode{h.width, h.height, h.bitsPerPixel};
+        d.desktopKnown = true;
+    }
+    return d.desktop;
 }
+
+// A frame buffer made for a mode, not yet the screen's.
+struct Memory {
+    Mode mode;
+    int width = 0, height = 0, pitch = 0, bytesPerPixel = 1;
+    std::vector<std::uint8_t> pixels;
+    std::vector<host::RowSpan> written;
+};
+
+// Everything that can run out of memory, done before the screen changes.
+Memory MemoryFor(const Mode& mode, bool exclusive) {
+    Memory m;
+    m.mode = mode;
+    m.width = std::max(1, mode.width);
+    m.height = std::max(1, mode.height);
+    // A desktop of more colours than 256 is still drawn on as the palette
+    // desktop it was; only a program's own 16-bit mode has 16-bit pixels.
+    m.bytesPerPixel = exclusive && mode.bitsPerPixel == 16 ? 2 : 1;
+    m.pitch = (m.width * m.bytesPerPixel + 3) & ~3;
+    m.pixels.assign(static_cast<std::size_t>(m.pitch) * static_cast<std::size_t>(m.height), 0);
+    m.written.assign(static_cast<std::size_t>(m.height), host::RowSpan{});
+    State& d = DisplayState();
+    if (d.holds > 0) d.retired.reserve(d.retired.size() + 1);
+    return m;
+}
+
+// The screen takes the buffer; one still held is kept (moving a vector
+// keeps its memory where it is).
+void Take(Memory& m) noexcept {
+    State& d = DisplayState();
+    Screen& s = d.screen;
+    if (d.holds > 0 && !s.pixels.empty()) d.retired.push_back(std::move(s.pixels));
+    s.pixels.swap(m.pixels);
+    s.mode = m.mode;
+    s.width = m.width;
+    s.height = m.height;
+    s.pitch = m.pitch;
+    s.bytesPerPixel = m.bytesPerPixel;
+    if (!d.paletteSet) s.palette = DefaultSystemPalette();
+    d.written.swap(m.written);
+    d.writtenTop = d.writtenBottom = 0;
+    d.writtenAll = true;
+}
+
+bool Fits(const Mode& mode, bool exclusive) {
+    const Screen& s = DisplayState().screen;
+    return !s.pixels.empty() && s.mode == mode && s.bytesPerPixel == (exclusive && mode.bitsPerPixel == 16 ? 2 : 1);
+}
+
+}  // namespace
+
+Mode CurrentMode() { return DisplayState().exclusive ? DisplayState().exclusiveMode : KnownDesktop(); }
 
 bool ExclusiveModeSet() { return DisplayState().exclusive; }
 
 bool SetExclusiveMode(const Mode& mode) {
+    Memory m;
+    const bool fits = Fits(mode, true);
+    if (!fits) m = MemoryFor(mode, true);
     if (!host::SetDisplayMode(mode.width, mode.height, mode.bitsPerPixel)) return false;
     DisplayState().exclusive = true;
     DisplayState().exclusiveMode = mode;
     ++DisplayState().generation;
+    if (!fits) Take(m);
     return true;
 }
 
 void RestoreDesktopMode() {
-    if (!DisplayState().exclusive) return;
+    State& d = DisplayState();
+    if (!d.exclusive) return;
     host::RestoreDisplayMode();
-    DisplayState().exclusive = false;
-    ++DisplayState().generation;
+    d.exclusive = false;
+    ++d.generation;
+    const Mode desktop = KnownDesktop();
+    if (Fits(desktop, false)) return;
+    try {
+        Memory m = MemoryFor(desktop, false);
+        Take(m);
+    } catch (const std::bad_alloc&) {
+        // The exclusive mode's buffer is freed and the screen made again
+        // when next drawn on; one still held stays until the next change.
+        if (d.holds == 0) std::vector<std::uint8_t>().swap(d.screen.pixels);
+    }
 }
 
-unsigned ModeGeneration() {
-    // A desktop that changed under us (the user picked another resolution or
-    // depth) is a mode change too.
-    TheScreen();
-    return DisplayState().generation;
+void DesktopChanged() {
+    State& d = DisplayState();
+    host::DesktopMode h = host::Desktop();
+    const Mode desktop{h.width, h.height, h.bitsPerPixel};
+    if (d.desktopKnown && d.desktop == desktop) return;
+    if (!d.exclusive && !d.screen.pixels.empty() && !Fits(desktop, false)) {
+        try {
+            Memory m = MemoryFor(desktop, false);
+            Take(m);
+        } catch (const std::bad_alloc&) {
+            return;  // the old desktop stays until a later report finds memory
+        }
+    }
+    if (!d.exclusive && !d.screen.pixels.empty()) ++d.generation;
+    d.desktop = desktop;
+    d.desktopKnown = true;
 }
+
+unsigned ModeGeneration() { return DisplayState().generation; }
 
 Screen& TheScreen() {
     Screen& s = DisplayState().screen;
-    Mode mode = CurrentMode();
-    if (s.mode != mode || s.pixels.empty()) {
-        if (!s.pixels.empty() && s.mode != mode) ++DisplayState().generation;
-        s.mode = mode;
-        s.width = std::max(1, mode.width);
-        s.height = std::max(1, mode.height);
-        // A desktop of more colours than 256 is still drawn on as the
-        // palette desktop it was; only a program's own 16-bit mode has
-        // 16-bit pixels.
-        s.bytesPerPixel = DisplayState().exclusive && mode.bitsPerPixel == 16 ? 2 : 1;
-        s.pitch = (s.width * s.bytesPerPixel + 3) & ~3;
-        s.pixels.assign(static_cast<std::size_t>(s.pitch) * static_cast<std::size_t>(s.height), 0);
-        if (!DisplayState().paletteSet) s.palette = DefaultSystemPalette();
-        DisplayState().written.assign(static_cast<std::size_t>(s.height), host::RowSpan{});
-        DisplayState().writtenTop = DisplayState().writtenBottom = 0;
-        DisplayState().writtenAll = true;
+    // Made on first use, when no pointer into it can exist yet.
+    if (s.pixels.empty()) {
+        Memory m = MemoryFor(CurrentMode(), DisplayState().exclusive);
+        Take(m);
     }
     return s;
+}
+
+void HoldScreenMemory() { ++DisplayState().holds; }
+
+void LetGoOfScreenMemory() {
+    State& d = DisplayState();
+    if (d.holds > 0 && --d.holds == 0) d.retired.clear();
 }
 
 void SetHardwarePalette(const PALETTEENTRY* entries, bool keepStatic) {
@@ -156,6 +242,8 @@ const host::RowSpan* WrittenIn(const RECT& area) {
     return d.imageWritten.data();
 }
 
+void PresentNow(HWND window);
+
 // The host has been given everything written: a new record starts.
 void StartRecord() {
     State& d = DisplayState();
@@ -168,6 +256,18 @@ void StartRecord() {
 }  // namespace
 
 void Present(HWND window) {
+    // A picture the host could not take for want of memory is not the
+    // drawing call's failure: the next present shows everything.
+    try {
+        PresentNow(window);
+    } catch (const std::bad_alloc&) {
+        DisplayState().writtenAll = true;
+    }
+}
+
+namespace {
+
+void PresentNow(HWND window) {
     Screen& s = TheScreen();
     host::ScreenImage image{s.pixels.data(), s.pitch, s.width, s.height, s.palette.data()};
     RECT area{0, 0, s.width, s.height};
@@ -199,6 +299,8 @@ void Present(HWND window) {
     host::ShowScreen(image);
     StartRecord();
 }
+
+}  // namespace
 
 std::uint8_t NearestIndex(const PALETTEENTRY* palette, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
     int best = 0;

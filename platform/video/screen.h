@@ -18,20 +18,26 @@ struct Mode {
     bool operator==(const Mode&) const = default;
 };
 
-// The exclusive mode a DirectDraw program set, or else the host's desktop.
+// The exclusive mode a DirectDraw program set, or else the host's desktop
+// as the host last reported it.
 Mode CurrentMode();
 bool ExclusiveModeSet();
 // Changes the display mode (DirectDraw's SetDisplayMode/RestoreDisplayMode).
 // Every change moves the mode generation on, which is how video-memory and
-// primary surfaces learn that they are lost.
+// primary surfaces learn that they are lost. Out of memory for the new
+// mode's frame buffer, SetExclusiveMode throws std::bad_alloc with nothing
+// changed; RestoreDesktopMode gives the old buffer back first.
 bool SetExclusiveMode(const Mode& mode);
 void RestoreDesktopMode();
 unsigned ModeGeneration();
+// The host's desktop changed (reported from its event pump): on the desktop
+// the frame buffer follows it, and the mode generation moves on.
+void DesktopChanged();
 
 // The frame buffer of the current mode, rows `pitch` bytes apart: one byte
 // per pixel, an index into the hardware palette, or in an exclusive 16-bit
-// mode two, 5-6-5 RGB. It follows the mode: a new mode (or a new desktop
-// size) gives a new, cleared buffer.
+// mode two, 5-6-5 RGB. A new mode gives a new, cleared buffer; nothing else
+// moves it.
 struct Screen {
     std::vector<std::uint8_t> pixels;
     int width = 0;
@@ -42,6 +48,10 @@ struct Screen {
     std::array<PALETTEENTRY, 256> palette{};  // the hardware palette
 };
 Screen& TheScreen();
+// A lock on the screen holds its memory: a buffer a mode change replaces is
+// freed only once nothing holds any.
+void HoldScreenMemory();
+void LetGoOfScreenMemory();
 
 // The twenty colours Windows keeps in a 256-colour system palette
 // (entries 0-9 and 246-255), and the system palette at start: those colours
@@ -58,10 +68,6 @@ void SetHardwarePalette(const PALETTEENTRY* entries, bool keepStatic);
 void ScreenWritten();
 void ScreenWritten(const RECT& rect);
 void ScreenRowWritten(int y, int from, int to);
-
-// Where two rows of indices differ: [first, end) from the first to the last
-// difference; false when they are the same.
-bool FindChange(const std::uint8_t* a, const std::uint8_t* b, int count, int& first, int& end);
 
 // Shows the visible picture on the host: the client area of `window` in
 // window mode (the last window shown when it is null), the whole screen in an

@@ -164,9 +164,16 @@ bool IsMidiElement(const std::string& name) {
     return ext == "mid" || ext == "midi" || ext == "rmi";
 }
 
+// A form of a command the sequencer here does not take: says so in the call
+// log and answers as a driver without it.
+MCIERROR Partial(const char* name) {
+    platform::Unimplemented(name);
+    return MCIERR_UNSUPPORTED_FUNCTION;
+}
+
 MCIERROR Open(DWORD flags, LPMCI_OPEN_PARMSA p) {
     if (!p) return MCIERR_NULL_PARAMETER_BLOCK;
-    if (flags & MCI_OPEN_ELEMENT_ID) return MCIERR_UNSUPPORTED_FUNCTION;
+    if (flags & MCI_OPEN_ELEMENT_ID) return Partial("mciSendCommandA:MCI_OPEN:MCI_OPEN_ELEMENT_ID");
     if (!(flags & MCI_OPEN_ELEMENT) || !p->lpstrElementName) return MCIERR_MISSING_PARAMETER;
     std::string element(p->lpstrElementName);
     if (flags & MCI_OPEN_TYPE_ID) {
@@ -226,7 +233,7 @@ MCIERROR Status(Sequencer& s, DWORD flags, LPMCI_STATUS_PARMS p) {
                           : s.CurrentMode() == Mode::Paused ? MCI_MODE_PAUSE
                                                             : MCI_MODE_STOP;
             break;
-        default: return MCIERR_UNSUPPORTED_FUNCTION;
+        default: return Partial("mciSendCommandA:MCI_STATUS:other items");
     }
     return 0;
 }
@@ -241,10 +248,12 @@ DWORD_PTR CallbackOf(DWORD_PTR params) {
 using namespace platform::midi;
 
 MCIERROR WINAPI mciSendCommandA(MCIDEVICEID mciId, UINT uMsg, DWORD_PTR dwParam1, DWORD_PTR dwParam2) {
-    std::int32_t code;
-    if (CommandPoint(uMsg).Enter(code)) return static_cast<MCIERROR>(code);
+    const platform::FaultPoint& point = CommandPoint(uMsg);
+    point.Trace();
     DWORD flags = static_cast<DWORD>(dwParam1);
     if ((flags & MCI_NOTIFY) && !dwParam2) return MCIERR_NULL_PARAMETER_BLOCK;
+    std::int32_t code;
+    if (point.Fails(code)) return static_cast<MCIERROR>(code);
 
     std::unique_lock guard(mciLock);
     if (uMsg == MCI_OPEN) return Open(flags, reinterpret_cast<LPMCI_OPEN_PARMSA>(dwParam2));
@@ -269,7 +278,7 @@ MCIERROR WINAPI mciSendCommandA(MCIDEVICEID mciId, UINT uMsg, DWORD_PTR dwParam1
     MCIERROR result = 0;
     switch (uMsg) {
         case MCI_PLAY:
-            if (flags & (MCI_FROM | MCI_TO)) return MCIERR_UNSUPPORTED_FUNCTION;
+            if (flags & (MCI_FROM | MCI_TO)) return Partial("mciSendCommandA:MCI_PLAY:MCI_FROM/MCI_TO");
             s->TakeNotify(flags, CallbackOf(dwParam2));
             s->Play();
             return 0;  // its notification comes when the play ends
@@ -279,14 +288,14 @@ MCIERROR WINAPI mciSendCommandA(MCIDEVICEID mciId, UINT uMsg, DWORD_PTR dwParam1
             s->Finish(MCI_NOTIFY_ABORTED);
             break;
         case MCI_SEEK:
-            if (flags & MCI_TO) return MCIERR_UNSUPPORTED_FUNCTION;
+            if (flags & MCI_TO) return Partial("mciSendCommandA:MCI_SEEK:MCI_TO");
             if (!(flags & (MCI_SEEK_TO_START | MCI_SEEK_TO_END))) return MCIERR_MISSING_PARAMETER;
             if ((flags & MCI_SEEK_TO_START) && (flags & MCI_SEEK_TO_END)) return MCIERR_FLAGS_NOT_COMPATIBLE;
             s->Seek((flags & MCI_SEEK_TO_END) != 0);
             s->Finish(MCI_NOTIFY_ABORTED);
             break;
         case MCI_STATUS: result = Status(*s, flags, reinterpret_cast<LPMCI_STATUS_PARMS>(dwParam2)); break;
-        default: return MCIERR_UNRECOGNIZED_COMMAND;
+        default: platform::Unimplemented("mciSendCommandA:other commands"); return MCIERR_UNRECOGNIZED_COMMAND;
     }
     if (result == 0 && (flags & MCI_NOTIFY))
         PostNotify(reinterpret_cast<HWND>(CallbackOf(dwParam2)), MCI_NOTIFY_SUCCESSFUL, mciId);

@@ -71,6 +71,9 @@ void FlushNotifications();
 // Delivers what waits, on the calling thread; for hosts without threads,
 // whose main loop calls it. Does nothing where the notification thread runs.
 void DeliverNotifications();
+// Starts the notification thread (where the host has threads) if it has not
+// started yet.
+void StartNotifications();
 
 class Device;
 

@@ -128,6 +128,7 @@ bool ClassPublished(const std::string& className) { return Machine().published[L
 void SetDesktop(const host::DesktopMode& mode) {
     Machine().desktop = mode;
     if (!Machine().fullScreen) Machine().mode = mode;
+    platform::DesktopChanged();
 }
 const Screen& LastScreen() { return Machine().screen; }
 int ScreensShown() { return Machine().screensShown; }

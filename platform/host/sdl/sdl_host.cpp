@@ -232,6 +232,7 @@ void PumpEvents() {
         }
     }
     ForgetDesktop();
+    platform::DesktopChanged();
     EndIfTheDisplayWent();
     if (moved) {
         HWND hwnd = WindowFromId(lastMotion.windowID);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -189,6 +190,28 @@ TEST_F(DirectDrawTest, AModeChangeLosesTheScreenAndVideoMemoryButNotSystemMemory
     EXPECT_EQ(primary->IsLost(), DD_OK);
 }
 
+// The memory a lock handed out stays the program's until it unlocks, even
+// when the desktop changes under it; the surface is lost meanwhile.
+TEST_F(DirectDrawTest, TheDesktopChangingUnderALockLeavesItsMemoryAndLosesTheSurface) {
+    headless::SetDesktop(host::DesktopMode{800, 600, 8});
+    ASSERT_EQ(dd->SetCooperativeLevel(window, DDSCL_NORMAL), DD_OK);
+    LPDIRECTDRAWSURFACE primary = Primary();
+    DDSURFACEDESC locked{};
+    locked.dwSize = sizeof(locked);
+    ASSERT_EQ(primary->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr), DD_OK);
+    headless::SetDesktop(host::DesktopMode{1280, 1024, 16});
+    DDSURFACEDESC now{};
+    now.dwSize = sizeof(now);
+    EXPECT_EQ(primary->GetSurfaceDesc(&now), DD_OK);
+    EXPECT_EQ(now.lPitch, locked.lPitch);
+    for (DWORD y = 0; y < locked.dwHeight; ++y)
+        std::fill_n(static_cast<BYTE*>(locked.lpSurface) + y * locked.lPitch, locked.dwWidth, BYTE{7});
+    EXPECT_EQ(primary->IsLost(), DDERR_SURFACELOST);
+    EXPECT_EQ(primary->Unlock(nullptr), DD_OK);
+    EXPECT_EQ(primary->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr), DDERR_SURFACELOST);
+    EXPECT_EQ(Fill(primary, nullptr, 1), DDERR_SURFACELOST);
+}
+
 // Whichever call a loss is injected into (Restore's own included), the
 // surface is lost until restored.
 TEST_F(DirectDrawTest, AnInjectedLossStaysUntilRestored) {
@@ -211,6 +234,46 @@ TEST_F(DirectDrawTest, AnInjectedLossStaysUntilRestored) {
         EXPECT_EQ(s->Restore(), DD_OK) << name;
         EXPECT_EQ(Fill(s, nullptr, 1), DD_OK) << name;
     }
+}
+
+// A call logs itself, refuses what it is given, and only then fails as
+// armed: a refused call is in the log and leaves the failure for the next.
+TEST_F(DirectDrawTest, ACallRefusesItsArgumentsBeforeAnArmedFailure) {
+    ASSERT_EQ(dd->SetCooperativeLevel(window, DDSCL_NORMAL), DD_OK);
+    LPDIRECTDRAWSURFACE s = Offscreen(8, 8);
+    PALETTEENTRY entries[256] = {};
+    LPDIRECTDRAWPALETTE palette = nullptr;
+    ASSERT_EQ(dd->CreatePalette(DDPCAPS_8BIT, entries, &palette, nullptr), DD_OK);
+    auto* notASurface = reinterpret_cast<LPDIRECTDRAWSURFACE>(entries);
+    LPDIRECTDRAWSURFACE made = nullptr;
+    const std::tuple<const char*, std::function<HRESULT()>, std::function<HRESULT()>> calls[] = {
+        {"IDirectDrawSurface::Blt", [&] { return s->Blt(nullptr, notASurface, nullptr, 0, nullptr); },
+         [&] { return Fill(s, nullptr, 1); }},
+        {"IDirectDrawSurface::BltFast", [&] { return s->BltFast(0, 0, nullptr, nullptr, 0); },
+         [&] { return s->BltFast(0, 0, s, nullptr, 0); }},
+        {"IDirectDrawPalette::SetEntries", [&] { return palette->SetEntries(0, 0, 257, entries); },
+         [&] { return palette->SetEntries(0, 0, 1, entries); }},
+        {"IDirectDrawSurface::SetPalette", [&] { return s->SetPalette(reinterpret_cast<LPDIRECTDRAWPALETTE>(s)); },
+         [&] { return s->SetPalette(palette); }},
+        {"IDirectDraw::SetCooperativeLevel", [&] { return dd->SetCooperativeLevel(nullptr, DDSCL_EXCLUSIVE); },
+         [&] { return dd->SetCooperativeLevel(window, DDSCL_NORMAL); }},
+        {"IDirectDraw::CreateSurface", [&] { return dd->CreateSurface(nullptr, &made, nullptr); },
+         [&] {
+             HRESULT hr;
+             Offscreen(8, 8, DDSCAPS_OFFSCREENPLAIN, &hr);
+             return hr;
+         }},
+    };
+    platform::SetTracing(true);
+    for (const auto& [name, refused, good] : calls) {
+        platform::ClearTrace();
+        platform::ArmFault(platform::FaultPlan{name, DDERR_GENERIC});
+        EXPECT_EQ(refused(), DDERR_INVALIDPARAMS) << name;
+        EXPECT_EQ(platform::TracedCalls(), std::vector<std::string>{name});
+        EXPECT_EQ(good(), DDERR_GENERIC) << name;
+    }
+    platform::SetTracing(false);
+    palette->Release();
 }
 
 TEST_F(DirectDrawTest, PalettesOnThePrimaryReachTheScreen) {
@@ -364,10 +427,24 @@ TEST_F(DirectDrawTest, AStubSaysOnceInTheCallLogThatItWasCalled) {
     platform::ClearTrace();
     EXPECT_EQ(s->BltBatch(nullptr, 0, 0), DDERR_UNSUPPORTED);
     EXPECT_EQ(s->BltBatch(nullptr, 0, 0), DDERR_UNSUPPORTED);
+    // So does a method for the part it does not implement.
+    LPDIRECTDRAWSURFACE wide = Offscreen(8, 8, DDSCAPS_OFFSCREENPLAIN, nullptr, 16);
+    EXPECT_EQ(s->BltFast(0, 0, wide, nullptr, 0), DDERR_UNSUPPORTED);
+    EXPECT_EQ(s->Blt(nullptr, wide, nullptr, 0, nullptr), DDERR_UNSUPPORTED);
+    HDC dc = nullptr;
+    EXPECT_EQ(wide->GetDC(&dc), DDERR_UNSUPPORTED);
+    DDSURFACEDESC filter{};
+    filter.dwSize = sizeof(filter);
+    EXPECT_EQ(dd->EnumDisplayModes(0, &filter, nullptr, [](LPDDSURFACEDESC, LPVOID) { return DDENUMRET_CANCEL; }),
+              DD_OK);
     const std::vector<std::string> calls = platform::TracedCalls();
     platform::SetTracing(false);
     const std::string unimplemented = platform::kUnimplemented;
-    EXPECT_EQ(std::count(calls.begin(), calls.end(), unimplemented + "IDirectDrawSurface::BltBatch"), 1);
+    for (const char* stub :
+         {"IDirectDrawSurface::BltBatch", "IDirectDrawSurface::BltFast:format conversion",
+          "IDirectDrawSurface::Blt:format conversion", "IDirectDrawSurface::GetDC:16-bit surfaces",
+          "IDirectDraw::EnumDisplayModes:filter"})
+        EXPECT_EQ(std::count(calls.begin(), calls.end(), unimplemented + stub), 1) << stub;
 }
 
 // COM's one hard rule: every object answers IUnknown, with itself.

@@ -291,8 +291,11 @@ TEST_F(DirectSoundTest, ControlsNeedTheirFlagsAndStayInRange) {
     EXPECT_EQ(hz, 22050u);
 
     DSBCAPS caps{};
+    // Refused before a failure armed for the call, which waits for the next.
+    platform::ArmFault({"IDirectSoundBuffer::GetCaps", DSERR_GENERIC});
     EXPECT_EQ(b->GetCaps(&caps), DSERR_INVALIDPARAM);  // dwSize not set
     caps.dwSize = sizeof(caps);
+    EXPECT_EQ(b->GetCaps(&caps), DSERR_GENERIC);
     ASSERT_EQ(b->GetCaps(&caps), DS_OK);
     EXPECT_EQ(caps.dwBufferBytes, 64u);
     EXPECT_EQ(caps.dwFlags & kControls, kControls);
@@ -366,6 +369,7 @@ TEST_F(DirectSoundTest, DuplicatesShareSamplesButNotTheirState) {
     LPDIRECTSOUNDBUFFER none = reinterpret_cast<LPDIRECTSOUNDBUFFER>(1);
     EXPECT_EQ(ds->DuplicateSoundBuffer(nullptr, &none), DSERR_INVALIDPARAM);
     EXPECT_EQ(none, nullptr);
+    EXPECT_EQ(ds->DuplicateSoundBuffer(original, &none), DSERR_INVALIDPARAM) << "a buffer already freed";
     platform::ArmFault({"IDirectSound::DuplicateSoundBuffer", DSERR_OUTOFMEMORY});
     EXPECT_EQ(ds->DuplicateSoundBuffer(dup, &none), DSERR_OUTOFMEMORY);
     dup->Release();

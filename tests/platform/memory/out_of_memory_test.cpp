@@ -4,12 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <ddraw.h>
+#include <dsound.h>
 #include <mmsystem.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <new>
+#include <vector>
 
+#include "platform/com/com.h"
 #include "platform/host/headless/headless.h"
 #include "platform/host/headless/headless_audio.h"
 
@@ -53,7 +58,14 @@ int FailEachAllocation(const std::function<bool()>& call, const std::function<vo
     int failures = 0;
     for (long k = 0; k < 500; ++k) {
         allowance = k;
-        bool ok = call();
+        bool ok = false;
+        try {
+            ok = call();
+        } catch (const std::bad_alloc&) {
+            allowance = -1;
+            ADD_FAILURE() << "std::bad_alloc came through the call, at allocation " << k;
+            return failures;
+        }
         bool exhausted = allowance < 0;
         allowance = -1;
         if (ok) {
@@ -65,6 +77,22 @@ int FailEachAllocation(const std::function<bool()>& call, const std::function<vo
     }
     ADD_FAILURE() << "never got through";
     return failures;
+}
+
+// The same for a COM call: each failure answers `outOfMemory` and leaves no
+// object behind.
+int FailEachAllocation(HRESULT outOfMemory, const std::function<HRESULT()>& call, const std::function<void()>& undo) {
+    return FailEachAllocation(
+        [&] {
+            const int before = platform::com::liveObjects;
+            HRESULT hr = call();
+            if (hr != S_OK) {
+                EXPECT_EQ(hr, outOfMemory);
+                EXPECT_EQ(platform::com::liveObjects, before) << "a failed call left an object";
+            }
+            return hr == S_OK;
+        },
+        undo);
 }
 
 class OutOfMemory : public ::testing::Test {
@@ -98,6 +126,32 @@ TEST_F(OutOfMemory, KernelCallsAnswerNotEnoughMemory) {
         [&] { CloseHandle(h); });
 }
 
+TEST_F(OutOfMemory, WindowCallsAnswerNotEnoughMemory) {
+    auto noMemory = [] { return GetLastError() == ERROR_NOT_ENOUGH_MEMORY; };
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpszClassName = "OomWindow";
+    FailEachAllocation(
+        [&] {
+            SetLastError(0);
+            ATOM atom = RegisterClassExA(&wc);
+            EXPECT_TRUE(atom || noMemory());
+            return atom != 0;
+        },
+        [] {});
+    HWND window = nullptr;
+    FailEachAllocation(
+        [&] {
+            SetLastError(0);
+            window = CreateWindowExA(0, "OomWindow", "a title long enough not to fit in a string's own room",
+                                     WS_POPUP | WS_VISIBLE, 0, 0, 64, 64, nullptr, nullptr, nullptr, nullptr);
+            EXPECT_TRUE(window || noMemory());
+            return window != nullptr;
+        },
+        [&] { EXPECT_TRUE(DestroyWindow(window)); });
+}
+
 TEST_F(OutOfMemory, GdiCallsFailWithoutLeavingHalfAnObject) {
     HDC dc = nullptr;
     FailEachAllocation(
@@ -125,6 +179,111 @@ TEST_F(OutOfMemory, AMidiStreamThatCannotOpenSaysNoMemory) {
         },
         [&] { EXPECT_EQ(midiStreamClose(stream), static_cast<MMRESULT>(MMSYSERR_NOERROR)); });
     EXPECT_GE(failures, 2);
+}
+
+TEST_F(OutOfMemory, DirectDrawCallsAnswerOutOfMemoryAndMakeNothing) {
+    LPDIRECTDRAW dd = nullptr;
+    EXPECT_GE(FailEachAllocation(
+                  DDERR_OUTOFMEMORY, [&] { return DirectDrawCreate(nullptr, &dd, nullptr); }, [] {}),
+              1);
+    ASSERT_NE(dd, nullptr);
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpszClassName = "Oom";
+    RegisterClassExA(&wc);
+    HWND window =
+        CreateWindowExA(0, "Oom", "", WS_POPUP | WS_VISIBLE, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_EQ(dd->SetCooperativeLevel(window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), DD_OK);
+    EXPECT_GE(FailEachAllocation(
+                  DDERR_OUTOFMEMORY, [&] { return dd->SetDisplayMode(640, 480, 8); }, [] {}),
+              1)
+        << "the mode's frame buffer";
+
+    LPDIRECTDRAWCLIPPER clipper = nullptr;
+    EXPECT_GE(FailEachAllocation(
+                  DDERR_OUTOFMEMORY, [&] { return dd->CreateClipper(0, &clipper, nullptr); }, [] {}),
+              1);
+    RECT rects[2] = {{0, 0, 8, 8}, {16, 16, 32, 32}};
+    std::vector<BYTE> region(sizeof(RGNDATAHEADER) + sizeof rects);
+    auto* list = reinterpret_cast<RGNDATA*>(region.data());
+    list->rdh = RGNDATAHEADER{sizeof(RGNDATAHEADER), RDH_RECTANGLES, 2, sizeof rects, {}};
+    std::memcpy(list->Buffer, rects, sizeof rects);
+    FailEachAllocation(
+        DDERR_OUTOFMEMORY, [&] { return clipper->SetClipList(list, 0); }, [] {});
+
+    PALETTEENTRY entries[256] = {};
+    LPDIRECTDRAWPALETTE palette = nullptr;
+    EXPECT_GE(
+        FailEachAllocation(
+            DDERR_OUTOFMEMORY, [&] { return dd->CreatePalette(DDPCAPS_8BIT, entries, &palette, nullptr); }, [] {}),
+        1);
+
+    DDSURFACEDESC desc{};
+    desc.dwSize = sizeof desc;
+    desc.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
+    desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
+    desc.dwBackBufferCount = 2;
+    LPDIRECTDRAWSURFACE front = nullptr;
+    EXPECT_GE(FailEachAllocation(
+                  DDERR_OUTOFMEMORY, [&] { return dd->CreateSurface(&desc, &front, nullptr); }, [] {}),
+              4)
+        << "the front, two back buffers and their places among the object's";
+    desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
+    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+    desc.dwWidth = desc.dwHeight = 64;
+    LPDIRECTDRAWSURFACE sprite = nullptr;
+    EXPECT_GE(FailEachAllocation(
+                  DDERR_OUTOFMEMORY, [&] { return dd->CreateSurface(&desc, &sprite, nullptr); }, [] {}),
+              2);
+
+    // A copy within one surface reads from a snapshot; a clipped one cuts
+    // its rectangle into pieces; one onto the screen shows it.
+    RECT from{0, 0, 32, 32}, to{8, 8, 40, 40};
+    FailEachAllocation(
+        DDERR_OUTOFMEMORY, [&] { return sprite->Blt(&to, sprite, &from, DDBLT_WAIT, nullptr); }, [] {});
+    ASSERT_EQ(front->SetClipper(clipper), DD_OK);
+    FailEachAllocation(
+        DDERR_OUTOFMEMORY, [&] { return front->Blt(&to, sprite, &from, DDBLT_WAIT, nullptr); }, [] {});
+    FailEachAllocation(
+        DDERR_OUTOFMEMORY, [&] { return front->SetPalette(palette); }, [] {});
+    HDC dc = nullptr;
+    FailEachAllocation(
+        DDERR_OUTOFMEMORY, [&] { return sprite->GetDC(&dc); }, [&] { sprite->ReleaseDC(dc); });
+
+    const int before = platform::com::liveObjects;
+    dd->Release();
+    EXPECT_EQ(platform::com::liveObjects, before - 7) << "the object, clipper, palette, chain of three, sprite";
+    DestroyWindow(window);
+}
+
+TEST_F(OutOfMemory, DirectSoundCallsAnswerOutOfMemoryAndMakeNothing) {
+    LPDIRECTSOUND ds = nullptr;
+    EXPECT_GE(FailEachAllocation(
+                  DSERR_OUTOFMEMORY, [&] { return DirectSoundCreate(nullptr, &ds, nullptr); }, [] {}),
+              2);
+    ASSERT_NE(ds, nullptr);
+    DSBUFFERDESC desc{};
+    desc.dwSize = sizeof desc;
+    desc.dwFlags = DSBCAPS_PRIMARYBUFFER;
+    LPDIRECTSOUNDBUFFER primary = nullptr, buffer = nullptr, copy = nullptr;
+    EXPECT_GE(FailEachAllocation(
+                  DSERR_OUTOFMEMORY, [&] { return ds->CreateSoundBuffer(&desc, &primary, nullptr); }, [] {}),
+              1);
+    WAVEFORMATEX format{WAVE_FORMAT_PCM, 1, 11025, 11025, 1, 8, 0};
+    desc.dwFlags = DSBCAPS_CTRLVOLUME;
+    desc.dwBufferBytes = 4096;
+    desc.lpwfxFormat = &format;
+    EXPECT_GE(FailEachAllocation(
+                  DSERR_OUTOFMEMORY, [&] { return ds->CreateSoundBuffer(&desc, &buffer, nullptr); }, [] {}),
+              3);
+    EXPECT_GE(FailEachAllocation(
+                  DSERR_OUTOFMEMORY, [&] { return ds->DuplicateSoundBuffer(buffer, &copy); }, [] {}),
+              1);
+    const int before = platform::com::liveObjects;
+    ds->Release();
+    EXPECT_EQ(platform::com::liveObjects, before - 4);
+    EXPECT_FALSE(headless::AudioDeviceOpen());
 }
 
 }  // namespace

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,7 @@
 #include "platform/host/headless/headless.h"
 #include "platform/host/headless/headless_audio.h"
 #include "platform/host/headless/headless_synth.h"
+#include "platform/trace/trace.h"
 #include "platform/winmm/midi_internal.h"
 
 namespace {
@@ -141,6 +144,35 @@ TEST_F(MciSequencer, OpeningWantsASequencerAndAReadableMidiFile) {
               static_cast<MCIERROR>(MCIERR_INVALID_DEVICE_ID));
     EXPECT_EQ(Command(MCI_CLOSE), 0u);
     EXPECT_EQ(Command(MCI_CLOSE), static_cast<MCIERROR>(MCIERR_INVALID_DEVICE_ID));
+}
+
+// The forms of a command the sequencer does not take fail as a driver
+// without them would, and say so in the call log.
+TEST_F(MciSequencer, TheFormsNotTakenSaySoInTheCallLog) {
+    ASSERT_EQ(Open("sequencer", song_), 0u);
+    platform::SetTracing(true);
+    platform::ClearTrace();
+    MCI_STATUS_PARMS status{};
+    status.dwItem = MCI_STATUS_LENGTH;
+    const std::pair<const char*, std::function<MCIERROR()>> forms[] = {
+        {"MCI_PLAY:MCI_FROM/MCI_TO", [&] { return Play(MCI_FROM); }},
+        {"MCI_SEEK:MCI_TO", [&] { return Command(MCI_SEEK, MCI_TO); }},
+        {"MCI_STATUS:other items",
+         [&] { return mciSendCommandA(device_, MCI_STATUS, MCI_STATUS_ITEM, reinterpret_cast<DWORD_PTR>(&status)); }},
+        {"MCI_OPEN:MCI_OPEN_ELEMENT_ID", [&] { return Open("sequencer", song_, MCI_OPEN_ELEMENT_ID); }},
+    };
+    for (const auto& [form, call] : forms) {
+        EXPECT_EQ(call(), static_cast<MCIERROR>(MCIERR_UNSUPPORTED_FUNCTION)) << form;
+        const auto calls = platform::TracedCalls();
+        EXPECT_NE(
+            std::find(calls.begin(), calls.end(), std::string(platform::kUnimplemented) + "mciSendCommandA:" + form),
+            calls.end())
+            << form;
+    }
+    constexpr UINT kRecord = 0x080F;  // MCI_RECORD, which these headers leave out
+    EXPECT_EQ(Command(kRecord), static_cast<MCIERROR>(MCIERR_UNRECOGNIZED_COMMAND));
+    EXPECT_EQ(platform::TracedCalls().back(), std::string(platform::kUnimplemented) + "mciSendCommandA:other commands");
+    platform::SetTracing(false);
 }
 
 TEST_F(MciSequencer, APlayNotifiesItsWindowWhenTheFileHasPlayed) {
