@@ -1,8 +1,8 @@
 // Key to screen for the page, against its floor in the same run: Chromium
 // (headless, through puppeteer-core) presses a key through the driver; a
-// capture listener in the page notes when the key arrived, and each animation
-// frame reads the canvas until a bright block in the rectangle moved
-// sideways (a fall, a star or a glint does not count). The floor is a bare
+// capture listener in the page notes when the key arrived, and after each
+// animation frame the canvas is read until a bright block in the rectangle
+// moved sideways (a fall, a star or a glint does not count). The floor is a bare
 // page that moves a square on the key in its next animation frame, drawn with
 // putImageData as the page draws the game. Prints each press, then the
 // medians and their ratio.
@@ -61,11 +61,16 @@ function watch(rect) {
   addEventListener('keydown', () => {
     if (w.keyAt === null && w.before) w.keyAt = performance.now();
   }, true);
-  const frame = () => {
+  // Read once the frame's callbacks have run and it has been drawn: the
+  // canvas then holds what that frame showed, whichever callback drew it.
+  const look = () => {
     const now = profile();
     if (moved(now, w.last)) w.lastMove = performance.now();
     w.last = now;
     if (w.keyAt !== null && w.result === null && moved(now, w.before)) w.result = performance.now() - w.keyAt;
+  };
+  const frame = () => {
+    setTimeout(look, 0);
     requestAnimationFrame(frame);
   };
   requestAnimationFrame(frame);

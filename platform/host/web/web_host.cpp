@@ -111,6 +111,12 @@ Activation pendingActivation = Activation::None;
 bool active = true;
 bool quitRequested = false;
 
+// Hands the keys that moved since the last look to USER, in their order.
+void ReportKeys(HWND hwnd) {
+    for (std::size_t i = 0; i < keyCount; ++i) platform::user::ReportKey(hwnd, keyQueue[i]);
+    keyCount = 0;
+}
+
 EM_BOOL OnKey(int type, const EmscriptenKeyboardEvent* e, void*) {
     bool down = type == EMSCRIPTEN_EVENT_KEYDOWN;
     webhost::WebKey key = webhost::TranslateKey(e->code, e->key);
@@ -281,6 +287,9 @@ void Idle(std::uint32_t ms) {
     // is sound to mix, or at once when the page comes forward (see web_sleep).
     if (active) {
         idleFrame = web_next_frame();
+        // The frame that runs now reads the keys that came while it waited:
+        // the wait is most of a frame here, not the tick it is elsewhere.
+        ReportKeys(ScreenWindow());
     } else {
         web_sleep(std::max<double>(ms, 20), 1);
     }
@@ -317,8 +326,7 @@ void PumpEvents() {
     // The keys first: those that moved before the page lost the focus are
     // let go with every other key when it is deactivated.
     HWND hwnd = ScreenWindow();
-    for (std::size_t i = 0; i < keyCount; ++i) platform::user::ReportKey(hwnd, keyQueue[i]);
-    keyCount = 0;
+    ReportKeys(hwnd);
     if (pendingActivation != Activation::None) {
         bool gained = pendingActivation == Activation::Gained;
         pendingActivation = Activation::None;

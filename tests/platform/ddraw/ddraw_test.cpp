@@ -440,10 +440,9 @@ TEST_F(DirectDrawTest, AStubSaysOnceInTheCallLogThatItWasCalled) {
     const std::vector<std::string> calls = platform::TracedCalls();
     platform::SetTracing(false);
     const std::string unimplemented = platform::kUnimplemented;
-    for (const char* stub :
-         {"IDirectDrawSurface::BltBatch", "IDirectDrawSurface::BltFast:format conversion",
-          "IDirectDrawSurface::Blt:format conversion", "IDirectDrawSurface::GetDC:16-bit surfaces",
-          "IDirectDraw::EnumDisplayModes:filter"})
+    for (const char* stub : {"IDirectDrawSurface::BltBatch", "IDirectDrawSurface::BltFast:format conversion",
+                             "IDirectDrawSurface::Blt:format conversion", "IDirectDrawSurface::GetDC:16-bit surfaces",
+                             "IDirectDraw::EnumDisplayModes:filter"})
         EXPECT_EQ(std::count(calls.begin(), calls.end(), unimplemented + stub), 1) << stub;
 }
 
