@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include "platform/host/headless/headless.h"
+#include "tests/support/plain_window.h"
 #include "platform/host/host_events.h"
 #include "platform/host/sdl/sdl_host.h"
 #include "platform/host/web/web_keys.h"
@@ -59,13 +60,7 @@ class Keys : public ::testing::Test {
 protected:
     void SetUp() override {
         headless::Reset();
-        WNDCLASSEXA wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = DefWindowProcA;
-        wc.lpszClassName = "Keys";
-        RegisterClassExA(&wc);
-        hwnd = CreateWindowExA(0, "Keys", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-        ShowWindow(hwnd, SW_SHOW);
+        hwnd = PlainWindow("Keys");
     }
     void TearDown() override { headless::Reset(); }
 

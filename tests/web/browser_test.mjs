@@ -10,11 +10,10 @@
 //   node browser_test.mjs BUNDLE_DIR OUT_DIR
 // (puppeteer-core must be resolvable: NODE_PATH pointing at its node_modules.)
 import fs from 'node:fs';
-import os from 'node:os';
 import path from 'node:path';
 import zlib from 'node:zlib';
 import { createRequire } from 'node:module';
-import { serve, sleep, lookAtPicture, setHidden } from './page_checks.mjs';
+import { serve, sleep, lookAtPicture, setHidden, launchChromium } from './page_checks.mjs';
 import { memoryLimits } from '../../cmake/wasm_memory.mjs';
 
 const require = createRequire(import.meta.url);
@@ -83,14 +82,7 @@ function cpuShare(before, after, wallSeconds) {
   return { whole, parts: parts.map(([key, share]) => `${key} ${(share * 100).toFixed(1)}`).join(', ') };
 }
 
-const browser = await puppeteer.launch({
-  executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-  headless: true,
-  args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
-         '--disable-component-update', '--disable-sync', '--autoplay-policy=no-user-gesture-required',
-         '--window-size=800,600'],
-  userDataDir: fs.mkdtempSync(path.join(os.tmpdir(), 'tumbla-chromium-')),
-});
+const browser = await launchChromium(puppeteer);
 const errors = [];
 const logs = [];
 

@@ -4,6 +4,7 @@
 // in-page picture reading that the Chromium-only browser_test.mjs shares.
 import http from 'node:http';
 import fs from 'node:fs';
+import os from 'node:os';
 import path from 'node:path';
 
 const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm',
@@ -15,6 +16,20 @@ export const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
 // cleared; `rate` (bytes a second, 0: as fast as it can) slows it as a
 // slow link would; `stop` takes it off the network (offline) and `start`
 // puts it back on the same address.
+// Headless Chromium as the tests and tools start it: Debian's, a clean
+// profile, and none of its background connections (this machine has no
+// network beyond loopback).
+export function launchChromium(puppeteer) {
+  return puppeteer.launch({
+    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+    headless: true,
+    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
+           '--disable-component-update', '--disable-sync', '--autoplay-policy=no-user-gesture-required',
+           '--window-size=800,600'],
+    userDataDir: fs.mkdtempSync(path.join(os.tmpdir(), 'tumbla-chromium-')),
+  });
+}
+
 export async function serve(bundle) {
   const site = { served: new Map(), rate: 0 };
   const server = http.createServer(async (req, res) => {

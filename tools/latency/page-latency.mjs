@@ -12,7 +12,7 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { createRequire } from 'node:module';
-import { serve, sleep } from '../../tests/web/page_checks.mjs';
+import { serve, sleep, launchChromium } from '../../tests/web/page_checks.mjs';
 
 const require = createRequire(import.meta.url);
 const puppeteer = require('puppeteer-core');
@@ -112,14 +112,7 @@ const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'tumbla-latency-'));
 fs.writeFileSync(path.join(dir, 'index.html'), floorPage);
 const game = await serve(bundle);
 const floor = await serve(dir);
-const browser = await puppeteer.launch({
-  executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-  headless: true,
-  args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
-         '--disable-component-update', '--disable-sync', '--autoplay-policy=no-user-gesture-required',
-         '--window-size=800,600'],
-  userDataDir: fs.mkdtempSync(path.join(os.tmpdir(), 'tumbla-chromium-')),
-});
+const browser = await launchChromium(puppeteer);
 try {
   const page = await browser.newPage();
   await page.setViewport({ width: 800, height: 600 });

@@ -6,6 +6,7 @@
 
 #include "platform/host/headless/headless.h"
 #include "platform/host/host_events.h"
+#include "tests/support/plain_window.h"
 
 namespace {
 
@@ -13,12 +14,7 @@ class KeyMessages : public ::testing::Test {
 protected:
     void SetUp() override {
         headless::Reset();
-        WNDCLASSEXA wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = DefWindowProcA;
-        wc.lpszClassName = "KeyMessages";
-        RegisterClassExA(&wc);
-        hwnd = CreateWindowExA(0, "KeyMessages", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        hwnd = PlainWindow("KeyMessages");
         ASSERT_NE(hwnd, nullptr);
     }
     void TearDown() override { headless::Reset(); }
